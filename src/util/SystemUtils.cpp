@@ -1,0 +1,118 @@
+#include "util/SystemUtils.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <cmath>
+
+#include "util/TDivStrings.h"
+
+#ifndef KV_VERSION_TEXT
+#define KV_VERSION_TEXT "0.0.0.0"
+#endif
+
+namespace kv {
+
+QString DecimalText(int64_t value, int width) {
+    QString s = QString::number(value);
+    if (width >= 1 && width <= 15 && s.size() < width) {
+        s = QString(width - s.size(), QChar('0')) + s;
+    }
+    return s;
+}
+
+QString TimeText(int32_t ms, int decimals) {
+    // Work in 64 bits so that the most negative time has an absolute value.
+    int64_t t = ms;
+    QString sign;
+    if (t < 0) {
+        sign = QStringLiteral("-");
+        t = -t;
+    }
+    const int64_t secs = t / 1000;
+    const int64_t frac = t % 1000;
+    QString s = QStringLiteral("%1%2:%3:%4")
+                    .arg(sign)
+                    .arg(secs / 3600)
+                    .arg((secs / 60) % 60, 2, 10, QChar('0'))
+                    .arg(secs % 60, 2, 10, QChar('0'));
+    switch (decimals) {
+        case 1:
+            s += QStringLiteral(".%1").arg(frac / 100);
+            break;
+        case 2:
+            s += QStringLiteral(".%1").arg(frac / 10, 2, 10, QChar('0'));
+            break;
+        case 3:
+            s += QStringLiteral(".%1").arg(frac, 3, 10, QChar('0'));
+            break;
+        default:
+            break;
+    }
+    return s;
+}
+
+int64_t TruncWithMargin(double x) {
+    return static_cast<int64_t>(std::trunc(x >= 0 ? x + 0.00001 : x - 0.00001));
+}
+
+int64_t RoundHalfAway(double x) {
+    const double c = std::nearbyint(x * 10000.0) / 10000.0;  // default mode: ties to even
+    const int64_t whole = TruncWithMargin(c);
+    const double frac = std::fabs(c - std::trunc(c));
+    if (c >= 0) {
+        return frac >= 0.5 ? whole + 1 : whole;
+    }
+    return frac >= 0.5 ? whole - 1 : whole;
+}
+
+QString EnsureExtension(const QString& fileName, const QString& ext) {
+    if (fileName.endsWith(ext, Qt::CaseInsensitive)) {
+        return fileName;
+    }
+    return fileName + ext;
+}
+
+int32_t IntOrZero(const QString& text) {
+    bool ok = false;
+    const int v = text.trimmed().toInt(&ok, 10);
+    return ok ? v : 0;
+}
+
+double LenientReal(const QString& text) {
+    QString t = text.trimmed();
+    t.replace(QChar(','), QChar('.'));
+    bool ok = false;
+    const double v = t.toDouble(&ok);  // QString::toDouble always reads the C locale
+    return ok && std::isfinite(v) ? v : 0.0;
+}
+
+int64_t HexValue(const QString& text) {
+    static const QString digits = QStringLiteral("0123456789ABCDEF");
+    // Unsigned arithmetic: a text longer than 15 characters wraps instead of overflowing.
+    uint64_t sum = 0;
+    uint64_t weight = 1;
+    for (qsizetype i = text.size() - 1; i >= 0; --i) {
+        const int64_t v = digits.indexOf(text.at(i).toUpper());  // -1 when absent
+        sum += static_cast<uint64_t>(v) * weight;
+        weight *= 16;
+    }
+    return static_cast<int64_t>(sum);
+}
+
+QString FileVersion(const QString& path) {
+    const QString own = QCoreApplication::instance() ? QCoreApplication::applicationFilePath()
+                                                     : QString();
+    if (!own.isEmpty() && QFileInfo(path).canonicalFilePath() == QFileInfo(own).canonicalFilePath()) {
+        return OwnVersion();
+    }
+    return QStringLiteral("0.0.0.0");
+}
+
+QString OwnVersion() {
+    const QString v = QStringLiteral(KV_VERSION_TEXT);
+    return v.isEmpty() ? QStringLiteral("0.0.0.0") : v;
+}
+
+int OwnMajorVersion() { return IntOrZero(TDivStrings(OwnVersion(), QChar('.')).at(0)); }
+
+}  // namespace kv
