@@ -52,10 +52,24 @@ QString TimeText(int32_t ms, int decimals) {
 }
 
 int64_t TruncWithMargin(double x) {
-    return static_cast<int64_t>(std::trunc(x >= 0 ? x + 0.00001 : x - 0.00001));
+    // Out-of-range and NaN inputs would make the conversion undefined: saturate instead.
+    if (std::isnan(x)) {
+        return 0;
+    }
+    const double t = std::trunc(x >= 0 ? x + 0.00001 : x - 0.00001);
+    if (t >= 9223372036854775807.0) {
+        return INT64_MAX;
+    }
+    if (t <= -9223372036854775808.0) {
+        return INT64_MIN;
+    }
+    return static_cast<int64_t>(t);
 }
 
 int64_t RoundHalfAway(double x) {
+    if (!std::isfinite(x) || std::fabs(x) >= 9.2e14) {
+        return TruncWithMargin(x);  // no fraction left to round at this size
+    }
     const double c = std::nearbyint(x * 10000.0) / 10000.0;  // default mode: ties to even
     const int64_t whole = TruncWithMargin(c);
     const double frac = std::fabs(c - std::trunc(c));
@@ -100,9 +114,10 @@ int64_t HexValue(const QString& text) {
 }
 
 QString FileVersion(const QString& path) {
-    const QString own = QCoreApplication::instance() ? QCoreApplication::applicationFilePath()
-                                                     : QString();
-    if (!own.isEmpty() && QFileInfo(path).canonicalFilePath() == QFileInfo(own).canonicalFilePath()) {
+    const QString own =
+        QCoreApplication::instance() ? QCoreApplication::applicationFilePath() : QString();
+    if (!own.isEmpty() &&
+        QFileInfo(path).canonicalFilePath() == QFileInfo(own).canonicalFilePath()) {
         return OwnVersion();
     }
     return QStringLiteral("0.0.0.0");
@@ -113,6 +128,8 @@ QString OwnVersion() {
     return v.isEmpty() ? QStringLiteral("0.0.0.0") : v;
 }
 
-int OwnMajorVersion() { return IntOrZero(TDivStrings(OwnVersion(), QChar('.')).at(0)); }
+int OwnMajorVersion() {
+    return IntOrZero(TDivStrings(OwnVersion(), QChar('.')).at(0));
+}
 
 }  // namespace kv
