@@ -14,9 +14,7 @@ public:
         return static_cast<uint32_t>(
             std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
     }
-    void Sleep(uint32_t ms) override {
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-    }
+    void Sleep(uint32_t ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 };
 
 SystemClock& systemClock() {
@@ -33,7 +31,9 @@ Clock& CurrentClock() {
     return c ? *c : systemClock();
 }
 
-void InstallClock(Clock* clock) { installed.store(clock, std::memory_order_release); }
+void InstallClock(Clock* clock) {
+    installed.store(clock, std::memory_order_release);
+}
 
 void FakeClock::Sleep(uint32_t ms) {
     now_.fetch_add(ms);
@@ -41,8 +41,12 @@ void FakeClock::Sleep(uint32_t ms) {
     std::this_thread::yield();
 }
 
-ScopedClock::ScopedClock(Clock& clock) : previous_(installed.load()) { InstallClock(&clock); }
+ScopedClock::ScopedClock(Clock& clock) : previous_(installed.load()) {
+    InstallClock(&clock);
+}
 
-ScopedClock::~ScopedClock() { InstallClock(previous_); }
+ScopedClock::~ScopedClock() {
+    InstallClock(previous_);
+}
 
 }  // namespace kv

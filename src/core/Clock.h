@@ -20,10 +20,16 @@ Clock& CurrentClock();
 // keeps ownership and must keep it alive while it is installed.
 void InstallClock(Clock* clock);
 
-inline uint32_t TickCount() { return CurrentClock().TickCount(); }
-inline void SleepMs(uint32_t ms) { CurrentClock().Sleep(ms); }
+inline uint32_t TickCount() {
+    return CurrentClock().TickCount();
+}
+inline void SleepMs(uint32_t ms) {
+    CurrentClock().Sleep(ms);
+}
 // Milliseconds since a tick taken earlier, correct across the 32-bit wrap.
-inline uint32_t ElapsedSince(uint32_t start) { return TickCount() - start; }
+inline uint32_t ElapsedSince(uint32_t start) {
+    return TickCount() - start;
+}
 
 // A clock for tests: time stands still until advanced; Sleep advances it at once, so pauses
 // and time-outs cost no wall time.

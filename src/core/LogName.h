@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+namespace kv {
+
+// The directory of the program's own files (settings, language file, logs): the executable's.
+QString ProgramDirectory();
+
+// "logs" in the program directory.
+QString LogsDirectory();
+
+// The log file of a new run: dir, the date as dd.MM.yyyy, "_", the lowest n from 0 up for which
+// no such file exists yet, ".log". Each run of the program starts a file of its own.
+QString NextLogFileName(const QString& logsDir, const QDate& date = QDate::currentDate());
+
+// Creates the logs directory when it is missing; false when it cannot be created (the log then
+// disables itself on its first write, which is all it can do).
+bool EnsureLogsDirectory(const QString& logsDir);
+
+}  // namespace kv

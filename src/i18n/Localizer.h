@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+namespace kv {
+
+// The message list of the language file: the n-th entry of its "strings" section (in file order,
+// whatever the key names) is message n. Until a load finds entries every lookup gives its
+// default, so texts written while the main window is still being created are always the
+// built-in Russian ones. Safe to call from any thread.
+
+// The language file ("kelvanex.lng" beside the executable), set once before any window exists.
+void SetLanguageFilePath(const QString& path);
+QString LanguageFilePath();
+// "kelvanex.lng" in the directory of the running program.
+QString DefaultLanguageFilePath();
+
+// Fills the message list from the language file unless it already holds entries. A missing file
+// or an empty section leaves the list empty, and the next call tries again. Returns whether the
+// list holds entries afterwards. The window translation calls this first.
+bool EnsureMessagesLoaded();
+// Number of messages loaded from the file (0 until a load succeeds).
+int LoadedMessageCount();
+
+// Message `index` from the language file when the file had that many entries (an empty entry
+// gives an empty text), otherwise the default.
+QString GetText(int index, const QString& defaultText);
+// The same lookup for code outside windows (show player, script loader).
+QString GetLocalizedText(int index, const QString& defaultText);
+// Lookup with the built-in default of the message table (variant 1: the second default of the
+// two numbers that have one).
+QString Message(int index, int variant = 0);
+
+// Forgets the loaded messages and the path; for tests only.
+void ResetLocalizerForTesting();
+
+}  // namespace kv

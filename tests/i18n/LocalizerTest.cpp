@@ -1,0 +1,71 @@
+#include "i18n/Localizer.h"
+
+#include <gtest/gtest.h>
+
+#include "QtPrinters.h"
+#include "TempDir.h"
+#include "i18n/MessageTable.h"
+
+namespace kv {
+namespace {
+
+class LocalizerTest : public ::testing::Test {
+protected:
+    void SetUp() override { ResetLocalizerForTesting(); }
+    void TearDown() override { ResetLocalizerForTesting(); }
+    TempDir dir_;
+};
+
+TEST_F(LocalizerTest, StringsCountByPositionNotByName) {
+    SetLanguageFilePath(dir_.write(QStringLiteral("kelvanex.lng"),
+                                   "[forms]\r\nTMainForm=Main\r\n[Strings]\r\n"
+                                   "zzz= blank \r\nfirst=Audio failed\r\nempty=\r\n"));
+    EXPECT_EQ(GetText(1, QStringLiteral("default")), QStringLiteral("default"))
+        << "nothing is looked up before the first load";
+    ASSERT_TRUE(EnsureMessagesLoaded());
+    EXPECT_EQ(LoadedMessageCount(), 3);
+    EXPECT_EQ(GetText(0, QStringLiteral("x")), QStringLiteral("blank"));
+    EXPECT_EQ(GetLocalizedText(1, QStringLiteral("x")), QStringLiteral("Audio failed"));
+    EXPECT_EQ(GetText(2, QStringLiteral("x")), QString()) << "an empty entry is an empty message";
+    EXPECT_EQ(GetText(3, QStringLiteral("x")), QStringLiteral("x"));
+    EXPECT_EQ(GetText(-1, QStringLiteral("x")), QStringLiteral("x"));
+    EXPECT_EQ(Message(4), QStringLiteral("Пультов:"));
+}
+
+TEST_F(LocalizerTest, LoadRetriedUntilEntriesFoundThenNeverReloaded) {
+    const QString path = dir_.file(QStringLiteral("kelvanex.lng"));
+    SetLanguageFilePath(path);
+    EXPECT_FALSE(EnsureMessagesLoaded());
+    dir_.write(QStringLiteral("kelvanex.lng"), "[strings]\n");
+    EXPECT_FALSE(EnsureMessagesLoaded());
+    dir_.write(QStringLiteral("kelvanex.lng"), "[strings]\na=one\n");
+    EXPECT_TRUE(EnsureMessagesLoaded());
+    dir_.write(QStringLiteral("kelvanex.lng"), "[strings]\na=two\nb=three\n");
+    EXPECT_TRUE(EnsureMessagesLoaded());
+    EXPECT_EQ(GetText(0, QString()), QStringLiteral("one"));
+    EXPECT_EQ(LoadedMessageCount(), 1);
+}
+
+TEST_F(LocalizerTest, Windows1251FileIsRead) {
+    // "Поиск..." in code page 1251.
+    SetLanguageFilePath(dir_.write(QStringLiteral("kelvanex.lng"),
+                                   QByteArray("[strings]\na=\xcf\xee\xe8\xf1\xea...\n")));
+    ASSERT_TRUE(EnsureMessagesLoaded());
+    EXPECT_EQ(GetText(0, QString()), QStringLiteral("Поиск..."));
+}
+
+TEST(MessageTable, EveryNumberHasItsDefaultAndGapsAreEmpty) {
+    EXPECT_EQ(DefaultMessage(0), QStringLiteral(" "));
+    EXPECT_EQ(DefaultMessage(17), QString());
+    EXPECT_EQ(DefaultMessage(26), QString());
+    EXPECT_EQ(DefaultMessage(21, 1), QStringLiteral("Тест каналов, пульт:"));
+    EXPECT_EQ(DefaultMessage(46, 1), QStringLiteral("Получена внешняя команда остановки"));
+    EXPECT_EQ(DefaultMessage(96), QStringLiteral("Внешняя команда запуска - отменено"));
+    int count = 0;
+    for (int n = 0; n < kMessageCount; ++n)
+        count += DefaultMessage(n).isEmpty() ? 0 : 1;
+    EXPECT_EQ(count, kMessageCount - 2);
+}
+
+}  // namespace
+}  // namespace kv
