@@ -1,0 +1,385 @@
+#include "bus/TPort.h"
+
+#include "bus/Crc8.h"
+#include "bus/RxFrameBuffer.h"
+#include "bus/TUSBPort.h"
+#include "core/Clock.h"
+
+#include <QMetaObject>
+#include <QObject>
+#include <array>
+#include <chrono>
+#include <random>
+#include <vector>
+
+namespace kv {
+
+std::array<uint8_t, 256> OutAddressTable = [] {
+    std::array<uint8_t, 256> t{};
+    for (int i = 0; i < 256; ++i) {
+        t[static_cast<std::size_t>(i)] = static_cast<uint8_t>(i);
+    }
+    return t;
+}();
+std::array<uint8_t, 256> InAddressTable = OutAddressTable;
+uint8_t OwnConsoleId = 1;
+
+void InitBusGlobals() {
+    std::random_device seed;
+    std::mt19937 gen(seed() ^ static_cast<unsigned>(
+                                  std::chrono::steady_clock::now().time_since_epoch().count()));
+    OwnConsoleId = static_cast<uint8_t>(std::uniform_int_distribution<int>(1, 255)(gen));
+    for (int i = 0; i < 256; ++i) {
+        OutAddressTable[static_cast<std::size_t>(i)] = static_cast<uint8_t>(i);
+        InAddressTable[static_cast<std::size_t>(i)] = static_cast<uint8_t>(i);
+    }
+}
+
+// One hand-over from the worker to the owner thread at a time.
+struct TPort::Dispatch {
+    std::mutex mutex;
+    std::condition_variable cv;
+    std::function<void()> job;
+    bool pending = false;
+    bool done = false;
+};
+
+TPort::TPort(int maxConverters, std::shared_ptr<ConverterBackend> backend)
+    : backend_(std::move(backend)),
+      port_(std::make_unique<TUSBPort>(maxConverters, backend_)),
+      rx_(std::make_unique<RxFrameBuffer>()),
+      dispatcher_(std::make_unique<QObject>()),
+      dispatch_(std::make_shared<Dispatch>()) {}
+
+TPort::~TPort() {
+    stopWorker();
+    {
+        std::lock_guard lock(exchangeLock_);
+        port_->Close();
+    }
+    // Drops a hand-over still posted to the owner thread.
+    dispatcher_.reset();
+}
+
+void TPort::stopWorker() {
+    stopping_.store(true);
+    { std::lock_guard lock(dispatch_->mutex); }
+    dispatch_->cv.notify_all();
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+}
+
+bool TPort::OpenPort() {
+    bool opened = false;
+    {
+        std::lock_guard lock(exchangeLock_);
+        opened = port_->Connected() || port_->Open(0);
+    }
+    if (!worker_.joinable() && !stopping_.load()) {
+        worker_ = std::thread([this] { workerLoop(); });
+    }
+    return opened;
+}
+
+void TPort::ClosePort() {
+    std::lock_guard lock(exchangeLock_);
+    if (port_->Connected()) {
+        port_->Close();
+    }
+}
+
+bool TPort::ReopenPort() {
+    std::lock_guard lock(exchangeLock_);
+    return port_->Reopen();
+}
+
+bool TPort::IsOpen() const {
+    return port_->Connected();
+}
+
+int TPort::ConverterCount() const {
+    return port_->ConverterCount();
+}
+
+int TPort::writeFrame(const BusFrame& request, int converterIndex) {
+    std::array<uint8_t, 7> frame{};
+    std::copy(request.begin(), request.end(), frame.begin());
+    frame[5] = OutAddressTable[frame[5]];
+    frame[6] = Crc8(frame.data(), 6);
+    const int n = port_->WriteChecked(frame.data(), 7, converterIndex);
+    if (OnSend) {
+        OnSend(request);
+    }
+    return n;
+}
+
+namespace {
+// A write that did not put the whole frame out. 0 bytes is "nothing written", never success.
+int writeFailure(int n) {
+    return n > 0 ? BusTransferError : (n == 0 ? BusPortError : n);
+}
+}  // namespace
+
+int TPort::Send(const BusFrame& request, int converterIndex) {
+    std::lock_guard lock(exchangeLock_);
+    const int n = writeFrame(request, converterIndex);
+    return n == 7 ? BusOk : writeFailure(n);
+}
+
+void TPort::appendForeign(const uint8_t* bytes, int count, int converterIndex) {
+    std::lock_guard lock(bufferLock_);
+    const int taken = rx_->Append(bytes, count, converterIndex);
+    if (taken < count) {
+        droppedBytes_.fetch_add(static_cast<uint64_t>(count - taken));
+    }
+}
+
+int TPort::awaitAnswer(uint8_t expectedCode, int& converterIndex, bool restFromDeliverer,
+                       BusFrame& answer) {
+    const uint32_t t0 = TickCount();
+    const auto timeout = static_cast<uint32_t>(answerTimeout_.load());
+    const int asked = converterIndex;
+    std::array<uint8_t, 7> frame{};
+    bool seen = false;
+    for (;;) {
+        uint8_t b = 0;
+        int from = asked;
+        const int got = asked == -1 ? port_->ReadAny(&b, 1, from) : port_->Read(&b, 1, asked);
+        if (got < 0) {
+            return BusPortError;  // the port was closed under us
+        }
+        if (got == 1) {
+            if (b == expectedCode) {
+                seen = true;
+                converterIndex = from;
+                break;
+            }
+            // Not ours: the worker parses it as unsolicited traffic.
+            appendForeign(&b, 1, from);
+        }
+        if (ElapsedSince(t0) > timeout) {
+            break;
+        }
+    }
+    if (!seen) {
+        return BusNoAnswer;
+    }
+    frame[0] = expectedCode;
+    int have = 1;
+    const int restIndex = restFromDeliverer ? converterIndex : asked;
+    do {
+        const int got = port_->Read(frame.data() + have, 7 - have, restIndex);
+        if (got < 0) {
+            break;
+        }
+        have += got;
+    } while (have < 7 && ElapsedSince(t0) <= timeout);
+    if (have < 7 || Crc8(frame.data(), 6) != frame[6]) {
+        return BusTransferError;
+    }
+    frame[5] = InAddressTable[frame[5]];
+    std::copy_n(frame.begin(), 6, answer.begin());
+    if (OnReceive) {
+        OnReceive(answer);
+    }
+    return BusOk;
+}
+
+int TPort::Request(const BusFrame& request, uint8_t expectedCode, int relayId, int converterIndex,
+                   BusFrame& answer) {
+    std::lock_guard lock(exchangeLock_);
+    const int n = writeFrame(request, converterIndex);
+    if (n != 7) {
+        return writeFailure(n);
+    }
+    int result = BusNoAnswer;
+    int attempts = 3;
+    for (;;) {
+        int from = converterIndex;
+        result = awaitAnswer(expectedCode, from, false, answer);
+        // Without a relay tag: one transmission, one window. With one: send, wait, send, wait,
+        // wait (the relay may forward the first copy late).
+        if (result == BusOk || relayId == -1) {
+            break;
+        }
+        --attempts;
+        if (attempts > 1) {
+            writeFrame(request, converterIndex);
+        }
+        if (attempts == 0) {
+            break;
+        }
+    }
+    return result;
+}
+
+int TPort::Probe(const BusFrame& request, uint8_t expectedCode, int& converterIndex,
+                 BusFrame& answer) {
+    std::lock_guard lock(exchangeLock_);
+    converterIndex = -1;
+    const int n = writeFrame(request, -1);
+    if (n != 7) {
+        return writeFailure(n);
+    }
+    int from = -1;
+    const int result = awaitAnswer(expectedCode, from, true, answer);
+    converterIndex = from;
+    return result;
+}
+
+int TPort::ReadRawLocked(uint8_t* buffer, int count, int converterIndex) {
+    std::lock_guard lock(exchangeLock_);
+    int have = 0;
+    while (have < count) {
+        int from = -1;
+        const int got = converterIndex == -1
+                            ? port_->ReadAny(buffer + have, count - have, from)
+                            : port_->Read(buffer + have, count - have, converterIndex);
+        if (got <= 0) {
+            break;
+        }
+        have += got;
+    }
+    return have;
+}
+
+bool TPort::pollOnce() {
+    if (!port_->Connected()) {
+        return false;
+    }
+    if (!listening_.load()) {
+        return true;
+    }
+    std::lock_guard lock(exchangeLock_);
+    // Asked again under the lock: an identification clears the flag and then owns the line
+    // between its exchanges (the trailing relay bytes must not be taken here).
+    if (!listening_.load()) {
+        return true;
+    }
+    const int waiting = port_->BytesWaiting();
+    if (waiting < 0 || !port_->Connected()) {
+        return false;
+    }
+    if (waiting == 0) {
+        return true;
+    }
+    // Bytes the buffer cannot take stay in the converter for a later cycle.
+    int space = 0;
+    {
+        std::lock_guard bl(bufferLock_);
+        space = rx_->Space();
+    }
+    const int want = std::min(waiting, space);
+    if (want <= 0) {
+        return true;
+    }
+    std::vector<uint8_t> bytes(static_cast<std::size_t>(want));
+    int from = -1;
+    const int got = port_->ReadAny(bytes.data(), want, from);
+    if (got > 0) {
+        // exchangeLock_ is held, so the order is the same as an exchange's.
+        appendForeign(bytes.data(), got, from);
+    }
+    return true;
+}
+
+void TPort::parseAndDispatch() {
+    std::vector<RxFrameBuffer::Entry> frames;
+    {
+        std::lock_guard lock(bufferLock_);
+        if (rx_->Length() < RxFrameBuffer::kFrameBytes) {
+            return;
+        }
+        std::array<RxFrameBuffer::Entry, kMaxFrames> found{};
+        const int n = rx_->Parse(found.data(), kMaxFrames, InAddressTable);
+        frames.assign(found.begin(), found.begin() + n);
+    }
+    if (frames.empty()) {
+        return;
+    }
+    runOnOwnerThread([this, frames = std::move(frames)] {
+        for (const auto& e : frames) {
+            if (OnReceive) {
+                OnReceive(e.frame);
+            }
+            if (OnFrame) {
+                OnFrame(e.frame, e.converter);
+            }
+        }
+    });
+}
+
+void TPort::runOnOwnerThread(std::function<void()> job) {
+    Dispatch& d = *dispatch_;
+    {
+        std::lock_guard lock(d.mutex);
+        d.job = std::move(job);
+        d.pending = true;
+        d.done = false;
+    }
+    QMetaObject::invokeMethod(
+        dispatcher_.get(), [this] { DispatchPending(); }, Qt::QueuedConnection);
+    std::unique_lock lock(d.mutex);
+    d.cv.wait(lock, [&] { return d.done || stopping_.load(); });
+    if (!d.done) {
+        // Shutting down: the job will not run.
+        d.pending = false;
+        d.job = nullptr;
+    }
+}
+
+bool TPort::DispatchPending() {
+    Dispatch& d = *dispatch_;
+    std::function<void()> job;
+    {
+        std::lock_guard lock(d.mutex);
+        if (!d.pending) {
+            return false;
+        }
+        job = std::move(d.job);
+        d.job = nullptr;
+        d.pending = false;
+    }
+    job();
+    {
+        std::lock_guard lock(d.mutex);
+        d.done = true;
+    }
+    d.cv.notify_all();
+    return true;
+}
+
+void TPort::workerLoop() {
+    while (!stopping_.load()) {
+        if (!pollOnce()) {
+            runOnOwnerThread([this] {
+                if (OnPortLost) {
+                    OnPortLost();
+                }
+            });
+            bool restored = false;
+            while (!stopping_.load() && !restored) {
+                SleepMs(kReopenIntervalMs);
+                if (stopping_.load()) {
+                    break;
+                }
+                std::lock_guard lock(exchangeLock_);
+                restored = port_->Reopen();
+            }
+            if (restored) {
+                runOnOwnerThread([this] {
+                    if (OnPortRestored) {
+                        OnPortRestored();
+                    }
+                });
+            }
+            continue;
+        }
+        SleepMs(kWorkerSleepMs);
+        parseAndDispatch();
+        SleepMs(kWorkerSleepMs);
+    }
+}
+
+}  // namespace kv

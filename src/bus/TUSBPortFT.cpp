@@ -1,0 +1,129 @@
+#include "bus/TUSBPortFT.h"
+
+namespace kv {
+
+TUSBPortFT::TUSBPortFT(std::shared_ptr<ConverterBackend> backend)
+    : backend_(std::move(backend)), devices_(*this) {}
+
+TUSBPortFT::~TUSBPortFT() {
+    devices_.Clear();
+}
+
+uint8_t TUSBPortFT::StopBitsCode() const {
+    return stopBits == 2 ? 2 : 0;
+}
+
+uint16_t TUSBPortFT::FlowControlCode() const {
+    if (flowControl == 0 || flowControl > 3) {
+        return 0;
+    }
+    return static_cast<uint16_t>(((1u << flowControl) >> 1) << 8);
+}
+
+template <typename F>
+ConverterStatus TUSBPortFT::forEachOpen(F&& call) {
+    ConverterStatus status = ConvOk;
+    for (int k = 0; k < devices_.Count(); ++k) {
+        status |= call(devices_.Item(k).handle);
+    }
+    return status;
+}
+
+ConverterStatus TUSBPortFT::configureOne(ConverterHandle handle) {
+    ConverterStatus status = backend_->SetBaudRate(handle, kBaudRate);
+    status |= backend_->SetDataCharacteristics(handle, dataBits, StopBitsCode(), parity);
+    status |= backend_->SetFlowControl(handle, FlowControlCode(), xonChar, xoffChar);
+    status |= backend_->SetTimeouts(handle, readTimeout, writeTimeout);
+    return status;
+}
+
+ConverterStatus TUSBPortFT::OpenAll() {
+    // Never reported as success; the caller decides by the converter count alone.
+    ConverterStatus status = ConvOtherError;
+    for (int k = 0; k < devices_.Count(); ++k) {
+        ConverterInfo& info = devices_.Item(k);
+        const ConverterStatus opened = backend_->Open(info.deviceIndex, info.handle);
+        status |= opened;
+        if (opened == ConvOk) {
+            status |= configureOne(info.handle);
+        } else {
+            info.handle = kNoConverterHandle;
+        }
+    }
+    return status;
+}
+
+ConverterStatus TUSBPortFT::Configure() {
+    return forEachOpen([this](ConverterHandle h) { return configureOne(h); });
+}
+
+ConverterStatus TUSBPortFT::PurgeRx() {
+    return forEachOpen([this](ConverterHandle h) { return backend_->Purge(h, ConvPurgeRx); });
+}
+
+ConverterStatus TUSBPortFT::PurgeTx() {
+    return forEachOpen([this](ConverterHandle h) { return backend_->Purge(h, ConvPurgeTx); });
+}
+
+ConverterStatus TUSBPortFT::SetDtr() {
+    return forEachOpen([this](ConverterHandle h) { return backend_->SetDtr(h); });
+}
+
+ConverterStatus TUSBPortFT::ClearRts() {
+    return forEachOpen([this](ConverterHandle h) { return backend_->ClrRts(h); });
+}
+
+ConverterStatus TUSBPortFT::CloseAll() {
+    ConverterStatus status = ConvOk;
+    for (int k = 0; k < devices_.Count(); ++k) {
+        ConverterInfo& info = devices_.Item(k);
+        status |= backend_->Close(info.handle);
+        info.handle = kNoConverterHandle;
+    }
+    return status;
+}
+
+ConverterStatus TUSBPortFT::QueueStatus(int& total) {
+    total = 0;
+    ConverterStatus status = ConvOk;
+    for (int k = 0; k < devices_.Count(); ++k) {
+        const ConverterHandle h = devices_.Item(k).handle;
+        // A listed converter that failed to open has nothing to lose: asking it would report
+        // the port lost, the reopen would list it again and the link would flap every 100 ms.
+        if (h == kNoConverterHandle) {
+            continue;
+        }
+        uint32_t count = 0;
+        const ConverterStatus s = backend_->GetQueueStatus(h, count);
+        status |= s;
+        if (s == ConvOk) {
+            total += static_cast<int>(count);
+        }
+    }
+    return status;
+}
+
+int TUSBPortFT::ReadFrom(int converterIndex, uint8_t* buffer, int count) {
+    if (converterIndex < 0 || converterIndex >= devices_.Count() || count <= 0) {
+        return 0;
+    }
+    std::lock_guard lock(lock_);
+    uint32_t got = 0;
+    backend_->Read(devices_.Item(converterIndex).handle, buffer, static_cast<uint32_t>(count), got);
+    return static_cast<int>(got > static_cast<uint32_t>(count) ? count : got);
+}
+
+int TUSBPortFT::WriteTo(int converterIndex, const uint8_t* buffer, int count) {
+    if (converterIndex < 0 || converterIndex >= devices_.Count() || count <= 0) {
+        return 0;
+    }
+    std::lock_guard lock(lock_);
+    const ConverterHandle h = devices_.Item(converterIndex).handle;
+    backend_->Purge(h, ConvPurgeRx);
+    backend_->Purge(h, ConvPurgeTx);
+    uint32_t written = 0;
+    backend_->Write(h, buffer, static_cast<uint32_t>(count), written);
+    return static_cast<int>(written);
+}
+
+}  // namespace kv
