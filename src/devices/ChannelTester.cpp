@@ -1,0 +1,104 @@
+#include "devices/ChannelTester.h"
+
+#include "core/EventLog.h"
+#include "devices/TCommonControl.h"
+#include "devices/TControls.h"
+#include "devices/THVControl.h"
+#include "i18n/Localizer.h"
+
+namespace kv {
+
+namespace {
+
+// Clears busy when a test ends, however it ends.
+class BusyGuard {
+public:
+    explicit BusyGuard(bool& busy) : busy_(busy) { busy_ = true; }
+    ~BusyGuard() { busy_ = false; }
+    BusyGuard(const BusyGuard&) = delete;
+    BusyGuard& operator=(const BusyGuard&) = delete;
+
+private:
+    bool& busy_;
+};
+
+}  // namespace
+
+QString ChannelTester::SummaryLine(const TCommonControl& module) {
+    return GetText(21, QStringLiteral("Тест каналов, пульт:")) + QLatin1Char(' ') +
+           QString::number(module.Address) + GetText(22, QStringLiteral(", каналов:")) +
+           QLatin1Char(' ') + QString::number(module.ChannelCount) +
+           GetText(23, QStringLiteral(", подключено:")) + QLatin1Char(' ') +
+           QString::number(module.ConnectedCount());
+}
+
+bool ChannelTester::TestModule(TCommonControl& module) {
+    // A second test must not start inside one (the progress hook pumps events).
+    if (busy_) {
+        return false;
+    }
+    BusyGuard guard(busy_);
+    bands_ = Thresholds.value_or(ResistanceThresholds::FromSettings());
+    return RunModule(module);
+}
+
+bool ChannelTester::RunModule(TCommonControl& module) {
+    module.ClearChannels();
+    if (OnProgress) {
+        OnProgress(module, -1);
+    }
+    stopRequested_ = false;
+    if (module.Kind == KindHVControl) {
+        auto& hv = static_cast<THVControl&>(module);
+        hv.Energy = hv.ReadEnergy();
+    }
+    for (int channel = 0; channel < module.ChannelCount && !stopRequested_; ++channel) {
+        // Error first: a channel that never answers stays marked as failed.
+        module.ChannelState[channel] = ChannelError;
+        double value = 0;
+        if (module.MeasureChannel(channel, value) == 0) {
+            ClassifyMeasurement(module, channel, value, bands_);
+        }
+        if (OnProgress) {
+            OnProgress(module, channel);
+        }
+    }
+    WriteLog(SummaryLine(module), 1);
+    return !stopRequested_;
+}
+
+void ChannelTester::TestAllModules() {
+    if (busy_) {
+        return;
+    }
+    BusyGuard guard(busy_);
+    bands_ = Thresholds.value_or(ResistanceThresholds::FromSettings());
+    const int first = controls_.FirstModuleIndex();
+    // Nothing to test when the list holds no module at all; the selection still follows.
+    if (first < 0) {
+        if (OnSelect) {
+            OnSelect(-1);
+        }
+        return;
+    }
+    if (OnSelect) {
+        OnSelect(first);
+    }
+    for (int i = first; i < controls_.Count(); ++i) {
+        TCommonControl* module = controls_.ModuleAt(i);
+        if (module == nullptr) {
+            continue;
+        }
+        if (OnSelect) {
+            OnSelect(i);
+        }
+        if (!RunModule(*module)) {
+            break;
+        }
+    }
+    if (OnSelect) {
+        OnSelect(controls_.FirstModuleIndex());
+    }
+}
+
+}  // namespace kv
