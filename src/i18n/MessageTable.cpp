@@ -7,7 +7,7 @@ namespace kv {
 namespace {
 
 // clang-format off
-constexpr std::array<MessageDefault, 95> kMessages = {{
+constexpr std::array<MessageDefault, 96> kMessages = {{
     {0, " ", nullptr},
     {1, "Ошибка инициализации аудио-устройства", nullptr},
     {2, "Всего подключенных устройств:", nullptr},
@@ -103,6 +103,9 @@ constexpr std::array<MessageDefault, 95> kMessages = {{
     {94, "Ошибка загрузки сценария (строка:", nullptr},
     {95, "Внешняя команда запуска, время:", nullptr},
     {96, "Внешняя команда запуска - отменено", nullptr},
+    // Added after the others so that existing language files keep their numbering: the result
+    // of a memory operation the device's firmware does not support had no text.
+    {97, "Версия прошивки не поддерживает операцию.", nullptr},
 }};
 // clang-format on
 

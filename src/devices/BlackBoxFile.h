@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDate>
+#include <QString>
+
+namespace kv {
+
+// The black-box file: the format number 1 (32-bit, little-endian), then the module records
+// exactly as the read filled them.
+constexpr int kBlackBoxFormat = 1;
+
+// The name the save dialog offers: today's date as dd.MM.yyyy, then ".dat".
+QString DefaultBlackBoxFileName(const QDate& date = QDate::currentDate());
+
+// The name actually written: ".DAT" appended unless the name already ends in it (any case).
+QString BlackBoxFileName(const QString& chosen);
+
+// Writes the file under BlackBoxFileName(chosen). The file appears complete or not at all, so a
+// half-written file is never left behind as if it were the reading. On failure returns false
+// with the system's error text in error.
+bool SaveBlackBoxFile(const QString& chosen, const QByteArray& records, QString& error,
+                      QString* writtenPath = nullptr);
+
+}  // namespace kv
