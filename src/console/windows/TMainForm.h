@@ -1,0 +1,116 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "core/Settings.h"
+
+class QAction;
+class QLabel;
+class QPushButton;
+class QTimer;
+class QVBoxLayout;
+
+namespace kv {
+
+class ConsoleWiring;
+class TLocalizer;
+class TShape;
+
+// The console's main window. Creating it opens the run's event log, reads the settings and
+// brings up the bus; showing it the first time translates every window and starts polling.
+// It owns the console's long-lived objects for the whole run.
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    // Makes the bus objects (converter back end chosen by the program's options).
+    using WiringFactory = std::function<std::unique_ptr<ConsoleWiring>()>;
+
+    struct Options {
+        // Where kelvanex.ini and the "logs" folder are: the executable's directory.
+        QString programDir;
+        WiringFactory makeWiring;
+    };
+
+    enum : uint8_t { Waiting = 0, Armed = 1, Running = 2 };
+
+    explicit TMainForm(Options options, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    ConsoleWiring& Wiring() const { return *wiring_; }
+    TLocalizer& Localizer() const { return *localizer_; }
+    const ConsoleSettings& Settings() const { return settings_; }
+    QString VersionText() const { return version_; }
+    QString LogFilePath() const { return logFile_; }
+
+    // Console state kept by the main window (the show control and the status display use it).
+    uint8_t LaunchState = Waiting;
+    int BlinkPhase = 0;
+    int PcBatteryPercent = 100;
+    int ManualDevice = -1;
+    int ManualPage = 0;
+    int CurrentSlot = 0;
+    int StartKey = 116;
+
+    // Whether the show player plays a show now. The player connects itself here when it is
+    // created; until then nothing plays. Closing is refused while this answers true.
+    std::function<bool()> ShowPlaying;
+
+    // Closing is allowed unless a show plays.
+    bool CloseQuery() const;
+    // Ctrl+Alt+X is allowed only when no test and no search runs and the console waits.
+    bool ExitActionAllowed() const;
+    // The idle-time refresh of the actions' enabled state.
+    void ActionListUpdate();
+
+    QAction* ExitAction() const { return exitAction_; }
+    QPushButton* StartBtn() const { return startBtn_; }
+    int DeviceRowCount() const { return static_cast<int>(rows_.size()); }
+    QString DeviceRowText(int row) const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildWidgets();
+    void ConnectWiring();
+    void FormShow();
+    void RefreshButtons();
+    void RebuildDeviceRows();
+    void RefreshDeviceRow(int deviceIndex);
+    void ConverterStateChanged(const QString& label, bool fault);
+    void SearchBtnClick();
+
+    struct Row {
+        int deviceIndex;
+        QLabel* label;
+    };
+
+    Options options_;
+    QString logFile_;
+    QString version_;
+    ConsoleSettings settings_;
+    std::unique_ptr<ConsoleWiring> wiring_;
+    TLocalizer* localizer_ = nullptr;
+    bool shown_ = false;
+    bool closed_ = false;
+
+    QLabel* simBanner_ = nullptr;
+    QLabel* versionLabel_ = nullptr;
+    TShape* rs485Led_ = nullptr;
+    QLabel* rs485Label_ = nullptr;
+    QLabel* devicesLabel_ = nullptr;
+    QVBoxLayout* rowsLayout_ = nullptr;
+    QPushButton* startBtn_ = nullptr;
+    QPushButton* searchBtn_ = nullptr;
+    QAction* exitAction_ = nullptr;
+    QTimer* actionUpdateTimer_ = nullptr;
+    std::vector<Row> rows_;
+};
+
+}  // namespace kv
