@@ -1,0 +1,112 @@
+#include "shows/TProjectList.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+
+#include "devices/DeviceKinds.h"
+#include "devices/TCommonControl.h"
+#include "devices/TControls.h"
+#include "i18n/Localizer.h"
+#include "shows/ScriptParser.h"
+#include "util/TextEncoding.h"
+
+namespace kv {
+
+ScriptLoadError TProjectList::LoadFromFile(const QString& path) {
+    Clear();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        ScriptLoadError e;
+        e.kind = ScriptLoadError::Io;
+        e.message = file.errorString() + ": " + path;
+        return Fail(e);
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        ScriptLoadError e;
+        e.kind = ScriptLoadError::Io;
+        e.message = file.errorString() + ": " + path;
+        return Fail(e);
+    }
+    file.close();
+    return LoadFromBytes(bytes, QFileInfo(path).fileName());
+}
+
+ScriptLoadError TProjectList::LoadFromBytes(const QByteArray& bytes, const QString& name) {
+    Clear();
+    const QString text = TextEncoding::Decode(bytes);
+    int lineNumber = 0;
+    qsizetype pos = 0;
+    const qsizetype n = text.size();
+    while (pos < n) {
+        // A line ends at CR LF, LF or a lone CR, as the line reader of the old consoles did.
+        qsizetype end = pos;
+        while (end < n && text[end] != QChar('\n') && text[end] != QChar('\r')) {
+            ++end;
+        }
+        const QString line = text.mid(pos, end - pos);
+        pos = end;
+        if (pos < n) {
+            pos +=
+                (text[pos] == QChar('\r') && pos + 1 < n && text[pos + 1] == QChar('\n')) ? 2 : 1;
+        }
+        ++lineNumber;
+        if (line.isEmpty()) {
+            continue;
+        }
+        TScriptCue cue;
+        if (!ParseScriptLine(line, cue)) {
+            cues_.clear();
+            ScriptLoadError e;
+            e.kind = ScriptLoadError::Line;
+            e.line = lineNumber;
+            e.message = GetLocalizedText(94, QStringLiteral("Ошибка загрузки сценария (строка:")) +
+                        ' ' + QString::number(lineNumber) + QStringLiteral(").");
+            return Fail(e);
+        }
+        cues_.push_back(std::move(cue));
+    }
+    // Equal times keep their file order: that is the firing order of simultaneous cues.
+    std::stable_sort(cues_.begin(), cues_.end(),
+                     [](const TScriptCue& a, const TScriptCue& b) { return a.Time < b.Time; });
+    Name = name;
+    lastError_ = ScriptLoadError();
+    return lastError_;
+}
+
+ScriptLoadError TProjectList::Fail(ScriptLoadError error) {
+    Clear();
+    lastError_ = error;
+    return error;
+}
+
+void TProjectList::Clear() {
+    cues_.clear();
+    Name.clear();
+}
+
+int TProjectList::FirstCueAtOrAfter(int32_t time) const {
+    const auto it = std::partition_point(cues_.begin(), cues_.end(),
+                                         [time](const TScriptCue& c) { return c.Time < time; });
+    return static_cast<int>(it - cues_.begin());
+}
+
+void TProjectList::MarkUsedChannels(TControls& controls) const {
+    for (int i = 0; i < controls.Count(); ++i) {
+        if (TCommonControl* module = controls.ModuleAt(i)) {
+            module->ClearScriptMarks();
+        }
+    }
+    for (const TScriptCue& cue : cues_) {
+        if (IsMotorCue(cue.Kind) || cue.Channel < 0 || cue.Channel >= kMaxChannels) {
+            continue;
+        }
+        TCommonDevice* device = controls.FindByAddress(cue.Module);
+        if (auto* module = dynamic_cast<TCommonControl*>(device); module && device->IsModule()) {
+            module->ChannelInScript[static_cast<size_t>(cue.Channel)] = 1;
+        }
+    }
+}
+
+}  // namespace kv

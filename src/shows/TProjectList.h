@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+#include "devices/TScriptCue.h"
+
+namespace kv {
+
+class TControls;
+
+// Why a script did not load. The console shows Message in its error box; headless callers
+// print the same text.
+struct ScriptLoadError {
+    enum Kind { None, Io, Line };
+    Kind kind = None;
+    int line = 0;  // the line that failed (1-based, empty lines counted), for Line
+    QString message;  // "Ошибка загрузки сценария (строка: 12)." or the I/O failure
+    explicit operator bool() const { return kind != None; }
+};
+
+// One project: the cues of a script file in time order, and the file's name.
+class TProjectList {
+public:
+    // Clears, then reads the file. On any failure the list is left empty with no Name; the
+    // failure is returned and kept in LastError().
+    ScriptLoadError LoadFromFile(const QString& path);
+    // The same from text already read (the file's bytes, UTF-8 or Windows-1251). name becomes
+    // Name on success.
+    ScriptLoadError LoadFromBytes(const QByteArray& bytes, const QString& name);
+    void Clear();
+
+    const TScriptCue& Cue(int index) const { return cues_[static_cast<size_t>(index)]; }
+    int Count() const { return static_cast<int>(cues_.size()); }
+    // Time of the last cue, 0 when empty.
+    int32_t LastTime() const { return cues_.empty() ? 0 : cues_.back().Time; }
+    // First cue at or after time, Count() when none.
+    int FirstCueAtOrAfter(int32_t time) const;
+
+    // Clears the script marks of every module on the bus, then marks the channels the fire
+    // cues use. Channels outside a module's channel arrays are left unmarked.
+    void MarkUsedChannels(TControls& controls) const;
+
+    const ScriptLoadError& LastError() const { return lastError_; }
+
+    QString Name;
+
+private:
+    ScriptLoadError Fail(ScriptLoadError error);
+
+    std::vector<TScriptCue> cues_;
+    ScriptLoadError lastError_;
+};
+
+}  // namespace kv
