@@ -1,0 +1,302 @@
+#include "console/ConsoleWiring.h"
+
+#include "bus/TPortProto.h"
+#include "console/TestPanelModel.h"
+#include "core/EventLog.h"
+#include "devices/TCommonControl.h"
+#include "devices/TControls.h"
+#include "i18n/Localizer.h"
+
+namespace kv {
+
+ConsoleWiring::ConsoleWiring(std::shared_ptr<ConverterBackend> backend, QString simulatedRig)
+    : simulatedRig_(std::move(simulatedRig)),
+      backend_(std::move(backend)),
+      proto_(std::make_unique<TPortProto>(kMaxConverters, backend_)),
+      controls_(std::make_unique<TControls>(*proto_)),
+      tester_(*controls_) {
+    // The one protocol object of the program: the show player and the memory operations reach
+    // the bus through it.
+    if (ProtoOrNull() == nullptr) {
+        InstallProto(proto_.get());
+    }
+    controls_->OnChange = [this](int) { ListChanged(); };
+    controls_->OnSearchProgress = [this](int percent, int address) {
+        if (OnSearchProgress) {
+            OnSearchProgress(percent, address);
+        }
+    };
+    proto_->OnFrame = [this](const BusFrame& frame, int converter) {
+        HandleFrame(frame, converter);
+    };
+    proto_->OnPortLost = [this] { ConverterLost(); };
+    proto_->OnPortRestored = [this] { ConverterRestored(); };
+
+    idleTimer_.setInterval(kIdleIntervalMs);
+    QObject::connect(&idleTimer_, &QTimer::timeout, &idleTimer_, [this] { PollStep(); });
+}
+
+ConsoleWiring::~ConsoleWiring() {
+    idleTimer_.stop();
+    controls_->SetSearch(0);
+    // Nothing may reach the console while the bus objects go away.
+    proto_->OnFrame = nullptr;
+    proto_->OnPortLost = nullptr;
+    proto_->OnPortRestored = nullptr;
+    if (ProtoOrNull() == proto_.get()) {
+        InstallProto(nullptr);
+    }
+    controls_.reset();
+    proto_.reset();
+}
+
+bool ConsoleWiring::Open() {
+    if (Simulated()) {
+        // Nobody may mistake a demonstration for a live bus.
+        WriteLog(
+            QStringLiteral("*** ИМИТАЦИЯ ШИНЫ: устройства не настоящие (SIMULATED BUS, rig: ") +
+                simulatedRig_ + QStringLiteral(") ***"),
+            1);
+    }
+    proto_->SetAnswerTimeout(kAnswerTimeoutMs);
+    const bool opened = proto_->OpenPort();
+    if (OnConverterState) {
+        OnConverterState(ConverterLabel(), !opened);
+    }
+    return opened;
+}
+
+QString ConsoleWiring::CaptionSuffix() const {
+    if (!Simulated()) {
+        return QString();
+    }
+    return QStringLiteral(" [ИМИТАЦИЯ ШИНЫ / SIMULATED BUS: ") + simulatedRig_ +
+           QStringLiteral("]");
+}
+
+QString ConsoleWiring::ConverterLabel() const {
+    return QStringLiteral("RS485: ") +
+           QString::number(ConverterFault ? 0 : proto_->ConverterCount());
+}
+
+void ConsoleWiring::StartPolling() {
+    pollingWanted_ = true;
+    if (!Searching) {
+        idleTimer_.start();
+    }
+}
+
+void ConsoleWiring::StopPolling() {
+    pollingWanted_ = false;
+    idleTimer_.stop();
+}
+
+void ConsoleWiring::RestartPollingAfter() {
+    if (pollingWanted_ && !Searching && !Testing) {
+        idleTimer_.start();
+    }
+}
+
+void ConsoleWiring::AddFrameHandler(FrameHandler handler) {
+    frameHandlers_.push_back(std::move(handler));
+}
+
+void ConsoleWiring::HandleFrame(const BusFrame& frame, int converter) {
+    controls_->HandleUnsolicited(frame.data(), converter);
+    for (const FrameHandler& handler : frameHandlers_) {
+        if (handler) {
+            handler(frame, converter);
+        }
+    }
+}
+
+void ConsoleWiring::ConverterLost() {
+    // The worker reports each loss once; a second report without a restore says nothing new.
+    if (ConverterFault) {
+        return;
+    }
+    ConverterFault = true;
+    if (OnConverterState) {
+        OnConverterState(QStringLiteral("RS485: 0"), true);
+    }
+    WriteLog(GetText(19, QStringLiteral("Ошибка преобразователя")), 1);
+}
+
+void ConsoleWiring::ConverterRestored() {
+    WriteLog(GetText(20, QStringLiteral("Преобразователь подключен")), 1);
+    ConverterFault = false;
+    if (OnConverterState) {
+        OnConverterState(ConverterLabel(), false);
+    }
+    if (OnConverterRestored) {
+        OnConverterRestored();
+    }
+}
+
+void ConsoleWiring::ListChanged() {
+    controls_->SortByAddress();
+    // Every rebuild of the device rows resets the test selection.
+    TestSelection = controls_->Count() == 0 ? -1 : 0;
+    if (OnDeviceListChanged) {
+        OnDeviceListChanged();
+    }
+}
+
+void ConsoleWiring::PollStep() {
+    const int count = controls_->Count();
+    if (PollCursor >= 0 && PollCursor < count) {
+        controls_->Items(PollCursor)->PollStatus();
+        if (OnDevicePolled) {
+            OnDevicePolled(PollCursor);
+        }
+    }
+    // The list may have shrunk below the cursor since the last step.
+    ++PollCursor;
+    if (PollCursor >= controls_->Count() || PollCursor < 0) {
+        PollCursor = 0;
+    }
+    if (OnRefreshSummary) {
+        OnRefreshSummary();
+    }
+    if (TestMode && controls_->ModuleCount() > 0 && !Testing && OnRefreshTestPanel) {
+        OnRefreshTestPanel();
+    }
+    const bool playing = ShowPlaying && ShowPlaying();
+    if (OnFiredChannelCheck && !playing && !Testing && !Searching) {
+        OnFiredChannelCheck();
+    }
+}
+
+void ConsoleWiring::StartSearch() {
+    if (Searching || Testing) {
+        return;
+    }
+    idleTimer_.stop();
+    // The fault state stays with the worker's lost/restored reports; the label shows what the
+    // reopening found.
+    proto_->ReopenPort();
+    const int converters = proto_->ConverterCount();
+    if (OnConverterState) {
+        OnConverterState(QStringLiteral("RS485: ") + QString::number(converters), converters == 0);
+    }
+    Searching = true;
+    controls_->SetSearch(TControls::SearchOn);
+    if (OnSearchStateChanged) {
+        OnSearchStateChanged(true);
+    }
+}
+
+void ConsoleWiring::StopSearch() {
+    if (!Searching) {
+        return;
+    }
+    controls_->SetSearch(0);
+    Searching = false;
+    RestartPollingAfter();
+    LogSearchSummary();
+    if (OnSearchStateChanged) {
+        OnSearchStateChanged(false);
+    }
+    if (TestMode && OnRefreshTestPanel) {
+        OnRefreshTestPanel();
+    }
+    if (OnSearchEnded) {
+        OnSearchEnded();
+    }
+}
+
+void ConsoleWiring::LogSearchSummary() {
+    const auto line = [](int number, const char* text, int value) {
+        WriteLog(
+            GetText(number, QString::fromUtf8(text)) + QLatin1Char(' ') + QString::number(value),
+            1);
+    };
+    line(2, "Всего подключенных устройств:", controls_->Count());
+    line(3, "Преобразователей:", proto_->ConverterCount());
+    line(4, "Пультов:", controls_->ModuleCount());
+    line(5, "Блоков радиосвязи:", controls_->RadioUnitCount());
+    line(6, "ПДУ(Р):", controls_->HasRemoteControl());
+}
+
+TCommonControl* ConsoleWiring::SelectedModule() const {
+    return controls_->ModuleAt(TestSelection);
+}
+
+bool ConsoleWiring::CheckSelected() {
+    TCommonControl* module = SelectedModule();
+    if (module == nullptr || Testing || Searching) {
+        return false;
+    }
+    idleTimer_.stop();
+    Testing = true;
+    if (OnTestStateChanged) {
+        OnTestStateChanged();
+    }
+    const bool complete = tester_.TestModule(*module);
+    Testing = false;
+    if (OnTestStateChanged) {
+        OnTestStateChanged();
+    }
+    RestartPollingAfter();
+    return complete;
+}
+
+void ConsoleWiring::TestAll() {
+    if (Testing || Searching) {
+        return;
+    }
+    idleTimer_.stop();
+    Testing = true;
+    if (OnTestStateChanged) {
+        OnTestStateChanged();
+    }
+    tester_.OnSelect = [this](int index) {
+        TestSelection = index;
+        if (OnRefreshTestPanel) {
+            OnRefreshTestPanel();
+        }
+    };
+    tester_.TestAllModules();
+    tester_.OnSelect = nullptr;
+    Testing = false;
+    if (OnTestStateChanged) {
+        OnTestStateChanged();
+    }
+    RestartPollingAfter();
+}
+
+void ConsoleWiring::EnterTestMode() {
+    TestMode = true;
+    TestSelection = controls_->FirstModuleIndex();
+    if (OnRefreshTestPanel) {
+        OnRefreshTestPanel();
+    }
+}
+
+void ConsoleWiring::LeaveTestMode() {
+    TestMode = false;
+}
+
+void ConsoleWiring::SelectUp() {
+    TestSelection = TestPanelModel::StepUp(*controls_, TestSelection);
+    if (OnRefreshTestPanel) {
+        OnRefreshTestPanel();
+    }
+}
+
+void ConsoleWiring::SelectDown() {
+    TestSelection = TestPanelModel::StepDown(*controls_, TestSelection);
+    if (OnRefreshTestPanel) {
+        OnRefreshTestPanel();
+    }
+}
+
+void ConsoleWiring::SetModeAll(uint8_t mode) {
+    for (int i = 0; i < controls_->Count(); ++i) {
+        if (TCommonControl* module = controls_->ModuleAt(i)) {
+            module->SetMode(mode);
+        }
+    }
+}
+
+}  // namespace kv

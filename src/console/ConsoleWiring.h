@@ -1,0 +1,130 @@
+#pragma once
+
+#include <QString>
+#include <QTimer>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "bus/TPort.h"
+#include "devices/ChannelTester.h"
+
+namespace kv {
+
+class ConverterBackend;
+class TCommonControl;
+class TControls;
+class TPortProto;
+
+// The console below its windows: the bus protocol object and the bus manager, created and
+// connected; the converters opened; frames handed to the bus manager first and then to the
+// handlers added after it (the show player); lost and restored converters; the 500 ms poll
+// cycle; the search command; the channel tests and the module mode commands. The main window
+// owns one and draws what it reports through the hooks below. Main thread only.
+class ConsoleWiring {
+public:
+    static constexpr int kMaxConverters = 16;
+    static constexpr int kAnswerTimeoutMs = 70;
+    static constexpr int kIdleIntervalMs = 500;
+
+    // backend: the converters (tty or simulated). simulatedRig: empty for real hardware,
+    // otherwise the rig's name, which the caption and the log then show.
+    ConsoleWiring(std::shared_ptr<ConverterBackend> backend, QString simulatedRig = QString());
+    ~ConsoleWiring();
+    ConsoleWiring(const ConsoleWiring&) = delete;
+    ConsoleWiring& operator=(const ConsoleWiring&) = delete;
+
+    // Sets the answer time-out, opens the bus (the worker starts in any case) and reports the
+    // converter count. Returns whether the converters opened.
+    bool Open();
+    // Starts the idle timer (the window does this when it is first shown, unless searching).
+    void StartPolling();
+    void StopPolling();
+
+    TPortProto& Proto() const { return *proto_; }
+    TControls& Controls() const { return *controls_; }
+    ChannelTester& Tester() { return tester_; }
+    QTimer& IdleTimer() { return idleTimer_; }
+
+    bool Simulated() const { return !simulatedRig_.isEmpty(); }
+    bool IsSimulated() const { return Simulated(); }
+    QString SimulatedRig() const { return simulatedRig_; }
+    QString RigName() const { return simulatedRig_; }
+    // " [...]" marker for the window caption on a simulated bus; empty on real hardware.
+    QString CaptionSuffix() const;
+    // "RS485: n" with the open converter count (0 while the converters are lost).
+    QString ConverterLabel() const;
+
+    // Frames received outside an exchange go to the bus manager first, then to these in the
+    // order they were added (the show player adds its HandleFrame).
+    using FrameHandler = std::function<void(const BusFrame& frame, int converter)>;
+    void AddFrameHandler(FrameHandler handler);
+    void HandleFrame(const BusFrame& frame, int converter);
+
+    // One step of the poll cycle: the device at PollCursor polls its status, then the cursor
+    // moves on (round robin), then the refresh hooks run. The show player runs the same step
+    // from its idle notification while a show plays.
+    void PollStep();
+
+    // The operator's search command: pressed and released.
+    void StartSearch();
+    void StopSearch();
+
+    // Channel tests. CheckSelected tests the module at TestSelection; TestAll every module.
+    // Both stop the idle timer while they run and are refused while another test runs.
+    bool CheckSelected();
+    void TestAll();
+    void StopTest() { tester_.Stop(); }
+    // Test mode entered: the first module is selected (-1 when there is none).
+    void EnterTestMode();
+    void LeaveTestMode();
+    void SelectUp();
+    void SelectDown();
+    TCommonControl* SelectedModule() const;
+    // "Режим теста" / "Режим пуска": SetMode on every module in list order.
+    void SetModeAll(uint8_t mode);
+
+    // Console state used here.
+    int PollCursor = 0;
+    bool ConverterFault = false;
+    bool Searching = false;
+    bool Testing = false;
+    bool TestMode = false;
+    int TestSelection = 0;
+
+    // Hooks the window sets; an empty hook is not called.
+    std::function<void()> OnDeviceListChanged;  // list sorted, rebuild the rows
+    std::function<void(int percent, int address)> OnSearchProgress;
+    std::function<void(bool searching)> OnSearchStateChanged;  // buttons, wait indicator
+    std::function<void()> OnSearchEnded;  // re-apply project marks, lamps, keys
+    std::function<void(const QString& label, bool fault)> OnConverterState;
+    std::function<void()> OnConverterRestored;      // close the warning window
+    std::function<void(int index)> OnDevicePolled;  // refresh that row or lamp
+    std::function<void()> OnRefreshSummary;         // power, link and forcing indicators
+    std::function<void()> OnRefreshTestPanel;       // test-mode device panel
+    std::function<void()> OnTestStateChanged;       // buttons while a test starts and ends
+    // Step 5 of the poll cycle: the show control's fired-channel check. The hook decides
+    // whether anything waits; it is only called when neither a test nor a search runs.
+    std::function<void()> OnFiredChannelCheck;
+    // Whether the player plays a show now (the check waits until it stops).
+    std::function<bool()> ShowPlaying;
+
+private:
+    void ConverterLost();
+    void ConverterRestored();
+    void ListChanged();
+    void LogSearchSummary();
+    void RestartPollingAfter();
+
+    QString simulatedRig_;
+    std::shared_ptr<ConverterBackend> backend_;
+    std::unique_ptr<TPortProto> proto_;
+    std::unique_ptr<TControls> controls_;
+    ChannelTester tester_;
+    std::vector<FrameHandler> frameHandlers_;
+    QTimer idleTimer_;
+    bool pollingWanted_ = false;
+};
+
+}  // namespace kv
