@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+namespace kv {
+
+// One 100 ms step of the start waiting window.
+struct CountdownStep {
+    QString text;        // "h:mm:ss.t"
+    bool close = false;  // close the window with OK
+};
+
+// "h:mm:ss.t" of a signed millisecond span: whole seconds, then the tenths digit. Negative
+// spans show as 0:00:00.0.
+QString CountdownText(int64_t ms);
+
+// targetTick 0 waits for the show to start (elapsed time shown), otherwise counts down to it
+// (the remainder shown; it closes when that reaches zero or below, never wrapping to tomorrow).
+CountdownStep Countdown(uint32_t startTick, uint32_t targetTick, uint32_t now, bool playing);
+
+// The target tick of a start at a time of day: now plus (pickedMs - currentMs) of the day.
+uint32_t CountdownTarget(uint32_t now, int32_t pickedMsOfDay, int32_t currentMsOfDay);
+
+}  // namespace kv

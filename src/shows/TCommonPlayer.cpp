@@ -1,0 +1,306 @@
+#include "shows/TCommonPlayer.h"
+
+#include <cmath>
+
+#include "bus/TPortProto.h"
+#include "core/Clock.h"
+#include "core/EventLog.h"
+#include "devices/DeviceKinds.h"
+#include "devices/TControls.h"
+#include "devices/THVControl.h"
+#include "devices/TMotorControl.h"
+#include "devices/TScriptCue.h"
+#include "i18n/Localizer.h"
+#include "shows/TProjectList.h"
+
+namespace kv {
+
+namespace {
+
+bool DueNow(int32_t interval, uint32_t last, uint32_t now) {
+    return interval < 0 || now - last >= static_cast<uint32_t>(interval);
+}
+
+bool ChannelInArrays(int32_t channel) {
+    return channel >= 0 && channel < kMaxChannels;
+}
+
+}  // namespace
+
+int32_t ShowPosition(uint32_t now, uint32_t baseTick, int32_t tempo, int32_t basePosition,
+                     int32_t offset) {
+    const int64_t scaled = static_cast<int64_t>(now - baseTick) * tempo;
+    // Exact for these magnitudes: a tie (x.5) is representable, so nearbyint rounds it to even.
+    const int64_t elapsed =
+        static_cast<int64_t>(std::nearbyint(static_cast<double>(scaled) / 1000.0));
+    return static_cast<int32_t>(elapsed + basePosition + offset);
+}
+
+TCommonPlayer::TCommonPlayer(TControls& controls) : controls_(controls) {
+    timer_.setInterval(kTickMs);
+    QObject::connect(&timer_, &QTimer::timeout, [this] { Tick(); });
+}
+
+TCommonPlayer::~TCommonPlayer() {
+    timer_.stop();
+}
+
+TPortProto& TCommonPlayer::Proto() const {
+    return controls_.Bus();
+}
+
+QString TCommonPlayer::LoadSoundErrorText() {
+    return GetLocalizedText(90, QStringLiteral("Ошибка загрузки фонограммы"));
+}
+
+bool TCommonPlayer::LoadSound(const QString& fileName) {
+    UnloadSound();
+    sound_.SetFileName(fileName);
+    sound_.OpenStream();
+    return sound_.Loaded();
+}
+
+void TCommonPlayer::UnloadSound() {
+    if (sound_.Loaded()) {
+        sound_.CloseStream();
+    }
+}
+
+void TCommonPlayer::Tick() {
+    if (busy_) {
+        return;
+    }
+    busy_ = true;
+    const uint32_t now = TickCount();
+    Position = ShowPosition(now, baseTick_, tempo_, basePosition_, Offset);
+    if (Position < 0 && ControlMode == ControlAutonomous) {
+        Position = 0;
+    }
+    const int count = script_ ? script_->Count() : 0;
+    if (WorkMode != WorkManual) {
+        if (ControlMode != ControlAutonomous) {
+            int i = NextCue;
+            while (i < count && script_->Cue(i).Time <= Position) {
+                ++i;
+            }
+            for (int k = NextCue; k < i; ++k) {
+                ExecuteCue(k);
+            }
+            NextCue = i;
+            if (NextCue >= count) {
+                SleepMs(kEndWaitMs);
+                Stop(false);
+                if (count > 0) {
+                    Position = script_->LastTime();
+                }
+            }
+        } else {
+            if (DueNow(SyncInterval, lastSync_, now)) {
+                Proto().StartShowClock(Position);
+                lastSync_ = now;
+            }
+            // The modules fire by themselves; the console only follows, one cue a tick.
+            if (NextCue < count && Position >= script_->Cue(NextCue).Time) {
+                const TScriptCue& cue = script_->Cue(NextCue);
+                ++NextCue;
+                if (!IsMotorCue(cue.Kind)) {
+                    Fire(cue.Module, cue.Channel, false, true);
+                }
+            }
+            const int32_t last = script_ ? script_->LastTime() : 0;
+            if (static_cast<int64_t>(Position) >= static_cast<int64_t>(last) + 500) {
+                SleepMs(kEndWaitMs);
+                Stop(false);
+                Position = last;
+            }
+        }
+    }
+    if (OnPosition && (DueNow(PositionReportInterval, lastReport_, now) || !IsPlaying())) {
+        lastReport_ = now;
+        OnPosition(Position);
+    }
+    if (OnIdle && DueNow(IdleInterval, lastIdle_, TickCount())) {
+        // Status polling never runs within one idle interval before a cue.
+        const bool gap = WorkMode == WorkManual ||
+                         (NextCue<count&& static_cast<int64_t>(script_->Cue(NextCue).Time) -
+                                  Position> static_cast<int64_t>(IdleInterval));
+        if (gap) {
+            CheckNextFired();
+            OnIdle();
+            lastIdle_ = TickCount();
+        }
+    }
+    busy_ = false;
+}
+
+void TCommonPlayer::ExecuteCue(int index) {
+    const TScriptCue& cue = script_->Cue(index);
+    if (!IsMotorCue(cue.Kind)) {
+        Fire(cue.Module, cue.Channel, false, false);
+        return;
+    }
+    TCommonDevice* device = controls_.FindByAddress(cue.Module);
+    auto* motor = dynamic_cast<TMotorControl*>(device);
+    if (!motor) {
+        return;
+    }
+    switch (cue.Kind) {
+        case ckCentre:
+            motor->MoveCentre(cue.Param1);
+            break;
+        case ckLeft:
+            motor->MoveLeft(cue.Param1);
+            break;
+        case ckRight:
+            motor->MoveRight(cue.Param1);
+            break;
+        case ckRotateLeft:
+            motor->RotateLeft(cue.Param1, cue.Param2);
+            break;
+        case ckRotateRight:
+            motor->RotateRight(cue.Param1, cue.Param2);
+            break;
+        default:
+            break;
+    }
+}
+
+void TCommonPlayer::Start(int32_t position) {
+    StartAt(position, true, true);
+}
+
+void TCommonPlayer::StartAt(int32_t position, bool withSound, bool announce) {
+    if (WorkMode != WorkManual) {
+        NextCue = script_ ? script_->FirstCueAtOrAfter(position) : 0;
+    }
+    PrepareChargeQueues(position);
+    const uint32_t now = TickCount();
+    baseTick_ = lastSync_ = lastIdle_ = lastReport_ = now;
+    Position = basePosition_ = position;
+    if (withSound && sound_.Loaded()) {
+        sound_.PlayFrom(position);
+    }
+    timer_.start();
+    if (ControlMode == ControlAutonomous && WorkMode != WorkManual) {
+        Proto().StartShowClock(Position);
+    }
+    if (announce) {
+        Proto().AnnounceStart(Position);
+    }
+    if (OnStateChange) {
+        OnStateChange();
+    }
+}
+
+void TCommonPlayer::Stop(bool stopSound) {
+    timer_.stop();
+    Proto().StopShowClock(Position);
+    Proto().AnnounceStop(Position);
+    if (sound_.Loaded() && sound_.IsSoundPlaying() && stopSound) {
+        sound_.StopSound();
+    }
+    for (int i = 0; i < controls_.Count(); ++i) {
+        TCommonDevice* d = controls_.Items(i);
+        if (d && d->Kind == KindHVControl) {
+            Proto().ResetHV(d->Address, d->RelayId, d->PortIndex);
+        }
+    }
+    if (OnStateChange) {
+        OnStateChange();
+    }
+}
+
+void TCommonPlayer::SetTempo(int32_t perMille) {
+    tempo_ = perMille;
+    if (IsPlaying()) {
+        basePosition_ = Position - Offset;
+        baseTick_ = TickCount();
+    }
+}
+
+void TCommonPlayer::PrepareChargeQueues(int32_t startPos) {
+    for (int i = 0; i < controls_.Count(); ++i) {
+        TCommonDevice* d = controls_.Items(i);
+        if (d && d->IsModule() && d->Kind == KindHVControl) {
+            auto* hv = static_cast<THVControl*>(d);
+            hv->ChargeQueueCount = 0;
+            hv->ChargeQueueCursor = 0;
+        }
+    }
+    if (!script_) {
+        return;
+    }
+    for (int i = script_->FirstCueAtOrAfter(startPos); i < script_->Count(); ++i) {
+        const TScriptCue& cue = script_->Cue(i);
+        auto* hv = dynamic_cast<THVControl*>(controls_.FindByAddress(cue.Module));
+        if (!hv || hv->Kind != KindHVControl || IsMotorCue(cue.Kind) ||
+            !ChannelInArrays(cue.Channel)) {
+            continue;
+        }
+        // The queue holds what the control can take; later shots recharge to the default.
+        if (hv->ChargeQueueCount >= static_cast<int32_t>(hv->ChargeQueue.size())) {
+            continue;
+        }
+        const int32_t voltage = hv->ChargeVoltage[static_cast<size_t>(cue.Channel)];
+        hv->ChargeQueue[static_cast<size_t>(hv->ChargeQueueCount++)] = voltage;
+        if (hv->ChargeQueueCount == 1) {
+            hv->Charge(voltage);
+        }
+    }
+}
+
+void TCommonPlayer::Fire(int32_t module, int32_t channel, bool manual, bool recordOnly) {
+    // A channel no module has is never sent: on the wire it would name some other output.
+    const bool valid = ChannelInArrays(channel);
+    if (!recordOnly && valid) {
+        TCommonDevice* device = controls_.FindByAddress(module);
+        if (auto* hv = dynamic_cast<THVControl*>(device); hv && hv->Kind == KindHVControl) {
+            if (manual) {
+                hv->Charge(hv->ChargeVoltage[static_cast<size_t>(channel)]);
+                SleepMs(kManualChargeWaitMs);
+                hv->FireWithRecharge(channel, 0);
+            } else {
+                hv->ChargeQueueCursor += 1;
+                const int32_t next =
+                    hv->ChargeQueueCursor < hv->ChargeQueueCount
+                        ? hv->ChargeQueue[static_cast<size_t>(hv->ChargeQueueCursor)]
+                        : 1;
+                hv->FireWithRecharge(channel, next);
+            }
+        } else if (auto* control = dynamic_cast<TCommonControl*>(device)) {
+            control->FireChannel(channel);
+        }
+    }
+    lastFiredModule_ = module;
+    lastFiredChannel_ = channel;
+    lastFireTick_ = TickCount();
+    if (!manual) {
+        WriteLog(GetLocalizedText(92, QStringLiteral("Запуск, пульт:")) + ' ' +
+                     QString::number(module) + GetLocalizedText(93, QStringLiteral(", канал:")) +
+                     ' ' + QString::number(static_cast<int64_t>(channel) + 1),
+                 1);
+    }
+}
+
+void TCommonPlayer::HandleFrame(const BusFrame& f) {
+    if (f[5] == 0xFF) {
+        if (f[0] == 0x03 && (f[4] == 0 || f[4] == OwnConsoleId)) {
+            const BusFrame answer{
+                0x04,
+                static_cast<uint8_t>((LaunchState() & 0x0F) | ((WorkMode & 0x0F) << 4)),
+                static_cast<uint8_t>(ControlMode & 0x0F),
+                OwnConsoleId,
+                f[3],
+                0xFF};
+            Proto().Send(answer, -1);
+        }
+    } else if (f[0] == 0x90 && f[3] == 0x00) {
+        // Another master stopped its show clock: the show stops, the soundtrack plays on.
+        Stop(false);
+        if (OnExternalStop) {
+            OnExternalStop();
+        }
+    }
+}
+
+}  // namespace kv

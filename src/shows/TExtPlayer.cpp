@@ -1,0 +1,96 @@
+#include "shows/TExtPlayer.h"
+
+#include "bus/TPortProto.h"
+#include "core/Clock.h"
+#include "core/EventLog.h"
+#include "devices/DeviceKinds.h"
+#include "devices/TCommonControl.h"
+#include "devices/TControls.h"
+#include "i18n/Localizer.h"
+
+namespace kv {
+
+TExtPlayer::TExtPlayer(TControls& controls) : TCommonPlayer(controls) {}
+
+void TExtPlayer::ResetFiredList() {
+    firedCount_ = 0;
+    checkIndex_ = 0;
+}
+
+void TExtPlayer::Start(int32_t position) {
+    ResetFiredList();
+    TCommonPlayer::Start(position);
+}
+
+void TExtPlayer::StartFromSound() {
+    ResetFiredList();
+    StartAt(sound_.SoundPosition(), false, false);
+}
+
+void TExtPlayer::Stop(bool stopSound) {
+    TCommonPlayer::Stop(stopSound);
+    WaitingExtStart = false;
+}
+
+void TExtPlayer::Fire(int32_t module, int32_t channel, bool manual, bool recordOnly) {
+    TCommonPlayer::Fire(module, channel, manual, recordOnly);
+    // Past the list's end the channels still fire; they are only left out of the check.
+    if (firedCount_ < kFiredListSize) {
+        firedList_[static_cast<size_t>(firedCount_++)] = {module, channel};
+    }
+    auto* control = dynamic_cast<TCommonControl*>(controls_.FindByAddress(module));
+    if (control && channel >= 0 && channel < kMaxChannels) {
+        control->ChannelFired[static_cast<size_t>(channel)] = 1;
+    }
+    if (OnFire) {
+        OnFire(module, channel);
+    }
+}
+
+void TExtPlayer::CheckNextFired() {
+    if (checkIndex_ >= firedCount_ || ElapsedSince(lastFireTick_) <= kCheckDelayMs) {
+        return;
+    }
+    const FiredEntry entry = firedList_[static_cast<size_t>(checkIndex_)];
+    auto* control = dynamic_cast<TCommonControl*>(controls_.FindByAddress(entry.Module));
+    if (!control || entry.Channel < 0 || entry.Channel >= kMaxChannels) {
+        ++checkIndex_;
+        return;
+    }
+    const auto ch = static_cast<size_t>(entry.Channel);
+    double value = 0;
+    if (control->MeasureChannel(entry.Channel, value) != 0) {
+        control->ChannelState[ch] = ChannelError;
+        ++checkIndex_;
+        return;
+    }
+    ClassifyMeasurement(*control, entry.Channel, value, Thresholds);
+    if (OnChannelChecked) {
+        OnChannelChecked(entry.Module, entry.Channel);
+    }
+    ++checkIndex_;
+}
+
+void TExtPlayer::HandleFrame(const BusFrame& f) {
+    TCommonPlayer::HandleFrame(f);
+    // Another device's show-time broadcast with the run flag: an external start command.
+    if (f[0] != 0x90 || f[3] != 0x80 || f[5] == 0xFF) {
+        return;
+    }
+    // Hold the modules that would otherwise start on that command by themselves.
+    BusFrame hold = f;
+    hold[3] = 0x00;
+    Proto().Send(hold, -1);
+    if (WaitingExtStart) {
+        const int32_t position = (f[1] * 256 + f[2]) * 100;
+        Start(position);
+        WriteLog(GetLocalizedText(95, QStringLiteral("Внешняя команда запуска, время:")) + ' ' +
+                     QString::number(position),
+                 1);
+        WaitingExtStart = false;
+    } else {
+        WriteLog(GetLocalizedText(96, QStringLiteral("Внешняя команда запуска - отменено")), 1);
+    }
+}
+
+}  // namespace kv

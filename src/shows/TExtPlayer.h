@@ -1,0 +1,53 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+#include "devices/ChannelClassifier.h"
+#include "shows/TCommonPlayer.h"
+
+namespace kv {
+
+// The player the console creates: adds the list of fired channels with their check after the
+// show, and the external start command from the bus.
+class TExtPlayer : public TCommonPlayer {
+public:
+    static constexpr int kFiredListSize = 32769;
+    // A fired channel is measured only once its igniter had this long.
+    static constexpr uint32_t kCheckDelayMs = 200;
+
+    struct FiredEntry {
+        int32_t Module = 0;
+        int32_t Channel = 0;
+    };
+
+    explicit TExtPlayer(TControls& controls);
+
+    void CheckNextFired() override;
+    void Start(int32_t position) override;
+    // Starts at the soundtrack's current position; the soundtrack is left as it plays and no
+    // start is announced.
+    void StartFromSound();
+    void Stop(bool stopSound) override;
+    void HandleFrame(const BusFrame& frame) override;
+    void Fire(int32_t module, int32_t channel, bool manual, bool recordOnly) override;
+
+    bool HasPendingChecks() const { return checkIndex_ < firedCount_; }
+    int FiredCount() const { return firedCount_; }
+    const FiredEntry& Fired(int index) const { return firedList_[static_cast<size_t>(index)]; }
+
+    ResistanceThresholds Thresholds;
+    std::function<void(int32_t module, int32_t channel)> OnChannelChecked;
+    std::function<void(int32_t module, int32_t channel)> OnFire;
+    bool WaitingExtStart = false;
+
+private:
+    void ResetFiredList();
+
+    std::array<FiredEntry, kFiredListSize> firedList_{};
+    int firedCount_ = 0;
+    int checkIndex_ = 0;
+};
+
+}  // namespace kv
