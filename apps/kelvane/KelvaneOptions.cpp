@@ -1,0 +1,43 @@
+#include "KelvaneOptions.h"
+
+namespace kv {
+
+KelvaneOptions KelvaneOptions::Parse(const QStringList& arguments) {
+    KelvaneOptions options;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& arg = arguments[i];
+        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+            options.help = true;
+        } else if (arg == QLatin1String("--simulate")) {
+            options.simulate = true;
+            // The rig is optional: the next argument is it unless it is another option.
+            if (i + 1 < arguments.size() && !arguments[i + 1].startsWith(QLatin1String("--"))) {
+                options.rig = arguments[++i];
+            }
+        } else if (arg == QLatin1String("--port")) {
+            if (i + 1 >= arguments.size() || arguments[i + 1].startsWith(QLatin1String("--"))) {
+                options.error = QStringLiteral("--port needs a device path");
+                return options;
+            }
+            options.ports << arguments[++i];
+        } else {
+            options.error = QStringLiteral("unknown argument: ") + arg;
+            return options;
+        }
+    }
+    if (options.simulate && !options.ports.isEmpty()) {
+        // A simulated bus and real converters at once would make it unclear which is live.
+        options.error = QStringLiteral("--simulate and --port cannot be combined");
+    }
+    return options;
+}
+
+QString KelvaneOptions::Usage() {
+    return QStringLiteral(
+        "usage: kelvane [--simulate [RIG]] [--port PATH]...\n"
+        "  --simulate [RIG]  run on the simulated bus (demo rig unless a rig file is given)\n"
+        "  --port PATH       use this serial device as a converter (repeatable)\n"
+        "Without options the USB-RS485 converters are searched for.\n");
+}
+
+}  // namespace kv
