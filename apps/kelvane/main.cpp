@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTextStream>
 #include <cstdio>
 #include <memory>
@@ -64,6 +65,10 @@ int main(int argc, char** argv) {
     kv::TTimerForm timerForm(&mainForm);
     kv::TDebugForm debugForm(&mainForm);
 
+    // The whole screen also where no window manager maximises (a kiosk session, Xvfb).
+    if (const QScreen* screen = mainForm.screen()) {
+        mainForm.setGeometry(screen->availableGeometry());
+    }
     mainForm.showMaximized();
     return app.exec();
 }
