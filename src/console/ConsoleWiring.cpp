@@ -205,17 +205,21 @@ void ConsoleWiring::StopSearch() {
     }
 }
 
-void ConsoleWiring::LogSearchSummary() {
+QStringList ConsoleWiring::SearchSummaryLines() const {
     const auto line = [](int number, const char* text, int value) {
-        WriteLog(
-            GetText(number, QString::fromUtf8(text)) + QLatin1Char(' ') + QString::number(value),
-            1);
+        return GetText(number, QString::fromUtf8(text)) + QLatin1Char(' ') + QString::number(value);
     };
-    line(2, "Всего подключенных устройств:", controls_->Count());
-    line(3, "Преобразователей:", proto_->ConverterCount());
-    line(4, "Пультов:", controls_->ModuleCount());
-    line(5, "Блоков радиосвязи:", controls_->RadioUnitCount());
-    line(6, "ПДУ(Р):", controls_->HasRemoteControl());
+    return {line(2, "Всего подключенных устройств:", controls_->Count()),
+            line(3, "Преобразователей:", proto_->ConverterCount()),
+            line(4, "Пультов:", controls_->ModuleCount()),
+            line(5, "Блоков радиосвязи:", controls_->RadioUnitCount()),
+            line(6, "ПДУ(Р):", controls_->HasRemoteControl())};
+}
+
+void ConsoleWiring::LogSearchSummary() {
+    for (const QString& line : SearchSummaryLines()) {
+        WriteLog(line, 1);
+    }
 }
 
 TCommonControl* ConsoleWiring::SelectedModule() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <cstdint>
 #include <functional>
@@ -66,6 +67,10 @@ public:
     // moves on (round robin), then the refresh hooks run. The show player runs the same step
     // from its idle notification while a show plays.
     void PollStep();
+
+    // The five lines logged when a search ends: all entries, converters, modules, radio units,
+    // remote control.
+    QStringList SearchSummaryLines() const;
 
     // The operator's search command: pressed and released.
     void StartSearch();

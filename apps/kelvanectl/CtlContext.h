@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+#include <memory>
+
+namespace kv {
+
+class ConsoleWiring;
+class ConverterBackend;
+class TCommonDevice;
+class TControls;
+class TPortProto;
+
+// What every command of kelvanectl shares: the global options, the bus objects (the same
+// wiring the console uses, created on first use) and the output.
+class CtlContext {
+public:
+    struct Options {
+        QStringList ports;      // --port PATH, repeatable
+        bool simulate = false;  // --simulate [RIG]
+        QString rig;            // empty: the demo rig
+        QString logDir;         // --log-dir DIR
+        bool json = false;      // --json
+        // Converters made by the caller instead of from the options above (tests).
+        std::shared_ptr<ConverterBackend> backend;
+        QString simulatedRig;
+    };
+
+    // out and err receive the tool's output; they must outlive the context.
+    CtlContext(Options options, QTextStream& out, QTextStream& err);
+    ~CtlContext();
+    CtlContext(const CtlContext&) = delete;
+    CtlContext& operator=(const CtlContext&) = delete;
+
+    const Options& Opts() const { return options_; }
+
+    // The converters chosen by the options (explicit ports, simulated rig, settings, search).
+    // nullptr with a message on stderr when they cannot be had.
+    std::shared_ptr<ConverterBackend> Backend();
+    // The console wiring over Backend(), bus opened. nullptr when there is no back end.
+    ConsoleWiring* Wiring();
+    TControls& Controls();
+    TPortProto& Proto();
+
+    // Lets the bus worker hand over unsolicited frames and link events.
+    void Pump(int ms = 0);
+
+    // Runs cycles full search cycles (256 addresses each) with the console's search command,
+    // event log lines included.
+    void Search(int cycles);
+    // Probes address and registers what answers there (identify and poll, as the search does).
+    // Returns the exchange result; device is set on success.
+    int Register(int address, TCommonDevice*& device);
+    // The devices named by args (addresses, or "all" / nothing: one search cycle). Fails with a
+    // message when an address does not answer.
+    bool Resolve(const QStringList& args, QList<TCommonDevice*>& devices, int& failure);
+
+    // Output. Text goes to stdout; with --json device objects go to stdout and text to stderr.
+    void Line(const QString& text);
+    void Info(const QString& text);  // stderr with --json, stdout otherwise
+    void Json(const QJsonObject& object);
+    void PrintDevice(const TCommonDevice& device, bool withChannels);
+    static QJsonObject DeviceJson(const TCommonDevice& device, bool withChannels);
+    static QString DeviceText(const TCommonDevice& device);
+    static QString ChannelText(const TCommonDevice& device, int channel);
+
+    // A failure: the message and the exchange result on stderr; returns exit status 1.
+    int Fail(const QString& message, int result);
+    // A usage error: returns exit status 2.
+    int Usage(const QString& message);
+
+    // Address 0..255 or -1 when the text is none.
+    static int ParseAddress(const QString& text);
+
+private:
+    Options options_;
+    QTextStream& out_;
+    QTextStream& err_;
+    std::shared_ptr<ConverterBackend> backend_;
+    std::unique_ptr<ConsoleWiring> wiring_;
+    QString simulatedRig_;
+    bool backendTried_ = false;
+};
+
+}  // namespace kv

@@ -1,0 +1,93 @@
+#include <QDir>
+
+#include "CtlCommand.h"
+#include "CtlContext.h"
+#include "bus/TPort.h"
+#include "core/EventLog.h"
+#include "core/LogName.h"
+#include "core/Settings.h"
+
+namespace kv {
+
+namespace {
+
+QString HelpText() {
+    QString text = QStringLiteral(
+        "usage: kelvanectl [--port PATH]... [--simulate [RIG]] [--log-dir DIR] [--json] "
+        "COMMAND [ARGS]\n\ncommands:\n");
+    for (const CtlCommand& c : CtlCommands()) {
+        text += QStringLiteral("  %1 %2\n      %3\n").arg(c.name, c.usage, c.summary);
+    }
+    return text;
+}
+
+// The event log of this run: a new file in the folder, named as the console names its own.
+void OpenLog(const QString& dir) {
+    EnsureLogsDirectory(dir);
+    SetLogLevel(1);
+    SetLogFileName(NextLogFileName(dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/')));
+}
+
+}  // namespace
+
+int RunKelvanectl(const QStringList& arguments, QTextStream& out, QTextStream& err,
+                  std::shared_ptr<ConverterBackend> backend, const QString& simulatedRig) {
+    CtlContext::Options options;
+    options.backend = std::move(backend);
+    options.simulatedRig = simulatedRig;
+    QStringList words;
+    QString logDir;
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (a == QLatin1String("--port")) {
+            if (i + 1 >= arguments.size()) {
+                err << "kelvanectl: --port needs a device path" << Qt::endl;
+                return 2;
+            }
+            options.ports << arguments[++i];
+        } else if (a == QLatin1String("--simulate")) {
+            options.simulate = true;
+            // The rig is optional: the next word is one unless it is an option or a command.
+            if (i + 1 < arguments.size() && !arguments[i + 1].startsWith(QLatin1String("--")) &&
+                FindCtlCommand(arguments[i + 1]) == nullptr) {
+                options.rig = arguments[++i];
+            }
+        } else if (a.startsWith(QLatin1String("--simulate="))) {
+            options.simulate = true;
+            options.rig = a.mid(11);
+        } else if (a == QLatin1String("--log-dir")) {
+            if (i + 1 >= arguments.size()) {
+                err << "kelvanectl: --log-dir needs a folder" << Qt::endl;
+                return 2;
+            }
+            logDir = arguments[++i];
+        } else if (a == QLatin1String("--json")) {
+            options.json = true;
+        } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            out << HelpText();
+            return 0;
+        } else {
+            words << a;
+        }
+    }
+    if (options.simulate && !options.ports.isEmpty()) {
+        err << "kelvanectl: --simulate and --port exclude each other" << Qt::endl;
+        return 2;
+    }
+    if (words.isEmpty()) {
+        err << HelpText();
+        return 2;
+    }
+    const CtlCommand* command = FindCtlCommand(words.front());
+    if (command == nullptr) {
+        err << "kelvanectl: unknown command " << words.front() << "\n" << HelpText();
+        return 2;
+    }
+    OpenLog(logDir.isEmpty() ? LogsDirectory() : logDir);
+    SetCurrentSettings(ReadConsoleSettings(DefaultSettingsFilePath()));
+    InitBusGlobals();
+    CtlContext ctx(std::move(options), out, err);
+    return command->run(ctx, words.mid(1));
+}
+
+}  // namespace kv
