@@ -1,0 +1,344 @@
+#include <gtest/gtest.h>
+
+#include "PlayerRig.h"
+#include "shows/Countdown.h"
+
+using namespace kv;
+
+TEST(ShowClock, PositionArithmetic) {
+    EXPECT_EQ(ShowPosition(1500, 1000, 1000, 0, 0), 500);
+    EXPECT_EQ(ShowPosition(2000, 1000, 500, 3000, 0), 3500);
+    EXPECT_EQ(ShowPosition(1000, 1000, 1000, 0, -300), -300);
+    // Ties go to the even neighbour: 1 ms at half speed is 0.5, 3 ms is 1.5.
+    EXPECT_EQ(ShowPosition(1001, 1000, 500, 0, 0), 0);
+    EXPECT_EQ(ShowPosition(1003, 1000, 500, 0, 0), 2);
+    EXPECT_EQ(ShowPosition(1, 1, 1001, 0, 0), 0);
+    // Across the wrap of the 32-bit tick count the elapsed time stays small.
+    EXPECT_EQ(ShowPosition(100, 0xFFFFFF00u, 1000, 0, 0), 356);
+    // Long shows at high tempo do not overflow the product.
+    EXPECT_EQ(ShowPosition(3600000, 0, 1200, 0, 0), 4320000);
+}
+
+class ShowPlayerTest : public ::testing::Test {
+protected:
+    PlayerRig r;
+    TExtPlayer& p = *r.player;
+};
+
+TEST_F(ShowPlayerTest, DirectControlFiresDueCuesInFileOrderAndStopsAfterTheLast) {
+    r.AddDevice(5);
+    r.AddDevice(6);
+    r.Load("1 5 1\n1 6 3\n1 5 2\n2.5 6 4\n");
+    std::vector<int32_t> reported;
+    p.OnPosition = [&](int32_t pos) { reported.push_back(pos); };
+    const uint32_t t0 = r.clock.TickCount();
+    p.Start(0);
+    EXPECT_TRUE(p.IsPlaying());
+    ASSERT_EQ(r.Sent(0x10).size(), 1u);  // the start announced to other consoles
+    r.ClearSent();
+
+    r.TickAt(t0, 999);
+    EXPECT_TRUE(r.Sent(0x84).empty());
+    r.TickAt(t0, 1000);
+    auto fires = r.Sent(0x84);
+    ASSERT_EQ(fires.size(), 3u);
+    EXPECT_EQ(fires[0][5], 5);
+    EXPECT_EQ(FrameChannel(fires[0]), 0);
+    EXPECT_EQ(fires[1][5], 6);
+    EXPECT_EQ(FrameChannel(fires[1]), 2);
+    EXPECT_EQ(FrameChannel(fires[2]), 1);
+    EXPECT_EQ(p.NextCue, 3);
+    EXPECT_EQ(r.log.With(QString::fromUtf8("Запуск, пульт: 6, канал: 3")).size(), 1);
+    EXPECT_EQ(p.FiredCount(), 3);
+    EXPECT_EQ(static_cast<TCommonControl*>(r.controls.FindByAddress(5))->ChannelFired[1], 1);
+
+    r.ClearSent();
+    // A late tick fires what fell due meanwhile, then stops on the same tick after the wait.
+    r.TickAt(t0, 4000);
+    EXPECT_EQ(r.Sent(0x84).size(), 1u);
+    EXPECT_FALSE(p.IsPlaying());
+    EXPECT_EQ(p.Position, 2500);
+    EXPECT_EQ(r.Sent(0x90).size(), 1u);  // show clock stopped
+    EXPECT_EQ(r.Sent(0x90)[0][3], 0x00);
+    EXPECT_EQ(r.Sent(0x11).size(), 1u);  // stop announced
+    EXPECT_EQ(reported.back(), 2500);    // the final position is reported
+    EXPECT_GE(r.clock.TickCount() - t0, 4500u);
+}
+
+TEST_F(ShowPlayerTest, StartPointOffsetAndTempo) {
+    r.AddDevice(5);
+    r.Load("1 5 1\n3 5 2\n10 5 3\n");
+    const uint32_t t0 = r.clock.TickCount();
+    p.Offset = -300;
+    p.Start(0);
+    r.TickAt(t0, 100);
+    EXPECT_EQ(p.Position, -200);  // negative positions are kept in direct control
+    r.TickAt(t0, 1300);
+    EXPECT_EQ(p.Position, 1000);
+    EXPECT_EQ(r.Sent(0x84).size(), 1u);
+
+    // A tempo change mid-show continues from where the clock is.
+    r.TickAt(t0, 2000);
+    ASSERT_EQ(p.Position, 1700);
+    p.SetTempo(500);
+    r.TickAt(t0, 2000);
+    EXPECT_EQ(p.Position, 1700);
+    r.TickAt(t0, 3000);
+    EXPECT_EQ(p.Position, 2200);
+    p.Stop(true);
+
+    // A start after the last cue ends on the first tick.
+    p.SetTempo(1000);
+    p.Offset = 0;
+    const uint32_t t1 = r.clock.TickCount();
+    p.Start(20000);
+    EXPECT_EQ(p.NextCue, 3);
+    r.TickAt(t1, 25);
+    EXPECT_FALSE(p.IsPlaying());
+    EXPECT_EQ(p.Position, 10000);
+}
+
+TEST_F(ShowPlayerTest, AutonomousControlFollowsOneCueATickAndBroadcastsTheTime) {
+    r.AddDevice(5);
+    r.Load("1 5 1\n1 5 2\n1 5 #C\n2 5 3\n");
+    const uint32_t t0 = r.clock.TickCount();
+    p.ControlMode = TCommonPlayer::ControlAutonomous;
+    p.Offset = -500;
+    p.Start(0);
+    auto clocks = r.Sent(0x90);
+    ASSERT_EQ(clocks.size(), 1u);
+    EXPECT_EQ(clocks[0][3], 0x80);  // run flag
+    r.ClearSent();
+
+    r.TickAt(t0, 100);
+    EXPECT_EQ(p.Position, 0);  // clamped at zero
+    for (uint32_t t = 1500, k = 1; k <= 3; t += 25, ++k) {
+        r.TickAt(t0, t);
+        EXPECT_EQ(p.NextCue, static_cast<int>(k));
+    }
+    // The modules fire; the console only records (no fire frames) and skips the motor cue.
+    EXPECT_TRUE(r.Sent(0x84).empty());
+    EXPECT_EQ(p.FiredCount(), 2);
+    EXPECT_EQ(r.log.With(QString::fromUtf8("Запуск, пульт: 5")).size(), 2);
+    // The time broadcast went out once the sync interval had passed.
+    EXPECT_EQ(r.Sent(0x90).size(), 1u);
+
+    r.TickAt(t0, 2999);  // 2499: not yet last + 500
+    EXPECT_TRUE(p.IsPlaying());
+    r.TickAt(t0, 3000);
+    EXPECT_FALSE(p.IsPlaying());
+    EXPECT_EQ(p.Position, 2000);
+}
+
+TEST_F(ShowPlayerTest, ManualWorkModePassesOverTheScript) {
+    r.AddDevice(5);
+    r.Load("1 5 1\n");
+    const uint32_t t0 = r.clock.TickCount();
+    p.WorkMode = TCommonPlayer::WorkManual;
+    int idles = 0;
+    p.OnIdle = [&] { ++idles; };
+    p.Start(0);
+    r.TickAt(t0, 5000);
+    EXPECT_TRUE(p.IsPlaying());
+    EXPECT_TRUE(r.Sent(0x84).empty());
+    EXPECT_EQ(idles, 1);
+    p.Stop(true);
+}
+
+TEST_F(ShowPlayerTest, IdleStepOnlyInGapsLongerThanTheInterval) {
+    r.AddDevice(5);
+    r.Load("5 5 1\n");
+    const uint32_t t0 = r.clock.TickCount();
+    int idles = 0;
+    int checks = 0;
+    p.OnIdle = [&] { ++idles; };
+    p.OnChannelChecked = [&](int32_t, int32_t) { ++checks; };
+    p.Start(0);
+    r.TickAt(t0, 999);
+    EXPECT_EQ(idles, 0);  // the interval has not passed
+    r.TickAt(t0, 1000);
+    EXPECT_EQ(idles, 1);
+    r.TickAt(t0, 4100);  // the cue is 900 ms away: no polling now
+    EXPECT_EQ(idles, 1);
+    p.Stop(true);
+}
+
+TEST_F(ShowPlayerTest, HvChargeQueueAndRecharges) {
+    auto* hv = r.AddDevice<THVControl>(3);
+    hv->ChargeVoltage[0] = 100;
+    hv->ChargeVoltage[1] = 200;
+    hv->ChargeVoltage[2] = 300;
+    r.rig.Add({.address = 3, .type = 'Q'});
+    r.Load("1 3 1\n2 3 2\n3 3 3\n0.5 3 3\n");
+    const uint32_t t0 = r.clock.TickCount();
+    p.Start(1000);  // the cue at 0.5 s is before the start point
+    EXPECT_EQ(hv->ChargeQueueCount, 3);
+    auto charges = r.Sent(0x84);
+    ASSERT_EQ(charges.size(), 1u);  // charged for its first cue before the show runs
+    EXPECT_EQ(FrameValue(charges[0]), 100);
+    EXPECT_EQ(charges[0][1], 0);
+    r.ClearSent();
+
+    r.TickAt(t0, 1000);
+    r.TickAt(t0, 2000);
+    r.TickAt(t0, 3000);
+    const auto fires = r.Sent(0x84);
+    ASSERT_EQ(fires.size(), 3u);
+    // Each shot recharges to the next cue's voltage; the last one to 1.
+    EXPECT_EQ(FrameChannel(fires[0]), 0);
+    EXPECT_EQ(FrameValue(fires[0]), 200);
+    EXPECT_EQ(FrameValue(fires[1]), 300);
+    EXPECT_EQ(FrameValue(fires[2]), 1);
+    EXPECT_FALSE(p.IsPlaying());
+    // The stop puts the HV control back to rest.
+    EXPECT_EQ(r.Sent(0x88).size(), 1u);
+
+    // Manual: charge, two seconds for the capacitor, then the shot without recharge.
+    r.ClearSent();
+    const auto logged = r.log.Lines().size();
+    const uint32_t before = r.clock.TickCount();
+    p.Fire(3, 1, true, false);
+    const auto manual = r.Sent(0x84);
+    ASSERT_EQ(manual.size(), 2u);
+    EXPECT_EQ(FrameValue(manual[0]), 200);
+    EXPECT_EQ(FrameChannel(manual[1]), 1);
+    EXPECT_EQ(FrameValue(manual[1]), 0);
+    EXPECT_GE(r.clock.TickCount() - before, TCommonPlayer::kManualChargeWaitMs);
+    EXPECT_EQ(r.log.Lines().size(), logged);  // manual fires are logged by the console
+}
+
+TEST_F(ShowPlayerTest, ChannelsOutsideTheModuleAreNeverSent) {
+    r.AddDevice(5);
+    r.Load("1 5 0\n1 5 513\n1 5 512\n");
+    const uint32_t t0 = r.clock.TickCount();
+    p.Start(0);
+    r.TickAt(t0, 1000);
+    const auto fires = r.Sent(0x84);
+    ASSERT_EQ(fires.size(), 1u);
+    EXPECT_EQ(FrameChannel(fires[0]), 511);
+}
+
+TEST_F(ShowPlayerTest, FiredChannelsAreCheckedOneByOneAfterADelay) {
+    r.rig.Add({.address = 5, .readings = {{0, 100}}});  // 10 ohm: connected
+    r.rig.Add({.address = 6, .version = 0x200});        // old firmware, no answer on ch 1
+    auto* m5 = r.AddDevice(5);
+    auto* m6 = r.AddDevice(6, 0x200);
+    std::vector<std::pair<int, int>> checked;
+    p.OnChannelChecked = [&](int32_t m, int32_t c) { checked.push_back({m, c}); };
+    p.Fire(5, 0, false, false);
+    p.Fire(9, 4, false, false);  // not on the bus
+    p.Fire(6, 1, false, false);
+    EXPECT_TRUE(p.HasPendingChecks());
+    r.clock.Advance(200);
+    p.CheckNextFired();
+    EXPECT_TRUE(checked.empty());  // the igniter gets more than 200 ms
+    r.clock.Advance(1);
+    p.CheckNextFired();
+    ASSERT_EQ(checked.size(), 1u);
+    EXPECT_EQ(m5->ChannelState[0], ChannelConnected);
+    EXPECT_DOUBLE_EQ(m5->ChannelResistance[0], 10);
+    p.CheckNextFired();  // module 9 is passed over
+    EXPECT_EQ(checked.size(), 1u);
+    p.CheckNextFired();  // no answer: error, and no report
+    EXPECT_EQ(m6->ChannelState[1], ChannelError);
+    EXPECT_EQ(checked.size(), 1u);
+    EXPECT_FALSE(p.HasPendingChecks());
+    // A new start empties the list.
+    p.Fire(5, 0, false, false);
+    p.Start(0);
+    EXPECT_FALSE(p.HasPendingChecks());
+    p.Stop(true);
+}
+
+TEST_F(ShowPlayerTest, StatusQueriesFromOtherConsoles) {
+    OwnConsoleId = 42;
+    p.LaunchStateSource = [] { return uint8_t{1}; };
+    p.WorkMode = TCommonPlayer::WorkAutomaticManual;
+    p.ControlMode = TCommonPlayer::ControlAutonomous;
+    p.HandleFrame({0x03, 0, 0, 17, 0, 0xFF});
+    p.HandleFrame({0x03, 0, 0, 18, 42, 0xFF});
+    p.HandleFrame({0x03, 0, 0, 19, 43, 0xFF});  // addressed to another console
+    const auto answers = r.Sent(0x04);
+    ASSERT_EQ(answers.size(), 2u);
+    EXPECT_EQ(answers[0], (std::vector<uint8_t>{0x04, 0x21, 0x01, 42, 17, 0xFF, answers[0][6]}));
+    EXPECT_EQ(answers[1][4], 18);
+}
+
+TEST_F(ShowPlayerTest, ExternalStopStopsTheShowEvenWhenIdle) {
+    r.AddDevice<THVControl>(3);
+    r.Load("10 3 1\n");
+    int stops = 0;
+    int changes = 0;
+    p.OnExternalStop = [&] { ++stops; };
+    p.OnStateChange = [&] { ++changes; };
+    p.Start(0);
+    p.WaitingExtStart = true;
+    r.ClearSent();
+    p.HandleFrame({0x90, 0, 10, 0x00, 0, 0});
+    EXPECT_FALSE(p.IsPlaying());
+    EXPECT_FALSE(p.WaitingExtStart);
+    EXPECT_EQ(stops, 1);
+    EXPECT_EQ(changes, 2);
+    EXPECT_EQ(r.Sent(0x11).size(), 1u);
+    EXPECT_EQ(r.Sent(0x88).size(), 1u);
+    // With no show running the whole stop sequence still runs.
+    r.ClearSent();
+    p.HandleFrame({0x90, 0, 10, 0x00, 0, 0});
+    EXPECT_EQ(stops, 2);
+    EXPECT_EQ(r.Sent(0x90).size(), 1u);
+    // A frame for a console is no stop.
+    p.HandleFrame({0x90, 0, 10, 0x00, 0, 0xFF});
+    EXPECT_EQ(stops, 2);
+}
+
+TEST_F(ShowPlayerTest, ExternalStartWhenArmedAndWhenNot) {
+    r.AddDevice(5);
+    r.Load("30 5 1\n");
+    // Not armed: held and logged as cancelled, nothing starts.
+    p.HandleFrame({0x90, 0x01, 0x02, 0x80, 0, 0});
+    EXPECT_FALSE(p.IsPlaying());
+    auto held = r.Sent(0x90);
+    ASSERT_EQ(held.size(), 1u);
+    EXPECT_EQ(held[0][1], 0x01);
+    EXPECT_EQ(held[0][2], 0x02);
+    EXPECT_EQ(held[0][3], 0x00);
+    EXPECT_EQ(r.log.With(QString::fromUtf8("Внешняя команда запуска - отменено")).size(), 1);
+
+    // From a console it is not a start command at all.
+    r.ClearSent();
+    p.WaitingExtStart = true;
+    p.HandleFrame({0x90, 0x01, 0x02, 0x80, 0, 0xFF});
+    EXPECT_FALSE(p.IsPlaying());
+    EXPECT_TRUE(r.Sent(0x90).empty());
+
+    p.HandleFrame({0x90, 0x01, 0x02, 0x80, 0, 0});
+    EXPECT_TRUE(p.IsPlaying());
+    EXPECT_EQ(p.Position, 25800);
+    EXPECT_FALSE(p.WaitingExtStart);
+    EXPECT_EQ(r.log.With(QString::fromUtf8("Внешняя команда запуска, время: 25800")).size(), 1);
+    EXPECT_EQ(r.Sent(0x90)[0][3], 0x00);  // the hold goes out first
+    p.Stop(true);
+}
+
+TEST(Countdown, TextsAndClosing) {
+    EXPECT_EQ(CountdownText(0), "0:00:00.0");
+    EXPECT_EQ(CountdownText(9900), "0:00:09.9");
+    EXPECT_EQ(CountdownText(3723450), "1:02:03.4");
+    EXPECT_EQ(CountdownText(-50), "0:00:00.0");
+
+    const uint32_t start = 0xFFFFFF00u;
+    const uint32_t target = CountdownTarget(start, 36000000 + 10000, 36000000);
+    CountdownStep s = Countdown(start, target, start + 100, false);
+    EXPECT_EQ(s.text, "0:00:09.9");
+    EXPECT_FALSE(s.close);
+    EXPECT_FALSE(Countdown(start, target, start + 9999, false).close);
+    EXPECT_TRUE(Countdown(start, target, start + 10000, false).close);
+    // A time of day already passed closes at once; it never waits for tomorrow.
+    const uint32_t past = CountdownTarget(1000, 3600000, 7200000);
+    EXPECT_TRUE(Countdown(1000, past, 1100, false).close);
+
+    s = Countdown(1000, 0, 3500, false);
+    EXPECT_EQ(s.text, "0:00:02.5");
+    EXPECT_FALSE(s.close);
+    EXPECT_TRUE(Countdown(1000, 0, 3500, true).close);
+}
