@@ -1,0 +1,107 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "sim/SimDevice.h"
+#include "sim/SimFaultPattern.h"
+#include "sim/SimOutput.h"
+#include "sim/SimRecord.h"
+#include "sim/SimTypes.h"
+
+namespace kv {
+
+// Wire timing of a segment.
+struct SimWireTiming {
+    bool pacing = false;            // bytes take their 19200-baud wire time, both directions
+    SimTimeUs turnaroundUs = 1000;  // end of a request to the first byte of its answer
+};
+
+// One RS485 segment: the wire behind one converter and the devices on it. Everything that
+// happens on the wire is an event in simulated time; RunUntil() plays the events that are due.
+// Not thread-safe: SimBus serialises all calls.
+class SimSegment final : public SimOutput {
+public:
+    // 10 bits a byte (start, 8 data, stop) at 19200 baud: 520.83 us.
+    static SimTimeUs ByteOffsetUs(std::size_t byteCount);
+    static constexpr std::size_t kRxCapacity = 65536;  // the converter's receive buffer
+
+    SimSegment(int index, SimWireTiming timing, uint32_t seed, std::size_t maxRecords);
+
+    int Index() const { return index_; }
+    SimDevice& AddDevice(std::unique_ptr<SimDevice> device);
+    const std::vector<std::unique_ptr<SimDevice>>& Devices() const { return devices_; }
+    SimDevice* Find(int address) const;
+    SimFaults& Faults() { return faults_; }
+    SimWireTiming& Timing() { return timing_; }
+
+    // Plays every event due up to `now`, in time order.
+    void RunUntil(SimTimeUs now);
+
+    // Converter side. Bytes reach the receive queue only while the converter is open.
+    void SetReceiving(bool on);
+    // The converter's line settings decide whether devices can make sense of what it sends.
+    void SetLineUsable(bool usable) { lineUsable_ = usable; }
+    void ConsoleWrite(const uint8_t* bytes, std::size_t count, SimTimeUs now);
+    std::size_t Available(SimTimeUs now) const;
+    std::size_t Take(uint8_t* buffer, std::size_t max, SimTimeUs now);
+    void PurgeRx(SimTimeUs now);
+
+    // Puts a frame on the wire at `now` as if `from` had sent it (nullptr: a device not
+    // modelled). Faults of the segment apply; those of the device do not.
+    void InjectFrame(const SimFrame& frame, SimDevice* from, SimTimeUs now);
+    void InjectNoise(const std::vector<uint8_t>& bytes, SimTimeUs now);
+    // Powers a device on (it may announce itself) or off.
+    void SwitchOn(SimDevice& device, SimTimeUs now);
+
+    const std::deque<SimRecord>& Records() const { return records_; }
+    void ClearRecords() { records_.clear(); }
+    // Console frames no device heard because a segment fault dropped them.
+    uint32_t DroppedRequests() const { return droppedRequests_; }
+
+    // SimOutput
+    void Emit(SimDevice& from, const SimFrame& frame, SimTimeUs at,
+              const std::vector<uint8_t>& trailer = {}) override;
+    SimTimeUs TurnaroundUs() const override { return timing_.turnaroundUs; }
+
+private:
+    enum class EventKind { Transmit, HearConsole, HearDevice };
+    struct Event {
+        EventKind kind = EventKind::Transmit;
+        SimDirection direction = SimDirection::FromDevice;
+        SimDevice* from = nullptr;
+        int fromAddress = -1;
+        std::vector<uint8_t> bytes;
+    };
+
+    void schedule(SimTimeUs at, Event event);
+    void process(SimTimeUs at, Event& event);
+    // Puts bytes on the wire from `at` (or when it is free) and returns the time of the last.
+    SimTimeUs transmit(SimTimeUs at, const Event& event);
+    void deliver(const SimFrame& frame, const SimDevice* from, SimTimeUs at);
+    void hearConsoleBytes(const std::vector<uint8_t>& bytes, SimTimeUs at);
+    void record(SimRecord rec);
+
+    int index_;
+    SimWireTiming timing_;
+    std::vector<std::unique_ptr<SimDevice>> devices_;
+    SimFaults faults_;
+    std::mt19937 rng_;
+    std::multimap<std::pair<SimTimeUs, uint64_t>, Event> events_;
+    uint64_t nextSeq_ = 0;
+    SimTimeUs wireFreeAt_ = 0;
+    SimTimeUs lastRun_ = 0;
+    bool receiving_ = false;
+    bool lineUsable_ = true;
+    std::deque<std::pair<SimTimeUs, uint8_t>> rx_;
+    std::vector<uint8_t> assembler_;  // console bytes not yet recognised as a frame
+    std::deque<SimRecord> records_;
+    std::size_t maxRecords_;
+    uint32_t droppedRequests_ = 0;
+};
+
+}  // namespace kv
