@@ -69,6 +69,8 @@ int main(int argc, char** argv) {
     if (const QScreen* screen = mainForm.screen()) {
         mainForm.setGeometry(screen->availableGeometry());
     }
+    QObject::connect(&mainForm, &kv::TMainForm::Closed, &app, &QApplication::quit,
+                     Qt::QueuedConnection);
     mainForm.showMaximized();
     return app.exec();
 }

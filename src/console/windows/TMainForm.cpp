@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -220,8 +219,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         WriteLogClosing();
     }
     event->accept();
-    // The message loop runs until the main window closes, whatever other window is open.
-    QCoreApplication::quit();
+    emit Closed();
 }
 
 void TMainForm::RefreshButtons() {

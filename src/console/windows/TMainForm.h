@@ -72,6 +72,10 @@ public:
     int DeviceRowCount() const { return static_cast<int>(rows_.size()); }
     QString DeviceRowText(int row) const;
 
+signals:
+    // The window accepted its close: the run ends, whatever other window is still open.
+    void Closed();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

@@ -56,9 +56,9 @@ void WalkComponents(const WindowTranslator& translator, const QString& windowNam
             translator.TranslateComponent(windowName, child);
         }
         // A dialog owned by the window is one of its components, but the dialog's own
-        // widgets are not.
+        // widgets are not. A menu is a popup window too, yet its items are the window's.
         auto* widget = qobject_cast<QWidget*>(child);
-        if (widget == nullptr || !widget->isWindow()) {
+        if (widget == nullptr || !widget->isWindow() || qobject_cast<QMenu*>(child) != nullptr) {
             WalkComponents(translator, windowName, child);
         }
     }

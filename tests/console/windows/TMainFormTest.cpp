@@ -1,0 +1,166 @@
+#include "console/windows/TMainForm.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <memory>
+
+#include "QtPrinters.h"
+#include "TempDir.h"
+#include "console/ConsoleWiring.h"
+#include "core/EventLog.h"
+#include "i18n/Localizer.h"
+#include "sim/SimBus.h"
+#include "util/SystemUtils.h"
+
+namespace kv {
+namespace {
+
+class TMainFormTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetEventLogForTesting();
+        ResetLocalizerForTesting();
+        SetLanguageFilePath(dir_.file(QStringLiteral("kelvanex.lng")));
+    }
+    void TearDown() override {
+        ResetEventLogForTesting();
+        ResetLocalizerForTesting();
+    }
+
+    // A console on an empty simulated bus (no converter), optionally named as a rig.
+    std::unique_ptr<TMainForm> MakeForm(const QString& rig = QString()) {
+        TMainForm::Options options;
+        options.programDir = dir_.path();
+        options.makeWiring = [rig] {
+            return std::make_unique<ConsoleWiring>(std::make_shared<SimBus>(), rig);
+        };
+        return std::make_unique<TMainForm>(options);
+    }
+
+    // The log's messages without their time stamps.
+    static QStringList LogMessages(const QString& path) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            return {};
+        }
+        QStringList messages;
+        for (const QString& line :
+             QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"))) {
+            if (!line.isEmpty()) {
+                messages << line.mid(line.indexOf(QStringLiteral(": ")) + 2);
+            }
+        }
+        return messages;
+    }
+
+    TempDir dir_;
+};
+
+TEST_F(TMainFormTest, CreationMakesTheLogsFolderAndWritesTheHeader) {
+    auto form = MakeForm();
+    EXPECT_TRUE(QDir(dir_.file(QStringLiteral("logs"))).exists());
+    EXPECT_TRUE(form->LogFilePath().endsWith(QStringLiteral("_0.log")));
+    const QStringList log = LogMessages(form->LogFilePath());
+    ASSERT_GE(log.size(), 3);
+    EXPECT_EQ(log[0], QString(45, QLatin1Char('-')));
+    // Message 0 is a single blank, followed at once by the version.
+    EXPECT_EQ(log[1], QStringLiteral(" ") + OwnVersion());
+    EXPECT_EQ(log[2], QString(45, QLatin1Char('-')));
+}
+
+TEST_F(TMainFormTest, NewLogTakesTheLowestFreeNumberOfTheDay) {
+    QDir().mkpath(dir_.file(QStringLiteral("logs")));
+    auto form0 = MakeForm();
+    const QString first = form0->LogFilePath();
+    form0.reset();
+    // _0 exists now; add _1 and _3 by hand: the next run writes _2.
+    const QString stem = first.left(first.size() - QStringLiteral("0.log").size());
+    QFile(stem + QStringLiteral("1.log")).open(QIODevice::WriteOnly);
+    QFile(stem + QStringLiteral("3.log")).open(QIODevice::WriteOnly);
+    auto form = MakeForm();
+    EXPECT_EQ(form->LogFilePath(), stem + QStringLiteral("2.log"));
+}
+
+TEST_F(TMainFormTest, SettingsAndShowingSetCaptionVersionAndStartButton) {
+    dir_.write(QStringLiteral("kelvanex.ini"),
+               "[keys]\nStartBtn=32\n[settings]\nConnectResist=25,5\n");
+    auto form = MakeForm();
+    EXPECT_EQ(form->StartKey, 32);
+    EXPECT_DOUBLE_EQ(form->Settings().ConnectResist, 25.5);
+    EXPECT_DOUBLE_EQ(form->Settings().ConnectResistHi, 200);
+    EXPECT_EQ(form->StartBtn()->text(), QStringLiteral("<F5> Старт"));
+
+    form->show();
+    EXPECT_EQ(form->windowTitle(),
+              QStringLiteral("Управление запуском (версия: ") + OwnVersion() + QLatin1Char(')'));
+    EXPECT_EQ(form->findChild<QLabel*>(QStringLiteral("VersionLabel"))->text(),
+              QStringLiteral("версия: ") + OwnVersion() + QStringLiteral(" (расширенная)"));
+    EXPECT_EQ(form->StartBtn()->text(), QStringLiteral("<SPACE> Старт"));
+    EXPECT_FALSE(form->findChild<QLabel*>(QStringLiteral("SimulatedBusLabel"))->isVisible());
+}
+
+TEST_F(TMainFormTest, OtherStartKeysKeepTheF5CaptionEvenWhenTranslated) {
+    dir_.write(QStringLiteral("kelvanex.ini"), "[keys]\nStartBtn=13\n");
+    dir_.write(QStringLiteral("kelvanex.lng"), "[buttons]\nTMainForm.StartBtn=<F5> Start\n");
+    auto form = MakeForm();
+    form->show();
+    EXPECT_EQ(form->StartBtn()->text(), QStringLiteral("<F5> Start"));
+}
+
+TEST_F(TMainFormTest, SimulatedBusIsNamedInCaptionAndOnScreen) {
+    auto form = MakeForm(QStringLiteral("demo"));
+    form->show();
+    EXPECT_TRUE(form->windowTitle().contains(QStringLiteral("SIMULATED BUS")));
+    const QLabel* banner = form->findChild<QLabel*>(QStringLiteral("SimulatedBusLabel"));
+    EXPECT_TRUE(banner->isVisible());
+    EXPECT_TRUE(banner->text().contains(QStringLiteral("demo")));
+}
+
+TEST_F(TMainFormTest, ClosingIsRefusedWhileAShowPlaysAndLogsTheClosingLinesOnce) {
+    auto form = MakeForm();
+    bool playing = true;
+    form->ShowPlaying = [&playing] { return playing; };
+    form->show();
+    EXPECT_FALSE(form->close());
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_FALSE(LogMessages(form->LogFilePath()).contains(QStringLiteral("Выход из программы")));
+
+    playing = false;
+    EXPECT_TRUE(form->close());
+    form->show();
+    form->close();
+    const QStringList log = LogMessages(form->LogFilePath());
+    ASSERT_GE(log.size(), 3);
+    const QString rule(44, QLatin1Char('-'));
+    EXPECT_EQ(log.mid(log.size() - 3),
+              (QStringList{rule, QStringLiteral("Выход из программы"), rule}));
+    EXPECT_EQ(log.count(QStringLiteral("Выход из программы")), 1);
+}
+
+TEST_F(TMainFormTest, ExitActionOnlyWhileWaitingWithoutSearchOrTest) {
+    auto form = MakeForm();
+    EXPECT_EQ(form->ExitAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_X));
+    form->ActionListUpdate();
+    EXPECT_TRUE(form->ExitAction()->isEnabled());
+
+    form->LaunchState = TMainForm::Armed;
+    form->ActionListUpdate();
+    EXPECT_FALSE(form->ExitAction()->isEnabled());
+    form->LaunchState = TMainForm::Waiting;
+
+    form->Wiring().Searching = true;
+    form->ActionListUpdate();
+    EXPECT_FALSE(form->ExitAction()->isEnabled());
+    // The window's own close command still works during a search.
+    form->show();
+    EXPECT_TRUE(form->close());
+    form->Wiring().Searching = false;
+}
+
+}  // namespace
+}  // namespace kv
