@@ -109,7 +109,7 @@ bool hungUp(int fd) {
     if (::poll(&p, 1, 0) < 0) {
         return true;
     }
-    return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0 && (p.revents & POLLIN) == 0;
+    return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
 // Modem-line ioctls that a device without modem lines (a pty) refuses.
@@ -517,8 +517,9 @@ ConverterStatus TtyConverterBackend::Read(ConverterHandle handle, uint8_t* buffe
         if (r < 0 && errno != EINTR) {
             return ConvIoError;
         }
-        if (r > 0 && (p.revents & POLLIN) == 0 &&
-            (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+        // A hung-up line polls readable and reads 0 for ever; bytes still held before the
+        // hang-up were taken by the read above.
+        if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
             return ConvIoError;
         }
         if (r == 0) {
