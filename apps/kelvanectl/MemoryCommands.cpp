@@ -1,0 +1,260 @@
+// The script in the devices' memory and the black box: the console's memory window without the
+// window. Progress goes to the terminal as a bar, Ctrl+C cancels as the window's cancel button
+// does, and the result is logged and printed in the console's words.
+#include <algorithm>
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+
+#include <QFileInfo>
+#include <QTextStream>
+
+#include "CtlCommand.h"
+#include "CtlContext.h"
+#include "core/EventLog.h"
+#include "devices/BlackBoxFile.h"
+#include "devices/MemoryResults.h"
+#include "devices/ScriptTransfer.h"
+#include "devices/TCommonControl.h"
+#include "devices/TControls.h"
+#include "devices/TRemoteControl.h"
+#include "i18n/Localizer.h"
+#include "shows/TProjectList.h"
+
+namespace kv {
+
+namespace {
+
+std::atomic<bool> gCancelRequested{false};
+
+extern "C" void OnInterrupt(int) {
+    gCancelRequested.store(true);
+}
+
+// Ctrl+C asks the running operation to stop at its next progress report, for as long as the
+// guard lives; a second Ctrl+C is not needed and the default action comes back afterwards.
+class InterruptCancels {
+public:
+    InterruptCancels() {
+        gCancelRequested.store(false);
+        previous_ = std::signal(SIGINT, OnInterrupt);
+    }
+    ~InterruptCancels() { std::signal(SIGINT, previous_); }
+    InterruptCancels(const InterruptCancels&) = delete;
+    InterruptCancels& operator=(const InterruptCancels&) = delete;
+
+private:
+    void (*previous_)(int) = SIG_DFL;
+};
+
+// The progress handler of the memory window, drawn on stderr: "[#####     ]  42 %  Пульт: 5,
+// канал: 3". It also lets the bus worker hand over what it received, as the window does.
+TransferProgressEvent ProgressBar(CtlContext& ctx) {
+    return [&ctx](int percent, int index, bool& cancel, int item, int address) {
+        cancel = gCancelRequested.load();
+        constexpr int kWidth = 30;
+        const int filled = std::clamp(percent, 0, 100) * kWidth / 100;
+        QString status;
+        if (index != -1) {
+            status = Message(78) + QLatin1Char(' ') + QString::number(address);
+            if (item != -1)
+                status += Message(79) + QLatin1Char(' ') + QString::number(item);
+        }
+        const QString line =
+            QStringLiteral("\r[%1%2] %3 %  %4")
+                .arg(QString(filled, QLatin1Char('#')), QString(kWidth - filled, QLatin1Char(' ')))
+                .arg(percent, 3)
+                .arg(status, -32);
+        const QByteArray bytes = line.toUtf8();
+        std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+        std::fflush(stderr);
+        ctx.Pump();
+    };
+}
+
+void EndProgress() {
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
+// The end of every operation: the log line (title, blank, result text) and the message the
+// console's box would show. Exit status 0 only for success.
+int Report(CtlContext& ctx, MemoryOperation operation, int32_t code) {
+    WriteLog(MemoryResultLogLine(operation, code), 1);
+    ctx.Line(MemoryResultMessage(code));
+    return code == 0 ? 0 : 1;
+}
+
+bool LoadScript(CtlContext& ctx, const QString& path, std::vector<TScriptCue>& cues, int& status) {
+    TProjectList project;
+    if (const ScriptLoadError error = project.LoadFromFile(path)) {
+        status = ctx.Fail(error.message, -1);
+        return false;
+    }
+    cues.clear();
+    for (int i = 0; i < project.Count(); ++i)
+        cues.push_back(project.Cue(i));
+    return true;
+}
+
+// The modules the script names that the search did not find; the console asks before going
+// on, here --force goes on.
+bool ModulesPresent(CtlContext& ctx, const std::vector<TScriptCue>& cues, bool force) {
+    QStringList missing;
+    for (const TScriptCue& c : cues) {
+        const QString a = QString::number(c.Module);
+        if (ctx.Controls().FindByAddress(c.Module) == nullptr && !missing.contains(a))
+            missing << a;
+    }
+    if (missing.isEmpty())
+        return true;
+    ctx.Info(Message(47) + QLatin1Char(' ') + missing.join(QStringLiteral(", ")));
+    if (force)
+        return true;
+    ctx.Info(QStringLiteral("nothing done; --force goes on without them"));
+    return false;
+}
+
+// Waits for Enter, the headless form of the console's OK box; --yes answers it at once.
+void Confirm(CtlContext& ctx, const QString& text, bool yes) {
+    ctx.Info(text);
+    if (yes)
+        return;
+    QTextStream in(stdin);
+    in.readLine();
+}
+
+int RunMemory(CtlContext& ctx, const QStringList& given) {
+    QStringList args = given;
+    const bool force = args.removeAll(QStringLiteral("--force")) > 0;
+    const QString action = args.value(0);
+    const bool needsScript = action == QLatin1String("write") || action == QLatin1String("verify");
+    if (!(needsScript && args.size() == 2) &&
+        !(action == QLatin1String("erase") && args.size() == 1))
+        return ctx.Usage(QStringLiteral("memory write|verify SCRIPT [--force] | memory erase"));
+    std::vector<TScriptCue> cues;
+    int status = 0;
+    if (needsScript && !LoadScript(ctx, args[1], cues, status))
+        return status;
+    QList<TCommonDevice*> devices;
+    int failure = 0;
+    if (!ctx.Resolve({}, devices, failure))
+        return 1;
+    if (needsScript && !ModulesPresent(ctx, cues, force))
+        return 1;
+
+    TControls& controls = ctx.Controls();
+    InterruptCancels interrupt;
+    controls.OnTransferProgress = ProgressBar(ctx);
+    MemoryOperation operation = MemoryOperation::EraseModules;
+    int32_t code = 0;
+    if (action == QLatin1String("write")) {
+        operation = MemoryOperation::WriteModules;
+        code = transfer::WriteScript(controls, cues);
+    } else if (action == QLatin1String("verify")) {
+        operation = MemoryOperation::VerifyModules;
+        code = transfer::VerifyScript(controls, cues);
+    } else {
+        code = transfer::EraseScripts(controls);
+    }
+    controls.OnTransferProgress = nullptr;
+    EndProgress();
+    return Report(ctx, operation, code);
+}
+
+int RunBlackBox(CtlContext& ctx, const QStringList& args) {
+    if (args.size() != 1)
+        return ctx.Usage(QStringLiteral("blackbox OUT"));
+    QList<TCommonDevice*> devices;
+    int failure = 0;
+    if (!ctx.Resolve({}, devices, failure))
+        return 1;
+    TControls& controls = ctx.Controls();
+    QByteArray records;
+    int32_t code = 0;
+    {
+        InterruptCancels interrupt;
+        controls.OnTransferProgress = ProgressBar(ctx);
+        code = transfer::ReadBlackBox(controls, records);
+        controls.OnTransferProgress = nullptr;
+        EndProgress();
+    }
+    if (code == 0) {
+        QString error, written;
+        if (!SaveBlackBoxFile(args[0], records, error, &written)) {
+            // The reading was good but it is not on disk: say so, never "saved".
+            WriteLog(MemoryOperationTitle(MemoryOperation::ReadBlackBox) + QLatin1Char(' ') + error,
+                     1);
+            return ctx.Fail(written + QStringLiteral(": ") + error, -1);
+        }
+        ctx.Info(QStringLiteral("%1: %2 bytes").arg(written).arg(records.size() + 4));
+    }
+    return Report(ctx, MemoryOperation::ReadBlackBox, code);
+}
+
+int RunRemote(CtlContext& ctx, const QStringList& given) {
+    QStringList args = given;
+    const bool yes = args.removeAll(QStringLiteral("--yes")) > 0;
+    const QString action = args.value(0);
+    const bool needsScript = action == QLatin1String("write") || action == QLatin1String("verify");
+    if (!(needsScript && args.size() == 2) &&
+        !(action == QLatin1String("erase") && args.size() == 1))
+        return ctx.Usage(QStringLiteral("remote write|verify SCRIPT [--yes] | remote erase"));
+    std::vector<TScriptCue> cues;
+    int status = 0;
+    if (needsScript && !LoadScript(ctx, args[1], cues, status))
+        return status;
+    // The remote operations need the remote control itself, at address 0.
+    TCommonDevice* device = nullptr;
+    const int found = ctx.Register(kRemoteAddress, device);
+    auto* remote = device && device->Kind == KindRemoteControl
+                       ? static_cast<TRemoteControl*>(device)
+                       : nullptr;
+    if (remote == nullptr)
+        return ctx.Fail(QStringLiteral("no radio remote control answers at address 0"),
+                        found != 0 ? found : -1);
+
+    InterruptCancels interrupt;
+    remote->OnTransferProgress = ProgressBar(ctx);
+    int32_t code = 0;
+    MemoryOperation operation = MemoryOperation::WriteRemote;
+    if (action == QLatin1String("write")) {
+        if (ctx.Controls().ModuleCount() > 0)
+            ctx.Info(Message(69));
+        const bool old = remote->Version < fw::RemoteErase;
+        if (old)
+            Confirm(ctx, Message(74), yes);
+        else
+            transfer::EraseRemote(*remote);  // its result is not looked at: the write tells
+        code = transfer::WriteRemoteScript(*remote, cues);
+        EndProgress();
+        if (code == 0) {
+            if (old)
+                Confirm(ctx, Message(75), yes);
+            remote->LastResult = remote->Ping();
+        }
+    } else if (action == QLatin1String("verify")) {
+        operation = MemoryOperation::VerifyRemote;
+        code = transfer::VerifyRemoteScript(*remote, cues);
+        EndProgress();
+    } else {
+        // Not one of the console's own operations, so it is logged under the erase title.
+        operation = MemoryOperation::EraseModules;
+        code = transfer::EraseRemote(*remote);
+    }
+    remote->OnTransferProgress = nullptr;
+    return Report(ctx, operation, code);
+}
+
+const CtlRegistrar kMemoryCommands{
+    {QStringLiteral("memory"), QStringLiteral("write|verify SCRIPT [--force] | erase"),
+     QStringLiteral("the script in the modules' memory (after a search)"), RunMemory},
+    {QStringLiteral("blackbox"), QStringLiteral("OUT"),
+     QStringLiteral("read the black box of every module into OUT (.DAT appended)"), RunBlackBox},
+    {QStringLiteral("remote"), QStringLiteral("write|verify SCRIPT [--yes] | erase"),
+     QStringLiteral("the script in the radio remote control"), RunRemote},
+};
+
+}  // namespace
+
+}  // namespace kv
