@@ -23,6 +23,9 @@ public:
     int Version() const { return config_.version; }
     const SimDeviceConfig& Config() const { return config_; }
     SimFaults& Faults() { return config_.faults; }
+    // Settings a running device reads as it goes (voltages, temperature, work times, faults);
+    // address, channels and resistances are taken once when the device is made.
+    SimDeviceConfig& MutableConfig() { return config_; }
     bool Powered() const { return powered_; }
     // Requests addressed to this device that a dropRequest fault swallowed.
     uint32_t DroppedRequests() const { return droppedRequests_; }
@@ -49,7 +52,6 @@ protected:
     void Reply(SimOutput& out, SimTimeUs heardAt, uint8_t code, uint8_t d1, uint8_t d2, uint8_t d3,
                uint8_t d4, SimTimeUs extraUs = 0, const std::vector<uint8_t>& trailer = {});
     void SetAddress(int address) { address_ = address; }
-    SimDeviceConfig& MutableConfig() { return config_; }
     std::mt19937& Rng() { return rng_; }
 
 private:
