@@ -1,0 +1,184 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+
+#include "../../devices/FakeRig.h"
+#include "CtlCommand.h"
+#include "TempDir.h"
+#include "devices/DeviceKinds.h"
+
+using namespace kv;
+
+namespace {
+
+// One run of the tool over a FakeRig, its output and its event log.
+struct Ctl {
+    FakeClock clock;
+    ScopedClock useClock{clock};
+    FakeRig rig;
+    TempDir dir;
+    QString out;
+    QString err;
+
+    Ctl() {
+        // Five channels: a module reporting four would be taken for an HV module.
+        rig.Add({.address = 5, .version = 0x268, .channels = 5});
+        for (int ch = 0; ch < 3; ++ch) {
+            rig.SetReading(5, ch, 100);
+        }
+        rig.Add({.address = 3, .type = 'Q', .channels = 4});
+        rig.Add({.address = 7, .type = 'P', .channels = 1});
+        rig.Add({.address = 244});
+    }
+
+    int Run(QStringList args) {
+        out.clear();
+        err.clear();
+        QTextStream o(&out);
+        QTextStream e(&err);
+        args.prepend(dir.file(QStringLiteral("logs")));
+        args.prepend(QStringLiteral("--log-dir"));
+        return RunKelvanectl(args, o, e, rig.Converters());
+    }
+    QString Log() const {
+        QString all;
+        for (const QString& name : QDir(dir.file(QStringLiteral("logs"))).entryList(QDir::Files)) {
+            QFile f(dir.file(QStringLiteral("logs/") + name));
+            if (f.open(QIODevice::ReadOnly)) {
+                all += QString::fromUtf8(f.readAll());
+            }
+        }
+        return all;
+    }
+    QList<QJsonObject> Objects() const {
+        QList<QJsonObject> list;
+        for (const QString& line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            list << QJsonDocument::fromJson(line.toUtf8()).object();
+        }
+        return list;
+    }
+};
+
+}  // namespace
+
+TEST(Kelvanectl, StatusPrintsEachDeviceAsJsonWithTheModelFields) {
+    Ctl c;
+    ASSERT_EQ(c.Run({QStringLiteral("--json"), QStringLiteral("status"), QStringLiteral("5"),
+                     QStringLiteral("244")}),
+              0)
+        << c.err.toStdString();
+    const auto objects = c.Objects();
+    ASSERT_EQ(objects.size(), 2);
+    const QJsonObject m = objects[0];
+    for (const char* key :
+         {"Address", "Kind", "Version", "ChannelCount", "RelayId", "PortIndex", "LastResult",
+          "SupplyVoltage", "OutputVoltage", "Forcing", "Mode", "Temperature", "LinkQuality"}) {
+        EXPECT_TRUE(m.contains(QString::fromLatin1(key))) << key;
+    }
+    EXPECT_EQ(m[QStringLiteral("Address")].toInt(), 5);
+    EXPECT_EQ(m[QStringLiteral("Kind")].toInt(), KindAutoControl);
+    EXPECT_EQ(m[QStringLiteral("ChannelCount")].toInt(), 5);
+    EXPECT_FALSE(m.contains(QStringLiteral("ChannelState")));  // only where tested
+    EXPECT_EQ(objects[1][QStringLiteral("Kind")].toInt(), KindRadioModule);
+}
+
+TEST(Kelvanectl, ADeviceThatDoesNotAnswerFailsWithTheExchangeResult) {
+    Ctl c;
+    EXPECT_EQ(c.Run({QStringLiteral("status"), QStringLiteral("6")}), 1);
+    EXPECT_TRUE(c.err.contains(QStringLiteral("result -3"))) << c.err.toStdString();
+    EXPECT_EQ(c.Run({QStringLiteral("status"), QStringLiteral("x")}), 1);
+    EXPECT_EQ(c.Run({QStringLiteral("nonsense")}), 2);
+}
+
+TEST(Kelvanectl, TestPrintsChannelsAndLogsAsTheConsole) {
+    Ctl c;
+    ASSERT_EQ(c.Run({QStringLiteral("--json"), QStringLiteral("test"), QStringLiteral("5")}), 0)
+        << c.err.toStdString();
+    const auto objects = c.Objects();
+    ASSERT_EQ(objects.size(), 1);
+    const auto states = objects[0][QStringLiteral("ChannelState")].toArray();
+    ASSERT_EQ(states.size(), 5);
+    EXPECT_EQ(states[0].toInt(), ChannelConnected);
+    EXPECT_EQ(states[4].toInt(), ChannelError);
+    EXPECT_DOUBLE_EQ(objects[0][QStringLiteral("ChannelResistance")].toArray()[0].toDouble(), 10);
+    EXPECT_TRUE(
+        c.Log().contains(QStringLiteral("Тест каналов, пульт: 5, каналов: 5, подключено: 3")));
+}
+
+TEST(Kelvanectl, ExportWritesTheConnectedChannelsFile) {
+    Ctl c;
+    const QString file = c.dir.file(QStringLiteral("channels"));
+    ASSERT_EQ(c.Run({QStringLiteral("export"), file, QStringLiteral("5")}), 0)
+        << c.err.toStdString();
+    QFile f(file + QStringLiteral(".txt"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(),
+              QStringLiteral("Пульт, ID=5\r\nПодключенных каналов: 3\r\nКанал № 1\r\nКанал № 2\r\n"
+                             "Канал № 3\r\n\r\n\r\n")
+                  .toUtf8());
+}
+
+TEST(Kelvanectl, FiringAndChargingAreRefusedWithoutArm) {
+    Ctl c;
+    EXPECT_EQ(c.Run({QStringLiteral("fire"), QStringLiteral("5"), QStringLiteral("2")}), 2);
+    EXPECT_EQ(c.Run({QStringLiteral("hv"), QStringLiteral("charge"), QStringLiteral("3"),
+                     QStringLiteral("100")}),
+              2);
+    EXPECT_EQ(c.Run({QStringLiteral("hv"), QStringLiteral("fire"), QStringLiteral("3"),
+                     QStringLiteral("1")}),
+              2);
+    EXPECT_EQ(c.rig.Seen(0x84), 0);
+    EXPECT_EQ(c.rig.Seen(0x80), 0);  // nothing was even probed
+
+    ASSERT_EQ(c.Run({QStringLiteral("fire"), QStringLiteral("5"), QStringLiteral("2"),
+                     QStringLiteral("--arm")}),
+              0)
+        << c.err.toStdString();
+    EXPECT_EQ(c.rig.LastOf(0x84), (std::vector<uint8_t>{2, 0, 0x80, 0}));
+    EXPECT_TRUE(c.Log().contains(QStringLiteral("Ручной запуск, пульт: 5, канал: 2")));
+    // A channel the module does not have is refused before anything is sent.
+    EXPECT_EQ(c.Run({QStringLiteral("fire"), QStringLiteral("5"), QStringLiteral("9"),
+                     QStringLiteral("--arm")}),
+              2);
+    EXPECT_EQ(c.rig.Seen(0x84), 1);
+}
+
+TEST(Kelvanectl, ForcingModeHvAndMotorCommands) {
+    Ctl c;
+    ASSERT_EQ(c.Run({QStringLiteral("forcing"), QStringLiteral("off"), QStringLiteral("5")}), 0);
+    EXPECT_EQ(c.rig.LastOf(0x88)[0], 1);  // test mode, forcing off
+    EXPECT_TRUE(c.Log().contains(QStringLiteral("Выключение форсирования, пульт: 5")));
+    ASSERT_EQ(c.Run({QStringLiteral("mode"), QStringLiteral("launch"), QStringLiteral("5")}), 0);
+    // Each run registers the module anew: its forcing is unknown and counts as off.
+    EXPECT_EQ(c.rig.LastOf(0x88)[0], 3);
+    ASSERT_EQ(c.Run({QStringLiteral("hv"), QStringLiteral("energy"), QStringLiteral("3"),
+                     QStringLiteral("40")}),
+              0)
+        << c.err.toStdString();
+    EXPECT_EQ(c.rig.LastOf(0x81)[2], 40);
+    EXPECT_EQ(c.Run({QStringLiteral("hv"), QStringLiteral("energy"), QStringLiteral("5")}), 1);
+    ASSERT_EQ(c.Run({QStringLiteral("motor"), QStringLiteral("rotate"), QStringLiteral("left"),
+                     QStringLiteral("7"), QStringLiteral("30"), QStringLiteral("100")}),
+              0);
+    EXPECT_EQ(c.rig.LastOf(0x8C), (std::vector<uint8_t>{0x81, 100, 30, 0}));
+    EXPECT_EQ(c.Run({QStringLiteral("motor"), QStringLiteral("up"), QStringLiteral("7")}), 2);
+}
+
+TEST(Kelvanectl, SearchListsTheDevicesInAddressOrderWithTheSummary) {
+    Ctl c;
+    ASSERT_EQ(c.Run({QStringLiteral("search")}), 0) << c.err.toStdString();
+    const QStringList lines = c.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_GE(lines.size(), 9);
+    EXPECT_TRUE(lines[0].trimmed().startsWith(QStringLiteral("3 ")));
+    EXPECT_TRUE(lines[1].trimmed().startsWith(QStringLiteral("5 ")));
+    EXPECT_TRUE(lines[2].trimmed().startsWith(QStringLiteral("7 ")));
+    EXPECT_TRUE(lines[3].trimmed().startsWith(QStringLiteral("244 ")));
+    EXPECT_TRUE(c.out.contains(QStringLiteral("Всего подключенных устройств: 4")));
+    EXPECT_TRUE(c.out.contains(QStringLiteral("Пультов: 3")));
+    EXPECT_TRUE(c.Log().contains(QStringLiteral("Блоков радиосвязи: 1")));
+}
