@@ -150,12 +150,12 @@ int RunMemory(CtlContext& ctx, const QStringList& given) {
     int32_t code = 0;
     if (action == QLatin1String("write")) {
         operation = MemoryOperation::WriteModules;
-        code = transfer::WriteScript(controls, cues);
+        code = controls.WriteScript(cues);
     } else if (action == QLatin1String("verify")) {
         operation = MemoryOperation::VerifyModules;
-        code = transfer::VerifyScript(controls, cues);
+        code = controls.VerifyScript(cues);
     } else {
-        code = transfer::EraseScripts(controls);
+        code = controls.EraseScripts();
     }
     controls.OnTransferProgress = nullptr;
     EndProgress();
@@ -175,7 +175,8 @@ int RunBlackBox(CtlContext& ctx, const QStringList& args) {
     {
         InterruptCancels interrupt;
         controls.OnTransferProgress = ProgressBar(ctx);
-        code = transfer::ReadBlackBox(controls, records);
+        int size = 0;
+        code = controls.ReadBlackBox(records, size);
         controls.OnTransferProgress = nullptr;
         EndProgress();
     }
@@ -225,8 +226,8 @@ int RunRemote(CtlContext& ctx, const QStringList& given) {
         if (old)
             Confirm(ctx, Message(74), yes);
         else
-            transfer::EraseRemote(*remote);  // its result is not looked at: the write tells
-        code = transfer::WriteRemoteScript(*remote, cues);
+            remote->EraseRemote();  // its result is not looked at: the write tells
+        code = remote->WriteRemoteScript(cues);
         EndProgress();
         if (code == 0) {
             if (old)
@@ -235,12 +236,12 @@ int RunRemote(CtlContext& ctx, const QStringList& given) {
         }
     } else if (action == QLatin1String("verify")) {
         operation = MemoryOperation::VerifyRemote;
-        code = transfer::VerifyRemoteScript(*remote, cues);
+        code = remote->VerifyRemoteScript(cues);
         EndProgress();
     } else {
         // Not one of the console's own operations, so it is logged under the erase title.
         operation = MemoryOperation::EraseModules;
-        code = transfer::EraseRemote(*remote);
+        code = remote->EraseRemote();
     }
     remote->OnTransferProgress = nullptr;
     return Report(ctx, operation, code);

@@ -3,9 +3,11 @@
 #include <cstdio>
 
 #include "CtlCommand.h"
+#include "SimulatedBusSetup.h"
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    kv::InstallSimulatedBus();
     QTextStream out(stdout);
     QTextStream err(stderr);
     QStringList arguments = QCoreApplication::arguments();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QTimer>
 #include <cstdint>
 #include <memory>
@@ -7,6 +8,7 @@
 
 #include "devices/DeviceEvents.h"
 #include "devices/TCommonDevice.h"
+#include "devices/TScriptCue.h"
 
 namespace kv {
 
@@ -62,6 +64,14 @@ public:
     void SortByAddress();
 
     TPortProto& Bus() const { return bus_; }
+
+    // The script in the modules' memory and their black boxes (see devices/ScriptTransfer.h);
+    // progress through OnTransferProgress. Write and verify sort the cues by time in place.
+    int32_t WriteScript(std::vector<TScriptCue>& cues);
+    int32_t VerifyScript(std::vector<TScriptCue>& cues);
+    int32_t EraseScripts();
+    // buffer: one record per module; size: its byte count.
+    int32_t ReadBlackBox(QByteArray& buffer, int& size);
 
     // Fields in their documented order.
     uint8_t SearchFlags = 0;
