@@ -181,28 +181,29 @@ void SortCuesByTime(std::vector<TScriptCue>& cues) {
                      [](const TScriptCue& a, const TScriptCue& b) { return a.Time < b.Time; });
 }
 
-int32_t WriteScript(TControls& controls, std::vector<TScriptCue>& cues) {
+// The module loop that write and verify share: sorted cues, modules in list order, stop at the
+// first failure or cancel, then the common end.
+using ModuleStep = int32_t (*)(TControls&, TCommonControl&, const std::vector<TScriptCue>&, int,
+                               bool&);
+
+static int32_t EachModule(TControls& controls, std::vector<TScriptCue>& cues, ModuleStep step) {
     SortCuesByTime(cues);
     bool cancel = false;
     int32_t result = 0;
     for (int i = 0; i < controls.Count() && result == 0 && !cancel; ++i) {
         TCommonControl* m = controls.ModuleAt(i);
         if (m && m->IsModule())
-            result = WriteModule(controls, *m, cues, i, cancel);
+            result = step(controls, *m, cues, i, cancel);
     }
     return Finish(controls.OnTransferProgress, cancel, result);
 }
 
+int32_t WriteScript(TControls& controls, std::vector<TScriptCue>& cues) {
+    return EachModule(controls, cues, WriteModule);
+}
+
 int32_t VerifyScript(TControls& controls, std::vector<TScriptCue>& cues) {
-    SortCuesByTime(cues);
-    bool cancel = false;
-    int32_t result = 0;
-    for (int i = 0; i < controls.Count() && result == 0 && !cancel; ++i) {
-        TCommonControl* m = controls.ModuleAt(i);
-        if (m && m->IsModule())
-            result = VerifyModule(controls, *m, cues, i, cancel);
-    }
-    return Finish(controls.OnTransferProgress, cancel, result);
+    return EachModule(controls, cues, VerifyModule);
 }
 
 int32_t EraseScripts(TControls& controls) {
