@@ -24,6 +24,9 @@ struct TtyConverterBackend::Tty {
     explicit Tty(int f, std::string p) : fd(f), path(std::move(p)) {}
     ~Tty() {
         if (fd >= 0) {
+            // A pseudo-terminal keeps the exclusive flag after its last close while the far
+            // side stays open, which would refuse the next open to anyone but root.
+            ::ioctl(fd, TIOCNXCL);
             ::close(fd);
         }
     }
