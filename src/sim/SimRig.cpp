@@ -56,6 +56,19 @@ bool splitLine(const std::string& line, std::string& word, Pairs& pairs, std::st
     return true;
 }
 
+// A '#' starts a comment unless it is inside a quoted value ("bank #2").
+std::string withoutComment(const std::string& line) {
+    bool quoted = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == '"') {
+            quoted = !quoted;
+        } else if (line[i] == '#' && !quoted) {
+            return line.substr(0, i);
+        }
+    }
+    return line;
+}
+
 bool toInt(const std::string& s, long long& v, int base = 10) {
     std::string t = s;
     if (base == 10 && t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
@@ -316,9 +329,7 @@ bool SimRig::Parse(const std::string& text, SimRig& rig, std::string& error) {
     };
     while (std::getline(in, line)) {
         ++lineNo;
-        if (const auto hash = line.find('#'); hash != std::string::npos) {
-            line.erase(hash);
-        }
+        line = withoutComment(line);
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();
         }
@@ -391,6 +402,9 @@ bool SimRig::Parse(const std::string& text, SimRig& rig, std::string& error) {
             if (!ok) {
                 return fail(why);
             }
+        }
+        if (c.address < 0) {
+            return fail("a " + word + " needs an address");
         }
         if (!addressFits(c)) {
             return fail("address " + std::to_string(c.address) + " does not suit a " + word);
