@@ -1,15 +1,19 @@
 #pragma once
 
+#include <QString>
+#include <cstdint>
 #include <functional>
 
 namespace kv {
 
 class ConsoleWiring;
+class TCommonControl;
 class TExtPlayer;
 
 // Plugs the show player into the console wiring: received frames reach the player after the
-// bus manager, the player's idle notification runs the poll step while a show plays, and the
-// idle timer's fired-channel step checks one fired channel at a time between shows.
+// bus manager, the player's idle notification runs the poll step while a show plays, the idle
+// timer's fired-channel step checks one fired channel at a time between shows, and each checked
+// channel is written to the event log.
 class ShowWiring {
 public:
     ShowWiring(ConsoleWiring& wiring, TExtPlayer& player);
@@ -18,10 +22,17 @@ public:
 
     // Runs after the poll step of the player's idle notification (the window's own idle work).
     std::function<void()> OnShowIdle;
+    // Runs after the log line of a checked channel (the window redraws that channel's key).
+    std::function<void(int32_t module, int32_t channel)> OnChannelChecked;
 
 private:
+    void ChannelChecked(int32_t module, int32_t channel);
+
     ConsoleWiring& wiring_;
     TExtPlayer& player_;
 };
+
+// "Тест канала, пульт: 12, канал: 5, состояние: подключен" for a channel (0-based) of a module.
+QString ChannelCheckLine(const TCommonControl& module, int32_t channel);
 
 }  // namespace kv

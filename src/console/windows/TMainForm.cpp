@@ -12,15 +12,20 @@
 #include <QVBoxLayout>
 
 #include "console/ConsoleWiring.h"
+#include "console/ShowWiring.h"
 #include "console/windows/DeviceRowText.h"
 #include "console/windows/MainFormTexts.h"
 #include "console/windows/TLocalizer.h"
 #include "console/windows/TShape.h"
 #include "core/EventLog.h"
 #include "core/LogName.h"
+#include "devices/ChannelClassifier.h"
 #include "devices/TCommonControl.h"
 #include "devices/TControls.h"
 #include "i18n/Localizer.h"
+#include "shows/AudioSystem.h"
+#include "shows/TExtPlayer.h"
+#include "shows/TProjects.h"
 #include "util/SystemUtils.h"
 
 namespace kv {
@@ -63,9 +68,10 @@ TMainForm::TMainForm(Options options, QWidget* parent)
 
     BuildWidgets();
 
-    // The bus objects. The show objects (slots, player) connect to this window when they are
-    // created, through ShowPlaying and the state above.
+    // The bus objects, then the show player plugged in behind the bus manager before any frame
+    // can arrive.
     wiring_ = options_.makeWiring();
+    CreateShowObjects();
     ConnectWiring();
     wiring_->Open();
     RebuildDeviceRows();
@@ -73,8 +79,29 @@ TMainForm::TMainForm(Options options, QWidget* parent)
 
 TMainForm::~TMainForm() {
     actionUpdateTimer_->stop();
-    // The bus goes before the widgets its hooks draw on.
+    // The bus goes before the widgets its hooks draw on; it stops handing frames and idle
+    // steps to the player first, so the player goes after it.
     wiring_.reset();
+    showWiring_.reset();
+    player_.reset();
+    projects_.reset();
+}
+
+void TMainForm::CreateShowObjects() {
+    // A demonstration needs no sound device: the simulated bus plays its soundtrack to the null
+    // output. On real hardware the sound card is used, and a card that fails to open is
+    // reported below rather than replaced.
+    SelectAudioOutput(wiring_->Simulated() ? AudioOutput::Null : AudioOutput::Device);
+    projects_ = std::make_unique<TProjects>();
+    player_ = std::make_unique<TExtPlayer>(wiring_->Controls());
+    showWiring_ = std::make_unique<ShowWiring>(*wiring_, *player_);
+    player_->SetScript(&projects_->Project(CurrentSlot));
+    player_->Thresholds = ResistanceThresholds::FromSettings();
+    player_->LaunchStateSource = [this] { return LaunchState; };
+    ShowPlaying = [this] { return player_->IsPlaying(); };
+    if (!AudioReady()) {
+        WriteLog(GetLocalizedText(1, QStringLiteral("Ошибка инициализации аудио-устройства")), 1);
+    }
 }
 
 void TMainForm::BuildWidgets() {

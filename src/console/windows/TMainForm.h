@@ -18,7 +18,10 @@ class QVBoxLayout;
 namespace kv {
 
 class ConsoleWiring;
+class ShowWiring;
+class TExtPlayer;
 class TLocalizer;
+class TProjects;
 class TShape;
 
 // The console's main window. Creating it opens the run's event log, reads the settings and
@@ -42,6 +45,9 @@ public:
     ~TMainForm() override;
 
     ConsoleWiring& Wiring() const { return *wiring_; }
+    // The show player, plugged into the bus wiring, and the eight project slots it plays from.
+    TExtPlayer& Player() const { return *player_; }
+    TProjects& Projects() const { return *projects_; }
     TLocalizer& Localizer() const { return *localizer_; }
     const ConsoleSettings& Settings() const { return settings_; }
     QString VersionText() const { return version_; }
@@ -56,8 +62,8 @@ public:
     int CurrentSlot = 0;
     int StartKey = 116;
 
-    // Whether the show player plays a show now. The player connects itself here when it is
-    // created; until then nothing plays. Closing is refused while this answers true.
+    // Whether a show plays now: answered by the player unless replaced. Closing is refused
+    // while this answers true.
     std::function<bool()> ShowPlaying;
 
     // Closing is allowed unless a show plays.
@@ -83,6 +89,7 @@ protected:
 private:
     void BuildWidgets();
     void ConnectWiring();
+    void CreateShowObjects();
     void FormShow();
     void RefreshButtons();
     void RebuildDeviceRows();
@@ -100,6 +107,9 @@ private:
     QString version_;
     ConsoleSettings settings_;
     std::unique_ptr<ConsoleWiring> wiring_;
+    std::unique_ptr<TProjects> projects_;
+    std::unique_ptr<TExtPlayer> player_;
+    std::unique_ptr<ShowWiring> showWiring_;
     TLocalizer* localizer_ = nullptr;
     bool shown_ = false;
     bool closed_ = false;

@@ -14,6 +14,9 @@
 #include "console/ConsoleWiring.h"
 #include "core/EventLog.h"
 #include "i18n/Localizer.h"
+#include "shows/AudioSystem.h"
+#include "shows/TExtPlayer.h"
+#include "shows/TProjects.h"
 #include "sim/SimBus.h"
 #include "util/SystemUtils.h"
 
@@ -140,6 +143,24 @@ TEST_F(TMainFormTest, ClosingIsRefusedWhileAShowPlaysAndLogsTheClosingLinesOnce)
     EXPECT_EQ(log.mid(log.size() - 3),
               (QStringList{rule, QStringLiteral("Выход из программы"), rule}));
     EXPECT_EQ(log.count(QStringLiteral("Выход из программы")), 1);
+}
+
+TEST_F(TMainFormTest, OwnsThePlayerOnSlotZeroAndRefusesToCloseWhileItPlays) {
+    auto form = MakeForm(QStringLiteral("demo"));
+    // A demonstration plays its soundtrack to the null output, so audio is ready without a card.
+    EXPECT_TRUE(AudioReady());
+    EXPECT_EQ(form->Player().Script(), &form->Projects().Project(0));
+    EXPECT_FALSE(LogMessages(form->LogFilePath())
+                     .contains(QStringLiteral("Ошибка инициализации аудио-устройства")));
+    form->Projects().Project(0).LoadFromBytes("60 3 1\n", "show.txt");
+    form->show();
+    form->Player().Start(0);
+    EXPECT_TRUE(form->Wiring().ShowPlaying());
+    EXPECT_FALSE(form->close());
+    // The other console's stop reaches the player through the bus wiring: closing works again.
+    form->Wiring().HandleFrame(BusFrame{0x90, 0, 50, 0x00, 0, 0}, 0);
+    EXPECT_FALSE(form->Player().IsPlaying());
+    EXPECT_TRUE(form->close());
 }
 
 TEST_F(TMainFormTest, ExitActionOnlyWhileWaitingWithoutSearchOrTest) {
