@@ -189,7 +189,8 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
         WriteLog(GetLocalizedText(46, QStringLiteral("Получена внешняя команда остановки")), 1);
         ctx.Info(QStringLiteral("stopped by an external stop command"));
     };
-    player.OnChannelChecked = [&](int32_t module, int32_t channel) {
+    // The check's log line comes from the show wiring; the terminal gets the state too.
+    showWiring.OnChannelChecked = [&](int32_t module, int32_t channel) {
         auto* m = dynamic_cast<TCommonControl*>(ctx.Controls().FindByAddress(module));
         ctx.Line(QStringLiteral("check module %1 channel %2 state %3")
                      .arg(module)

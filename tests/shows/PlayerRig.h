@@ -8,6 +8,7 @@
 
 #include "FakeRig.h"
 #include "LogCapture.h"
+#include "TestThreadClock.h"
 #include "bus/TPortProto.h"
 #include "core/Clock.h"
 #include "devices/TAutoControl.h"
@@ -17,28 +18,6 @@
 #include "shows/AudioSystem.h"
 #include "shows/TExtPlayer.h"
 #include "shows/TProjectList.h"
-
-// Time that only the test thread moves: its sleeps advance the clock at once, while the bus
-// worker's sleeps take real time and leave the show clock alone. So a show position depends on
-// what the test did, not on how often the worker happened to poll.
-class TestThreadClock : public kv::Clock {
-public:
-    explicit TestThreadClock(uint32_t start) : now_(start), owner_(std::this_thread::get_id()) {}
-    uint32_t TickCount() override { return now_.load(); }
-    void Sleep(uint32_t ms) override {
-        if (std::this_thread::get_id() == owner_) {
-            now_.fetch_add(ms);
-        } else {
-            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-        }
-    }
-    void Set(uint32_t ms) { now_.store(ms); }
-    void Advance(uint32_t ms) { now_.fetch_add(ms); }
-
-private:
-    std::atomic<uint32_t> now_;
-    std::thread::id owner_;
-};
 
 // A player over the in-memory rig of the device tests, with modules registered directly.
 struct PlayerRig {
