@@ -9,8 +9,10 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <sstream>
 
 #include "core/Clock.h"
+#include "sim/SimConsole.h"
 
 namespace kv {
 
@@ -287,13 +289,116 @@ void PtyBridge::writeTraffic() {
     std::fflush(traffic_);
 }
 
+bool PtyBridge::Command(const std::string& line, std::string& reply) {
+    std::istringstream in(line);
+    std::string word;
+    if (!(in >> word)) {
+        reply = "empty command";
+        return false;
+    }
+    long long a = -1, b = -1;
+    const bool one = static_cast<bool>(in >> a);
+    const bool two = one && static_cast<bool>(in >> b);
+    std::string rest;
+    if (in >> rest) {
+        reply = "too many values: " + line;
+        return false;
+    }
+    if (word == "start" || word == "stop" || word == "probe") {
+        if ((word == "probe") == one || (one && (a < 0 || a > 6553500)) || two) {
+            reply = word == "probe" ? "usage: probe" : "usage: " + word + " MS (0 to 6553500)";
+            return false;
+        }
+        for (int c = 0; c < bus_->ConverterTotal(); ++c) {
+            auto lock = bus_->Lock();
+            auto* console = bus_->FindAs<SimConsole>(255, c);
+            if (!console) {
+                continue;
+            }
+            const int ms = static_cast<int>(a);
+            bus_->Act(c, [&](SimSegment& segment, SimTimeUs now) {
+                if (word == "start") {
+                    console->BroadcastStart(ms, now, segment);
+                } else if (word == "stop") {
+                    console->BroadcastStop(ms, now, segment);
+                } else {
+                    console->BroadcastProbe(now, segment);
+                }
+            });
+            reply = "console " + std::to_string(console->ConsoleId()) + " on converter " +
+                    std::to_string(c) + ": " + word +
+                    (one ? " at " + std::to_string(ms) + " ms" : "");
+            return true;
+        }
+        reply = "no other console on the bus";
+        return false;
+    }
+    if (word == "on" || word == "off") {
+        if (!two || a < 0 || a >= bus_->ConverterTotal() || b < 0 || b > 255) {
+            reply = "usage: " + word + " CONVERTER ADDRESS";
+            return false;
+        }
+        const int c = static_cast<int>(a);
+        const int address = static_cast<int>(b);
+        if (bus_->Find(address, c) == nullptr) {
+            reply = "no device at address " + std::to_string(address) + " on converter " +
+                    std::to_string(c);
+            return false;
+        }
+        if (word == "on") {
+            bus_->SwitchOn(c, address);
+        } else {
+            bus_->SwitchOff(c, address);
+        }
+        reply = "device " + std::to_string(address) + " on converter " + std::to_string(c) +
+                " switched " + word;
+        return true;
+    }
+    reply = "unknown command '" + word + "' (start, stop, probe, on, off)";
+    return false;
+}
+
+void PtyBridge::readCommands() {
+    // One read per readable poll, so that a blocking descriptor (a terminal, a pipe) never
+    // holds up the bus.
+    char buf[1024];
+    ssize_t n = 0;
+    do {
+        n = ::read(commandFd_, buf, sizeof buf);
+    } while (n < 0 && errno == EINTR);
+    if (n > 0) {
+        commandText_.append(buf, static_cast<std::size_t>(n));
+    } else if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
+        commandFd_ = -1;  // end of the commands; the service goes on
+    }
+    std::size_t nl;
+    while ((nl = commandText_.find('\n')) != std::string::npos) {
+        std::string line = commandText_.substr(0, nl);
+        commandText_.erase(0, nl + 1);
+        if (line.find_first_not_of(" \t\r") == std::string::npos) {
+            continue;
+        }
+        std::string reply;
+        const bool ok = Command(line, reply);
+        if (OnMessage) {
+            OnMessage(ok ? reply : "refused: " + reply);
+        }
+    }
+    if (commandText_.size() > 4096) {
+        commandText_.clear();  // no line end in sight: not commands
+    }
+}
+
 bool PtyBridge::Step(int maxWaitMs, std::string& error) {
     std::vector<pollfd> fds;
-    fds.reserve(lines_.size());
+    fds.reserve(lines_.size() + 1);
     for (const Line& line : lines_) {
         const short events =
             static_cast<short>(POLLIN | (line.pending.empty() ? 0 : static_cast<short>(POLLOUT)));
         fds.push_back(pollfd{line.master, events, 0});
+    }
+    if (commandFd_ >= 0) {
+        fds.push_back(pollfd{commandFd_, POLLIN, 0});
     }
     const int r = ::poll(fds.data(), fds.size(), maxWaitMs);
     if (r < 0 && errno != EINTR) {
@@ -309,6 +414,9 @@ bool PtyBridge::Step(int maxWaitMs, std::string& error) {
             !clientToBus(lines_[i], error)) {
             return false;
         }
+    }
+    if (r > 0 && commandFd_ >= 0 && fds.back().revents != 0) {
+        readCommands();
     }
     for (Line& line : lines_) {
         if (!busToClient(line, error)) {

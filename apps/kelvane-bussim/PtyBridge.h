@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -52,6 +53,19 @@ public:
     // The wait Step() should be given now: short while the line is busy, longer when idle.
     int SuggestedWaitMs() const;
 
+    // Operator actions on the simulated devices, one command a line:
+    //   start MS, stop MS   the other console on the bus broadcasts a show start or stop at
+    //                       show time MS (its 0x90 clock frame and its announcement)
+    //   probe               the other console asks for every console on the bus
+    //   on CONV ADDR        switches a device on (it announces itself when set up to)
+    //   off CONV ADDR       switches a device off
+    // False with the reason when the line is not a command or names no device.
+    bool Command(const std::string& line, std::string& reply);
+    // Commands are read from this descriptor as part of Step(); its end of file stops the
+    // reading, not the service. Replies go to OnMessage.
+    void SetCommandFd(int fd) { commandFd_ = fd; }
+    std::function<void(const std::string&)> OnMessage;
+
     // Bytes a client did not read in time and that the terminal could not hold.
     uint64_t DroppedBytes() const { return droppedBytes_; }
 
@@ -75,6 +89,7 @@ private:
     bool busToClient(Line& line, std::string& error);
     void flushPending(Line& line);
     void writeTraffic();
+    void readCommands();
 
     SimRig rig_;
     Options options_;
@@ -86,6 +101,8 @@ private:
     uint32_t lastActivity_ = 0;
     bool anyActivity_ = false;
     uint64_t droppedBytes_ = 0;
+    int commandFd_ = -1;
+    std::string commandText_;
 };
 
 }  // namespace kv

@@ -32,6 +32,10 @@ void usage(std::FILE* to) {
         "  --traffic FILE  write every frame on the bus to FILE as it goes\n"
         "  --seed N        seed of the faults and reply delays (default: the rig's)\n"
         "  --link DIR      make DIR/kvsim0, DIR/kvsim1 ... point at the terminals\n"
+        "  --commands      read commands from stdin, one a line:\n"
+        "                    start MS, stop MS  the other console broadcasts a show start/stop\n"
+        "                    probe              the other console asks for every console\n"
+        "                    on C A, off C A    switch device A on converter C on or off\n"
         "Prints 'converter INDEX PATH SERIAL' for each converter, then 'ready'.\n"
         "Runs until SIGINT or SIGTERM. Exit status: 0 stopped, 1 failure, 2 bad usage or rig.\n",
         to);
@@ -48,6 +52,7 @@ int main(int argc, char** argv) {
     kv::PtyBridge::Options options;
     std::string rigPath;
     bool demo = false;
+    bool commands = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto value = [&](std::string& out) {
@@ -66,6 +71,8 @@ int main(int argc, char** argv) {
             options.pacing = false;
         } else if (a == "--demo") {
             demo = true;
+        } else if (a == "--commands") {
+            commands = true;
         } else if (a == "--traffic") {
             if (!value(options.trafficPath)) {
                 return 2;
@@ -122,6 +129,12 @@ int main(int argc, char** argv) {
     if (!bridge.Start(error)) {
         std::fprintf(stderr, "kelvane-bussim: %s\n", error.c_str());
         return 1;
+    }
+    if (commands) {
+        bridge.SetCommandFd(0);
+        bridge.OnMessage = [](const std::string& text) {
+            std::fprintf(stderr, "kelvane-bussim: %s\n", text.c_str());
+        };
     }
     std::fprintf(
         stderr, "kelvane-bussim: SIMULATED BUS, no real devices; %s%s\n",

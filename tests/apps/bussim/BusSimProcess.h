@@ -39,20 +39,26 @@ public:
         if (out_ >= 0) {
             ::close(out_);
         }
+        CloseStdin();
     }
     BusSimProcess(const BusSimProcess&) = delete;
     BusSimProcess& operator=(const BusSimProcess&) = delete;
 
-    // Runs `binary args...` with stdout on a pipe and stderr into `stderrFile` (empty: inherited).
+    // Runs `binary args...` with stdout on a pipe and stderr into `stderrFile` (empty: inherited);
+    // stdin is a pipe that WriteStdin() feeds when `stdinPipe` is set, else inherited.
     bool Start(const std::string& binary, const std::vector<std::string>& args,
-               const std::string& stderrFile = {}) {
+               const std::string& stderrFile = {}, bool stdinPipe = false) {
         int pipeFds[2];
-        if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
+        int inFds[2] = {-1, -1};
+        if (::pipe2(pipeFds, O_CLOEXEC) != 0 || (stdinPipe && ::pipe2(inFds, O_CLOEXEC) != 0)) {
             return false;
         }
         posix_spawn_file_actions_t fa;
         posix_spawn_file_actions_init(&fa);
         posix_spawn_file_actions_adddup2(&fa, pipeFds[1], 1);
+        if (stdinPipe) {
+            posix_spawn_file_actions_adddup2(&fa, inFds[0], 0);
+        }
         if (!stderrFile.empty()) {
             posix_spawn_file_actions_addopen(&fa, 2, stderrFile.c_str(),
                                              O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -67,6 +73,10 @@ public:
         posix_spawn_file_actions_destroy(&fa);
         ::close(pipeFds[1]);
         out_ = pipeFds[0];
+        if (stdinPipe) {
+            ::close(inFds[0]);
+            in_ = inFds[1];
+        }
         if (rc != 0) {
             pid_ = -1;
             return false;
@@ -107,6 +117,17 @@ public:
             }
         }
         return false;
+    }
+
+    bool WriteStdin(const std::string& text) {
+        return in_ >= 0 &&
+               ::write(in_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    }
+    void CloseStdin() {
+        if (in_ >= 0) {
+            ::close(in_);
+            in_ = -1;
+        }
     }
 
     const std::vector<Port>& Ports() const { return ports_; }
@@ -154,6 +175,7 @@ public:
 private:
     pid_t pid_ = -1;
     int out_ = -1;
+    int in_ = -1;
     std::vector<Port> ports_;
     std::vector<std::string> lines_;
 };

@@ -8,8 +8,11 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <chrono>
 #include <fstream>
+#include <functional>
 #include <memory>
+#include <thread>
 
 #include "BusSimProcess.h"
 #include "TempDir.h"
@@ -141,6 +144,84 @@ TEST_F(BusSimTest, ServesTheRigThroughTheTtyBackEnd) {
     EXPECT_NE(text.find(" 0 tx 80 00 01 02 03 05 "), std::string::npos) << text.substr(0, 400);
     EXPECT_NE(text.find(" 0 rx 7F 56 34 36 42 05 "), std::string::npos);
     EXPECT_NE(text.find(" 1 tx 80 00 01 02 03 09 "), std::string::npos);
+}
+
+// Waits, dispatching the link's notifications, until the condition holds.
+bool dispatchUntil(kv::TPortProto& proto, const std::function<bool()>& done, int ms = 3000) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > until) {
+            return false;
+        }
+        proto.DispatchPending();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+TEST_F(BusSimTest, CommandsMakeTheOtherConsoleAndTheDevicesAct) {
+    const QString rig =
+        dir.write("console.rig", "converter\nmodule address=5 announce=yes\nconsole id=77\n");
+    const QString err = dir.file("stderr.txt");
+    BusSimProcess sim;
+    ASSERT_TRUE(sim.Start(KV_BUSSIM_BINARY, {"--commands", "--no-pacing", rig.toStdString()},
+                          err.toStdString(), true));
+    ASSERT_TRUE(sim.WaitReady());
+    kv::TtyConverterBackend::Options o;
+    o.paths = sim.Paths();
+    kv::TPortProto proto(16, std::make_shared<kv::TtyConverterBackend>(o));
+    std::vector<kv::BusFrame> heard;
+    proto.OnFrame = [&](const kv::BusFrame& f, int) { heard.push_back(f); };
+    ASSERT_TRUE(proto.OpenPort());
+    auto heardCode = [&](uint8_t code, uint8_t d3) {
+        return [&heard, code, d3] {
+            for (const auto& f : heard) {
+                if (f[0] == code && f[3] == d3) {
+                    return true;
+                }
+            }
+            return false;
+        };
+    };
+
+    // A show start from the other console: its clock frame with the run flag at 1.5 s, then
+    // its start announcement with its ID; the module on the segment runs its clock from there.
+    ASSERT_TRUE(sim.WriteStdin("start 1500\n"));
+    ASSERT_TRUE(dispatchUntil(proto, heardCode(0x10, 77)));
+    EXPECT_TRUE(heardCode(0x90, 0x80)());
+    int clock = 0;
+    char type = 0;
+    ASSERT_EQ(proto.ReadClock(5, -1, 0, clock, type), kv::BusOk);
+    EXPECT_GE(clock, 1500);
+    ASSERT_TRUE(sim.WriteStdin("stop 2000\n"));
+    ASSERT_TRUE(dispatchUntil(proto, heardCode(0x11, 77)));
+    EXPECT_TRUE(heardCode(0x90, 0x00)());
+
+    // Switching a device off silences it; on again, it announces itself and answers.
+    int version = 0;
+    ASSERT_TRUE(sim.WriteStdin("off 0 5\nbogus\noff 0 99\n"));
+    ASSERT_TRUE(
+        dispatchUntil(proto, [&] { return readAll(err).find("address 99") != std::string::npos; }));
+    EXPECT_EQ(proto.ReadVersion(5, -1, 0, version), kv::BusNoAnswer);
+    ASSERT_TRUE(sim.WriteStdin("on 0 5\n"));
+    ASSERT_TRUE(dispatchUntil(proto, [&] {
+        for (const auto& f : heard) {
+            if (f[0] == 0x70 && f[5] == 5) {
+                return true;
+            }
+        }
+        return false;
+    }));
+    EXPECT_EQ(proto.ReadVersion(5, -1, 0, version), kv::BusOk);
+    const std::string text = readAll(err);
+    EXPECT_NE(text.find("refused: unknown command 'bogus'"), std::string::npos) << text;
+    EXPECT_NE(text.find("refused: no device at address 99 on converter 0"), std::string::npos);
+    // The end of the commands does not end the service.
+    sim.CloseStdin();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(proto.ReadVersion(5, -1, 0, version), kv::BusOk);
+    proto.ClosePort();
+    EXPECT_EQ(sim.Stop(SIGTERM), 0);
 }
 
 TEST_F(BusSimTest, UnpacedServiceAndStopOnSigint) {
