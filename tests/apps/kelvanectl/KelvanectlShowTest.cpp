@@ -1,0 +1,253 @@
+// kelvanectl script check and play: whole runs from the arguments to the exit status, the
+// printed lines and the event log, on the simulated demo rig (firing modules 3, 7, 12, HV 20,
+// motor 30, another console). The shows run on the real clock, as the tool does, and last
+// well under a second each.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTextStream>
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <thread>
+
+#include "CtlCommand.h"
+#include "SimulatedBusSetup.h"
+#include "TempDir.h"
+#include "sim/SimBus.h"
+#include "sim/SimConsole.h"
+#include "sim/SimRig.h"
+
+using namespace kv;
+
+namespace {
+
+class CtlShow : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { InstallSimulatedBus(); }
+
+    void SetUp() override {
+        SimRig rig = SimRig::Demo();
+        rig.options.pacing = false;
+        bus = std::shared_ptr<SimBus>(rig.Build());
+    }
+
+    int Run(QStringList args) {
+        out.clear();
+        err.clear();
+        QTextStream o(&out);
+        QTextStream e(&err);
+        args.prepend(dir.file(QStringLiteral("logs")));
+        args.prepend(QStringLiteral("--log-dir"));
+        return RunKelvanectl(args, o, e, bus, QStringLiteral("demo"));
+    }
+    int Play(const char* script, QStringList options = {}) {
+        const QString path = dir.write(QStringLiteral("show.txt"), QByteArray(script));
+        return Run(QStringList{QStringLiteral("--simulate"), QStringLiteral("play"), path,
+                               QStringLiteral("--arm")} +
+                   options);
+    }
+    QStringList LogLines() const {
+        QStringList lines;
+        const QDir logs(dir.file(QStringLiteral("logs")));
+        for (const QString& name : logs.entryList(QDir::Files, QDir::Name)) {
+            QFile f(logs.filePath(name));
+            if (f.open(QIODevice::ReadOnly)) {
+                for (const QString& line :
+                     QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"))) {
+                    if (!line.isEmpty()) {
+                        lines << line.mid(line.indexOf(QStringLiteral(": ")) + 2);
+                    }
+                }
+            }
+        }
+        return lines;
+    }
+    struct Fire {
+        int module, channel, showMs;
+    };
+    // The fire lines printed: module, channel (1-based) and show time.
+    std::vector<Fire> Fires() const {
+        static const QRegularExpression re(
+            QStringLiteral("^fire module (\\d+) channel (\\d+) show (-?\\d+) ms wall "
+                           "\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d$"));
+        std::vector<Fire> fires;
+        for (const QString& line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            const auto m = re.match(line);
+            if (m.hasMatch()) {
+                fires.push_back(
+                    {m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt()});
+            }
+        }
+        return fires;
+    }
+    int FireFramesOnTheWire() const {
+        int n = 0;
+        for (const auto& r : bus->Records()) {
+            n += r.direction == SimDirection::FromConsole && r.bytes.size() >= 7 &&
+                 r.bytes[0] == 0x84 && r.bytes[1] != 0;
+        }
+        return n;
+    }
+    bool Announced(uint8_t code) const {
+        for (const auto& r : bus->Records(0)) {
+            if (r.direction == SimDirection::FromConsole && !r.bytes.empty() &&
+                r.bytes[0] == code) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    TempDir dir;
+    std::shared_ptr<SimBus> bus;
+    QString out;
+    QString err;
+};
+
+TEST_F(CtlShow, ScriptCheckListsTheCuesInTimeOrderOrTheLoadErrorWithItsLine) {
+    const QString good = dir.write(QStringLiteral("good.txt"), QByteArray("2.5 12 4 Finale\n"
+                                                                          "\n"
+                                                                          "0.5 3 1 Opening\n"
+                                                                          "1 30 #C\n"
+                                                                          "0.5 7 2\n"));
+    ASSERT_EQ(Run({QStringLiteral("script"), QStringLiteral("check"), good}), 0)
+        << err.toStdString();
+    QStringList lines = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 5) << out.toStdString();
+    EXPECT_EQ(lines.takeFirst(), QStringLiteral("good.txt: 4 cues, last at 2500 ms"));
+    // Equal times keep their file order.
+    EXPECT_EQ(lines[0], QStringLiteral("500\t3\t1\tfire\t\tOpening"));
+    EXPECT_EQ(lines[1], QStringLiteral("500\t7\t2\tfire\t\t"));
+    EXPECT_EQ(lines[2], QStringLiteral("1000\t30\t-\tcentre\t255 0\t"));
+    EXPECT_EQ(lines[3], QStringLiteral("2500\t12\t4\tfire\t\tFinale"));
+
+    const QString bad =
+        dir.write(QStringLiteral("bad.txt"), QByteArray("0.5 3 1\n\n1 30 #X 4\n2 3 2\n"));
+    EXPECT_EQ(Run({QStringLiteral("script"), QStringLiteral("check"), bad}), 1);
+    EXPECT_TRUE(out.startsWith(QString::fromUtf8("Ошибка загрузки сценария (строка: 3")))
+        << out.toStdString();
+    EXPECT_EQ(Run({QStringLiteral("script"), QStringLiteral("check")}), 2);
+}
+
+TEST_F(CtlShow, PlayFiresEachCueWithItsTimesAndLogsTheStartBlockStopAndChecks) {
+    ASSERT_EQ(Play("0.2 3 2\n0.4 12 5\n0.4 7 1\n0.8 20 1\n"), 0) << err.toStdString();
+    const auto fires = Fires();
+    ASSERT_EQ(fires.size(), 4u) << out.toStdString();
+    const int expected[][3] = {{3, 2, 200}, {12, 5, 400}, {7, 1, 400}, {20, 1, 800}};
+    for (size_t i = 0; i < fires.size(); ++i) {
+        EXPECT_EQ(fires[i].module, expected[i][0]);
+        EXPECT_EQ(fires[i].channel, expected[i][1]);
+        EXPECT_GE(fires[i].showMs, expected[i][2]);
+    }
+    EXPECT_GE(FireFramesOnTheWire(), 4);
+    EXPECT_TRUE(out.contains(QStringLiteral("show ended at 800 ms, 4 fired"))) << out.toStdString();
+    // The HV output keeps its igniter reading after a shot; the others burnt through.
+    EXPECT_TRUE(out.contains(QStringLiteral("check module 3 channel 2 state 2")));
+
+    const QStringList log = LogLines();
+    const int start = log.indexOf(QStringLiteral("Запуск проекта"));
+    ASSERT_GE(start, 0) << log.join('\n').toStdString();
+    EXPECT_TRUE(log[start + 1].startsWith(QStringLiteral("Проект:")));
+    EXPECT_EQ(log.mid(start + 2, 2),
+              (QStringList{QStringLiteral("Режимы: автомат, прямое управление"),
+                           QStringLiteral("Темп: 100.0%, смещение: 0 ms")}));
+    EXPECT_TRUE(log[start + 4].startsWith(QStringLiteral("Точка запуска:")));
+    EXPECT_TRUE(log.contains(QStringLiteral("Запуск, пульт: 12, канал: 5")));
+    const int stop = log.indexOf(QStringLiteral("Остановка проекта"));
+    EXPECT_GT(stop, start);
+    // After the stop each fired channel is measured once: the igniters burnt through.
+    EXPECT_EQ(log.indexOf(QStringLiteral("Тест канала, пульт: 3, канал: 2, состояние: неподключен"),
+                          stop) > stop,
+              true);
+    EXPECT_EQ(log.filter(QStringLiteral("Тест канала, пульт:")).size(), 4);
+    EXPECT_TRUE(log.join('\n').contains(QStringLiteral("SIMULATED BUS")));
+}
+
+TEST_F(CtlShow, PlayOptionsAutonomousFromTempoAndTheirRefusals) {
+    // Autonomous control: the modules fire by their own clocks, the console sends no fire.
+    ASSERT_EQ(Play("0.2 3 2\n0.5 12 5\n", {QStringLiteral("--autonomous")}), 0)
+        << err.toStdString();
+    EXPECT_EQ(Fires().size(), 2u);
+    EXPECT_EQ(FireFramesOnTheWire(), 0);
+    EXPECT_TRUE(LogLines().contains(QStringLiteral("Режимы: автомат, автономный")));
+
+    // From a later start point the earlier cues are passed over.
+    bus->ClearRecords();
+    ASSERT_EQ(Play("0.2 3 2\n1.6 12 5\n", {QStringLiteral("--from"), QStringLiteral("1500"),
+                                           QStringLiteral("--tempo"), QStringLiteral("2000")}),
+              0)
+        << err.toStdString();
+    const auto fires = Fires();
+    ASSERT_EQ(fires.size(), 1u) << out.toStdString();
+    EXPECT_EQ(fires[0].module, 12);
+    EXPECT_GE(fires[0].showMs, 1600);
+    EXPECT_TRUE(LogLines().contains(QStringLiteral("Темп: 200.0%, смещение: 0 ms")));
+
+    // Out of range, missing and unarmed: refused before anything is sent.
+    bus->ClearRecords();
+    EXPECT_EQ(Play("0.2 3 2\n", {QStringLiteral("--tempo"), QStringLiteral("0")}), 2);
+    EXPECT_EQ(Play("0.2 3 2\n", {QStringLiteral("--from")}), 2);
+    EXPECT_EQ(Play("0.2 3 2\n", {QStringLiteral("--bogus")}), 2);
+    const QString path = dir.write(QStringLiteral("s.txt"), QByteArray("0.2 3 2\n"));
+    EXPECT_EQ(Run({QStringLiteral("--simulate"), QStringLiteral("play"), path}), 2);
+    EXPECT_TRUE((out + err).contains(QStringLiteral("--arm")));
+    EXPECT_EQ(Play("0.2 3 #X\n"), 1);
+    EXPECT_EQ(FireFramesOnTheWire(), 0);
+}
+
+TEST_F(CtlShow, WaitingForTheExternalStartPlaysFromTheOtherConsolesTime) {
+    std::atomic<bool> done{false};
+    // The other console's operator presses start until our console has taken it (a press
+    // before the tool waits is refused and logged as such).
+    std::thread operatorThread([&] {
+        for (int i = 0; i < 100 && !done.load() && !Announced(0x10); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            bus->Act(1, [](SimSegment& segment, SimTimeUs now) {
+                for (const auto& d : segment.Devices()) {
+                    if (auto* console = dynamic_cast<SimConsole*>(d.get())) {
+                        console->BroadcastStart(1000, now, segment);
+                    }
+                }
+            });
+        }
+    });
+    const int status = Play("0.5 3 2\n1.2 12 5\n", {QStringLiteral("--wait-external-start")});
+    done.store(true);
+    operatorThread.join();
+    ASSERT_EQ(status, 0) << err.toStdString();
+    const auto fires = Fires();
+    ASSERT_EQ(fires.size(), 1u) << out.toStdString();
+    EXPECT_EQ(fires[0].module, 12);
+    EXPECT_TRUE(LogLines().contains(QStringLiteral("Внешняя команда запуска, время: 1000")));
+}
+
+TEST_F(CtlShow, CtrlCStopsTheShowAsTheStopKeyDoes) {
+    std::atomic<bool> done{false};
+    std::thread interrupter([&] {
+        for (int i = 0; i < 200 && !done.load(); ++i) {
+            if (Announced(0x10)) {
+                std::raise(SIGINT);
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    // A long show: it would run for an hour of show time.
+    const int status = Play("0.1 3 2\n3600 12 5\n");
+    done.store(true);
+    interrupter.join();
+    ASSERT_EQ(status, 0) << err.toStdString();
+    EXPECT_TRUE(Announced(0x11));
+    const QStringList log = LogLines();
+    EXPECT_TRUE(log.contains(QStringLiteral("Остановка проекта")));
+    EXPECT_FALSE(log.contains(QStringLiteral("Запуск, пульт: 12, канал: 5")));
+    EXPECT_TRUE(out.contains(QStringLiteral("show ended at"))) << out.toStdString();
+    // The tool's own handler is gone again: the default one is back.
+    const auto previous = std::signal(SIGINT, SIG_DFL);
+    EXPECT_EQ(previous, SIG_DFL);
+}
+
+}  // namespace
