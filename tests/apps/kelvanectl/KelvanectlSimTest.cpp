@@ -1,0 +1,262 @@
+// kelvanectl on the simulated bus, as an operator runs it with --simulate: the demo rig or a
+// rig file, the whole command from its arguments to its exit status, output and event log.
+// The clock is fake, so the searches and answer windows cost no wall time.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+#include <QTextStream>
+#include <set>
+
+#include "CtlCommand.h"
+#include "SimulatedBusSetup.h"
+#include "TempDir.h"
+#include "core/Clock.h"
+#include "devices/DeviceKinds.h"
+#include "sim/SimBus.h"
+#include "sim/SimFiringModule.h"
+#include "sim/SimRig.h"
+
+using namespace kv;
+
+namespace {
+
+class CtlOnSim : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { InstallSimulatedBus(); }
+
+    // Runs the tool with the log in its own folder; backend, when given, is a simulated bus
+    // kept across runs (so that what one run did to a device shows in the next).
+    int Run(QStringList args, std::shared_ptr<SimBus> backend = nullptr) {
+        out.clear();
+        err.clear();
+        QTextStream o(&out);
+        QTextStream e(&err);
+        args.prepend(dir.file(QStringLiteral("logs")));
+        args.prepend(QStringLiteral("--log-dir"));
+        return RunKelvanectl(args, o, e, backend, backend ? QStringLiteral("demo") : QString());
+    }
+    QString Log() const {
+        QString all;
+        const QDir logs(dir.file(QStringLiteral("logs")));
+        for (const QString& name : logs.entryList(QDir::Files, QDir::Name)) {
+            QFile f(logs.filePath(name));
+            if (f.open(QIODevice::ReadOnly)) {
+                all += QString::fromUtf8(f.readAll());
+            }
+        }
+        return all;
+    }
+    QList<QJsonObject> Objects() const {
+        QList<QJsonObject> list;
+        for (const QString& line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            QJsonParseError error{};
+            const QJsonDocument doc = QJsonDocument::fromJson(line.toUtf8(), &error);
+            EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
+            list << doc.object();
+        }
+        return list;
+    }
+    static QJsonObject At(const QList<QJsonObject>& objects, int address) {
+        for (const QJsonObject& o : objects) {
+            if (o[QStringLiteral("Address")].toInt() == address) {
+                return o;
+            }
+        }
+        ADD_FAILURE() << "no object for address " << address;
+        return {};
+    }
+
+    FakeClock clock{1000};
+    ScopedClock useClock{clock};
+    TempDir dir;
+    QString out;
+    QString err;
+};
+
+const QStringList kModuleKeys = {QStringLiteral("Address"),       QStringLiteral("Kind"),
+                                 QStringLiteral("Version"),       QStringLiteral("ChannelCount"),
+                                 QStringLiteral("RelayId"),       QStringLiteral("PortIndex"),
+                                 QStringLiteral("LastResult"),    QStringLiteral("SupplyVoltage"),
+                                 QStringLiteral("OutputVoltage"), QStringLiteral("Forcing"),
+                                 QStringLiteral("Mode"),          QStringLiteral("Temperature"),
+                                 QStringLiteral("LinkQuality")};
+
+QSet<QString> KeysOf(const QJsonObject& o) {
+    const QStringList keys = o.keys();
+    return QSet<QString>(keys.begin(), keys.end());
+}
+
+}  // namespace
+
+TEST_F(CtlOnSim, SearchOnTheDemoRigPrintsTheModelFieldsAndSaysTheBusIsSimulated) {
+    ASSERT_EQ(Run({QStringLiteral("--simulate"), QStringLiteral("--json"), QStringLiteral("search"),
+                   QStringLiteral("--cycles"), QStringLiteral("2")}),
+              0)
+        << err.toStdString();
+    const auto objects = Objects();
+    std::vector<int> addresses;
+    for (const QJsonObject& o : objects) {
+        addresses.push_back(o[QStringLiteral("Address")].toInt());
+    }
+    EXPECT_EQ(addresses, (std::vector<int>{0, 3, 7, 12, 20, 30, 240, 241, 255}));
+
+    const QSet<QString> moduleKeys(kModuleKeys.begin(), kModuleKeys.end());
+    EXPECT_EQ(KeysOf(At(objects, 7)), moduleKeys);
+    const QJsonObject relayed = At(objects, 12);
+    EXPECT_EQ(KeysOf(relayed), moduleKeys);
+    EXPECT_EQ(relayed[QStringLiteral("Kind")].toInt(), KindAutoControl);
+    EXPECT_EQ(relayed[QStringLiteral("RelayId")].toInt(), 5);
+    EXPECT_EQ(relayed[QStringLiteral("PortIndex")].toInt(), 0);
+    EXPECT_EQ(relayed[QStringLiteral("ChannelCount")].toInt(), 40);
+    EXPECT_EQ(relayed[QStringLiteral("Temperature")].toDouble(), 23);
+    EXPECT_EQ(relayed[QStringLiteral("LinkQuality")].toInt(), 100);
+    EXPECT_DOUBLE_EQ(At(objects, 30)[QStringLiteral("SupplyVoltage")].toDouble(), 24.1);
+    EXPECT_EQ(At(objects, 30)[QStringLiteral("PortIndex")].toInt(), 1);
+    EXPECT_EQ(At(objects, 20)[QStringLiteral("Kind")].toInt(), KindHVControl);
+    EXPECT_FALSE(relayed.contains(QStringLiteral("ChannelState"))) << "only after a test";
+    for (const QJsonObject& o : objects) {
+        if (o[QStringLiteral("Address")].toInt() > 199 || o[QStringLiteral("Address")] == 0) {
+            EXPECT_FALSE(o.contains(QStringLiteral("ChannelCount"))) << "not a module";
+        }
+    }
+
+    EXPECT_TRUE(err.contains(QStringLiteral("SIMULATED BUS"))) << err.toStdString();
+    const QString log = Log();
+    EXPECT_TRUE(log.contains(QStringLiteral("SIMULATED BUS")));
+    for (const char* line : {"Всего подключенных устройств: 9", "Преобразователей: 2", "Пультов: 5",
+                             "Блоков радиосвязи: 2", "ПДУ(Р): 1"}) {
+        EXPECT_TRUE(log.contains(QString::fromUtf8(line))) << line;
+        EXPECT_TRUE(err.contains(QString::fromUtf8(line))) << "text goes to stderr with --json";
+    }
+}
+
+TEST_F(CtlOnSim, TestAllGivesStatesAndResistancesAndTheConsolesLogLines) {
+    ASSERT_EQ(Run({QStringLiteral("--simulate"), QStringLiteral("--json"), QStringLiteral("test"),
+                   QStringLiteral("all")}),
+              0)
+        << err.toStdString();
+    const auto objects = Objects();
+    const QJsonObject newest = At(objects, 12);
+    EXPECT_EQ(KeysOf(newest).size(), kModuleKeys.size() + 2);
+    const QJsonArray states = newest[QStringLiteral("ChannelState")].toArray();
+    const QJsonArray ohms = newest[QStringLiteral("ChannelResistance")].toArray();
+    ASSERT_EQ(states.size(), 40);
+    ASSERT_EQ(ohms.size(), 40);
+    EXPECT_EQ(states[0].toInt(), ChannelConnected);
+    EXPECT_DOUBLE_EQ(ohms[0].toDouble(), 2.4);
+    EXPECT_EQ(states[2].toInt(), ChannelNotConnected);  // open
+    EXPECT_EQ(states[16].toInt(), ChannelError);        // 0.4 ohm: a short
+    EXPECT_EQ(states[17].toInt(), ChannelError);        // 120 ohm
+    EXPECT_DOUBLE_EQ(ohms[17].toDouble(), 120);
+    const QJsonArray old = At(objects, 7)[QStringLiteral("ChannelState")].toArray();
+    ASSERT_EQ(old.size(), 24);
+    EXPECT_EQ(old[8].toInt(), ChannelNotConnected) << "45 ohm is below the old connect level";
+    EXPECT_EQ(old[0].toInt(), ChannelConnected);
+    for (const QJsonObject& o : objects) {
+        EXPECT_TRUE(o.contains(QStringLiteral("ChannelState"))) << "only the tested modules";
+    }
+
+    const QString log = Log();
+    for (const char* line : {"Тест каналов, пульт: 3, каналов: 16, подключено: 14",
+                             "Тест каналов, пульт: 7, каналов: 24, подключено: 22",
+                             "Тест каналов, пульт: 12, каналов: 40, подключено: 36",
+                             "Тест каналов, пульт: 20, каналов: 4, подключено: 4"}) {
+        EXPECT_TRUE(log.contains(QString::fromUtf8(line))) << line;
+    }
+}
+
+TEST_F(CtlOnSim, ExportOnARigFileWritesTheConnectedChannels) {
+    const QString rig = dir.file(QStringLiteral("small.rig"));
+    {
+        QFile f(rig);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(
+            "bus seed=3\n"
+            "converter serial=R1\n"
+            "module address=9 version=46B channels=5 ohms=2 ohm.2=open ohm.4=250\n"
+            "converter serial=R2\n"
+            "module address=4 version=160 channels=3 ohms=1.5 ohm.3=open\n"
+            "radio address=242 version=120\n");
+    }
+    const QString file = dir.file(QStringLiteral("out"));
+    ASSERT_EQ(Run({QStringLiteral("--simulate"), rig, QStringLiteral("export"), file}), 0)
+        << err.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("SIMULATED BUS (rig: small)"))) << out.toStdString();
+    QFile f(file + QStringLiteral(".txt"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QStringLiteral("Пульт, ID=4\r\nПодключенных каналов: 2\r\nКанал № 1\r\n"
+                                          "Канал № 2\r\n\r\n\r\nПульт, ID=9\r\nПодключенных "
+                                          "каналов: 3\r\nКанал № 1\r\nКанал № 3\r\nКанал № "
+                                          "5\r\n\r\n\r\n")
+                               .toUtf8());
+}
+
+TEST_F(CtlOnSim, FireIsRefusedWithoutArmAndBurnsTheIgniterWithIt) {
+    std::shared_ptr<SimBus> bus(SimRig::Demo().Build());
+    EXPECT_EQ(Run({QStringLiteral("fire"), QStringLiteral("7"), QStringLiteral("4")}, bus), 2);
+    EXPECT_TRUE(err.contains(QStringLiteral("--arm"))) << err.toStdString();
+    {
+        auto lock = bus->Lock();
+        EXPECT_TRUE(bus->Records().empty()) << "nothing sent, not even a probe";
+    }
+
+    ASSERT_EQ(Run({QStringLiteral("fire"), QStringLiteral("7"), QStringLiteral("4"),
+                   QStringLiteral("--arm")},
+                  bus),
+              0)
+        << err.toStdString();
+    {
+        auto lock = bus->Lock();
+        auto* sim = bus->FindAs<SimFiringModule>(7);
+        ASSERT_NE(sim, nullptr);
+        ASSERT_EQ(sim->Firings().size(), 1u);
+        EXPECT_EQ(sim->Firings()[0].channel, 3);
+    }
+    EXPECT_TRUE(Log().contains(QStringLiteral("Ручной запуск, пульт: 7, канал: 4")));
+
+    ASSERT_EQ(Run({QStringLiteral("--json"), QStringLiteral("test"), QStringLiteral("7")}, bus), 0)
+        << err.toStdString();
+    const auto objects = Objects();
+    ASSERT_EQ(objects.size(), 1);
+    const QJsonArray states = objects[0][QStringLiteral("ChannelState")].toArray();
+    ASSERT_EQ(states.size(), 24);
+    EXPECT_EQ(states[3].toInt(), ChannelNotConnected) << "the fired channel reads open";
+    EXPECT_EQ(states[4].toInt(), ChannelConnected);
+}
+
+TEST_F(CtlOnSim, FailuresExitNonZeroWithTheExchangeResult) {
+    EXPECT_EQ(Run({QStringLiteral("--simulate"), QStringLiteral("status"), QStringLiteral("99")}),
+              1);
+    EXPECT_TRUE(err.contains(QStringLiteral("99"))) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("result -3"))) << err.toStdString();
+
+    EXPECT_EQ(Run({QStringLiteral("--simulate"), QStringLiteral("status"), QStringLiteral("3"),
+                   QStringLiteral("98")}),
+              1)
+        << "one silent address fails the command";
+    EXPECT_TRUE(err.contains(QStringLiteral("result -3"))) << err.toStdString();
+
+    const QString missing = dir.file(QStringLiteral("none.rig"));
+    EXPECT_NE(Run({QStringLiteral("--simulate"), missing, QStringLiteral("search")}), 0);
+    EXPECT_FALSE(err.isEmpty());
+
+    EXPECT_EQ(Run({QStringLiteral("--simulate"), QStringLiteral("--port"), QStringLiteral("/x"),
+                   QStringLiteral("ports")}),
+              2);
+}
+
+TEST_F(CtlOnSim, PortsListsTheRigsConverters) {
+    ASSERT_EQ(
+        Run({QStringLiteral("--simulate"), QStringLiteral("--json"), QStringLiteral("ports")}), 0);
+    const auto objects = Objects();
+    ASSERT_EQ(objects.size(), 2);
+    EXPECT_EQ(objects[0][QStringLiteral("Index")].toInt(), 0);
+    EXPECT_EQ(objects[0][QStringLiteral("Serial")].toString(), QStringLiteral("KVSIM1"));
+    EXPECT_EQ(objects[1][QStringLiteral("Description")].toString(),
+              QStringLiteral("USB-RS485 (simulated) B"));
+}
