@@ -107,7 +107,20 @@ int TPort::writeFrame(const BusFrame& request, int converterIndex) {
     std::copy(request.begin(), request.end(), frame.begin());
     frame[5] = OutAddressTable[frame[5]];
     frame[6] = Crc8(frame.data(), 6);
-    const int n = port_->WriteChecked(frame.data(), 7, converterIndex);
+    // A write purges the converter's receive queue: what came in since the worker last looked
+    // (another console's reply, a module's announcement) goes to the unsolicited frames first.
+    // Through all converters one after the other, so that what arrives on a later converter
+    // while an earlier one echoes is taken before its own write.
+    int n = -1;
+    if (converterIndex == -1 && port_->ConverterCount() > 0) {
+        for (int k = 0; k < port_->ConverterCount(); ++k) {
+            takeWaiting();
+            n = port_->WriteChecked(frame.data(), 7, k);
+        }
+    } else {
+        takeWaiting();
+        n = port_->WriteChecked(frame.data(), 7, converterIndex);
+    }
     if (OnSend) {
         OnSend(request);
     }
@@ -257,8 +270,12 @@ bool TPort::pollOnce() {
     if (!listening_.load()) {
         return true;
     }
+    return takeWaiting() && port_->Connected();
+}
+
+bool TPort::takeWaiting() {
     const int waiting = port_->BytesWaiting();
-    if (waiting < 0 || !port_->Connected()) {
+    if (waiting < 0) {
         return false;
     }
     if (waiting == 0) {
@@ -274,12 +291,18 @@ bool TPort::pollOnce() {
     if (want <= 0) {
         return true;
     }
+    // One read takes the bytes of one converter; the others' follow in the next reads.
     std::vector<uint8_t> bytes(static_cast<std::size_t>(want));
-    int from = -1;
-    const int got = port_->ReadAny(bytes.data(), want, from);
-    if (got > 0) {
+    int left = want;
+    while (left > 0) {
+        int from = -1;
+        const int got = port_->ReadAny(bytes.data(), left, from);
+        if (got <= 0) {
+            break;
+        }
         // exchangeLock_ is held, so the order is the same as an exchange's.
         appendForeign(bytes.data(), got, from);
+        left -= got;
     }
     return true;
 }
