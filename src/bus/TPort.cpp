@@ -109,16 +109,17 @@ int TPort::writeFrame(const BusFrame& request, int converterIndex) {
     frame[6] = Crc8(frame.data(), 6);
     // A write purges the converter's receive queue: what came in since the worker last looked
     // (another console's reply, a module's announcement) goes to the unsolicited frames first.
-    // Through all converters one after the other, so that what arrives on a later converter
-    // while an earlier one echoes is taken before its own write.
+    // Through all converters one after the other, each converter's waiting bytes taken right
+    // before its own write: they cannot be an answer to this frame yet, while the converters
+    // already written to may hold one and are left alone.
     int n = -1;
     if (converterIndex == -1 && port_->ConverterCount() > 0) {
         for (int k = 0; k < port_->ConverterCount(); ++k) {
-            takeWaiting();
+            takeWaiting(k);
             n = port_->WriteChecked(frame.data(), 7, k);
         }
     } else {
-        takeWaiting();
+        takeWaiting(converterIndex);
         n = port_->WriteChecked(frame.data(), 7, converterIndex);
     }
     if (OnSend) {
@@ -270,10 +271,10 @@ bool TPort::pollOnce() {
     if (!listening_.load()) {
         return true;
     }
-    return takeWaiting() && port_->Connected();
+    return takeWaiting(-1) && port_->Connected();
 }
 
-bool TPort::takeWaiting() {
+bool TPort::takeWaiting(int converterIndex) {
     const int waiting = port_->BytesWaiting();
     if (waiting < 0) {
         return false;
@@ -295,8 +296,9 @@ bool TPort::takeWaiting() {
     std::vector<uint8_t> bytes(static_cast<std::size_t>(want));
     int left = want;
     while (left > 0) {
-        int from = -1;
-        const int got = port_->ReadAny(bytes.data(), left, from);
+        int from = converterIndex;
+        const int got = converterIndex == -1 ? port_->ReadAny(bytes.data(), left, from)
+                                             : port_->Read(bytes.data(), left, converterIndex);
         if (got <= 0) {
             break;
         }

@@ -123,9 +123,9 @@ private:
     void appendForeign(const uint8_t* bytes, int count, int converterIndex);
     void workerLoop();
     bool pollOnce();  // false when the port counts as lost
-    // Moves the bytes waiting in the converters to the unsolicited parser. Exchange lock held;
-    // false when the converters cannot be read.
-    bool takeWaiting();
+    // Moves the bytes waiting in one converter (-1: all) to the unsolicited parser. Exchange
+    // lock held; false when the converters cannot be read.
+    bool takeWaiting(int converterIndex);
     void parseAndDispatch();
     // Hands a job to the constructing thread and waits until it ran or the worker is stopped.
     void runOnOwnerThread(std::function<void()> job);
