@@ -16,6 +16,8 @@ public:
     virtual int ConverterCount() const = 0;
     // 0 when closed, -1 when a converter could not be asked (lost), else the bytes waiting.
     virtual int BytesWaiting() = 0;
+    // The same for one converter.
+    virtual int BytesWaitingOn(int converterIndex) = 0;
     // converterIndex -1: the first converter in list order that has data.
     virtual int Read(uint8_t* buffer, int count, int converterIndex) = 0;
     // converterIndex becomes the converter that delivered (-1 when none did).

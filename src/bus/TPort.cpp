@@ -275,36 +275,36 @@ bool TPort::pollOnce() {
 }
 
 bool TPort::takeWaiting(int converterIndex) {
-    const int waiting = port_->BytesWaiting();
-    if (waiting < 0) {
+    // The total first: a converter that cannot be asked means the port is lost.
+    if (port_->BytesWaiting() < 0) {
         return false;
     }
-    if (waiting == 0) {
-        return true;
-    }
-    // Bytes the buffer cannot take stay in the converter for a later cycle.
-    int space = 0;
-    {
-        std::lock_guard bl(bufferLock_);
-        space = rx_->Space();
-    }
-    const int want = std::min(waiting, space);
-    if (want <= 0) {
-        return true;
-    }
-    // One read takes the bytes of one converter; the others' follow in the next reads.
-    std::vector<uint8_t> bytes(static_cast<std::size_t>(want));
-    int left = want;
-    while (left > 0) {
-        int from = converterIndex;
-        const int got = converterIndex == -1 ? port_->ReadAny(bytes.data(), left, from)
-                                             : port_->Read(bytes.data(), left, converterIndex);
-        if (got <= 0) {
-            break;
+    // Each converter is read for no more than it holds, so no read waits for bytes that sit in
+    // another converter (a read that comes up short waits out the line's read time-out).
+    const int first = converterIndex == -1 ? 0 : converterIndex;
+    const int last = converterIndex == -1 ? port_->ConverterCount() - 1 : converterIndex;
+    std::vector<uint8_t> bytes;
+    for (int k = first; k <= last; ++k) {
+        const int waiting = port_->BytesWaitingOn(k);
+        if (waiting <= 0) {
+            continue;
         }
-        // exchangeLock_ is held, so the order is the same as an exchange's.
-        appendForeign(bytes.data(), got, from);
-        left -= got;
+        // Bytes the buffer cannot take stay in the converter for a later cycle.
+        int space = 0;
+        {
+            std::lock_guard bl(bufferLock_);
+            space = rx_->Space();
+        }
+        const int want = std::min(waiting, space);
+        if (want <= 0) {
+            return true;
+        }
+        bytes.resize(static_cast<std::size_t>(want));
+        const int got = port_->Read(bytes.data(), want, k);
+        if (got > 0) {
+            // exchangeLock_ is held, so the order is the same as an exchange's.
+            appendForeign(bytes.data(), got, k);
+        }
     }
     return true;
 }

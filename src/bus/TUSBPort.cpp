@@ -77,6 +77,17 @@ int TUSBPort::BytesWaiting() {
     return total;
 }
 
+int TUSBPort::BytesWaitingOn(int converterIndex) {
+    if (!connected.load() || !ft_) {
+        return 0;
+    }
+    int count = 0;
+    if (ft_->QueueStatusOf(converterIndex, count) != ConvOk) {
+        return -1;
+    }
+    return count;
+}
+
 int TUSBPort::Read(uint8_t* buffer, int count, int converterIndex) {
     if (!connected.load() || !ft_) {
         return -1;

@@ -27,6 +27,7 @@ public:
     bool Reopen() override;
     int ConverterCount() const override { return count_.load(); }
     int BytesWaiting() override;
+    int BytesWaitingOn(int converterIndex) override;
     int Read(uint8_t* buffer, int count, int converterIndex) override;
     int ReadAny(uint8_t* buffer, int count, int& converterIndex) override;
     int WriteChecked(const uint8_t* buffer, int count, int converterIndex) override;

@@ -103,6 +103,23 @@ ConverterStatus TUSBPortFT::QueueStatus(int& total) {
     return status;
 }
 
+ConverterStatus TUSBPortFT::QueueStatusOf(int converterIndex, int& count) {
+    count = 0;
+    if (converterIndex < 0 || converterIndex >= devices_.Count()) {
+        return ConvOk;
+    }
+    const ConverterHandle h = devices_.Item(converterIndex).handle;
+    if (h == kNoConverterHandle) {
+        return ConvOk;
+    }
+    uint32_t waiting = 0;
+    const ConverterStatus status = backend_->GetQueueStatus(h, waiting);
+    if (status == ConvOk) {
+        count = static_cast<int>(waiting);
+    }
+    return status;
+}
+
 int TUSBPortFT::ReadFrom(int converterIndex, uint8_t* buffer, int count) {
     if (converterIndex < 0 || converterIndex >= devices_.Count() || count <= 0) {
         return 0;

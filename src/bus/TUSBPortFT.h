@@ -44,6 +44,8 @@ public:
     ConverterStatus CloseAll();
     // total: bytes waiting over all converters whose query succeeded.
     ConverterStatus QueueStatus(int& total);
+    // Bytes waiting in one converter (0 for one that is not listed or not open).
+    ConverterStatus QueueStatusOf(int converterIndex, int& count);
 
     // One read of one converter under the lock; the count that arrived within the read time-out.
     int ReadFrom(int converterIndex, uint8_t* buffer, int count);

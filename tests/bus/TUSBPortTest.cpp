@@ -151,6 +151,10 @@ TEST(TUSBPort, ReadAnyTakesTheFirstConverterWithData) {
     conv->Inject(0, {0xA0, 0xA1});
     conv->Inject(1, {0xB0});
     EXPECT_EQ(port.BytesWaiting(), 3);
+    // Per converter, so that a read never asks one converter for bytes another one holds.
+    EXPECT_EQ(port.BytesWaitingOn(0), 2);
+    EXPECT_EQ(port.BytesWaitingOn(1), 1);
+    EXPECT_EQ(port.BytesWaitingOn(2), 0);
     uint8_t buf[4] = {};
     int from = -5;
     EXPECT_EQ(port.ReadAny(buf, 2, from), 2);
@@ -170,6 +174,7 @@ TEST(TUSBPort, VanishedConverterFailsBytesWaitingAndReopenFindsItBack) {
     ASSERT_TRUE(port.Open(0));
     conv->Unplug(0);
     EXPECT_EQ(port.BytesWaiting(), -1);
+    EXPECT_EQ(port.BytesWaitingOn(0), -1);
     EXPECT_FALSE(port.Reopen());
     EXPECT_EQ(port.BytesWaiting(), 0);
     conv->Replug(0);
