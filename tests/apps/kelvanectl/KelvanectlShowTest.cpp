@@ -14,8 +14,8 @@
 #include <thread>
 
 #include "CtlCommand.h"
+#include "CtlRun.h"
 #include "SimulatedBusSetup.h"
-#include "TempDir.h"
 #include "sim/SimBus.h"
 #include "sim/SimConsole.h"
 #include "sim/SimRig.h"
@@ -24,7 +24,7 @@ using namespace kv;
 
 namespace {
 
-class CtlShow : public ::testing::Test {
+class CtlShow : public ::testing::Test, public kvtest::CtlRun {
 protected:
     static void SetUpTestSuite() { InstallSimulatedBus(); }
 
@@ -35,35 +35,16 @@ protected:
     }
 
     int Run(QStringList args) {
-        out.clear();
-        err.clear();
-        QTextStream o(&out);
-        QTextStream e(&err);
-        args.prepend(dir.file(QStringLiteral("logs")));
-        args.prepend(QStringLiteral("--log-dir"));
-        return RunKelvanectl(args, o, e, bus, QStringLiteral("demo"));
+        return CtlRun::Run(std::move(args),
+                           [this](const QStringList& a, QTextStream& o, QTextStream& e) {
+                               return RunKelvanectl(a, o, e, bus, QStringLiteral("demo"));
+                           });
     }
     int Play(const char* script, QStringList options = {}) {
         const QString path = dir.write(QStringLiteral("show.txt"), QByteArray(script));
         return Run(QStringList{QStringLiteral("--simulate"), QStringLiteral("play"), path,
                                QStringLiteral("--arm")} +
                    options);
-    }
-    QStringList LogLines() const {
-        QStringList lines;
-        const QDir logs(dir.file(QStringLiteral("logs")));
-        for (const QString& name : logs.entryList(QDir::Files, QDir::Name)) {
-            QFile f(logs.filePath(name));
-            if (f.open(QIODevice::ReadOnly)) {
-                for (const QString& line :
-                     QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"))) {
-                    if (!line.isEmpty()) {
-                        lines << line.mid(line.indexOf(QStringLiteral(": ")) + 2);
-                    }
-                }
-            }
-        }
-        return lines;
     }
     struct Fire {
         int module, channel, showMs;
@@ -101,10 +82,7 @@ protected:
         return false;
     }
 
-    TempDir dir;
     std::shared_ptr<SimBus> bus;
-    QString out;
-    QString err;
 };
 
 TEST_F(CtlShow, ScriptCheckListsTheCuesInTimeOrderOrTheLoadErrorWithItsLine) {

@@ -13,8 +13,8 @@
 #include <set>
 
 #include "CtlCommand.h"
+#include "CtlRun.h"
 #include "SimulatedBusSetup.h"
-#include "TempDir.h"
 #include "core/Clock.h"
 #include "devices/DeviceKinds.h"
 #include "sim/SimBus.h"
@@ -25,41 +25,17 @@ using namespace kv;
 
 namespace {
 
-class CtlOnSim : public ::testing::Test {
+class CtlOnSim : public ::testing::Test, public kvtest::CtlRun {
 protected:
     static void SetUpTestSuite() { InstallSimulatedBus(); }
 
     // Runs the tool with the log in its own folder; backend, when given, is a simulated bus
     // kept across runs (so that what one run did to a device shows in the next).
     int Run(QStringList args, std::shared_ptr<SimBus> backend = nullptr) {
-        out.clear();
-        err.clear();
-        QTextStream o(&out);
-        QTextStream e(&err);
-        args.prepend(dir.file(QStringLiteral("logs")));
-        args.prepend(QStringLiteral("--log-dir"));
-        return RunKelvanectl(args, o, e, backend, backend ? QStringLiteral("demo") : QString());
-    }
-    QString Log() const {
-        QString all;
-        const QDir logs(dir.file(QStringLiteral("logs")));
-        for (const QString& name : logs.entryList(QDir::Files, QDir::Name)) {
-            QFile f(logs.filePath(name));
-            if (f.open(QIODevice::ReadOnly)) {
-                all += QString::fromUtf8(f.readAll());
-            }
-        }
-        return all;
-    }
-    QList<QJsonObject> Objects() const {
-        QList<QJsonObject> list;
-        for (const QString& line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-            QJsonParseError error{};
-            const QJsonDocument doc = QJsonDocument::fromJson(line.toUtf8(), &error);
-            EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
-            list << doc.object();
-        }
-        return list;
+        return CtlRun::Run(std::move(args), [&](const QStringList& a, QTextStream& o,
+                                                QTextStream& e) {
+            return RunKelvanectl(a, o, e, backend, backend ? QStringLiteral("demo") : QString());
+        });
     }
     static QJsonObject At(const QList<QJsonObject>& objects, int address) {
         for (const QJsonObject& o : objects) {
@@ -73,9 +49,6 @@ protected:
 
     FakeClock clock{1000};
     ScopedClock useClock{clock};
-    TempDir dir;
-    QString out;
-    QString err;
 };
 
 const QStringList kModuleKeys = {QStringLiteral("Address"),       QStringLiteral("Kind"),

@@ -9,7 +9,7 @@
 
 #include "../../devices/FakeRig.h"
 #include "CtlCommand.h"
-#include "TempDir.h"
+#include "CtlRun.h"
 #include "devices/DeviceKinds.h"
 
 using namespace kv;
@@ -17,13 +17,10 @@ using namespace kv;
 namespace {
 
 // One run of the tool over a FakeRig, its output and its event log.
-struct Ctl {
+struct Ctl : kvtest::CtlRun {
     FakeClock clock;
     ScopedClock useClock{clock};
     FakeRig rig;
-    TempDir dir;
-    QString out;
-    QString err;
 
     Ctl() {
         // Five channels: a module reporting four would be taken for an HV module.
@@ -37,30 +34,10 @@ struct Ctl {
     }
 
     int Run(QStringList args) {
-        out.clear();
-        err.clear();
-        QTextStream o(&out);
-        QTextStream e(&err);
-        args.prepend(dir.file(QStringLiteral("logs")));
-        args.prepend(QStringLiteral("--log-dir"));
-        return RunKelvanectl(args, o, e, rig.Converters());
-    }
-    QString Log() const {
-        QString all;
-        for (const QString& name : QDir(dir.file(QStringLiteral("logs"))).entryList(QDir::Files)) {
-            QFile f(dir.file(QStringLiteral("logs/") + name));
-            if (f.open(QIODevice::ReadOnly)) {
-                all += QString::fromUtf8(f.readAll());
-            }
-        }
-        return all;
-    }
-    QList<QJsonObject> Objects() const {
-        QList<QJsonObject> list;
-        for (const QString& line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-            list << QJsonDocument::fromJson(line.toUtf8()).object();
-        }
-        return list;
+        return CtlRun::Run(std::move(args),
+                           [this](const QStringList& a, QTextStream& o, QTextStream& e) {
+                               return RunKelvanectl(a, o, e, rig.Converters());
+                           });
     }
 };
 
