@@ -2,6 +2,7 @@
 // whose far side paces bytes at 19200 baud and answers after a fixed turnaround, beside the wire
 // time of the same exchange (14 bytes plus the turnaround). Also the same exchange over the
 // scripted converters, where the wire costs nothing and only the link's own waits remain.
+#include "../StatusPollTimes.h"
 #include "PtyDevice.h"
 #include "bus/ScriptedConverter.h"
 #include "bus/TPortProto.h"
@@ -22,38 +23,10 @@ constexpr double kByteMs = 0.521;  // 10 bits at 19200 baud
 constexpr double kTurnaroundMs = 2.0;
 constexpr int kRounds = 100;
 
-struct Figures {
-    double mean = 0;
-    double median = 0;
-    double worst = 0;
-    int failures = 0;
-};
+using Figures = kvbench::PollTimes;
 
 Figures run(kv::TPortProto& proto) {
-    std::vector<double> ms;
-    Figures f;
-    for (int i = 0; i < kRounds; ++i) {
-        kv::BusFrame a{};
-        const auto t0 = Clock::now();
-        const int r = proto.Request(kv::BusFrame{0x85, 0, 0, 0, 0, 5}, 0x7A, -1, 0, a);
-        const double d = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-        if (r != kv::BusOk) {
-            ++f.failures;
-            continue;
-        }
-        ms.push_back(d);
-    }
-    if (ms.empty()) {
-        return f;
-    }
-    std::sort(ms.begin(), ms.end());
-    for (double d : ms) {
-        f.mean += d;
-    }
-    f.mean /= static_cast<double>(ms.size());
-    f.median = ms[ms.size() / 2];
-    f.worst = ms.back();
-    return f;
+    return kvbench::TimeStatusPolls(proto, kRounds);
 }
 
 void print(const char* what, const Figures& f, double wireMs) {

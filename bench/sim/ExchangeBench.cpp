@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "../StatusPollTimes.h"
 #include "BusSimProcess.h"
 #include "bus/TPortProto.h"
 #include "bus/TtyConverterBackend.h"
@@ -26,39 +27,10 @@ constexpr double kTurnaroundMs = 1.0;
 constexpr int kRounds = 300;
 constexpr const char* kRig = "converter serial=BENCH\nmodule address=5 version=46B\n";
 
-struct Figures {
-    double mean = 0, median = 0, p99 = 0, worst = 0;
-    int failures = 0;
-    int byResult[4] = {0, 0, 0, 0};  // -1 port, -2 transfer, -3 no answer
-};
+using Figures = kvbench::PollTimes;
 
 Figures run(kv::TPortProto& proto) {
-    std::vector<double> ms;
-    Figures f;
-    for (int i = 0; i < kRounds; ++i) {
-        kv::BusFrame answer{};
-        const auto t0 = Clock::now();
-        const int r = proto.Request(kv::BusFrame{0x85, 0, 0, 0, 0, 5}, 0x7A, -1, 0, answer);
-        const double d = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-        if (r != kv::BusOk) {
-            ++f.failures;
-            ++f.byResult[std::clamp(-r, 0, 3)];
-            continue;
-        }
-        ms.push_back(d);
-    }
-    if (ms.empty()) {
-        return f;
-    }
-    std::sort(ms.begin(), ms.end());
-    for (double d : ms) {
-        f.mean += d;
-    }
-    f.mean /= static_cast<double>(ms.size());
-    f.median = ms[ms.size() / 2];
-    f.p99 = ms[std::min(ms.size() - 1, ms.size() * 99 / 100)];
-    f.worst = ms.back();
-    return f;
+    return kvbench::TimeStatusPolls(proto, kRounds);
 }
 
 void print(const char* what, const Figures& f, double wireMs) {
