@@ -5,8 +5,10 @@
 #include "bus/TUSBPort.h"
 #include "core/Clock.h"
 
-#include <QMetaObject>
-#include <QObject>
+#include <sys/eventfd.h>
+#include <unistd.h>
+#include <QSocketNotifier>
+
 #include <array>
 #include <chrono>
 #include <random>
@@ -48,8 +50,17 @@ TPort::TPort(int maxConverters, std::shared_ptr<ConverterBackend> backend)
     : backend_(std::move(backend)),
       port_(std::make_unique<TUSBPort>(maxConverters, backend_)),
       rx_(std::make_unique<RxFrameBuffer>()),
-      dispatcher_(std::make_unique<QObject>()),
-      dispatch_(std::make_shared<Dispatch>()) {}
+      wakeFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+      dispatch_(std::make_shared<Dispatch>()) {
+    if (wakeFd_ >= 0) {
+        wake_ = std::make_unique<QSocketNotifier>(wakeFd_, QSocketNotifier::Read);
+        QObject::connect(wake_.get(), &QSocketNotifier::activated, [this] {
+            uint64_t count = 0;
+            (void)!::read(wakeFd_, &count, sizeof count);
+            DispatchPending();
+        });
+    }
+}
 
 TPort::~TPort() {
     stopWorker();
@@ -57,8 +68,11 @@ TPort::~TPort() {
         std::lock_guard lock(exchangeLock_);
         port_->Close();
     }
-    // Drops a hand-over still posted to the owner thread.
-    dispatcher_.reset();
+    // Drops a wake-up still pending for the owner thread.
+    wake_.reset();
+    if (wakeFd_ >= 0) {
+        ::close(wakeFd_);
+    }
 }
 
 void TPort::stopWorker() {
@@ -343,8 +357,10 @@ void TPort::runOnOwnerThread(std::function<void()> job) {
         d.pending = true;
         d.done = false;
     }
-    QMetaObject::invokeMethod(
-        dispatcher_.get(), [this] { DispatchPending(); }, Qt::QueuedConnection);
+    if (wakeFd_ >= 0) {
+        const uint64_t one = 1;
+        (void)!::write(wakeFd_, &one, sizeof one);
+    }
     std::unique_lock lock(d.mutex);
     d.cv.wait(lock, [&] { return d.done || stopping_.load(); });
     if (!d.done) {

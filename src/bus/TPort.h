@@ -11,7 +11,7 @@
 #include <mutex>
 #include <thread>
 
-class QObject;
+class QSocketNotifier;
 
 namespace kv {
 
@@ -147,7 +147,10 @@ private:
     std::thread worker_;
     std::atomic<bool> stopping_{false};
 
-    std::unique_ptr<QObject> dispatcher_;  // lives in the constructing thread
+    // The worker wakes the constructing thread through an event counter the thread's event
+    // loop watches; the hand-over itself stays behind the dispatch mutex.
+    int wakeFd_ = -1;
+    std::unique_ptr<QSocketNotifier> wake_;  // lives in the constructing thread
     std::shared_ptr<Dispatch> dispatch_;
 };
 
