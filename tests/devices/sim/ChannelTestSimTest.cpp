@@ -23,6 +23,28 @@ struct Case {
     uint8_t state;
 };
 
+// One module of the firmware with a channel per case, each at the case's resistance, found by
+// a search and tested; nullptr when the module could not be tested.
+TCommonControl* TestedModule(ConsoleOnSim& c, int version, const std::vector<Case>& cases) {
+    std::vector<double> ohms;
+    for (const Case& k : cases) {
+        ohms.push_back(k.ohms);
+    }
+    c.Bus().AddConverter();
+    if (!c.Open()) {
+        return nullptr;
+    }
+    c.Wiring().Tester().Thresholds = kBands;
+    c.Bus().AddDevice(0, SimModule(11, version, static_cast<int>(ohms.size()), ohms));
+    c.Search();
+    auto* m = c.Controls().ModuleAt(0);
+    c.Wiring().TestSelection = 0;
+    if (c.Controls().Count() != 1 || m == nullptr || !c.Wiring().CheckSelected()) {
+        return nullptr;
+    }
+    return m;
+}
+
 }  // namespace
 
 TEST(ChannelTestOnSim, ResistanceFirmwareClassifiesAtEveryBandEdge) {
@@ -32,23 +54,11 @@ TEST(ChannelTestOnSim, ResistanceFirmwareClassifiesAtEveryBandEdge) {
         {20.0, ChannelError},         {199.9, ChannelError},
         {200.0, ChannelNotConnected}, {kSimOpenOhms, ChannelNotConnected},
     };
-    std::vector<double> ohms;
-    for (const Case& k : cases) {
-        ohms.push_back(k.ohms);
-    }
     for (int version : {0x268, 0x36B, 0x46B}) {
         SCOPED_TRACE(version);
         ConsoleOnSim c;
-        SimBus* bus = &c.Bus();
-        bus->AddConverter();
-        ASSERT_TRUE(c.Open());
-        c.Wiring().Tester().Thresholds = kBands;
-        bus->AddDevice(0, SimModule(11, version, static_cast<int>(ohms.size()), ohms));
-        c.Search();
-        ASSERT_EQ(c.Controls().Count(), 1);
-        auto* m = c.Controls().ModuleAt(0);
-        c.Wiring().TestSelection = 0;
-        ASSERT_TRUE(c.Wiring().CheckSelected());
+        auto* m = TestedModule(c, version, cases);
+        ASSERT_NE(m, nullptr);
         for (size_t i = 0; i < cases.size(); ++i) {
             SCOPED_TRACE(i);
             EXPECT_EQ(m->ChannelState[i], cases[i].state);
@@ -71,23 +81,11 @@ TEST(ChannelTestOnSim, LevelFirmwareIsConnectedDownToItsConnectLevel) {
         {20.0, ChannelNotConnected},
         {kSimOpenOhms, ChannelNotConnected},
     };
-    std::vector<double> ohms;
-    for (const Case& k : cases) {
-        ohms.push_back(k.ohms);
-    }
     for (int version : {0x140, 0x151, 0x165, 0x267}) {
         SCOPED_TRACE(version);
         ConsoleOnSim c;
-        SimBus* bus = &c.Bus();
-        bus->AddConverter();
-        ASSERT_TRUE(c.Open());
-        c.Wiring().Tester().Thresholds = kBands;
-        bus->AddDevice(0, SimModule(11, version, static_cast<int>(ohms.size()), ohms));
-        c.Search();
-        auto* m = c.Controls().ModuleAt(0);
+        auto* m = TestedModule(c, version, cases);
         ASSERT_NE(m, nullptr);
-        c.Wiring().TestSelection = 0;
-        ASSERT_TRUE(c.Wiring().CheckSelected());
         for (size_t i = 0; i < cases.size(); ++i) {
             SCOPED_TRACE(i);
             EXPECT_EQ(m->ChannelState[i], cases[i].state);
