@@ -1,0 +1,170 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "console/ConsoleEnabling.h"
+#include "console/ConsoleState.h"
+#include "console/IndicatorLooks.h"
+#include "console/KeyHook.h"
+
+namespace kv {
+
+class ConsoleWiring;
+class ShowWiring;
+class TControls;
+class TExtPlayer;
+class TProjectList;
+class TProjects;
+
+// What the window adds to the console state for a key decision.
+struct WindowKeyInputs {
+    bool WarningVisible = false;
+    bool MainWindowActive = true;
+    int SelectedCue = -1;  // selection of the cue list
+    bool TestModeAllEnabled = false;
+    bool LaunchModeAllEnabled = false;
+};
+
+// The show operations of the console over the bus wiring, the player, the project slots and the
+// console state: script and soundtrack, start point, arming, start with its log block, stop,
+// modes, tempo and offset, slots, the module checks before a script transfer, manual and step
+// firing, and what each key does. It connects the player's notifications; the window draws what
+// the hooks below report. Main thread only.
+class ShowControl {
+public:
+    // Points the player at the current slot's project, plugs it into the wiring (frames, idle
+    // polling, fired-channel checks) and connects its notifications. Logs message 1 when the
+    // audio output did not initialise.
+    ShowControl(ConsoleWiring& wiring, TExtPlayer& player, TProjects& projects,
+                ConsoleState& state);
+    ~ShowControl();
+    ShowControl(const ShowControl&) = delete;
+    ShowControl& operator=(const ShowControl&) = delete;
+
+    // "<F2> Сценарий": clears a loaded script, otherwise asks AskScriptFile and loads it.
+    void ProjectBtnClick();
+    // "<F3> Фонограмма": unloads the soundtrack, otherwise asks AskSoundFile and loads it.
+    void SoundBtnClick();
+    // "<F4> В начало".
+    void BeginBtnClick();
+    // Enter: the start point from the cue at index (nothing without one; not while running).
+    void SetStartPoint(int cueIndex);
+    // F1: Waiting <-> Armed; nothing while running.
+    void ArmToggle();
+    // Esc while armed.
+    void Disarm();
+    // "<F5> Старт" or the start key: the start block, then the player's start.
+    void StartBtnClick();
+    // "<F6> Стоп": the first stop leaves the soundtrack playing, the second stops it too.
+    void StopBtnClick();
+    // Ctrl+F1 and Shift+F1.
+    void ModeActionExecute();
+    void ControlActionExecute();
+    // Tempo in steps of 0.1 %, offset in ms; no limit.
+    void TempoStep(int delta);
+    void OffsetStep(int delta);
+    // Keys 1..8: slot 0..7, with the per-slot modes and soundtrack memory.
+    void ChangeSlot(int slot);
+    // Test mode F5: stops the soundtrack, or plays it from 0.
+    void SoundPlayStop();
+    // Insert/Delete: forcing of the device at list index (send false: only the log line).
+    void SetForcing(int deviceIndex, bool on, bool send);
+    // Manual firing of channel (0-based) of the module at address, with its log line.
+    void ManualFire(int32_t address, int32_t channel);
+    // F7 in manual work mode: every cue sharing the time of NextCue.
+    void StepFire();
+
+    // Before a script transfer: modules the script names that are not on the bus, and (writing
+    // only) modules whose cues their firmware may play wrongly. True to go on; a warning goes
+    // through AskPresentWarning.
+    bool CheckModulesPresent();
+    bool CheckCueOrder();
+
+    // Key hook: decides what the key does, performs the show commands in order and hands the
+    // others to windowCommand. Returns the decision (its Consumed flag for the window).
+    KeyDecision HandleKey(int keyCode, const WindowKeyInputs& window,
+                          const std::function<void(const KeyAction&)>& windowCommand);
+    // Performs one show command of a decision; false for a window command.
+    bool Perform(const KeyAction& action);
+
+    // State for the display and the rules.
+    EnablingInputs Enabling() const;
+    ButtonEnabling Buttons() const { return ButtonStates(Enabling()); }
+    ActionEnabling Actions() const { return ActionStates(Enabling()); }
+    ModeIndicators ModeLooks() const;
+    KeySnapshot Snapshot(const WindowKeyInputs& window) const;
+    bool Playing() const;
+    bool SoundLoaded() const;
+    bool SoundPlaying() const;
+    // The soundtrack's file name without directory; empty without one.
+    QString SoundName() const;
+    // The two manual keyboard panels are shown in the manual work modes.
+    bool ManualPanelsVisible() const;
+    TProjectList& CurrentProject() const;
+
+    ConsoleWiring& Wiring() const { return wiring_; }
+    TExtPlayer& Player() const { return player_; }
+    TProjects& Projects() const { return projects_; }
+    ConsoleState& State() const { return state_; }
+
+    // Whether the play-state handler switches the idle timer (the window's poll cycle); a
+    // headless run that does not poll turns it off.
+    bool DrivesIdleTimer = true;
+
+    // Dialogs the window provides. An unset one answers "nothing chosen" / "cancel".
+    std::function<QString()> AskScriptFile;  // "Текстовые файлы|*.txt"; empty: none chosen
+    std::function<QString()> AskSoundFile;  // "Аудиофайлы|*.wav; *.mp3; *.wma; *.ogg"
+    // The present-warning dialog: message and the list of addresses; true on "Продолжить".
+    std::function<bool(const QString& message, const QString& list)> AskPresentWarning;
+    // An error box with the caption "Ошибка" (a script or soundtrack that failed to load).
+    std::function<void(const QString& text)> ShowError;
+
+    // Notifications to the window; an unset one is not called.
+    std::function<void()> OnButtonsChanged;   // button refresh, then the mode indicators
+    std::function<void()> OnShowViewChanged;  // slot indicators, project name, cue list
+    std::function<void()> OnSoundChanged;  // "Загружена" indicator and the soundtrack name
+    std::function<void(int32_t ms)> OnShowPosition;  // show time, remaining time, list position
+    std::function<void()> OnManualKeysChanged;       // panels' visibility and all 40 keys
+    std::function<void(int32_t address, int32_t channel)> OnManualKeyChanged;  // one key
+    std::function<void(int cue)> OnSelectCue;  // select, focus and scroll to a cue of the list
+    std::function<void(const QString& text)> OnWarning;  // show the red warning window
+    std::function<void()> OnModesChanged;                // mode indicators only
+    std::function<void()> OnTempoChanged;                // tempo label and pointer
+    std::function<void()> OnOffsetChanged;               // offset and distance labels, pointer
+    std::function<void()> OnPlayStateChanged;            // "Воспр." after a start or stop
+    std::function<void()> OnShowIdle;  // the player's idle step ran (after the poll step)
+    // A fired channel was measured after the show (its log line is written); the key of that
+    // channel is refreshed through OnManualKeyChanged as well.
+    std::function<void(int32_t address, int32_t channel)> OnChannelChecked;
+
+private:
+    void PlayStateChanged();
+    void ExternalStop();
+    void ChannelChecked(int32_t module, int32_t channel);
+    void Fired(int32_t module, int32_t channel);
+    void RememberSound(SlotMemory& slot);
+    void ShowPositionNow();
+    void Notify(const std::function<void()>& hook) const;
+
+    ConsoleWiring& wiring_;
+    TExtPlayer& player_;
+    TProjects& projects_;
+    ConsoleState& state_;
+    std::unique_ptr<ShowWiring> showWiring_;
+};
+
+// The addresses (ascending, each once) of the modules a script names that are not on the bus;
+// addresses outside 0..255 are not counted.
+std::vector<int> MissingModules(const TProjectList& script, const TControls& controls);
+// The addresses (ascending) of the devices on the bus whose cues may play wrongly:
+// a cue at time 0 or before, or, for a module with firmware 327 or older, a cue earlier than
+// the one before it.
+std::vector<int> MisorderedModules(const TProjectList& script, const TControls& controls);
+// "3, 7, 12".
+QString AddressListText(const std::vector<int>& addresses);
+
+}  // namespace kv
