@@ -64,6 +64,7 @@ int main(int argc, char** argv) {
     kv::TExtStartForm extStartForm(&mainForm);
     kv::TTimerForm timerForm(&mainForm);
     kv::TDebugForm debugForm(&mainForm);
+    mainForm.SetWarningWindows(&warningForm, &presentWarningForm);
 
     // The whole screen also where no window manager maximises (a kiosk session, Xvfb).
     if (const QScreen* screen = mainForm.screen()) {

@@ -1,26 +1,34 @@
 #include "console/windows/TMainForm.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFontDatabase>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
-#include <QScrollArea>
-#include <QTimer>
+#include <QStackedWidget>
 #include <QVBoxLayout>
 
 #include "console/ConsoleWiring.h"
-#include "console/ShowWiring.h"
-#include "console/windows/DeviceRowText.h"
+#include "console/ShowControl.h"
+#include "console/windows/CommandButtons.h"
+#include "console/windows/CueListView.h"
+#include "console/windows/DevicePanel.h"
 #include "console/windows/MainFormTexts.h"
+#include "console/windows/ManualKeyPanel.h"
+#include "console/windows/SlotStrip.h"
+#include "console/windows/StatusPanel.h"
 #include "console/windows/TLocalizer.h"
-#include "console/windows/TShape.h"
+#include "console/windows/TPresentWarningForm.h"
+#include "console/windows/TWarningForm.h"
+#include "console/windows/TimePanel.h"
+#include "console/windows/WindowTranslator.h"
 #include "core/EventLog.h"
 #include "core/LogName.h"
 #include "devices/ChannelClassifier.h"
-#include "devices/TCommonControl.h"
 #include "devices/TControls.h"
 #include "i18n/Localizer.h"
 #include "shows/AudioSystem.h"
@@ -59,7 +67,7 @@ TMainForm::TMainForm(Options options, QWidget* parent)
     settings_ =
         ReadConsoleSettings(QDir(options_.programDir).filePath(QStringLiteral("kelvanex.ini")));
     SetCurrentSettings(settings_);
-    StartKey = settings_.StartKey;
+    state_.StartKey = settings_.StartKey;
 
     SetLogLevel(1);
     SetLogFileName(logFile_);
@@ -68,46 +76,118 @@ TMainForm::TMainForm(Options options, QWidget* parent)
 
     BuildWidgets();
 
-    // The bus objects, then the show player plugged in behind the bus manager before any frame
+    // The bus objects, then the show objects plugged in behind the bus manager before any frame
     // can arrive.
     wiring_ = options_.makeWiring();
     CreateShowObjects();
     ConnectWiring();
+    BuildActions();
     wiring_->Open();
     RebuildDeviceRows();
+
+    // The key hook sees every key-down of the program after the action shortcuts (which the
+    // window system matches before it delivers a key) and before the focused control.
+    qApp->installEventFilter(this);
 }
 
 TMainForm::~TMainForm() {
-    actionUpdateTimer_->stop();
+    qApp->removeEventFilter(this);
+    actionUpdateTimer_.stop();
+    soundTimer_.stop();
+    errFlashTimer_.stop();
     // The bus goes before the widgets its hooks draw on; it stops handing frames and idle
-    // steps to the player first, so the player goes after it.
+    // steps to the player first, so the show control and the player go after it.
     wiring_.reset();
-    showWiring_.reset();
+    show_.reset();
     player_.reset();
     projects_.reset();
+}
+
+void TMainForm::SetWarningWindows(TWarningForm* warning, TPresentWarningForm* present) {
+    warningForm_ = warning;
+    presentWarningForm_ = present;
+}
+
+TWarningForm& TMainForm::WarningForm() {
+    if (warningForm_ == nullptr) {
+        warningForm_ = new TWarningForm(this);
+    }
+    return *warningForm_;
+}
+
+TPresentWarningForm& TMainForm::PresentWarningForm() {
+    if (presentWarningForm_ == nullptr) {
+        presentWarningForm_ = new TPresentWarningForm(this);
+    }
+    return *presentWarningForm_;
 }
 
 void TMainForm::CreateShowObjects() {
     // A demonstration needs no sound device: the simulated bus plays its soundtrack to the null
     // output. On real hardware the sound card is used, and a card that fails to open is
-    // reported below rather than replaced.
+    // reported (by the show control) rather than replaced.
     SelectAudioOutput(wiring_->Simulated() ? AudioOutput::Null : AudioOutput::Device);
     projects_ = std::make_unique<TProjects>();
     player_ = std::make_unique<TExtPlayer>(wiring_->Controls());
-    showWiring_ = std::make_unique<ShowWiring>(*wiring_, *player_);
-    player_->SetScript(&projects_->Project(CurrentSlot));
     player_->Thresholds = ResistanceThresholds::FromSettings();
-    player_->LaunchStateSource = [this] { return LaunchState; };
+    show_ = std::make_unique<ShowControl>(*wiring_, *player_, *projects_, state_);
     ShowPlaying = [this] { return player_->IsPlaying(); };
-    if (!AudioReady()) {
-        WriteLog(GetLocalizedText(1, QStringLiteral("Ошибка инициализации аудио-устройства")), 1);
+    ConnectShowControl();
+}
+
+void TMainForm::ConnectShowControl() {
+    ShowControl& s = *show_;
+    s.AskScriptFile = [this] {
+        return AskFile(GetText(61, QStringLiteral("Текстовые файлы|*.txt")));
+    };
+    s.AskSoundFile = [this] {
+        return AskFile(GetText(62, QStringLiteral("Аудиофайлы|*.wav; *.mp3; *.wma; *.ogg")));
+    };
+    s.AskPresentWarning = [this](const QString& message, const QString& list) {
+        return PresentWarningForm().Ask(message, list);
+    };
+    s.ShowError = [this](const QString& text) {
+        QMessageBox::critical(this, QStringLiteral("Ошибка"), text);
+    };
+    s.OnButtonsChanged = [this] { RefreshButtons(); };
+    s.OnShowViewChanged = [this] { RefreshShowView(); };
+    s.OnSoundChanged = [this] { RefreshSound(); };
+    s.OnShowPosition = [this](int32_t ms) { ShowPosition(ms); };
+    s.OnManualKeysChanged = [this] { RefreshManualKeys(); };
+    s.OnManualKeyChanged = [this](int32_t address, int32_t channel) {
+        RefreshManualKey(address, channel);
+    };
+    s.OnSelectCue = [this](int cue) { cues_->SelectCue(cue); };
+    s.OnWarning = [this](const QString& text) { WarningForm().ShowWarning(text); };
+    s.OnModesChanged = [this] { RefreshModeIndicators(); };
+    s.OnTempoChanged = [this] { RefreshTempo(); };
+    s.OnOffsetChanged = [this] { RefreshOffset(); };
+    s.OnPlayStateChanged = [this] {
+        RefreshButtons();
+        SoundTimerTick();
+    };
+}
+
+QString TMainForm::AskFile(const QString& filter) {
+    QFileDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("OpenDialog"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // The desktop's own dialog may not come up under a bare X server; ours always does.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setNameFilters(WindowTranslator::QtNameFilters(filter));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return QString();
     }
+    return dialog.selectedFiles().first();
 }
 
 void TMainForm::BuildWidgets() {
     auto* central = new QWidget(this);
     central->setObjectName(QStringLiteral("MainPanel"));
     auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(6, 4, 6, 6);
+    layout->setSpacing(4);
 
     // Nobody may mistake a demonstration for a live bus: a red band across the whole window.
     simBanner_ = NewLabel(QStringLiteral("SimulatedBusLabel"), QString(), central);
@@ -118,77 +198,96 @@ void TMainForm::BuildWidgets() {
     layout->addWidget(simBanner_);
 
     auto* top = new QHBoxLayout();
-    rs485Led_ = new TShape(central);
-    rs485Led_->setObjectName(QStringLiteral("RS485"));
-    top->addWidget(rs485Led_);
-    rs485Label_ = NewLabel(QStringLiteral("RS485Label"), QStringLiteral("RS485"), central);
-    top->addWidget(rs485Label_);
-    top->addSpacing(24);
-    devicesLabel_ = NewLabel(QStringLiteral("DevicesLabel"), QString(), central);
-    top->addWidget(devicesLabel_);
-    top->addStretch(1);
+    status_ = new StatusPanel(central);
+    top->addWidget(status_, 1);
     versionLabel_ = NewLabel(QStringLiteral("VersionLabel"), QString(), central);
+    versionLabel_->setAlignment(Qt::AlignRight | Qt::AlignTop);
     top->addWidget(versionLabel_);
     layout->addLayout(top);
 
     auto* body = new QHBoxLayout();
-    auto* scroll = new QScrollArea(central);
-    scroll->setObjectName(QStringLiteral("DevicePanel"));
-    scroll->setWidgetResizable(true);
-    scroll->setFixedWidth(320);
-    auto* rowsHost = new QWidget(scroll);
-    rowsHost->setStyleSheet(QStringLiteral("background: white;"));
-    rowsLayout_ = new QVBoxLayout(rowsHost);
-    rowsLayout_->setContentsMargins(2, 2, 2, 2);
-    rowsLayout_->setSpacing(1);
-    rowsLayout_->addStretch(1);
-    scroll->setWidget(rowsHost);
-    body->addWidget(scroll);
+    devices_ = new DevicePanel(central);
+    body->addWidget(devices_);
 
-    auto* buttons = new QVBoxLayout();
-    searchBtn_ = new QPushButton(QStringLiteral("<F10> Поиск"), central);
-    searchBtn_->setObjectName(QStringLiteral("SearchBtn"));
-    searchBtn_->setCheckable(true);
-    connect(searchBtn_, &QPushButton::clicked, this, [this] { SearchBtnClick(); });
-    buttons->addWidget(searchBtn_);
-    startBtn_ = new QPushButton(QStringLiteral("<F5> Старт"), central);
-    startBtn_->setObjectName(QStringLiteral("StartBtn"));
-    // Enabled by the show control once a script is loaded; nothing can be started before.
-    startBtn_->setEnabled(false);
-    buttons->addWidget(startBtn_);
-    buttons->addStretch(1);
-    body->addLayout(buttons);
-    body->addStretch(1);
+    centre_ = new QStackedWidget(central);
+    auto* launch = new QWidget(centre_);
+    launch->setObjectName(QStringLiteral("LaunchPanel"));
+    auto* launchLayout = new QVBoxLayout(launch);
+    launchLayout->setContentsMargins(0, 0, 0, 0);
+    slots_ = new SlotStrip(launch);
+    launchLayout->addWidget(slots_);
+    projectName_ = NewLabel(QStringLiteral("ProjectNameLabel"), QString(), launch);
+    QFont big = projectName_->font();
+    big.setBold(true);
+    big.setPointSizeF(big.pointSizeF() * 1.3);
+    projectName_->setFont(big);
+    launchLayout->addWidget(projectName_);
+    cues_ = new CueListView(launch);
+    launchLayout->addWidget(cues_, 1);
+    centre_->addWidget(launch);
+
+    auto* test = new QWidget(centre_);
+    test->setObjectName(QStringLiteral("TestPanel"));
+    auto* testLayout = new QVBoxLayout(test);
+    testModeLabel_ =
+        NewLabel(QStringLiteral("TestTitleLabel"), QStringLiteral("Тестирование каналов"), test);
+    testModeLabel_->setFont(big);
+    testLayout->addWidget(testModeLabel_);
+    testLayout->addStretch(1);
+    centre_->addWidget(test);
+    body->addWidget(centre_, 1);
+
+    times_ = new TimePanel(central);
+    times_->setFixedWidth(360);
+    body->addWidget(times_);
     layout->addLayout(body, 1);
+
+    manualKeys_ = new ManualKeyPanel(central);
+    manualKeys_->hide();
+    layout->addWidget(manualKeys_);
+    buttons_ = new CommandButtons(central);
+    layout->addWidget(buttons_);
     setCentralWidget(central);
 
-    exitAction_ = new QAction(QStringLiteral("Выход"), this);
-    exitAction_->setObjectName(QStringLiteral("ExitAction"));
-    exitAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_X));
-    exitAction_->setShortcutContext(Qt::ApplicationShortcut);
-    connect(exitAction_, &QAction::triggered, this, [this] {
-        if (ExitActionAllowed()) {
-            close();
-        }
-    });
-    addAction(exitAction_);
+    connect(buttons_->ProjectBtn, &QPushButton::clicked, this,
+            [this] { show_->ProjectBtnClick(); });
+    connect(buttons_->SoundBtn, &QPushButton::clicked, this, [this] { show_->SoundBtnClick(); });
+    connect(buttons_->BeginBtn, &QPushButton::clicked, this, [this] { show_->BeginBtnClick(); });
+    connect(buttons_->StartBtn, &QPushButton::clicked, this, [this] { show_->StartBtnClick(); });
+    connect(buttons_->StopBtn, &QPushButton::clicked, this, [this] { show_->StopBtnClick(); });
+    connect(buttons_->TestBtn, &QPushButton::clicked, this, [this] { TestBtnClick(); });
+    connect(buttons_->SearchBtn, &QPushButton::clicked, this, [this] { SearchBtnClick(); });
 
-    actionUpdateTimer_ = new QTimer(this);
-    actionUpdateTimer_->setInterval(kActionUpdateMs);
-    connect(actionUpdateTimer_, &QTimer::timeout, this, [this] { ActionListUpdate(); });
-    actionUpdateTimer_->start();
+    actionUpdateTimer_.setInterval(kActionUpdateMs);
+    connect(&actionUpdateTimer_, &QTimer::timeout, this, [this] { ActionListUpdate(); });
+    actionUpdateTimer_.start();
+    soundTimer_.setInterval(kSoundTimerMs);
+    connect(&soundTimer_, &QTimer::timeout, this, [this] { SoundTimerTick(); });
+    errFlashTimer_.setInterval(kErrFlashTimerMs);
+    connect(&errFlashTimer_, &QTimer::timeout, this, [this] { ErrFlashTimerTick(); });
+    errFlashTimer_.start();
 }
 
 void TMainForm::ConnectWiring() {
     ConsoleWiring& w = *wiring_;
     w.OnDeviceListChanged = [this] { RebuildDeviceRows(); };
     w.OnDevicePolled = [this](int index) { RefreshDeviceRow(index); };
+    w.OnRefreshSummary = [this] { RefreshSummaryLeds(); };
     w.OnConverterState = [this](const QString& label, bool fault) {
         ConverterStateChanged(label, fault);
     };
+    w.OnConverterRestored = [this] {
+        if (warningForm_ != nullptr) {
+            warningForm_->CloseWarning();
+        }
+    };
     w.OnSearchStateChanged = [this](bool searching) {
-        searchBtn_->setChecked(searching);
+        buttons_->SearchBtn->setChecked(searching);
         RefreshButtons();
+    };
+    w.OnSearchEnded = [this] {
+        RefreshShowView();
+        RefreshManualKeys();
     };
     w.OnTestStateChanged = [this] { RefreshButtons(); };
     w.ShowPlaying = [this] { return ShowPlaying && ShowPlaying(); };
@@ -215,10 +314,22 @@ void TMainForm::FormShow() {
     if (!wiring_->Searching) {
         wiring_->StartPolling();
     }
+    status_->SetLook(QStringLiteral("SoundReadyLed"),
+                     state_.SoundReady ? TShape::Look::On : TShape::Look::Alarm);
+    if (state_.SoundReady) {
+        soundTimer_.start();
+    }
     RefreshButtons();
-    const QString startCaption = StartButtonCaptionFor(StartKey);
+    RefreshShowView();
+    ShowPosition(0);
+    RefreshManualKeys();
+    RefreshSound();
+    RefreshTempo();
+    RefreshOffset();
+    RefreshBattery();
+    const QString startCaption = StartButtonCaptionFor(state_.StartKey);
     if (!startCaption.isEmpty()) {
-        startBtn_->setText(startCaption);
+        buttons_->StartBtn->setText(startCaption);
     }
     // The PC power timer starts here once the power state display is in place.
 }
@@ -228,11 +339,7 @@ bool TMainForm::CloseQuery() const {
 }
 
 bool TMainForm::ExitActionAllowed() const {
-    return !wiring_->Testing && !wiring_->Searching && LaunchState == Waiting;
-}
-
-void TMainForm::ActionListUpdate() {
-    exitAction_->setEnabled(ExitActionAllowed());
+    return show_->Actions().Exit;
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
@@ -249,68 +356,42 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     emit Closed();
 }
 
-void TMainForm::RefreshButtons() {
-    const bool playing = ShowPlaying && ShowPlaying();
-    searchBtn_->setEnabled(!wiring_->Testing && !playing && LaunchState == Waiting);
-    ActionListUpdate();
-}
-
 void TMainForm::SearchBtnClick() {
-    if (searchBtn_->isChecked()) {
+    if (buttons_->SearchBtn->isChecked()) {
         wiring_->StartSearch();
     } else {
         wiring_->StopSearch();
     }
-    searchBtn_->setChecked(wiring_->Searching);
+    buttons_->SearchBtn->setChecked(wiring_->Searching);
+    RefreshButtons();
+}
+
+void TMainForm::TestBtnClick() {
+    if (buttons_->TestBtn->isChecked()) {
+        wiring_->EnterTestMode();
+    } else {
+        wiring_->LeaveTestMode();
+    }
+    buttons_->TestBtn->setChecked(wiring_->TestMode);
+    centre_->setCurrentIndex(wiring_->TestMode ? 1 : 0);
+    RefreshButtons();
 }
 
 void TMainForm::ConverterStateChanged(const QString& label, bool fault) {
-    rs485Label_->setText(label);
-    rs485Led_->SetLook(fault ? TShape::Look::Alarm : TShape::Look::On);
+    status_->Rs485Label()->setText(label);
+    status_->Rs485()->SetLook(fault ? TShape::Look::Alarm : TShape::Look::On);
+}
+
+QPushButton* TMainForm::StartBtn() const {
+    return buttons_->StartBtn;
+}
+
+int TMainForm::DeviceRowCount() const {
+    return devices_->RowCount();
 }
 
 QString TMainForm::DeviceRowText(int row) const {
-    return row >= 0 && row < DeviceRowCount() ? rows_[row].label->text() : QString();
-}
-
-void TMainForm::RebuildDeviceRows() {
-    for (const Row& row : rows_) {
-        delete row.label;
-    }
-    rows_.clear();
-    const TControls& controls = wiring_->Controls();
-    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    for (int i = 0; i < controls.Count(); ++i) {
-        if (controls.ModuleAt(i) == nullptr) {
-            continue;
-        }
-        auto* label = new QLabel(rowsLayout_->parentWidget());
-        label->setFont(fixed);
-        label->setFixedHeight(QFontMetrics(fixed).height() + 2);
-        label->setFrameShape(QFrame::Box);
-        rowsLayout_->insertWidget(static_cast<int>(rows_.size()), label);
-        rows_.push_back({i, label});
-        RefreshDeviceRow(i);
-    }
-    devicesLabel_->setText(GetText(2, QStringLiteral("Всего подключенных устройств:")) +
-                           QLatin1Char(' ') + QString::number(controls.Count()));
-}
-
-void TMainForm::RefreshDeviceRow(int deviceIndex) {
-    const TCommonControl* module = wiring_->Controls().ModuleAt(deviceIndex);
-    if (module == nullptr) {
-        return;
-    }
-    for (const Row& row : rows_) {
-        if (row.deviceIndex != deviceIndex) {
-            continue;
-        }
-        const DeviceRowFields fields = DeviceRowFields::FromControl(*module);
-        const DeviceRowColors colors = DeviceRowColorsFor(fields);
-        row.label->setText(kv::DeviceRowText(fields));
-        row.label->setStyleSheet(QStringLiteral("QLabel { background: %1; color: %2; }")
-                                     .arg(colors.background.name(), colors.text.name()));
-    }
+    return devices_->RowText(row);
 }
 
 }  // namespace kv

@@ -2,31 +2,42 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QTimer>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <vector>
 
+#include "console/ConsoleState.h"
+#include "console/IndicatorLooks.h"
 #include "core/Settings.h"
 
 class QAction;
 class QLabel;
 class QPushButton;
-class QTimer;
-class QVBoxLayout;
+class QStackedWidget;
 
 namespace kv {
 
+class CommandButtons;
 class ConsoleWiring;
-class ShowWiring;
+class CueListView;
+class DevicePanel;
+class ManualKeyPanel;
+class ShowControl;
+class SlotStrip;
+class StatusPanel;
 class TExtPlayer;
 class TLocalizer;
+class TPresentWarningForm;
 class TProjects;
-class TShape;
+class TWarningForm;
+class TimePanel;
+struct KeyAction;
 
-// The console's main window. Creating it opens the run's event log, reads the settings and
-// brings up the bus; showing it the first time translates every window and starts polling.
-// It owns the console's long-lived objects for the whole run.
+// The console's main window. Creating it opens the run's event log, reads the settings, brings
+// up the bus and the show control; showing it the first time translates every window and starts
+// polling. It owns the console's long-lived objects for the whole run, composes the panels that
+// draw them and passes every key-down of the program through the key hook.
 class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
@@ -39,7 +50,13 @@ public:
         WiringFactory makeWiring;
     };
 
-    enum : uint8_t { Waiting = 0, Armed = 1, Running = 2 };
+    enum : uint8_t {
+        Waiting = ConsoleState::Waiting,
+        Armed = ConsoleState::Armed,
+        Running = ConsoleState::Running
+    };
+    static constexpr int kSoundTimerMs = 200;
+    static constexpr int kErrFlashTimerMs = 700;
 
     explicit TMainForm(Options options, QWidget* parent = nullptr);
     ~TMainForm() override;
@@ -48,19 +65,19 @@ public:
     // The show player, plugged into the bus wiring, and the eight project slots it plays from.
     TExtPlayer& Player() const { return *player_; }
     TProjects& Projects() const { return *projects_; }
+    ShowControl& Show() const { return *show_; }
+    ConsoleState& State() { return state_; }
+    const ConsoleState& State() const { return state_; }
     TLocalizer& Localizer() const { return *localizer_; }
     const ConsoleSettings& Settings() const { return settings_; }
     QString VersionText() const { return version_; }
     QString LogFilePath() const { return logFile_; }
 
-    // Console state kept by the main window (the show control and the status display use it).
-    uint8_t LaunchState = Waiting;
-    int BlinkPhase = 0;
-    int PcBatteryPercent = 100;
-    int ManualDevice = -1;
-    int ManualPage = 0;
-    int CurrentSlot = 0;
-    int StartKey = 116;
+    // The warning windows are created right after the main window (their translation follows
+    // the creation order); a form left without them makes its own.
+    void SetWarningWindows(TWarningForm* warning, TPresentWarningForm* present);
+    TWarningForm& WarningForm();
+    TPresentWarningForm& PresentWarningForm();
 
     // Whether a show plays now: answered by the player unless replaced. Closing is refused
     // while this answers true.
@@ -73,10 +90,39 @@ public:
     // The idle-time refresh of the actions' enabled state.
     void ActionListUpdate();
 
+    // The key hook: one key-down with its US-layout virtual-key code, after the action
+    // shortcuts had their chance. True when the key was consumed.
+    bool KeyDown(int keyCode);
+
+    // The refreshes of the display.
+    void RefreshButtons();
+    void RefreshModeIndicators();
+    void RefreshShowView();
+    void ShowPosition(int32_t ms);
+    void RefreshManualKeys();
+    void RefreshManualKey(int32_t address, int32_t channel);
+    void RefreshSound();
+    void RefreshTempo();
+    void RefreshOffset();
+    void RefreshBattery();
+    void SoundTimerTick();
+    void ErrFlashTimerTick();
+
     QAction* ExitAction() const { return exitAction_; }
-    QPushButton* StartBtn() const { return startBtn_; }
-    int DeviceRowCount() const { return static_cast<int>(rows_.size()); }
+    QAction* FindAction(const QString& name) const;
+    QPushButton* StartBtn() const;
+    int DeviceRowCount() const;
     QString DeviceRowText(int row) const;
+
+    StatusPanel& Status() const { return *status_; }
+    SlotStrip& Slots() const { return *slots_; }
+    CueListView& Cues() const { return *cues_; }
+    TimePanel& Times() const { return *times_; }
+    ManualKeyPanel& ManualKeys() const { return *manualKeys_; }
+    CommandButtons& Buttons() const { return *buttons_; }
+    DevicePanel& Devices() const { return *devices_; }
+    QTimer& SoundTimer() { return soundTimer_; }
+    QTimer& ErrFlashTimer() { return errFlashTimer_; }
 
 signals:
     // The window accepted its close: the run ends, whatever other window is still open.
@@ -85,46 +131,62 @@ signals:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildWidgets();
+    void BuildActions();
+    QAction* AddAction(const QString& name, const QString& text, const QKeySequence& key,
+                       std::function<void()> run);
     void ConnectWiring();
     void CreateShowObjects();
+    void ConnectShowControl();
     void FormShow();
-    void RefreshButtons();
     void RebuildDeviceRows();
     void RefreshDeviceRow(int deviceIndex);
+    void RefreshSummaryLeds();
     void ConverterStateChanged(const QString& label, bool fault);
     void SearchBtnClick();
-
-    struct Row {
-        int deviceIndex;
-        QLabel* label;
-    };
+    void TestBtnClick();
+    void PerformWindowCommand(const KeyAction& action);
+    QString AskFile(const QString& filter);
 
     Options options_;
     QString logFile_;
     QString version_;
     ConsoleSettings settings_;
+    ConsoleState state_;
     std::unique_ptr<ConsoleWiring> wiring_;
     std::unique_ptr<TProjects> projects_;
     std::unique_ptr<TExtPlayer> player_;
-    std::unique_ptr<ShowWiring> showWiring_;
+    std::unique_ptr<ShowControl> show_;
     TLocalizer* localizer_ = nullptr;
+    TWarningForm* warningForm_ = nullptr;
+    TPresentWarningForm* presentWarningForm_ = nullptr;
     bool shown_ = false;
     bool closed_ = false;
+    PresenceLeds presence_;
 
     QLabel* simBanner_ = nullptr;
     QLabel* versionLabel_ = nullptr;
-    TShape* rs485Led_ = nullptr;
-    QLabel* rs485Label_ = nullptr;
-    QLabel* devicesLabel_ = nullptr;
-    QVBoxLayout* rowsLayout_ = nullptr;
-    QPushButton* startBtn_ = nullptr;
-    QPushButton* searchBtn_ = nullptr;
+    QLabel* projectName_ = nullptr;
+    QLabel* testModeLabel_ = nullptr;
+    QStackedWidget* centre_ = nullptr;
+    StatusPanel* status_ = nullptr;
+    SlotStrip* slots_ = nullptr;
+    CueListView* cues_ = nullptr;
+    TimePanel* times_ = nullptr;
+    ManualKeyPanel* manualKeys_ = nullptr;
+    CommandButtons* buttons_ = nullptr;
+    DevicePanel* devices_ = nullptr;
     QAction* exitAction_ = nullptr;
-    QTimer* actionUpdateTimer_ = nullptr;
-    std::vector<Row> rows_;
+    QTimer actionUpdateTimer_;
+    QTimer soundTimer_;
+    QTimer errFlashTimer_;
+    // The application filter sees a key event once per widget it propagates through; the hook
+    // must see each key-down once.
+    const QEvent* lastKeyEvent_ = nullptr;
+    unsigned long lastKeyTime_ = 0;
 };
 
 }  // namespace kv

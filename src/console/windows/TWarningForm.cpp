@@ -1,5 +1,9 @@
 #include "console/windows/TWarningForm.h"
 
+#include <QKeyEvent>
+#include <QLabel>
+#include <QVBoxLayout>
+
 #include "console/windows/TLocalizer.h"
 
 namespace kv {
@@ -9,6 +13,60 @@ TWarningForm::TWarningForm(QWidget* parent)
       localizer_(new TLocalizer(this)) {
     setObjectName(QStringLiteral("TWarningForm"));
     setWindowTitle(QStringLiteral("Предупреждение"));
+    setModal(false);
+    setAutoFillBackground(true);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, QColor(255, 0, 0));
+    palette.setColor(QPalette::WindowText, QColor(Qt::white));
+    setPalette(palette);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(24, 24, 24, 24);
+    text_ = new QLabel(QStringLiteral("Error !!!"), this);
+    text_->setObjectName(QStringLiteral("Memo"));
+    text_->setAlignment(Qt::AlignCenter);
+    text_->setWordWrap(true);
+    QFont big = text_->font();
+    big.setBold(true);
+    big.setPointSizeF(big.pointSizeF() * 2.4);
+    text_->setFont(big);
+    layout->addWidget(text_);
+    resize(560, 200);
+    timer_.setSingleShot(true);
+    timer_.setInterval(kShowMs);
+    connect(&timer_, &QTimer::timeout, this, [this] { CloseWarning(); });
+}
+
+void TWarningForm::ShowWarning(const QString& text) {
+    text_->setText(text);
+    if (!timer_.isActive()) {
+        timer_.start();
+    }
+    if (QWidget* owner = parentWidget()) {
+        const QRect area = owner->frameGeometry();
+        move(area.center() - rect().center());
+    }
+    show();
+    raise();
+    repaint();
+}
+
+void TWarningForm::CloseWarning() {
+    timer_.stop();
+    hide();
+}
+
+QString TWarningForm::Text() const {
+    return text_->text();
+}
+
+void TWarningForm::keyPressEvent(QKeyEvent* event) {
+    event->accept();
+    CloseWarning();
+}
+
+void TWarningForm::hideEvent(QHideEvent* event) {
+    timer_.stop();
+    QDialog::hideEvent(event);
 }
 
 }  // namespace kv

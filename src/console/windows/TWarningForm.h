@@ -1,22 +1,44 @@
 #pragma once
 
 #include <QDialog>
+#include <QTimer>
+
+class QLabel;
 
 namespace kv {
 
 class TLocalizer;
 
-// The urgent red warning: no frame, on top of every window; its text and timer come with the show
-// control. Created once at start-up and kept for the whole run; hidden until needed.
+// The urgent red warning: no frame, on top of every window, centred on the main window. It goes
+// away 10 s after it was first shown, at a key press, when the key hook sees any key, or when
+// the converter link comes back. Showing it again while it is up replaces the text but does not
+// restart the 10 s. Created once at start-up and kept for the whole run.
 class TWarningForm : public QDialog {
     Q_OBJECT
 public:
+    static constexpr int kShowMs = 10000;
+
     explicit TWarningForm(QWidget* parent = nullptr);
 
     TLocalizer& Localizer() const { return *localizer_; }
 
+    // Sets the text, starts the timer unless it already runs, shows the window without making
+    // it modal and paints it at once, so the text is seen even while the main thread is busy.
+    void ShowWarning(const QString& text);
+    // Hides the window and stops the timer.
+    void CloseWarning();
+
+    QString Text() const;
+    QTimer& Timer() { return timer_; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
 private:
     TLocalizer* localizer_;
+    QLabel* text_;
+    QTimer timer_;
 };
 
 }  // namespace kv

@@ -93,7 +93,7 @@ TEST_F(TMainFormTest, SettingsAndShowingSetCaptionVersionAndStartButton) {
     dir_.write(QStringLiteral("kelvanex.ini"),
                "[keys]\nStartBtn=32\n[settings]\nConnectResist=25,5\n");
     auto form = MakeForm();
-    EXPECT_EQ(form->StartKey, 32);
+    EXPECT_EQ(form->State().StartKey, 32);
     EXPECT_DOUBLE_EQ(form->Settings().ConnectResist, 25.5);
     EXPECT_DOUBLE_EQ(form->Settings().ConnectResistHi, 200);
     EXPECT_EQ(form->StartBtn()->text(), QStringLiteral("<F5> Старт"));
@@ -169,10 +169,10 @@ TEST_F(TMainFormTest, ExitActionOnlyWhileWaitingWithoutSearchOrTest) {
     form->ActionListUpdate();
     EXPECT_TRUE(form->ExitAction()->isEnabled());
 
-    form->LaunchState = TMainForm::Armed;
+    form->State().LaunchState = TMainForm::Armed;
     form->ActionListUpdate();
     EXPECT_FALSE(form->ExitAction()->isEnabled());
-    form->LaunchState = TMainForm::Waiting;
+    form->State().LaunchState = TMainForm::Waiting;
 
     form->Wiring().Searching = true;
     form->ActionListUpdate();

@@ -1,0 +1,56 @@
+#include "console/windows/CommandButtons.h"
+
+#include <QHBoxLayout>
+#include <QPushButton>
+
+namespace kv {
+
+namespace {
+
+QPushButton* NewButton(const QString& name, const QString& text, QWidget* parent) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(name);
+    // The keyboard belongs to the key hook and the cue list; a focused button would take
+    // Enter and the space bar.
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setMinimumHeight(40);
+    QFont font = button->font();
+    font.setBold(true);
+    font.setPointSizeF(font.pointSizeF() * 1.1);
+    button->setFont(font);
+    return button;
+}
+
+}  // namespace
+
+CommandButtons::CommandButtons(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("ButtonPanel"));
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(6);
+    ProjectBtn = NewButton(QStringLiteral("ProjectBtn"), QStringLiteral("<F2> Сценарий"), this);
+    SoundBtn = NewButton(QStringLiteral("SoundBtn"), QStringLiteral("<F3> Фонограмма"), this);
+    BeginBtn = NewButton(QStringLiteral("BeginBtn"), QStringLiteral("<F4> В начало"), this);
+    StartBtn = NewButton(QStringLiteral("StartBtn"), QStringLiteral("<F5> Старт"), this);
+    StopBtn = NewButton(QStringLiteral("StopBtn"), QStringLiteral("<F6> Стоп"), this);
+    SaveBtn = NewButton(QStringLiteral("SaveBtn"), QStringLiteral("<F8> Запись"), this);
+    CheckBtn = NewButton(QStringLiteral("CheckBtn"), QStringLiteral("<F9> Проверка"), this);
+    TestBtn = NewButton(QStringLiteral("TestBtn"), QStringLiteral("<TAB> Тест"), this);
+    SearchBtn = NewButton(QStringLiteral("SearchBtn"), QStringLiteral("<F10> Поиск"), this);
+    TestBtn->setCheckable(true);
+    SearchBtn->setCheckable(true);
+    StartBtn->setStyleSheet(
+        QStringLiteral("QPushButton:enabled { background: rgb(0,200,0); color: black; }"));
+    StopBtn->setStyleSheet(
+        QStringLiteral("QPushButton:enabled { background: rgb(230,0,0); color: white; }"));
+    for (QPushButton* button :
+         {ProjectBtn, SoundBtn, BeginBtn, StartBtn, StopBtn, SaveBtn, CheckBtn}) {
+        layout->addWidget(button, 1);
+        button->setEnabled(false);
+    }
+    layout->addSpacing(16);
+    layout->addWidget(TestBtn, 1);
+    layout->addWidget(SearchBtn, 1);
+}
+
+}  // namespace kv

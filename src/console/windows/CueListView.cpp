@@ -1,0 +1,77 @@
+#include "console/windows/CueListView.h"
+
+#include <QHeaderView>
+
+namespace kv {
+
+CueListView::CueListView(QWidget* parent) : QTableWidget(parent) {
+    setObjectName(QStringLiteral("CueList"));
+    setColumnCount(4);
+    setHorizontalHeaderLabels({QStringLiteral("Время"), QStringLiteral("Пульт"),
+                               QStringLiteral("Канал"), QStringLiteral("Комментарии")});
+    horizontalHeader()->setObjectName(QStringLiteral("CueListHeader"));
+    verticalHeader()->hide();
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setAlternatingRowColors(true);
+    // The arrow keys move the selection in automatic work mode; Tab is the test key.
+    setTabKeyNavigation(false);
+    QFont big = font();
+    big.setPointSizeF(big.pointSizeF() * 1.15);
+    setFont(big);
+    verticalHeader()->setDefaultSectionSize(QFontMetrics(big).height() + 6);
+    horizontalHeader()->setStretchLastSection(true);
+    const QFontMetrics metrics(big);
+    setColumnWidth(0, metrics.horizontalAdvance(QStringLiteral("00:00:00.000")) + 16);
+    setColumnWidth(1, metrics.horizontalAdvance(QStringLiteral("Пульт")) + 24);
+    setColumnWidth(2, metrics.horizontalAdvance(QStringLiteral("П. ВРАЩ.")) + 16);
+}
+
+void CueListView::SetRows(const std::vector<Row>& rows) {
+    setUpdatesEnabled(false);
+    clearContents();
+    setRowCount(static_cast<int>(rows.size()));
+    for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
+        for (int c = 0; c < 4; ++c) {
+            auto* item = new QTableWidgetItem(rows[static_cast<size_t>(r)][static_cast<size_t>(c)]);
+            if (c == 1 || c == 2) {
+                item->setTextAlignment(Qt::AlignCenter);
+            }
+            setItem(r, c, item);
+        }
+    }
+    setUpdatesEnabled(true);
+}
+
+int CueListView::VisibleRows() const {
+    const int rowHeight = verticalHeader()->defaultSectionSize();
+    return rowHeight > 0 ? viewport()->height() / rowHeight : 0;
+}
+
+void CueListView::CentreOn(int next) {
+    if (next < 0 || next >= rowCount()) {
+        return;
+    }
+    const int ahead = next + VisibleRows() / 2;
+    if (ahead < rowCount()) {
+        scrollToItem(item(ahead, 0), QAbstractItemView::EnsureVisible);
+    }
+    SelectCue(next);
+}
+
+void CueListView::SelectCue(int row) {
+    if (row < 0 || row >= rowCount()) {
+        return;
+    }
+    setCurrentCell(row, 0);
+    selectRow(row);
+    scrollToItem(item(row, 0), QAbstractItemView::EnsureVisible);
+}
+
+int CueListView::SelectedCue() const {
+    const QList<QTableWidgetItem*> items = selectedItems();
+    return items.isEmpty() ? -1 : items.first()->row();
+}
+
+}  // namespace kv

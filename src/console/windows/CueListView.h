@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QTableWidget>
+#include <array>
+#include <vector>
+
+namespace kv {
+
+// The cue list of the current script: "Время", "Пульт", "Канал", "Комментарии". While a show
+// runs the next cue is kept in the middle of the list.
+class CueListView : public QTableWidget {
+    Q_OBJECT
+public:
+    using Row = std::array<QString, 4>;
+
+    explicit CueListView(QWidget* parent = nullptr);
+
+    void SetRows(const std::vector<Row>& rows);
+    // Scrolls so that the row `next` + half the visible rows is in view, then selects and focuses
+    // row `next`: the next cue sits in the middle while the show runs.
+    void CentreOn(int next);
+    // Selects, focuses and scrolls to a row (Page Up/Down, step firing).
+    void SelectCue(int row);
+    // The selected cue, or -1.
+    int SelectedCue() const;
+    int VisibleRows() const;
+};
+
+}  // namespace kv

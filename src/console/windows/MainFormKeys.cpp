@@ -1,0 +1,169 @@
+// The main window's keyboard: the action shortcuts, the application-wide key hook and the
+// window's share of what a key does (its buttons, panels and dialogs).
+
+#include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "console/ConsoleWiring.h"
+#include "console/KeyHook.h"
+#include "console/ShowControl.h"
+#include "console/windows/CommandButtons.h"
+#include "console/windows/CueListView.h"
+#include "console/windows/KeyEventCode.h"
+#include "console/windows/TMainForm.h"
+#include "console/windows/TWarningForm.h"
+#include "core/EventLog.h"
+#include "devices/TCommonControl.h"
+#include "devices/TControls.h"
+#include "devices/TSoftControl.h"
+
+namespace kv {
+
+QAction* TMainForm::AddAction(const QString& name, const QString& text, const QKeySequence& key,
+                              std::function<void()> run) {
+    auto* action = new QAction(text, this);
+    action->setObjectName(name);
+    action->setShortcut(key);
+    // Matched wherever the focus is inside the console, before the key hook sees the key.
+    action->setShortcutContext(Qt::ApplicationShortcut);
+    connect(action, &QAction::triggered, this, [run = std::move(run)] { run(); });
+    addAction(action);
+    return action;
+}
+
+QAction* TMainForm::FindAction(const QString& name) const {
+    for (QAction* action : actions()) {
+        if (action->objectName() == name) {
+            return action;
+        }
+    }
+    return nullptr;
+}
+
+void TMainForm::BuildActions() {
+    AddAction(QStringLiteral("ControlAction"), QStringLiteral("Режим управления"),
+              QKeySequence(Qt::SHIFT | Qt::Key_F1), [this] { show_->ControlActionExecute(); });
+    AddAction(QStringLiteral("ModeAction"), QStringLiteral("Режим работы"),
+              QKeySequence(Qt::CTRL | Qt::Key_F1), [this] { show_->ModeActionExecute(); });
+    // Takes Ctrl+F10 while enabled and does nothing, so that the key never reaches the hook.
+    AddAction(QStringLiteral("ColorAction"), QStringLiteral("Цвет"),
+              QKeySequence(Qt::CTRL | Qt::Key_F10), [] {});
+    AddAction(QStringLiteral("DebugAction"), QStringLiteral("Отладка"),
+              QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_D), [this] {
+                  QMessageBox::information(this, QStringLiteral("Сообщение"),
+                                           QStringLiteral("Окно отладки недоступно."));
+              });
+    // The windows of these commands come with the memory and external start work. Until then
+    // each action still takes its key while enabled: Ctrl+F5 falling through to the hook as
+    // F5 would start the show at once instead of asking for the start time.
+    const auto unavailable = [this] {
+        QMessageBox::information(this, QStringLiteral("Сообщение"),
+                                 QStringLiteral("Команда недоступна в этой версии."));
+    };
+    AddAction(QStringLiteral("ExtStartAction"), QStringLiteral("Внешний запуск"),
+              QKeySequence(Qt::CTRL | Qt::Key_F5), unavailable);
+    AddAction(QStringLiteral("ClearMemAction"), QStringLiteral("Очистить память"),
+              QKeySequence(Qt::CTRL | Qt::Key_F8), unavailable);
+    AddAction(QStringLiteral("ReadMemLogAction"), QStringLiteral("Чтение черного ящика"),
+              QKeySequence(Qt::CTRL | Qt::Key_F9), unavailable);
+    AddAction(QStringLiteral("SavePDUAction"), QStringLiteral("Запись в ПДУ"),
+              QKeySequence(Qt::SHIFT | Qt::Key_F8), unavailable);
+    AddAction(QStringLiteral("CheckPDUAction"), QStringLiteral("Проверка ПДУ"),
+              QKeySequence(Qt::SHIFT | Qt::Key_F9), unavailable);
+    AddAction(QStringLiteral("PowerUpGlobal"), QStringLiteral("Форсирование: включить все"),
+              QKeySequence(Qt::CTRL | Qt::Key_Insert), unavailable);
+    AddAction(QStringLiteral("PowerDownGlobal"), QStringLiteral("Форсирование: выключить все"),
+              QKeySequence(Qt::CTRL | Qt::Key_Delete), unavailable);
+    exitAction_ = AddAction(QStringLiteral("ExitAction"), QStringLiteral("Выход"),
+                            QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_X), [this] {
+                                if (ExitActionAllowed()) {
+                                    close();
+                                }
+                            });
+    ActionListUpdate();
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress || !watched->isWidgetType()) {
+        return false;
+    }
+    auto* key = static_cast<QKeyEvent*>(event);
+    // A key that no widget takes travels up to the parents, through this filter each time.
+    if (event == lastKeyEvent_ && key->timestamp() == lastKeyTime_) {
+        return false;
+    }
+    lastKeyEvent_ = event;
+    lastKeyTime_ = key->timestamp();
+    const int code = KeyEventCode(*key);
+    const bool warningUp = warningForm_ != nullptr && warningForm_->isVisible();
+    if (code == 0 && !warningUp) {
+        return false;
+    }
+    return KeyDown(code);
+}
+
+bool TMainForm::KeyDown(int keyCode) {
+    WindowKeyInputs in;
+    in.WarningVisible = warningForm_ != nullptr && warningForm_->isVisible();
+    in.MainWindowActive = isActiveWindow();
+    in.SelectedCue = cues_->SelectedCue();
+    const KeyDecision decision = show_->HandleKey(
+        keyCode, in, [this](const KeyAction& action) { PerformWindowCommand(action); });
+    return decision.Consumed;
+}
+
+void TMainForm::PerformWindowCommand(const KeyAction& action) {
+    switch (action.Command) {
+        case KeyCommand::CloseWarning:
+            WarningForm().CloseWarning();
+            break;
+        case KeyCommand::ToggleTest:
+            buttons_->TestBtn->toggle();
+            TestBtnClick();
+            break;
+        case KeyCommand::SelectPrevCue:
+        case KeyCommand::SelectNextCue:
+            cues_->SelectCue(action.Cue);
+            break;
+        case KeyCommand::ToggleSearch:
+            buttons_->SearchBtn->toggle();
+            SearchBtnClick();
+            break;
+        case KeyCommand::TestDeviceUp:
+            wiring_->SelectUp();
+            break;
+        case KeyCommand::TestDeviceDown:
+            wiring_->SelectDown();
+            break;
+        case KeyCommand::TestSelected:
+            wiring_->CheckSelected();
+            break;
+        case KeyCommand::TestAll:
+            wiring_->TestAll();
+            break;
+        case KeyCommand::TestStop:
+            wiring_->StopTest();
+            break;
+        case KeyCommand::ClickTestModeAll:
+            wiring_->SetModeAll(1);
+            break;
+        case KeyCommand::ClickLaunchModeAll:
+            wiring_->SetModeAll(0);
+            break;
+        case KeyCommand::ExportChannels:
+        case KeyCommand::OpenMixer:
+        case KeyCommand::SaveScript:
+        case KeyCommand::CheckScript:
+            QMessageBox::information(this, QStringLiteral("Сообщение"),
+                                     QStringLiteral("Команда недоступна в этой версии."));
+            break;
+        default:
+            break;
+    }
+    RefreshButtons();
+}
+
+}  // namespace kv

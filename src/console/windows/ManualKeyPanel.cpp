@@ -1,0 +1,138 @@
+#include "console/windows/ManualKeyPanel.h"
+
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "console/windows/TShape.h"
+
+namespace kv {
+
+namespace {
+
+QLabel* NamedLabel(const QString& name, const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    return label;
+}
+
+void SetTextColor(QLabel* label, const QColor& color) {
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, color);
+    label->setPalette(palette);
+}
+
+}  // namespace
+
+const std::array<const char*, ManualKeyPanel::kKeys>& ManualKeyPanel::Letters() {
+    static const std::array<const char*, kKeys> letters = {
+        "1", "2", "3", "4", "5", "6", "7", "8", "9", "0", "Q", "W", "E", "R",
+        "T", "Y", "U", "I", "O", "P", "A", "S", "D", "F", "G", "H", "J", "K",
+        "L", ";", "Z", "X", "C", "V", "B", "N", "M", ",", ".", "/"};
+    return letters;
+}
+
+ManualKeyPanel::ManualKeyPanel(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("ManualKeyboard"));
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(2);
+
+    auto* captions = new QHBoxLayout();
+    moduleCaption_ =
+        NamedLabel(QStringLiteral("ManualDeviceCaption"), QStringLiteral("Пульт:"), this);
+    moduleText_ = NamedLabel(QStringLiteral("ManualDeviceLabel"), QString(), this);
+    pageCaption_ =
+        NamedLabel(QStringLiteral("ManualPageCaption"), QStringLiteral("Страница:"), this);
+    pageText_ = NamedLabel(QStringLiteral("ManualPageLabel"), QString(), this);
+    QFont bold = font();
+    bold.setBold(true);
+    bold.setPointSizeF(bold.pointSizeF() * 1.3);
+    for (QLabel* label : {moduleCaption_, moduleText_, pageCaption_, pageText_}) {
+        label->setFont(bold);
+    }
+    captions->addWidget(moduleCaption_);
+    captions->addWidget(moduleText_);
+    captions->addSpacing(24);
+    captions->addWidget(pageCaption_);
+    captions->addWidget(pageText_);
+    captions->addStretch(1);
+    outer->addLayout(captions);
+
+    auto* panels = new QHBoxLayout();
+    panels->setSpacing(8);
+    QFont letterFont = font();
+    letterFont.setBold(true);
+    letterFont.setPointSizeF(letterFont.pointSizeF() * 1.5);
+    QFont numberFont = font();
+    numberFont.setBold(true);
+    for (int p = 0; p < 2; ++p) {
+        auto* panel = new QFrame(this);
+        panel->setObjectName(QStringLiteral("ManualPanel%1").arg(p + 1));
+        panel->setFrameShape(QFrame::StyledPanel);
+        auto* grid = new QGridLayout(panel);
+        grid->setContentsMargins(4, 4, 4, 4);
+        grid->setHorizontalSpacing(4);
+        grid->setVerticalSpacing(2);
+        for (int k = 0; k < 20; ++k) {
+            const int i = p * 20 + k;
+            const int row = k / 10;
+            const int col = k % 10;
+            KeyWidgets& key = keys_[static_cast<size_t>(i)];
+            key.letter = NamedLabel(QStringLiteral("BKey%1").arg(i),
+                                    QString::fromLatin1(Letters()[static_cast<size_t>(i)]), panel);
+            key.letter->setFont(letterFont);
+            key.letter->setAlignment(Qt::AlignCenter);
+            key.shape = new TShape(panel, TShape::Form::Rectangle);
+            key.shape->setObjectName(QStringLiteral("Key%1").arg(i));
+            key.shape->setMinimumSize(40, 22);
+            key.number = NamedLabel(QStringLiteral("LKey%1").arg(i), QString(), key.shape);
+            key.number->setFont(numberFont);
+            key.number->setAlignment(Qt::AlignCenter);
+            auto* inShape = new QVBoxLayout(key.shape);
+            inShape->setContentsMargins(0, 0, 0, 0);
+            inShape->addWidget(key.number);
+            auto* cell = new QVBoxLayout();
+            cell->setSpacing(0);
+            cell->addWidget(key.letter);
+            cell->addWidget(key.shape);
+            grid->addLayout(cell, row, col);
+            SetKey(i, {QColor(128, 128, 128), QColor(166, 166, 166), QColor(Qt::black), {}});
+        }
+        panels->addWidget(panel, 1);
+    }
+    outer->addLayout(panels);
+    SetCaptions(QString(), QString());
+}
+
+void ManualKeyPanel::SetKey(int index, const KeyLook& look) {
+    if (index < 0 || index >= kKeys) {
+        return;
+    }
+    KeyWidgets& key = keys_[static_cast<size_t>(index)];
+    key.look = look;
+    SetTextColor(key.letter, look.letter);
+    SetTextColor(key.number, look.number);
+    key.number->setText(look.numberText);
+    QPalette palette = key.shape->palette();
+    palette.setColor(QPalette::Button, look.shape);
+    key.shape->setPalette(palette);
+    key.shape->SetLook(TShape::Look::Off);
+    key.shape->update();
+}
+
+ManualKeyPanel::KeyLook ManualKeyPanel::Key(int index) const {
+    return index >= 0 && index < kKeys ? keys_[static_cast<size_t>(index)].look : KeyLook{};
+}
+
+void ManualKeyPanel::SetCaptions(const QString& module, const QString& page) {
+    const bool shown = !module.isEmpty();
+    moduleCaption_->setVisible(shown);
+    pageCaption_->setVisible(shown);
+    moduleText_->setText(module);
+    pageText_->setText(page);
+}
+
+}  // namespace kv

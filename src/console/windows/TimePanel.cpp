@@ -1,0 +1,128 @@
+#include "console/windows/TimePanel.h"
+
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "console/windows/PointerGauge.h"
+
+namespace kv {
+
+namespace {
+
+QLabel* NamedLabel(const QString& name, const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    return label;
+}
+
+QFont Scaled(const QFont& base, double factor, bool bold) {
+    QFont font = base;
+    font.setPointSizeF(font.pointSizeF() * factor);
+    font.setBold(bold);
+    return font;
+}
+
+}  // namespace
+
+TimePanel::TimePanel(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("TimePanel"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    auto* showBox = new QGroupBox(QStringLiteral(" Сценарий "), this);
+    showBox->setObjectName(QStringLiteral("ShowGroup"));
+    auto* showGrid = new QGridLayout(showBox);
+    time_ = NamedLabel(QStringLiteral("TimeLabel"), QStringLiteral("0:00:00.0"), showBox);
+    time_->setFont(Scaled(fixed, 3.0, true));
+    time_->setAlignment(Qt::AlignCenter);
+    showGrid->addWidget(time_, 0, 0, 1, 2);
+    showGrid->addWidget(
+        NamedLabel(QStringLiteral("RestCaption"), QStringLiteral("До конца сценария:"), showBox), 1,
+        0);
+    rest_ = NamedLabel(QStringLiteral("RestLabel"), QStringLiteral("0:00:00.0"), showBox);
+    rest_->setFont(Scaled(fixed, 1.5, true));
+    showGrid->addWidget(rest_, 1, 1, Qt::AlignRight);
+    layout->addWidget(showBox);
+
+    auto* soundBox = new QGroupBox(QStringLiteral(" Фонограмма "), this);
+    soundBox->setObjectName(QStringLiteral("SoundGroup"));
+    auto* soundGrid = new QGridLayout(soundBox);
+    soundName_ = NamedLabel(QStringLiteral("SoundNameLabel"), QString(), soundBox);
+    soundName_->setFont(Scaled(font(), 1.1, true));
+    soundName_->setMinimumWidth(1);
+    soundGrid->addWidget(soundName_, 0, 0, 1, 2);
+    soundGrid->addWidget(
+        NamedLabel(QStringLiteral("SoundTimeCaption"), QStringLiteral("Фонограмма:"), soundBox), 1,
+        0);
+    soundTime_ =
+        NamedLabel(QStringLiteral("SoundTimeLabel"), QStringLiteral("0:00:00.0"), soundBox);
+    soundTime_->setFont(Scaled(fixed, 1.5, true));
+    soundGrid->addWidget(soundTime_, 1, 1, Qt::AlignRight);
+    soundGrid->addWidget(NamedLabel(QStringLiteral("SoundRestCaption"),
+                                    QStringLiteral("До конца фонограммы:"), soundBox),
+                         2, 0);
+    soundRest_ =
+        NamedLabel(QStringLiteral("SoundRestLabel"), QStringLiteral("0:00:00.0"), soundBox);
+    soundRest_->setFont(Scaled(fixed, 1.5, true));
+    soundGrid->addWidget(soundRest_, 2, 1, Qt::AlignRight);
+    layout->addWidget(soundBox);
+
+    auto* correctionBox = new QGroupBox(QStringLiteral(" Коррекция "), this);
+    correctionBox->setObjectName(QStringLiteral("CorrectionGroup"));
+    auto* grid = new QGridLayout(correctionBox);
+    const QFont big = Scaled(font(), 1.3, true);
+    grid->addWidget(
+        NamedLabel(QStringLiteral("TempoCaption"), QStringLiteral("Темп:"), correctionBox), 0, 0);
+    tempo_ = NamedLabel(QStringLiteral("TempoLabel"), QStringLiteral("100%"), correctionBox);
+    tempo_->setFont(big);
+    grid->addWidget(tempo_, 0, 1);
+    tempoGauge_ = new PointerGauge(PointerGauge::Scale::Centred, correctionBox);
+    tempoGauge_->setObjectName(QStringLiteral("TempoGauge"));
+    grid->addWidget(tempoGauge_, 0, 2, 1, 2);
+    grid->addWidget(
+        NamedLabel(QStringLiteral("OffsetCaption"), QStringLiteral("Смещение:"), correctionBox), 1,
+        0);
+    offset_ = NamedLabel(QStringLiteral("OffsetLabel"), QStringLiteral("0 мс"), correctionBox);
+    offset_->setFont(big);
+    grid->addWidget(offset_, 1, 1);
+    offsetGauge_ = new PointerGauge(PointerGauge::Scale::Centred, correctionBox);
+    offsetGauge_->setObjectName(QStringLiteral("OffsetGauge"));
+    grid->addWidget(offsetGauge_, 1, 2, 1, 2);
+    distance_ = NamedLabel(QStringLiteral("DistanceLabel"), QStringLiteral("~0 м"), correctionBox);
+    distance_->setFont(big);
+    grid->addWidget(distance_, 2, 1);
+    grid->setColumnStretch(1, 1);
+    layout->addWidget(correctionBox);
+    layout->addStretch(1);
+}
+
+void TimePanel::SetShowTimes(const QString& show, const QString& remaining) {
+    time_->setText(show);
+    rest_->setText(remaining);
+}
+
+void TimePanel::SetSoundTimes(const QString& position, const QString& remaining) {
+    soundTime_->setText(position);
+    soundRest_->setText(remaining);
+}
+
+void TimePanel::SetSoundName(const QString& name) {
+    soundName_->setText(name);
+}
+
+void TimePanel::SetTempo(const QString& label, int needleX) {
+    tempo_->setText(label);
+    tempoGauge_->SetNeedleX(needleX);
+}
+
+void TimePanel::SetOffset(const QString& label, const QString& distance, int needleX) {
+    offset_->setText(label);
+    distance_->setText(distance);
+    offsetGauge_->SetNeedleX(needleX);
+}
+
+}  // namespace kv

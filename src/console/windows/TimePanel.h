@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+class QLabel;
+
+namespace kv {
+
+class PointerGauge;
+
+// The show's clocks and corrections: the show time in large figures, the time to the end of the
+// script, the soundtrack's name, position and remaining time, and the tempo and offset with
+// their gauges and the sound distance of the offset.
+class TimePanel : public QWidget {
+    Q_OBJECT
+public:
+    explicit TimePanel(QWidget* parent = nullptr);
+
+    void SetShowTimes(const QString& show, const QString& remaining);
+    void SetSoundTimes(const QString& position, const QString& remaining);
+    void SetSoundName(const QString& name);
+    void SetTempo(const QString& label, int needleX);
+    void SetOffset(const QString& label, const QString& distance, int needleX);
+
+    QLabel* TimeLabel() const { return time_; }
+    QLabel* RestLabel() const { return rest_; }
+    QLabel* SoundTimeLabel() const { return soundTime_; }
+    QLabel* SoundRestLabel() const { return soundRest_; }
+    QLabel* SoundNameLabel() const { return soundName_; }
+    QLabel* TempoLabel() const { return tempo_; }
+    QLabel* OffsetLabel() const { return offset_; }
+    QLabel* DistanceLabel() const { return distance_; }
+    PointerGauge* TempoGauge() const { return tempoGauge_; }
+    PointerGauge* OffsetGauge() const { return offsetGauge_; }
+
+private:
+    QLabel* time_;
+    QLabel* rest_;
+    QLabel* soundTime_;
+    QLabel* soundRest_;
+    QLabel* soundName_;
+    QLabel* tempo_;
+    QLabel* offset_;
+    QLabel* distance_;
+    PointerGauge* tempoGauge_;
+    PointerGauge* offsetGauge_;
+};
+
+}  // namespace kv

@@ -1,0 +1,173 @@
+#!/usr/bin/env bash
+# The console in a real window: kelvane under Xvfb on kelvane-bussim's pseudo-terminals, driven
+# by key presses as an operator drives it. Checks the fire frames on the wire (bussim's traffic
+# file) and the event log. Usage: console_e2e.sh KELVANE KELVANE_BUSSIM RIG [SHOTS_DIR]
+set -uo pipefail
+
+kelvane_bin=$1
+bussim_bin=$2
+rig=$3
+shots=${4:-}
+
+for tool in Xvfb xdotool setxkbmap xwininfo; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "SKIP: $tool is not installed"
+    exit 77
+  fi
+done
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  echo "--- log"; cat "$work"/app/logs/*.log 2>/dev/null | tr -d '\r' | tail -60
+  echo "--- kelvane stderr"; tail -20 "$work/kelvane.err" 2>/dev/null
+  exit 1
+}
+
+# A display of our own.
+display=""
+for n in $(seq 90 140); do
+  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
+done
+[ -n "$display" ] || fail "no free X display"
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+export DISPLAY=$display
+for _ in $(seq 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
+setxkbmap -layout us,ru -option grp:ctrl_shift_toggle 2>/dev/null || setxkbmap us
+
+# The simulated bus on pseudo-terminals, every frame into the traffic file.
+mkfifo "$work/sim.out" "$work/sim.in"
+exec 4<>"$work/sim.in"   # the other console's commands (kept open: bussim reads until EOF)
+"$bussim_bin" --commands --traffic "$work/traffic.txt" "$rig" <"$work/sim.in" \
+  >"$work/sim.out" 2>"$work/sim.err" &
+pids+=($!)
+ports=()
+exec 3<"$work/sim.out"
+while read -r -t 20 word _ path _ <&3; do
+  [ "$word" = ready ] && break
+  [ "$word" = converter ] && ports+=(--port "$path")
+done
+[ ${#ports[@]} -gt 0 ] || fail "kelvane-bussim announced no converter"
+cat <&3 >/dev/null &
+pids+=($!)
+
+# The console runs from a folder of its own, so its settings and logs are the test's.
+mkdir -p "$work/app"
+cp "$kelvane_bin" "$work/app/kelvane"
+printf '0.6 3 2\n0.9 12 5\n1.2 7 1\n' >"$work/show.txt"
+"$work/app/kelvane" "${ports[@]}" >"$work/kelvane.out" 2>"$work/kelvane.err" &
+kpid=$!
+pids+=($kpid)
+
+win=""
+for _ in $(seq 100); do
+  win=$(xdotool search --name "Управление запуском" 2>/dev/null | head -1)
+  [ -n "$win" ] && break
+  sleep 0.1
+done
+[ -n "$win" ] || fail "the main window did not appear"
+xdotool windowactivate --sync "$win" 2>/dev/null || xdotool windowfocus --sync "$win"
+sleep 1
+
+log() { cat "$work"/app/logs/*.log 2>/dev/null | tr -d '\r'; }
+key() { xdotool key --clearmodifiers "$@"; sleep 0.3; }
+wait_log() {  # pattern, seconds
+  for _ in $(seq $(( $2 * 10 ))); do log | grep -q -- "$1" && return 0; sleep 0.1; done
+  return 1
+}
+shot() { [ -n "$shots" ] && import -window root "$shots/$1.png" 2>/dev/null; true; }
+
+# Search the bus long enough to find the modules 3, 7 and 12, then end the search.
+key F10
+sleep 4
+key F10
+wait_log "Всего подключенных устройств" 10 || fail "the search did not end"
+
+# Load the script through the file dialog.
+key F2
+sleep 1
+xdotool type --delay 20 "$work/show.txt"
+key Return
+sleep 0.5
+shot console-loaded
+
+# Arm, start, let the show run to its end.
+key F1
+sleep 0.5
+shot console-armed
+key F5
+wait_log "Запуск проекта" 5 || fail "F5 did not start the show"
+wait_log "Остановка проекта" 15 || fail "the show did not end"
+for expect in "Режимы: автомат, прямое управление" "Темп: 100.0%, смещение: 0 ms" \
+              "Точка запуска: 0:00:00" "Запуск, пульт: 3, канал: 2" \
+              "Запуск, пульт: 12, канал: 5" "Запуск, пульт: 7, канал: 1"; do
+  log | grep -q -- "$expect" || fail "the log lacks \"$expect\""
+done
+# The fire frames on the wire: 0x84, the 1-based channel, then the module address.
+grep -Eiq " 84 02 00 80 [0-9a-f]{2} 03( |$)" "$work/traffic.txt" || fail "no fire frame for module 3 channel 2"
+grep -Eiq " 84 05 00 80 [0-9a-f]{2} 0c( |$)" "$work/traffic.txt" || fail "no fire frame for module 12 channel 5"
+
+# Manual firing with the Russian layout active: the key under Q fires channel 11, the key
+# under "," channel 38, whatever letters the layout puts on them.
+key Escape                       # disarm (the stopped show left the console armed)
+key ctrl+F1                      # work mode: manual
+key F1
+key F5
+wait_log "Режимы: ручной" 5 || fail "the manual show did not start"
+key Down Down Down               # the manual keyboard on module 12
+setxkbmap -layout ru
+key Cyrillic_shorti              # the key under Q
+key Cyrillic_be                  # the key under ,
+shot console-manual
+setxkbmap -layout us
+wait_log "Ручной запуск, пульт: 12, канал: 38" 5 || fail "the key under , did not fire channel 38"
+log | grep -q "Ручной запуск, пульт: 12, канал: 11" || fail "the key under Q did not fire channel 11"
+grep -Eiq " 84 0b 00 80 [0-9a-f]{2} 0c( |$)" "$work/traffic.txt" || fail "no manual fire frame for channel 11"
+grep -Eiq " 84 26 00 80 [0-9a-f]{2} 0c( |$)" "$work/traffic.txt" || fail "no manual fire frame for channel 38"
+key Escape                       # stop
+wait_log "Остановка проекта.*" 5
+
+# Nothing fires from the keyboard while the console only waits.
+before=$(grep -Eic " 84 [0-9a-f]{2} 00 80 " "$work/traffic.txt")
+key Escape
+key q
+sleep 1
+after=$(grep -Eic " 84 [0-9a-f]{2} 00 80 " "$work/traffic.txt")
+[ "$before" = "$after" ] || fail "a key fired while no show played"
+
+# Another console's stop command ends a running show and puts up the red window.
+key ctrl+F1 ctrl+F1              # work mode: automatic and manual, then automatic
+printf '0.5 3 3\n30 3 4\n' >"$work/long.txt"
+key F2                           # unload the script
+key F2
+sleep 1
+xdotool type --delay 20 "$work/long.txt"
+key Return
+sleep 0.5
+key F1
+key F5
+wait_log "Режимы: автомат," 5 || fail "the third show did not start"
+sleep 1.5
+echo "stop 1000" >&4
+wait_log "Получена внешняя команда остановки" 5 || fail "the external stop was not logged"
+sleep 0.5
+xdotool search --name "Предупреждение" >/dev/null 2>&1 || fail "no red warning window"
+shot console-external-stop
+key Escape                       # closes the red window, then disarms
+key Escape
+
+# Ctrl+Alt+X closes the console with the closing lines.
+key ctrl+alt+x
+for _ in $(seq 50); do kill -0 "$kpid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$kpid" 2>/dev/null && fail "Ctrl+Alt+X did not close the console"
+log | grep -q "Выход из программы" || fail "no closing lines"
+echo "1 passed, 0 failed"
