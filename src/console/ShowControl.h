@@ -105,6 +105,9 @@ public:
     // The two manual keyboard panels are shown in the manual work modes.
     bool ManualPanelsVisible() const;
     TProjectList& CurrentProject() const;
+    // Marks the channels the current script uses in the modules on the bus (the show view's
+    // crosses); done before each OnShowViewChanged, and by the window after a search.
+    void MarkUsedChannels();
 
     ConsoleWiring& Wiring() const { return wiring_; }
     TExtPlayer& Player() const { return player_; }
@@ -147,7 +150,8 @@ private:
     void ChannelChecked(int32_t module, int32_t channel);
     void Fired(int32_t module, int32_t channel);
     void RememberSound(SlotMemory& slot);
-    void ShowPositionNow();
+    void ShowViewChanged();
+    void ToBeginning();
     void Notify(const std::function<void()>& hook) const;
 
     ConsoleWiring& wiring_;
@@ -155,6 +159,8 @@ private:
     TProjects& projects_;
     ConsoleState& state_;
     std::unique_ptr<ShowWiring> showWiring_;
+    // The player's hooks hold this token: they do nothing once this object is gone.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 // The addresses (ascending, each once) of the modules a script names that are not on the bus;

@@ -1,6 +1,7 @@
 #include "console/ShowWiring.h"
 
 #include "console/ConsoleWiring.h"
+#include "console/ShowTexts.h"
 #include "core/EventLog.h"
 #include "devices/DeviceKinds.h"
 #include "devices/TCommonControl.h"
@@ -15,34 +16,42 @@ QString ChannelCheckLine(const TCommonControl& module, int32_t channel) {
     if (channel >= 0 && channel < kMaxChannels) {
         state = module.ChannelState[static_cast<size_t>(channel)];
     }
-    // States outside the four known ones read as unknown rather than as some other message.
-    if (state > ChannelError) {
-        state = ChannelUnknown;
-    }
-    return GetLocalizedText(21, Message(21)) + ' ' + QString::number(module.Address) +
-           GetLocalizedText(13, Message(13)) + ' ' +
-           QString::number(static_cast<int64_t>(channel) + 1) + GetLocalizedText(53, Message(53)) +
-           ' ' + GetLocalizedText(49 + state, Message(49 + state));
+    return ChannelStateLogLine(module.Address, channel, state);
 }
 
 ShowWiring::ShowWiring(ConsoleWiring& wiring, TExtPlayer& player)
     : wiring_(wiring), player_(player) {
-    wiring_.AddFrameHandler([this](const BusFrame& frame, int) { player_.HandleFrame(frame); });
-    player_.OnIdle = [this] {
+    // Each hook holds the token, not this: it may be called after this object is gone.
+    std::shared_ptr<bool> alive = alive_;
+    wiring_.AddFrameHandler([this, alive](const BusFrame& frame, int) {
+        if (*alive) {
+            player_.HandleFrame(frame);
+        }
+    });
+    player_.OnIdle = [this, alive] {
+        if (!*alive) {
+            return;
+        }
         wiring_.PollStep();
         if (OnShowIdle) {
             OnShowIdle();
         }
     };
-    wiring_.ShowPlaying = [this] { return player_.IsPlaying(); };
-    wiring_.OnFiredChannelCheck = [this] {
-        if (player_.HasPendingChecks()) {
+    wiring_.ShowPlaying = [this, alive] { return *alive && player_.IsPlaying(); };
+    wiring_.OnFiredChannelCheck = [this, alive] {
+        if (*alive && player_.HasPendingChecks()) {
             player_.CheckNextFired();
         }
     };
-    player_.OnChannelChecked = [this](int32_t module, int32_t channel) {
-        ChannelChecked(module, channel);
+    player_.OnChannelChecked = [this, alive](int32_t module, int32_t channel) {
+        if (*alive) {
+            ChannelChecked(module, channel);
+        }
     };
+}
+
+ShowWiring::~ShowWiring() {
+    *alive_ = false;
 }
 
 void ShowWiring::ChannelChecked(int32_t module, int32_t channel) {

@@ -3,6 +3,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 namespace kv {
 
@@ -17,6 +18,9 @@ class TExtPlayer;
 class ShowWiring {
 public:
     ShowWiring(ConsoleWiring& wiring, TExtPlayer& player);
+    // The hooks it set in the wiring and the player outlive it (the wiring has no way to take a
+    // frame handler back); from here on they do nothing, whichever object goes first.
+    ~ShowWiring();
     ShowWiring(const ShowWiring&) = delete;
     ShowWiring& operator=(const ShowWiring&) = delete;
 
@@ -30,6 +34,7 @@ private:
 
     ConsoleWiring& wiring_;
     TExtPlayer& player_;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 // "Тест канала, пульт: 12, канал: 5, состояние: подключен" for a channel (0-based) of a module.

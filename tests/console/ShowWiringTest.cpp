@@ -82,6 +82,21 @@ TEST(ShowWiring, StatusQueryOfAnotherConsoleIsAnsweredWithTheLaunchState) {
     EXPECT_EQ(answer.bytes[4], 77);  // back to the asking console
 }
 
+TEST(ShowWiring, HooksLeftBehindInTheWiringDoNothingOnceItIsGone) {
+    SimShowRig r;
+    r.player->LaunchStateSource = [] { return uint8_t{1}; };
+    // The console's show objects go while the bus keeps running (the wiring cannot take the
+    // frame handler back): a status query must no longer reach the player through it.
+    r.show.reset();
+    EXPECT_FALSE(r.wiring->ShowPlaying());
+    r.bus->ClearRecords();
+    r.bus->InjectFrame(1, MakeSimFrame(0x03, 0, 0, 77, 0, 0xFF));
+    r.Settle();
+    r.Settle();
+    EXPECT_TRUE(r.Sent(0x04).empty());
+    r.wiring->PollStep();  // the fired-channel step, no longer the player's
+}
+
 TEST(ShowWiring, IdleGapsPollOneDeviceAndCuesDoNot) {
     SimShowRig r;
     ASSERT_NE(r.Register(3), nullptr);

@@ -1,0 +1,61 @@
+#include "console/ConsoleEnabling.h"
+
+#include "console/ConsoleState.h"
+#include "shows/TCommonPlayer.h"
+
+namespace kv {
+
+ButtonEnabling ButtonStates(const EnablingInputs& in) {
+    const bool t = in.TestMode;
+    const bool s = in.Searching;
+    const bool x = in.Testing;
+    const bool p = in.Playing;
+    const uint8_t l = in.LaunchState;
+    const int n = in.CueCount;
+    const int m = in.ModuleCount;
+    // A manual show needs no script: the operator fires from the keyboard.
+    const bool startable = n > 0 || in.WorkMode == TCommonPlayer::WorkManual;
+    const bool idle = !t && !s && !x && !p;
+
+    ButtonEnabling b;
+    b.Test = !x && !p && l == ConsoleState::Waiting;
+    b.Search = b.Test;
+    b.Project = idle && l == ConsoleState::Waiting;
+    b.Sound = b.Project;
+    b.Begin = idle && l != ConsoleState::Running && n > 0;
+    b.Start = idle && startable && l == ConsoleState::Armed;
+    b.Stop = !t && !s && !x && (p || in.SoundPlaying);
+    b.Save = idle && n > 0 && l != ConsoleState::Running && m > 0;
+    b.Check = b.Save;
+    b.Up = t && !x && !s && m > 1;
+    b.Down = b.Up;
+    b.TestCheck = t && !x && !s && m > 0;
+    b.TestAll = b.TestCheck;
+    b.TestStop = t && x && !s && m > 0;
+    b.TestSound = t && !x && !s;
+    b.TestMixer = b.TestSound;
+    return b;
+}
+
+ActionEnabling ActionStates(const EnablingInputs& in) {
+    const bool idle = !in.TestMode && !in.Searching && !in.Testing && !in.Playing;
+    const uint8_t l = in.LaunchState;
+    const bool startable = in.CueCount >= 1 || in.WorkMode == TCommonPlayer::WorkManual;
+
+    ActionEnabling a;
+    a.Control = !in.TestMode && !in.Testing && !in.Searching && l == ConsoleState::Waiting;
+    a.Mode = a.Control;
+    a.Color = a.Control;
+    a.Exit = !in.Testing && !in.Searching && l == ConsoleState::Waiting;
+    a.PowerUp = in.ModuleCount > 0;
+    a.PowerDown = a.PowerUp;
+    a.Debug = true;
+    a.ExtStart = idle && startable && l == ConsoleState::Armed;
+    a.ClearMem = idle && l != ConsoleState::Running && in.ModuleCount >= 1;
+    a.ReadMemLog = a.ClearMem;
+    a.SavePDU = idle && l != ConsoleState::Running && in.RemoteCount >= 1;
+    a.CheckPDU = a.SavePDU;
+    return a;
+}
+
+}  // namespace kv

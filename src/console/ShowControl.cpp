@@ -1,0 +1,605 @@
+#include "console/ShowControl.h"
+
+#include <QFileInfo>
+#include <algorithm>
+#include <array>
+#include <limits>
+
+#include "console/ConsoleWiring.h"
+#include "console/ShowTexts.h"
+#include "console/ShowWiring.h"
+#include "core/EventLog.h"
+#include "devices/DeviceKinds.h"
+#include "devices/TCommonControl.h"
+#include "devices/TControls.h"
+#include "i18n/Localizer.h"
+#include "shows/AudioSystem.h"
+#include "shows/TExtPlayer.h"
+#include "shows/TProjects.h"
+
+namespace kv {
+
+namespace {
+
+// Modules of this firmware and older play their cues only in time order.
+constexpr int32_t kLastInOrderVersion = 327;
+
+int32_t Saturated(int64_t value) {
+    return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()));
+}
+
+void Log(const QString& line) {
+    WriteLog(line, 1);
+}
+
+}  // namespace
+
+std::vector<int> MissingModules(const TProjectList& script, const TControls& controls) {
+    std::array<bool, 256> missing{};
+    for (int i = 0; i < script.Count(); ++i) {
+        const int32_t module = script.Cue(i).Module;
+        // The table holds bus addresses only; a script may name any number.
+        if (module < 0 || module > 255) {
+            continue;
+        }
+        if (controls.FindByAddress(module) == nullptr) {
+            missing[static_cast<size_t>(module)] = true;
+        }
+    }
+    std::vector<int> out;
+    for (int a = 0; a < 256; ++a) {
+        if (missing[static_cast<size_t>(a)]) {
+            out.push_back(a);
+        }
+    }
+    return out;
+}
+
+std::vector<int> MisorderedModules(const TProjectList& script, const TControls& controls) {
+    std::vector<int> out;
+    for (int d = 0; d < controls.Count(); ++d) {
+        const TCommonDevice* device = controls.Items(d);
+        if (device == nullptr) {
+            continue;
+        }
+        int64_t lastAccepted = -1;
+        bool marked = false;
+        for (int i = 0; i < script.Count() && !marked; ++i) {
+            const TScriptCue& cue = script.Cue(i);
+            if (cue.Module != device->Address) {
+                continue;
+            }
+            if (cue.Time <= 0) {
+                marked = true;  // a module takes no cue at the show's zero
+            } else if (cue.Time >= lastAccepted) {
+                lastAccepted = cue.Time;
+            } else if (IsModuleAddress(device->Address) && device->Version <= kLastInOrderVersion) {
+                marked = true;
+            }
+        }
+        if (marked) {
+            out.push_back(device->Address);
+        }
+    }
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
+
+QString AddressListText(const std::vector<int>& addresses) {
+    QStringList parts;
+    for (int a : addresses) {
+        parts << QString::number(a);
+    }
+    return parts.join(QStringLiteral(", "));
+}
+
+ShowControl::ShowControl(ConsoleWiring& wiring, TExtPlayer& player, TProjects& projects,
+                         ConsoleState& state)
+    : wiring_(wiring), player_(player), projects_(projects), state_(state) {
+    player_.SetScript(&projects_.Project(state_.CurrentSlot));
+    showWiring_ = std::make_unique<ShowWiring>(wiring_, player_);
+    std::shared_ptr<bool> alive = alive_;
+    showWiring_->OnShowIdle = [this, alive] {
+        if (*alive && OnShowIdle) {
+            OnShowIdle();
+        }
+    };
+    showWiring_->OnChannelChecked = [this, alive](int32_t module, int32_t channel) {
+        if (*alive) {
+            ChannelChecked(module, channel);
+        }
+    };
+    player_.LaunchStateSource = [this, alive] { return *alive ? state_.LaunchState : uint8_t{0}; };
+    player_.OnStateChange = [this, alive] {
+        if (*alive) {
+            PlayStateChanged();
+        }
+    };
+    player_.OnPosition = [this, alive](int32_t ms) {
+        if (*alive && OnShowPosition) {
+            OnShowPosition(ms);
+        }
+    };
+    player_.OnExternalStop = [this, alive] {
+        if (*alive) {
+            ExternalStop();
+        }
+    };
+    player_.OnFire = [this, alive](int32_t module, int32_t channel) {
+        if (*alive) {
+            Fired(module, channel);
+        }
+    };
+    state_.SoundReady = AudioReady();
+    if (!state_.SoundReady) {
+        Log(Message(1));
+    }
+}
+
+ShowControl::~ShowControl() {
+    *alive_ = false;
+}
+
+void ShowControl::Notify(const std::function<void()>& hook) const {
+    if (hook) {
+        hook();
+    }
+}
+
+TProjectList& ShowControl::CurrentProject() const {
+    return projects_.Project(state_.CurrentSlot);
+}
+
+void ShowControl::MarkUsedChannels() {
+    CurrentProject().MarkUsedChannels(wiring_.Controls());
+}
+
+void ShowControl::ShowViewChanged() {
+    MarkUsedChannels();
+    Notify(OnShowViewChanged);
+}
+
+bool ShowControl::Playing() const {
+    return player_.IsPlaying();
+}
+
+bool ShowControl::SoundLoaded() const {
+    return player_.Sound().Loaded();
+}
+
+bool ShowControl::SoundPlaying() const {
+    return SoundLoaded() && player_.Sound().IsSoundPlaying();
+}
+
+QString ShowControl::SoundName() const {
+    return SoundLoaded() ? QFileInfo(player_.Sound().FileName()).fileName() : QString();
+}
+
+bool ShowControl::ManualPanelsVisible() const {
+    return player_.WorkMode == TCommonPlayer::WorkManual ||
+           player_.WorkMode == TCommonPlayer::WorkAutomaticManual;
+}
+
+void ShowControl::ToBeginning() {
+    // A new script (or slot) starts from its first cue, also for step firing.
+    player_.Position = 0;
+    player_.NextCue = 0;
+    if (OnShowPosition) {
+        OnShowPosition(0);
+    }
+}
+
+void ShowControl::ProjectBtnClick() {
+    TProjectList& project = CurrentProject();
+    if (project.Count() > 0) {
+        project.Clear();
+    } else {
+        const QString path = AskScriptFile ? AskScriptFile() : QString();
+        if (!path.isEmpty()) {
+            if (const ScriptLoadError error = project.LoadFromFile(path); error && ShowError) {
+                ShowError(error.message);
+            }
+        }
+    }
+    ShowViewChanged();
+    Notify(OnButtonsChanged);
+    ToBeginning();
+}
+
+void ShowControl::RememberSound(SlotMemory& slot) {
+    if (SoundLoaded()) {
+        slot.SoundLength = player_.Sound().LengthMs();
+        slot.SoundPath = player_.Sound().FileName();
+    } else {
+        slot.SoundLength = 0;
+        slot.SoundPath.clear();
+    }
+}
+
+void ShowControl::SoundBtnClick() {
+    if (SoundLoaded()) {
+        player_.UnloadSound();
+    } else {
+        const QString path = AskSoundFile ? AskSoundFile() : QString();
+        if (!path.isEmpty() && !player_.LoadSound(path) && ShowError) {
+            ShowError(TCommonPlayer::LoadSoundErrorText());
+        }
+    }
+    RememberSound(state_.Slot());
+    Notify(OnSoundChanged);
+    Notify(OnButtonsChanged);
+    ShowViewChanged();
+}
+
+void ShowControl::BeginBtnClick() {
+    player_.Position = 0;
+    player_.NextCue = 0;
+    if (OnShowPosition) {
+        OnShowPosition(0);
+    }
+    if (SoundLoaded() && !SoundPlaying()) {
+        player_.Sound().SeekTo(player_.Position);
+    }
+}
+
+void ShowControl::SetStartPoint(int cueIndex) {
+    const TProjectList& project = CurrentProject();
+    if (state_.LaunchState == ConsoleState::Running || cueIndex < 0 ||
+        cueIndex >= project.Count()) {
+        return;
+    }
+    player_.Position = project.Cue(cueIndex).Time;
+    player_.NextCue = cueIndex;
+    if (OnShowPosition) {
+        OnShowPosition(player_.Position);
+    }
+    if (SoundLoaded() && !SoundPlaying()) {
+        player_.Sound().SeekTo(player_.Position);
+    }
+    Log(StartPointLogLine(player_.Position));
+}
+
+void ShowControl::ArmToggle() {
+    if (state_.LaunchState == ConsoleState::Waiting) {
+        state_.LaunchState = ConsoleState::Armed;
+    } else if (state_.LaunchState == ConsoleState::Armed) {
+        state_.LaunchState = ConsoleState::Waiting;
+    } else {
+        return;
+    }
+    Notify(OnButtonsChanged);
+}
+
+void ShowControl::Disarm() {
+    if (state_.LaunchState == ConsoleState::Armed) {
+        state_.LaunchState = ConsoleState::Waiting;
+        Notify(OnButtonsChanged);
+    }
+}
+
+void ShowControl::StartBtnClick() {
+    StartBlockInputs in;
+    in.WorkMode = player_.WorkMode;
+    in.ControlMode = player_.ControlMode;
+    in.Tempo = player_.Tempo();
+    in.Offset = player_.Offset;
+    in.ScriptLastTime = CurrentProject().LastTime();
+    in.SoundLoaded = SoundLoaded();
+    in.SoundFileName = SoundName();
+    in.SoundLength = in.SoundLoaded ? player_.Sound().LengthMs() : 0;
+    for (const QString& line : StartBlockLines(in)) {
+        Log(line);
+    }
+    if (SoundPlaying()) {
+        // The show joins the music where it is.
+        Log(StartFromSoundLine(player_.Sound().SoundPosition()));
+        player_.StartFromSound();
+    } else {
+        const int32_t position = player_.Position;
+        player_.Start(position);
+        Log(StartPointLine(position));
+    }
+}
+
+void ShowControl::StopBtnClick() {
+    // The first stop halts the show and leaves the music playing; the next one stops the music.
+    player_.Stop(!player_.IsPlaying());
+}
+
+void ShowControl::PlayStateChanged() {
+    const bool playing = player_.IsPlaying();
+    if (DrivesIdleTimer) {
+        // During a show the player's idle notification polls instead.
+        if (playing) {
+            wiring_.StopPolling();
+        } else {
+            wiring_.StartPolling();
+        }
+    }
+    Notify(OnPlayStateChanged);
+    if (playing) {
+        state_.LaunchState = ConsoleState::Running;
+    } else {
+        Log(Message(45));
+        // Only a running show falls back to armed: a stop command from the bus, or the stop
+        // of a soundtrack played alone, must not arm a waiting console.
+        if (state_.LaunchState == ConsoleState::Running) {
+            state_.LaunchState = ConsoleState::Armed;
+        }
+    }
+    Notify(OnButtonsChanged);
+}
+
+void ShowControl::ExternalStop() {
+    // One message number, two defaults: the red window's text and the log line.
+    if (OnWarning) {
+        OnWarning(Message(46));
+    }
+    Log(Message(46, 1));
+}
+
+void ShowControl::ChannelChecked(int32_t module, int32_t channel) {
+    if (OnManualKeyChanged) {
+        OnManualKeyChanged(module, channel);
+    }
+    if (OnChannelChecked) {
+        OnChannelChecked(module, channel);
+    }
+}
+
+void ShowControl::Fired(int32_t module, int32_t channel) {
+    if (OnManualKeyChanged) {
+        OnManualKeyChanged(module, channel);
+    }
+}
+
+void ShowControl::ModeActionExecute() {
+    player_.WorkMode = static_cast<uint8_t>((player_.WorkMode + 1) % 3);
+    Notify(OnManualKeysChanged);
+    Notify(OnModesChanged);
+}
+
+void ShowControl::ControlActionExecute() {
+    player_.ControlMode = player_.ControlMode == TCommonPlayer::ControlDirect
+                              ? TCommonPlayer::ControlAutonomous
+                              : TCommonPlayer::ControlDirect;
+    Notify(OnModesChanged);
+}
+
+void ShowControl::TempoStep(int delta) {
+    player_.SetTempo(Saturated(static_cast<int64_t>(player_.Tempo()) + delta));
+    Log(TempoLogLine(player_.Tempo()));
+    Notify(OnTempoChanged);
+}
+
+void ShowControl::OffsetStep(int delta) {
+    player_.Offset = Saturated(static_cast<int64_t>(player_.Offset) + delta);
+    Log(OffsetLogLine(player_.Offset));
+    Notify(OnOffsetChanged);
+}
+
+void ShowControl::ChangeSlot(int slot) {
+    if (slot < 0 || slot >= ConsoleState::kSlots) {
+        return;
+    }
+    SlotMemory& from = state_.Slot();
+    from.SavedLaunchState = state_.LaunchState;
+    from.SavedWorkMode = player_.WorkMode;
+    from.SavedControlMode = player_.ControlMode;
+
+    state_.CurrentSlot = slot;
+    SlotMemory& to = state_.Slot();
+    state_.LaunchState = to.SavedLaunchState;
+    player_.WorkMode = to.SavedWorkMode;
+    player_.ControlMode = to.SavedControlMode;
+    player_.SetScript(&projects_.Project(slot));
+    player_.UnloadSound();
+    if (to.SoundLength > 0) {
+        // A file deleted since leaves the slot without a soundtrack (RememberSound below).
+        player_.LoadSound(to.SoundPath);
+    }
+    RememberSound(to);
+    Notify(OnSoundChanged);
+    ShowViewChanged();
+    Notify(OnButtonsChanged);
+    Notify(OnManualKeysChanged);
+    ToBeginning();
+}
+
+void ShowControl::SoundPlayStop() {
+    if (!SoundLoaded()) {
+        return;
+    }
+    if (SoundPlaying()) {
+        player_.Sound().StopSound();
+    } else {
+        player_.Sound().PlayFrom(0);
+    }
+    Notify(OnButtonsChanged);
+}
+
+void ShowControl::SetForcing(int deviceIndex, bool on, bool send) {
+    TCommonControl* module = wiring_.Controls().ModuleAt(deviceIndex);
+    if (module == nullptr) {
+        return;
+    }
+    if (send) {
+        module->SetForcing(on ? ForcingOn : ForcingOff);
+    }
+    Log(ForcingLogLine(on, module->Address));
+}
+
+void ShowControl::ManualFire(int32_t address, int32_t channel) {
+    player_.Fire(address, channel, true, false);
+    Log(ManualFireLogLine(address, channel));
+}
+
+void ShowControl::StepFire() {
+    const TProjectList* script = player_.Script();
+    if (script == nullptr || player_.NextCue < 0 || player_.NextCue >= script->Count()) {
+        return;
+    }
+    const int32_t time = script->Cue(player_.NextCue).Time;
+    while (player_.NextCue < script->Count() && script->Cue(player_.NextCue).Time == time) {
+        const TScriptCue cue = script->Cue(player_.NextCue);
+        player_.Fire(cue.Module, cue.Channel, true, false);
+        Log(StepFireLogLine(cue.Module, cue.Channel));
+        ++player_.NextCue;
+        if (player_.NextCue < script->Count() && OnSelectCue) {
+            OnSelectCue(player_.NextCue);
+        }
+    }
+}
+
+bool ShowControl::CheckModulesPresent() {
+    const std::vector<int> missing = MissingModules(CurrentProject(), wiring_.Controls());
+    if (missing.empty()) {
+        return true;
+    }
+    return AskPresentWarning && AskPresentWarning(Message(47), AddressListText(missing));
+}
+
+bool ShowControl::CheckCueOrder() {
+    const std::vector<int> marked = MisorderedModules(CurrentProject(), wiring_.Controls());
+    if (marked.empty()) {
+        return true;
+    }
+    return AskPresentWarning && AskPresentWarning(Message(48), AddressListText(marked));
+}
+
+EnablingInputs ShowControl::Enabling() const {
+    EnablingInputs in;
+    in.TestMode = wiring_.TestMode;
+    in.Searching = wiring_.Searching;
+    in.Testing = wiring_.Testing;
+    in.Playing = Playing();
+    in.SoundPlaying = SoundPlaying();
+    in.LaunchState = state_.LaunchState;
+    in.WorkMode = player_.WorkMode;
+    in.CueCount = CurrentProject().Count();
+    in.ModuleCount = wiring_.Controls().ModuleCount();
+    in.RemoteCount = wiring_.Controls().HasRemoteControl();
+    return in;
+}
+
+ModeIndicators ShowControl::ModeLooks() const {
+    ModeIndicatorInputs in;
+    in.Searching = wiring_.Searching;
+    in.Testing = wiring_.Testing;
+    in.LaunchState = state_.LaunchState;
+    in.WorkMode = player_.WorkMode;
+    in.ControlMode = player_.ControlMode;
+    return ModeIndicatorLooks(in);
+}
+
+KeySnapshot ShowControl::Snapshot(const WindowKeyInputs& window) const {
+    const EnablingInputs in = Enabling();
+    KeySnapshot s;
+    s.WarningVisible = window.WarningVisible;
+    s.MainWindowActive = window.MainWindowActive;
+    s.TestMode = in.TestMode;
+    s.Searching = in.Searching;
+    s.Testing = in.Testing;
+    s.Playing = in.Playing;
+    s.SoundLoaded = SoundLoaded();
+    s.SoundPlaying = in.SoundPlaying;
+    s.LaunchState = in.LaunchState;
+    s.WorkMode = in.WorkMode;
+    s.Buttons = ButtonStates(in);
+    s.TestModeAllEnabled = window.TestModeAllEnabled;
+    s.LaunchModeAllEnabled = window.LaunchModeAllEnabled;
+    s.CueCount = in.CueCount;
+    s.SelectedCue = window.SelectedCue;
+    s.NextCue = player_.NextCue;
+    s.ManualDevice = state_.ManualDevice;
+    s.ManualPage = state_.ManualPage;
+    s.TestSelection = wiring_.TestSelection;
+    s.StartKey = state_.StartKey;
+    const TControls& controls = wiring_.Controls();
+    s.Devices.reserve(static_cast<size_t>(controls.Count()));
+    for (int i = 0; i < controls.Count(); ++i) {
+        KeyDevice d;
+        if (const TCommonDevice* device = controls.Items(i)) {
+            d.Address = device->Address;
+            d.Kind = device->Kind;
+        }
+        if (const TCommonControl* module = controls.ModuleAt(i)) {
+            d.ChannelCount = module->ChannelCount;
+        }
+        s.Devices.push_back(d);
+    }
+    return s;
+}
+
+KeyDecision ShowControl::HandleKey(int keyCode, const WindowKeyInputs& window,
+                                   const std::function<void(const KeyAction&)>& windowCommand) {
+    const KeyDecision decision = DecideKey(keyCode, Snapshot(window));
+    for (const KeyAction& action : decision.Actions) {
+        if (!Perform(action) && windowCommand) {
+            windowCommand(action);
+        }
+    }
+    return decision;
+}
+
+bool ShowControl::Perform(const KeyAction& a) {
+    switch (a.Command) {
+        case KeyCommand::ForcingOn:
+        case KeyCommand::ForcingOff:
+            SetForcing(a.Device, a.Command == KeyCommand::ForcingOn, a.Send);
+            return true;
+        case KeyCommand::SoundPlayStop:
+            SoundPlayStop();
+            return true;
+        case KeyCommand::ManualFire:
+            ManualFire(a.Address, a.Channel);
+            return true;
+        case KeyCommand::StepFire:
+            StepFire();
+            return true;
+        case KeyCommand::SetStartPoint:
+            SetStartPoint(a.Cue);
+            return true;
+        case KeyCommand::Disarm:
+            Disarm();
+            return true;
+        case KeyCommand::Stop:
+            StopBtnClick();
+            return true;
+        case KeyCommand::ManualSelect:
+            state_.ManualDevice = a.Device;
+            state_.ManualPage = a.Page;
+            Notify(OnManualKeysChanged);
+            return true;
+        case KeyCommand::ChangeSlot:
+            ChangeSlot(a.Slot);
+            return true;
+        case KeyCommand::TempoStep:
+            TempoStep(a.Step);
+            return true;
+        case KeyCommand::OffsetStep:
+            OffsetStep(a.Step);
+            return true;
+        case KeyCommand::ArmToggle:
+            ArmToggle();
+            return true;
+        case KeyCommand::ProjectBtn:
+            ProjectBtnClick();
+            return true;
+        case KeyCommand::SoundBtn:
+            SoundBtnClick();
+            return true;
+        case KeyCommand::BeginBtn:
+            BeginBtnClick();
+            return true;
+        case KeyCommand::Start:
+            StartBtnClick();
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace kv

@@ -1,0 +1,119 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QThread>
+#include <memory>
+#include <vector>
+
+#include "../common/TempDir.h"
+#include "../devices/LogCapture.h"
+#include "../shows/TestThreadClock.h"
+#include "console/ConsoleState.h"
+#include "console/ConsoleWiring.h"
+#include "console/ShowControl.h"
+#include "devices/TControls.h"
+#include "shows/AudioSystem.h"
+#include "shows/TExtPlayer.h"
+#include "shows/TProjects.h"
+#include "sim/SimBus.h"
+#include "sim/SimConsole.h"
+#include "sim/SimRig.h"
+
+// The console below its windows over the simulated demo rig (firing modules 3, 7 and 12, HV
+// module 20 on converter 0; motor 30 and another console on converter 1): bus wiring, player,
+// slots, state and the show control, with the window's dialogs and hooks recorded. Only the
+// test thread moves the clock; soundtracks go to the null output.
+struct ShowControlRig {
+    LogCapture log;
+    TempDir dir;
+    TestThreadClock clock{100000};
+    kv::ScopedClock useClock{clock};
+    std::shared_ptr<kv::SimBus> bus;
+    std::unique_ptr<kv::ConsoleWiring> wiring;
+    std::unique_ptr<kv::TExtPlayer> player;
+    kv::TProjects projects;
+    kv::ConsoleState state;
+    std::unique_ptr<kv::ShowControl> show;
+
+    // What the window was told.
+    QString nextFile;                                   // the file dialog's answer
+    std::vector<std::pair<QString, QString>> warnings;  // present-warning dialogs
+    bool warningAnswer = true;
+    QStringList redWindow;
+    QStringList errors;
+    std::vector<int> selectedCues;
+    std::vector<std::pair<int, int>> keyChanges;
+    int buttonRefreshes = 0;
+
+    ShowControlRig() {
+        kv::SelectAudioOutput(kv::AudioOutput::Null);
+        kv::SimRig rig = kv::SimRig::Demo();
+        rig.options.pacing = false;
+        bus = std::shared_ptr<kv::SimBus>(rig.Build());
+        wiring = std::make_unique<kv::ConsoleWiring>(bus, QStringLiteral("demo"));
+        wiring->Open();
+        player = std::make_unique<kv::TExtPlayer>(wiring->Controls());
+        show = std::make_unique<kv::ShowControl>(*wiring, *player, projects, state);
+        show->AskScriptFile = [this] { return nextFile; };
+        show->AskSoundFile = [this] { return nextFile; };
+        show->AskPresentWarning = [this](const QString& message, const QString& list) {
+            warnings.emplace_back(message, list);
+            return warningAnswer;
+        };
+        show->ShowError = [this](const QString& text) { errors << text; };
+        show->OnWarning = [this](const QString& text) { redWindow << text; };
+        show->OnSelectCue = [this](int cue) { selectedCues.push_back(cue); };
+        show->OnManualKeyChanged = [this](int a, int c) { keyChanges.emplace_back(a, c); };
+        show->OnButtonsChanged = [this] { ++buttonRefreshes; };
+    }
+    ~ShowControlRig() {
+        wiring.reset();
+        show.reset();
+        player.reset();
+        kv::SelectAudioOutput(kv::AudioOutput::Device);
+    }
+
+    kv::TControls& Controls() const { return wiring->Controls(); }
+    kv::TCommonDevice* Register(int address, int converter = 0) {
+        return Controls().RegisterDevice(address, converter);
+    }
+    // Loads script text into the current slot through the script button.
+    void LoadScript(const QByteArray& text, const QString& name = QStringLiteral("show.txt")) {
+        nextFile = dir.write(name, text);
+        show->ProjectBtnClick();
+    }
+    // Log lines without their time stamps.
+    QStringList Lines() const {
+        QStringList out;
+        for (const QString& line : log.Lines()) {
+            const qsizetype text = line.indexOf(QStringLiteral(": "));
+            out << (text < 0 ? line : line.mid(text + 2));
+        }
+        return out;
+    }
+    QStringList LinesFrom(int first) const { return Lines().mid(first); }
+
+    template <class Done>
+    bool PumpUntil(Done done) {
+        QElapsedTimer wall;
+        wall.start();
+        while (!done() && wall.elapsed() < 2000) {
+            clock.Advance(1);
+            bus->Pump();
+            while (wiring->Proto().DispatchPending()) {
+            }
+            QThread::msleep(1);
+        }
+        return done();
+    }
+    template <class Action>
+    void OtherConsole(Action action) {
+        bus->Act(1, [&](kv::SimSegment& segment, kv::SimTimeUs now) {
+            for (const auto& d : segment.Devices()) {
+                if (auto* console = dynamic_cast<kv::SimConsole*>(d.get())) {
+                    action(*console, now, segment);
+                }
+            }
+        });
+    }
+};

@@ -1,0 +1,333 @@
+// The show operations over the simulated bus, with the exact lines they write to the event log.
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include "../devices/NoConverters.h"
+#include "../shows/AudioFixtures.h"
+#include "ShowControlRig.h"
+#include "console/ShowTexts.h"
+#include "devices/TAutoControl.h"
+#include "devices/TCommonControl.h"
+#include "devices/TRadioModule.h"
+#include "i18n/Localizer.h"
+#include "shows/TProjectList.h"
+
+using namespace kv;
+
+namespace {
+
+QString Wav(ShowControlRig& r, const QString& name, int seconds) {
+    return kvtest::WriteRampWav(r.dir.file(name), 8000, 8000 * seconds);
+}
+
+int IndexOf(const TControls& c, int address) {
+    return c.IndexOf(c.FindByAddress(address));
+}
+
+}  // namespace
+
+TEST(ShowControl, StartWritesItsBlockAndTwoStopsEndShowThenMusic) {
+    ShowControlRig r;
+    ASSERT_NE(r.Register(3), nullptr);
+    ASSERT_TRUE(r.state.SoundReady);
+    r.LoadScript("1 3 1\n12.5 3 2\n");
+    ASSERT_EQ(r.show->CurrentProject().Count(), 2);
+    r.nextFile = Wav(r, "music.wav", 5);
+    r.show->SoundBtnClick();
+    ASSERT_TRUE(r.show->SoundLoaded());
+    EXPECT_EQ(r.state.Slot().SoundLength, 5000);
+    EXPECT_EQ(r.state.Slot().SoundPath, r.nextFile);
+    EXPECT_EQ(r.show->SoundName(), QStringLiteral("music.wav"));
+    r.wiring->StartPolling();
+
+    EXPECT_FALSE(r.show->Buttons().Start);
+    r.show->ArmToggle();
+    EXPECT_EQ(r.state.LaunchState, ConsoleState::Armed);
+    ASSERT_TRUE(r.show->Buttons().Start);
+    const int mark = static_cast<int>(r.Lines().size());
+    r.show->StartBtnClick();
+    EXPECT_EQ(r.LinesFrom(mark),
+              (QStringList{"Запуск проекта", "Проект: 0:00:12", "Фонограмма: music.wav [0:00:05]",
+                           "Режимы: автомат, прямое управление", "Темп: 100.0%, смещение: 0 ms",
+                           "Точка запуска: 0:00:00"}));
+    EXPECT_TRUE(r.show->Playing());
+    EXPECT_EQ(r.state.LaunchState, ConsoleState::Running);
+    EXPECT_FALSE(r.wiring->IdleTimer().isActive());  // the player polls during the show
+
+    // First stop: the show halts, the music plays on, the console is armed again.
+    r.show->StopBtnClick();
+    EXPECT_FALSE(r.show->Playing());
+    EXPECT_TRUE(r.show->SoundPlaying());
+    EXPECT_EQ(r.state.LaunchState, ConsoleState::Armed);
+    EXPECT_EQ(r.Lines().last(), QStringLiteral("Остановка проекта"));
+    EXPECT_TRUE(r.wiring->IdleTimer().isActive());
+    EXPECT_TRUE(r.show->Buttons().Stop);
+
+    // A start while the music plays joins it where it is.
+    const int again = static_cast<int>(r.Lines().size());
+    r.show->StartBtnClick();
+    ASSERT_TRUE(r.show->Playing());
+    EXPECT_TRUE(r.Lines().last().startsWith(QStringLiteral("Точка запуска: по фонограмме 0:00:0")))
+        << r.Lines().last().toStdString();
+    EXPECT_EQ(r.LinesFrom(again).size(), 6);
+    r.show->StopBtnClick();
+    EXPECT_TRUE(r.show->SoundPlaying());
+    r.show->StopBtnClick();
+    EXPECT_FALSE(r.show->SoundPlaying());
+    EXPECT_EQ(r.state.LaunchState, ConsoleState::Armed);
+    EXPECT_FALSE(r.show->Buttons().Stop);
+}
+
+TEST(ShowControl, ManualShowWithoutScriptFiresFromTheKeyboard) {
+    ShowControlRig r;
+    auto* module = dynamic_cast<TCommonControl*>(r.Register(3));
+    ASSERT_NE(module, nullptr);
+    r.show->ModeActionExecute();
+    EXPECT_EQ(r.player->WorkMode, TCommonPlayer::WorkManual);
+    EXPECT_TRUE(r.show->ManualPanelsVisible());
+    r.show->ArmToggle();
+    ASSERT_TRUE(r.show->Buttons().Start);
+    const int mark = static_cast<int>(r.Lines().size());
+    std::vector<KeyCommand> forWindow;
+    auto window = [&](const KeyAction& a) { forWindow.push_back(a.Command); };
+    // The default start key.
+    EXPECT_TRUE(r.show->HandleKey(vk::F5, {}, window).Consumed);
+    EXPECT_EQ(r.LinesFrom(mark),
+              (QStringList{"Запуск проекта", "Режимы: ручной, прямое управление",
+                           "Темп: 100.0%, смещение: 0 ms", "Точка запуска: 0:00:00"}));
+    ASSERT_TRUE(r.show->Playing());
+
+    r.state.ManualDevice = IndexOf(r.Controls(), 3);
+    r.state.ManualPage = 0;
+    const KeyDecision d = r.show->HandleKey('T', {}, window);
+    EXPECT_TRUE(d.Consumed);
+    EXPECT_EQ(r.Lines().last(), QStringLiteral("Ручной запуск, пульт: 3, канал: 15"));
+    EXPECT_EQ(module->ChannelFired[14], 1);
+    ASSERT_FALSE(r.keyChanges.empty());
+    EXPECT_EQ(r.keyChanges.back(), std::make_pair(3, 14));
+    // Esc stops the running show.
+    r.show->HandleKey(vk::Escape, {}, window);
+    EXPECT_FALSE(r.show->Playing());
+    EXPECT_TRUE(forWindow.empty());
+}
+
+TEST(ShowControl, StepFiringFiresEveryCueOfTheNextTime) {
+    ShowControlRig r;
+    for (int a : {3, 7, 12}) {
+        ASSERT_NE(r.Register(a), nullptr);
+    }
+    r.LoadScript("10 3 1\n10 7 2\n10 12 3\n12 3 4\n");
+    r.show->ModeActionExecute();
+    r.show->ArmToggle();
+    r.show->StartBtnClick();
+    ASSERT_TRUE(r.show->Playing());
+    const int mark = static_cast<int>(r.Lines().size());
+    EXPECT_TRUE(r.show->HandleKey(vk::F7, {}, nullptr).Consumed);
+    EXPECT_EQ(r.LinesFrom(mark), (QStringList{"Пошаговый запуск, пульт: 3, канал: 1",
+                                              "Пошаговый запуск, пульт: 7, канал: 2",
+                                              "Пошаговый запуск, пульт: 12, канал: 3"}));
+    EXPECT_EQ(r.player->NextCue, 3);
+    EXPECT_EQ(r.selectedCues, (std::vector<int>{1, 2, 3}));
+    r.show->HandleKey(vk::F7, {}, nullptr);
+    EXPECT_EQ(r.Lines().last(), QStringLiteral("Пошаговый запуск, пульт: 3, канал: 4"));
+    EXPECT_EQ(r.player->NextCue, 4);
+    EXPECT_EQ(r.selectedCues.size(), 3u);  // no cue after the last
+    EXPECT_FALSE(r.show->HandleKey(vk::F7, {}, nullptr).Consumed);
+    r.show->StopBtnClick();
+}
+
+TEST(ShowControl, TempoAndOffsetStepsLogTheirValues) {
+    ShowControlRig r;
+    for (int i = 0; i < 200; ++i) {
+        ASSERT_TRUE(r.show->HandleKey(vk::Multiply, {}, nullptr).Consumed);
+    }
+    EXPECT_EQ(r.player->Tempo(), 1200);
+    EXPECT_EQ(r.Lines().last(), QStringLiteral("Изменение темпа: 120.0%"));
+    EXPECT_EQ(r.Lines().filter(QStringLiteral("Изменение темпа:")).size(), 200);
+    EXPECT_EQ(TempoLabel(r.player->Tempo()), QStringLiteral("+20.0%"));
+    r.show->HandleKey(vk::Divide, {}, nullptr);
+    EXPECT_EQ(r.Lines().last(), QStringLiteral("Изменение темпа: 119.9%"));
+
+    for (int i = 0; i < 3; ++i) {
+        r.show->HandleKey(vk::Subtract, {}, nullptr);
+    }
+    EXPECT_EQ(r.player->Offset, -150);
+    EXPECT_EQ(r.Lines().last(), QStringLiteral("Изменение смещения: -150 ms"));
+    EXPECT_EQ(DistanceLabel(r.player->Offset), QStringLiteral("~50 м"));
+    r.show->HandleKey(vk::Equals, {}, nullptr);
+    EXPECT_EQ(r.player->Offset, -100);
+}
+
+TEST(ShowControl, SlotsKeepTheirModesAndForgetASoundtrackWhoseFileWasDeleted) {
+    ShowControlRig r;
+    r.LoadScript("1 3 1\n2 3 2\n");
+    const QString music = Wav(r, "music.wav", 3);
+    r.nextFile = music;
+    r.show->SoundBtnClick();
+    ASSERT_TRUE(r.show->SoundLoaded());
+    r.show->ModeActionExecute();     // slot 0: manual
+    r.show->ControlActionExecute();  // autonomous
+    r.player->Position = 1234;
+
+    EXPECT_TRUE(r.show->HandleKey('2', {}, nullptr).Consumed);
+    EXPECT_EQ(r.state.CurrentSlot, 1);
+    EXPECT_EQ(r.player->Script(), &r.projects.Project(1));
+    EXPECT_FALSE(r.show->SoundLoaded());
+    EXPECT_EQ(r.player->WorkMode, TCommonPlayer::WorkAutomatic);
+    EXPECT_EQ(r.player->ControlMode, TCommonPlayer::ControlDirect);
+    EXPECT_EQ(r.player->Position, 0);
+    EXPECT_EQ(r.state.Slots[0].SavedWorkMode, TCommonPlayer::WorkManual);
+    EXPECT_EQ(r.state.Slots[1].SoundLength, 0);
+    r.nextFile = Wav(r, "other.wav", 2);
+    r.show->SoundBtnClick();
+    EXPECT_EQ(r.state.Slots[1].SoundLength, 2000);
+
+    r.show->ChangeSlot(0);
+    EXPECT_TRUE(r.show->SoundLoaded());
+    EXPECT_EQ(r.show->SoundName(), QStringLiteral("music.wav"));
+    EXPECT_EQ(r.player->WorkMode, TCommonPlayer::WorkManual);
+    EXPECT_EQ(r.player->ControlMode, TCommonPlayer::ControlAutonomous);
+    EXPECT_EQ(r.show->CurrentProject().Count(), 2);
+
+    r.show->ChangeSlot(1);
+    ASSERT_TRUE(QFile::remove(music));
+    r.show->ChangeSlot(0);
+    EXPECT_FALSE(r.show->SoundLoaded());
+    EXPECT_EQ(r.state.Slots[0].SoundLength, 0);
+    EXPECT_TRUE(r.state.Slots[0].SoundPath.isEmpty());
+    EXPECT_TRUE(r.errors.isEmpty());
+    EXPECT_EQ(r.show->CurrentProject().Count(), 2);
+    // The other slot still has its soundtrack.
+    EXPECT_EQ(r.state.Slots[1].SoundLength, 2000);
+}
+
+TEST(ShowControl, ScriptButtonLoadsClearsAndReportsAFaultyFile) {
+    ShowControlRig r;
+    r.LoadScript("5 3 1\nnot a cue\n");
+    EXPECT_EQ(r.show->CurrentProject().Count(), 0);
+    ASSERT_EQ(r.errors.size(), 1);
+    EXPECT_EQ(r.errors[0], QStringLiteral("Ошибка загрузки сценария (строка: 2)."));
+    r.LoadScript("5 3 1\n");
+    EXPECT_EQ(r.show->CurrentProject().Count(), 1);
+    r.nextFile.clear();
+    r.show->ProjectBtnClick();  // loaded: the button clears it without asking
+    EXPECT_EQ(r.show->CurrentProject().Count(), 0);
+    r.show->ProjectBtnClick();  // nothing chosen
+    EXPECT_EQ(r.show->CurrentProject().Count(), 0);
+    r.nextFile = r.dir.file("missing.wav");
+    r.show->SoundBtnClick();
+    EXPECT_FALSE(r.show->SoundLoaded());
+    EXPECT_EQ(r.errors.last(), QStringLiteral("Ошибка загрузки фонограммы"));
+}
+
+TEST(ShowControl, StartPointAndBackToTheBeginning) {
+    ShowControlRig r;
+    r.LoadScript("1 3 1\n12.5 3 2\n20 3 3\n");
+    WindowKeyInputs window;
+    window.SelectedCue = 1;
+    EXPECT_TRUE(r.show->HandleKey(vk::Enter, window, nullptr).Consumed);
+    EXPECT_EQ(r.player->Position, 12500);
+    EXPECT_EQ(r.player->NextCue, 1);
+    EXPECT_EQ(r.Lines().last(), QStringLiteral("Установка точки начала: 12500 ms"));
+    r.show->HandleKey(vk::F4, window, nullptr);
+    EXPECT_EQ(r.player->Position, 0);
+    EXPECT_EQ(r.player->NextCue, 0);
+    // Page Down only moves the list's selection: a window command.
+    std::vector<KeyAction> forWindow;
+    r.show->HandleKey(vk::PageDown, window, [&](const KeyAction& a) { forWindow.push_back(a); });
+    ASSERT_EQ(forWindow.size(), 1u);
+    EXPECT_EQ(forWindow[0].Command, KeyCommand::SelectNextCue);
+    EXPECT_EQ(forWindow[0].Cue, 2);
+}
+
+TEST(ShowControl, ExternalStopWarnsAndLogsAndArmsOnlyARunningConsole) {
+    ShowControlRig r;
+    ASSERT_NE(r.Register(3), nullptr);
+    // No show: the stop still warns, but a waiting console stays waiting.
+    r.OtherConsole([](SimConsole& c, SimTimeUs now, SimSegment& s) { c.BroadcastStop(0, now, s); });
+    ASSERT_TRUE(r.PumpUntil([&] { return !r.redWindow.isEmpty(); }));
+    EXPECT_EQ(r.redWindow, QStringList{"Экстренная остановка!"});
+    EXPECT_EQ(r.Lines().last(), QStringLiteral("Получена внешняя команда остановки"));
+    EXPECT_EQ(r.state.LaunchState, ConsoleState::Waiting);
+
+    r.LoadScript("60 3 1\n");
+    r.show->ArmToggle();
+    r.show->StartBtnClick();
+    ASSERT_TRUE(r.show->Playing());
+    r.OtherConsole(
+        [](SimConsole& c, SimTimeUs now, SimSegment& s) { c.BroadcastStop(5000, now, s); });
+    ASSERT_TRUE(r.PumpUntil([&] { return !r.show->Playing(); }));
+    EXPECT_EQ(r.redWindow.size(), 2);
+    EXPECT_EQ(r.state.LaunchState, ConsoleState::Armed);
+    EXPECT_EQ(r.Lines().filter(QStringLiteral("Остановка проекта")).size(), 2);
+}
+
+TEST(ShowControl, ForcingKeysInTestModeLogEvenWhenATestHoldsTheCommandBack) {
+    ShowControlRig r;
+    auto* module = dynamic_cast<TCommonControl*>(r.Register(3));
+    ASSERT_NE(module, nullptr);
+    r.wiring->TestMode = true;
+    r.wiring->TestSelection = IndexOf(r.Controls(), 3);
+    r.bus->ClearRecords();
+    EXPECT_TRUE(r.show->HandleKey(vk::Insert, {}, nullptr).Consumed);
+    EXPECT_EQ(r.Lines().last(), QStringLiteral("Включение форсирования, пульт: 3"));
+    EXPECT_EQ(module->Forcing, ForcingOn);
+    r.wiring->Testing = true;
+    r.show->HandleKey(vk::Delete, {}, nullptr);
+    EXPECT_EQ(r.Lines().last(), QStringLiteral("Выключение форсирования, пульт: 3"));
+    EXPECT_EQ(module->Forcing, ForcingOn);  // nothing was sent
+    r.wiring->Testing = false;
+}
+
+TEST(ShowControl, ModulesMissingFromTheBusAreListedBeforeATransfer) {
+    ShowControlRig r;
+    ASSERT_NE(r.Register(3), nullptr);
+    ASSERT_NE(r.Register(7), nullptr);
+    r.LoadScript("1 3 1\n2 7 1\n");
+    EXPECT_TRUE(r.show->CheckModulesPresent());
+    EXPECT_TRUE(r.warnings.empty());
+
+    r.LoadScript("");  // clears
+    r.LoadScript("1 3 1\n2 99 1\n3 7 1\n4 150 2\n5 99 3\n6 300 1\n");
+    EXPECT_TRUE(r.show->CheckModulesPresent());
+    ASSERT_EQ(r.warnings.size(), 1u);
+    EXPECT_EQ(r.warnings[0].first, Message(47));
+    EXPECT_EQ(r.warnings[0].second, QStringLiteral("99, 150"));
+    r.warningAnswer = false;
+    EXPECT_FALSE(r.show->CheckModulesPresent());
+
+    // A cue at the show's zero warns whatever the firmware.
+    r.LoadScript("");
+    r.LoadScript("0 3 1\n5 7 1\n");
+    r.warnings.clear();
+    EXPECT_FALSE(r.show->CheckCueOrder());
+    ASSERT_EQ(r.warnings.size(), 1u);
+    EXPECT_EQ(r.warnings[0].first,
+              QStringLiteral("Сценарий может быть воспроизведен некорректно..."));
+    EXPECT_EQ(r.warnings[0].second, QStringLiteral("3"));
+}
+
+TEST(ShowControl, InASortedScriptOnlyACueAtZeroMarksItsModule) {
+    OfflineBus bus;
+    TControls c(bus.proto);
+    auto add = [&](int address, int32_t version) {
+        TCommonDevice* d = c.Add(std::make_unique<TAutoControl>(bus.proto, address));
+        d->Version = version;
+    };
+    add(3, 327);
+    add(7, 328);
+    add(12, 0x500);
+    add(15, 100);
+    c.Add(std::make_unique<TRadioModule>(bus.proto, 240));
+    TProjectList script;
+    // The loader sorts the cues by time, so each module's cues are in order even on old
+    // firmware (3 and 15); only the cue at zero marks its module.
+    ASSERT_FALSE(
+        script.LoadFromBytes("5 3 1\n3 3 2\n0 12 1\n5 15 1\n8 15 2\n7 240 1\n", "show.txt"));
+    EXPECT_EQ(MisorderedModules(script, c), (std::vector<int>{12}));
+    EXPECT_EQ(AddressListText({}), QString());
+    EXPECT_EQ(AddressListText({3, 12}), QStringLiteral("3, 12"));
+    std::vector<int> missing = MissingModules(script, c);
+    EXPECT_TRUE(missing.empty());
+}
