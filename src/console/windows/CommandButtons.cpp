@@ -16,7 +16,6 @@ QPushButton* NewButton(const QString& name, const QString& text, QWidget* parent
     button->setMinimumHeight(40);
     QFont font = button->font();
     font.setBold(true);
-    font.setPointSizeF(font.pointSizeF() * 1.1);
     button->setFont(font);
     return button;
 }
@@ -48,9 +47,8 @@ CommandButtons::CommandButtons(QWidget* parent) : QWidget(parent) {
         layout->addWidget(button, 1);
         button->setEnabled(false);
     }
-    layout->addSpacing(16);
-    layout->addWidget(TestBtn, 1);
-    layout->addWidget(SearchBtn, 1);
+    // "<TAB> Тест" and "<F10> Поиск" belong to the device list; the main window places them
+    // under it.
 }
 
 }  // namespace kv

@@ -9,7 +9,7 @@ namespace kv {
 // The command buttons of the launch panel, each with the key that also presses it:
 // "<F2> Сценарий", "<F3> Фонограмма", "<F4> В начало", "<F5> Старт", "<F6> Стоп",
 // "<F8> Запись", "<F9> Проверка", and the two that stay down while their mode lasts,
-// "<TAB> Тест" and "<F10> Поиск".
+// "<TAB> Тест" and "<F10> Поиск" (laid out by the main window beside the device list).
 class CommandButtons : public QWidget {
     Q_OBJECT
 public:

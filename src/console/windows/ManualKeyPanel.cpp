@@ -65,7 +65,7 @@ ManualKeyPanel::ManualKeyPanel(QWidget* parent) : QWidget(parent) {
     panels->setSpacing(8);
     QFont letterFont = font();
     letterFont.setBold(true);
-    letterFont.setPointSizeF(letterFont.pointSizeF() * 1.5);
+    letterFont.setPointSizeF(letterFont.pointSizeF() * 1.3);
     QFont numberFont = font();
     numberFont.setBold(true);
     for (int p = 0; p < 2; ++p) {
@@ -74,7 +74,7 @@ ManualKeyPanel::ManualKeyPanel(QWidget* parent) : QWidget(parent) {
         panel->setFrameShape(QFrame::StyledPanel);
         auto* grid = new QGridLayout(panel);
         grid->setContentsMargins(4, 4, 4, 4);
-        grid->setHorizontalSpacing(4);
+        grid->setHorizontalSpacing(3);
         grid->setVerticalSpacing(2);
         for (int k = 0; k < 20; ++k) {
             const int i = p * 20 + k;
@@ -87,7 +87,7 @@ ManualKeyPanel::ManualKeyPanel(QWidget* parent) : QWidget(parent) {
             key.letter->setAlignment(Qt::AlignCenter);
             key.shape = new TShape(panel, TShape::Form::Rectangle);
             key.shape->setObjectName(QStringLiteral("Key%1").arg(i));
-            key.shape->setMinimumSize(40, 22);
+            key.shape->setMinimumSize(34, 22);
             key.number = NamedLabel(QStringLiteral("LKey%1").arg(i), QString(), key.shape);
             key.number->setFont(numberFont);
             key.number->setAlignment(Qt::AlignCenter);

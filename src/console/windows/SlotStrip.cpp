@@ -40,10 +40,10 @@ SlotStrip::SlotStrip(QWidget* parent) : QWidget(parent) {
             label->setMinimumWidth(
                 label->fontMetrics().horizontalAdvance(QStringLiteral("0:00:00")));
         }
-        cell->addWidget(number, 0, 0, 2, 1);
-        cell->addWidget(slot.led, 0, 1, 2, 1);
-        cell->addWidget(slot.script, 0, 2);
-        cell->addWidget(slot.sound, 1, 2);
+        cell->addWidget(number, 0, 0);
+        cell->addWidget(slot.led, 0, 1, Qt::AlignRight);
+        cell->addWidget(slot.script, 1, 0, 1, 2);
+        cell->addWidget(slot.sound, 2, 0, 1, 2);
         grid->addWidget(frame, 0, k);
         SetSlot(k, k == 0, QString(), QString());
     }

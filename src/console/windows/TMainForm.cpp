@@ -176,10 +176,11 @@ QString TMainForm::AskFile(const QString& filter) {
     // The desktop's own dialog may not come up under a bare X server; ours always does.
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setNameFilters(WindowTranslator::QtNameFilters(filter));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return QString();
-    }
-    return dialog.selectedFiles().first();
+    const bool chosen = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+    // The keys act only while the main window is active: take the focus back from the dialog
+    // also where no window manager returns it.
+    activateWindow();
+    return chosen ? dialog.selectedFiles().first() : QString();
 }
 
 void TMainForm::BuildWidgets() {
@@ -197,17 +198,16 @@ void TMainForm::BuildWidgets() {
     simBanner_->hide();
     layout->addWidget(simBanner_);
 
-    auto* top = new QHBoxLayout();
     status_ = new StatusPanel(central);
-    top->addWidget(status_, 1);
-    versionLabel_ = NewLabel(QStringLiteral("VersionLabel"), QString(), central);
-    versionLabel_->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    top->addWidget(versionLabel_);
-    layout->addLayout(top);
+    layout->addWidget(status_);
 
     auto* body = new QHBoxLayout();
+    auto* left = new QVBoxLayout();
     devices_ = new DevicePanel(central);
-    body->addWidget(devices_);
+    left->addWidget(devices_, 1);
+    auto* deviceButtons = new QHBoxLayout();
+    left->addLayout(deviceButtons);
+    body->addLayout(left);
 
     centre_ = new QStackedWidget(central);
     auto* launch = new QWidget(centre_);
@@ -237,9 +237,14 @@ void TMainForm::BuildWidgets() {
     centre_->addWidget(test);
     body->addWidget(centre_, 1);
 
+    auto* right = new QVBoxLayout();
     times_ = new TimePanel(central);
-    times_->setFixedWidth(360);
-    body->addWidget(times_);
+    times_->setFixedWidth(340);
+    right->addWidget(times_, 1);
+    versionLabel_ = NewLabel(QStringLiteral("VersionLabel"), QString(), central);
+    versionLabel_->setAlignment(Qt::AlignRight | Qt::AlignBottom);
+    right->addWidget(versionLabel_);
+    body->addLayout(right);
     layout->addLayout(body, 1);
 
     manualKeys_ = new ManualKeyPanel(central);
@@ -247,6 +252,8 @@ void TMainForm::BuildWidgets() {
     layout->addWidget(manualKeys_);
     buttons_ = new CommandButtons(central);
     layout->addWidget(buttons_);
+    deviceButtons->addWidget(buttons_->TestBtn);
+    deviceButtons->addWidget(buttons_->SearchBtn);
     setCentralWidget(central);
 
     connect(buttons_->ProjectBtn, &QPushButton::clicked, this,

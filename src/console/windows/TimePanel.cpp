@@ -37,14 +37,14 @@ TimePanel::TimePanel(QWidget* parent) : QWidget(parent) {
     showBox->setObjectName(QStringLiteral("ShowGroup"));
     auto* showGrid = new QGridLayout(showBox);
     time_ = NamedLabel(QStringLiteral("TimeLabel"), QStringLiteral("0:00:00.0"), showBox);
-    time_->setFont(Scaled(fixed, 3.0, true));
+    time_->setFont(Scaled(fixed, 2.6, true));
     time_->setAlignment(Qt::AlignCenter);
     showGrid->addWidget(time_, 0, 0, 1, 2);
     showGrid->addWidget(
         NamedLabel(QStringLiteral("RestCaption"), QStringLiteral("До конца сценария:"), showBox), 1,
         0);
     rest_ = NamedLabel(QStringLiteral("RestLabel"), QStringLiteral("0:00:00.0"), showBox);
-    rest_->setFont(Scaled(fixed, 1.5, true));
+    rest_->setFont(Scaled(fixed, 1.3, true));
     showGrid->addWidget(rest_, 1, 1, Qt::AlignRight);
     layout->addWidget(showBox);
 
@@ -60,14 +60,14 @@ TimePanel::TimePanel(QWidget* parent) : QWidget(parent) {
         0);
     soundTime_ =
         NamedLabel(QStringLiteral("SoundTimeLabel"), QStringLiteral("0:00:00.0"), soundBox);
-    soundTime_->setFont(Scaled(fixed, 1.5, true));
+    soundTime_->setFont(Scaled(fixed, 1.3, true));
     soundGrid->addWidget(soundTime_, 1, 1, Qt::AlignRight);
     soundGrid->addWidget(NamedLabel(QStringLiteral("SoundRestCaption"),
                                     QStringLiteral("До конца фонограммы:"), soundBox),
                          2, 0);
     soundRest_ =
         NamedLabel(QStringLiteral("SoundRestLabel"), QStringLiteral("0:00:00.0"), soundBox);
-    soundRest_->setFont(Scaled(fixed, 1.5, true));
+    soundRest_->setFont(Scaled(fixed, 1.3, true));
     soundGrid->addWidget(soundRest_, 2, 1, Qt::AlignRight);
     layout->addWidget(soundBox);
 

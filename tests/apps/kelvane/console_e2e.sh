@@ -38,7 +38,7 @@ for n in $(seq 90 140); do
   if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
 done
 [ -n "$display" ] || fail "no free X display"
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+Xvfb "$display" -screen 0 "${KV_E2E_SCREEN:-1280x800}x24" -nolisten tcp >"$work/xvfb.log" 2>&1 &
 pids+=($!)
 export DISPLAY=$display
 for _ in $(seq 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
@@ -80,6 +80,7 @@ sleep 1
 
 log() { cat "$work"/app/logs/*.log 2>/dev/null | tr -d '\r'; }
 key() { xdotool key --clearmodifiers "$@"; sleep 0.3; }
+refocus() { xdotool windowfocus --sync "$win" 2>/dev/null; sleep 0.3; }
 wait_log() {  # pattern, seconds
   for _ in $(seq $(( $2 * 10 ))); do log | grep -q -- "$1" && return 0; sleep 0.1; done
   return 1
@@ -88,7 +89,7 @@ shot() { [ -n "$shots" ] && import -window root "$shots/$1.png" 2>/dev/null; tru
 
 # Search the bus long enough to find the modules 3, 7 and 12, then end the search.
 key F10
-sleep 4
+sleep 12
 key F10
 wait_log "Всего подключенных устройств" 10 || fail "the search did not end"
 
@@ -97,6 +98,7 @@ key F2
 sleep 1
 xdotool type --delay 20 "$work/show.txt"
 key Return
+refocus
 sleep 0.5
 shot console-loaded
 
@@ -152,6 +154,7 @@ key F2
 sleep 1
 xdotool type --delay 20 "$work/long.txt"
 key Return
+refocus
 sleep 0.5
 key F1
 key F5
