@@ -1,13 +1,21 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
 
 namespace kv {
 
 class TLocalizer;
 
-// Progress of the module memory operations (write, verify, erase, black-box read); it stays on top
-// of the main window. Created once at start-up and kept for the whole run; hidden until needed.
+// Progress of the operations on the script in the devices' memory (write, verify, erase,
+// black-box read): a title (`TextLabel`), the device being worked on (`Label1`), a progress bar
+// (`Gauge`) and "Отмена", which is both the default and the cancel button. It stays on top of the
+// main window, centred on it, without border buttons, and is shown only while an operation runs.
+// Created once at start-up and kept for the whole run.
 class TMemoryForm : public QDialog {
     Q_OBJECT
 public:
@@ -15,8 +23,31 @@ public:
 
     TLocalizer& Localizer() const { return *localizer_; }
 
+    // Title set, status empty, progress 0, cancel flag cleared; shown and painted at once.
+    void Begin(const QString& title);
+    void Progress(const QString& status, int percent);
+    void End();
+
+    // Pressed by "Отмена", Esc or Enter; cleared by Begin.
+    bool CancelRequested() const { return cancel_; }
+    // Runs when the operator presses "Отмена".
+    std::function<void()> OnCancel;
+
+    QString Title() const;
+    QString Status() const;
+    int Percent() const;
+    QPushButton* CancelButton() const { return button_; }
+
+protected:
+    void reject() override;
+
 private:
     TLocalizer* localizer_;
+    QLabel* title_;
+    QLabel* status_;
+    QProgressBar* gauge_;
+    QPushButton* button_;
+    bool cancel_ = false;
 };
 
 }  // namespace kv
