@@ -20,6 +20,13 @@ KelvaneOptions KelvaneOptions::Parse(const QStringList& arguments) {
                 return options;
             }
             options.ports << arguments[++i];
+        } else if (arg == QLatin1String("--config-dir") || arg == QLatin1String("--log-dir")) {
+            if (i + 1 >= arguments.size() || arguments[i + 1].startsWith(QLatin1String("--"))) {
+                options.error = arg + QStringLiteral(" needs a folder");
+                return options;
+            }
+            (arg == QLatin1String("--log-dir") ? options.logDir : options.configDir) =
+                arguments[++i];
         } else {
             options.error = QStringLiteral("unknown argument: ") + arg;
             return options;
@@ -32,12 +39,19 @@ KelvaneOptions KelvaneOptions::Parse(const QStringList& arguments) {
     return options;
 }
 
-QString KelvaneOptions::Usage() {
-    return QStringLiteral(
-        "usage: kelvane [--simulate [RIG]] [--port PATH]...\n"
+QString KelvaneOptions::Usage(const QString& locations) {
+    QString text = QStringLiteral(
+        "usage: kelvane [--simulate [RIG]] [--port PATH]... [--config-dir DIR] [--log-dir DIR]\n"
         "  --simulate [RIG]  run on the simulated bus (demo rig unless a rig file is given)\n"
         "  --port PATH       use this serial device as a converter (repeatable)\n"
+        "  --config-dir DIR  read the settings (kelvanex.ini) and language file (kelvanex.lng)\n"
+        "                    from DIR\n"
+        "  --log-dir DIR     write the event logs to DIR\n"
         "Without options the USB-RS485 converters are searched for.\n");
+    if (!locations.isEmpty()) {
+        text += QStringLiteral("\nFiles of this run:\n") + locations;
+    }
+    return text;
 }
 
 }  // namespace kv

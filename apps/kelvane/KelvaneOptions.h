@@ -8,17 +8,22 @@ namespace kv {
 // The console's command line:
 //   --simulate [RIG]   run on the simulated bus (the demo rig when no rig file is named)
 //   --port PATH        use this serial device as a converter (repeatable) instead of the search
+//   --config-dir DIR   read kelvanex.ini and kelvanex.lng from DIR
+//   --log-dir DIR      write the event logs to DIR
 //   --help
 struct KelvaneOptions {
     bool simulate = false;
     QString rig;
     QStringList ports;
+    QString configDir;
+    QString logDir;
     bool help = false;
     // Empty when the command line was understood.
     QString error;
 
     static KelvaneOptions Parse(const QStringList& arguments);
-    static QString Usage();
+    // locations: where this run's files are, appended when not empty.
+    static QString Usage(const QString& locations = QString());
 };
 
 }  // namespace kv

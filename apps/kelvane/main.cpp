@@ -1,7 +1,9 @@
 #include <QApplication>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTextStream>
+#include <QTimer>
 #include <cstdio>
 #include <memory>
 
@@ -16,20 +18,28 @@
 #include "console/windows/TPresentWarningForm.h"
 #include "console/windows/TTimerForm.h"
 #include "console/windows/TWarningForm.h"
+#include "core/EventLog.h"
+#include "core/FileLocations.h"
 #include "core/LogName.h"
 #include "i18n/Localizer.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    // The language file lives beside the executable; its path is fixed before any window exists.
-    kv::SetLanguageFilePath(kv::DefaultLanguageFilePath());
     QApplication::setApplicationName(QStringLiteral("Kelvane"));
     QApplication::setApplicationDisplayName(QStringLiteral("Kelvane"));
 
     const kv::KelvaneOptions options = kv::KelvaneOptions::Parse(QApplication::arguments());
+    // Settings, language file and logs: beside the executable when it runs from its own folder,
+    // the user's folders when installed. The language file's path is fixed before any window
+    // exists.
+    const kv::FileLocations locations =
+        kv::ResolveFileLocations(kv::FileLocationInputs::FromEnvironment(
+            kv::ProgramDirectory(), options.configDir, options.logDir));
+    kv::SetFileLocations(locations);
+    kv::SetLanguageFilePath(locations.languageFile);
     QTextStream err(stderr);
     if (options.help) {
-        QTextStream(stdout) << kv::KelvaneOptions::Usage();
+        QTextStream(stdout) << kv::KelvaneOptions::Usage(kv::DescribeFileLocations(locations));
         return 0;
     }
     if (!options.error.isEmpty()) {
@@ -52,9 +62,27 @@ int main(int argc, char** argv) {
 
     kv::TMainForm::Options mainOptions;
     mainOptions.programDir = kv::ProgramDirectory();
+    mainOptions.settingsFile = locations.settingsFile;
+    mainOptions.logDir = locations.logDir;
     mainOptions.makeWiring = [&selection] {
-        return std::make_unique<kv::ConsoleWiring>(selection.backend, selection.simulatedRig);
+        auto wiring =
+            std::make_unique<kv::ConsoleWiring>(selection.backend, selection.simulatedRig);
+        // The wiring has logged it; the operator also gets it on screen once the window is up,
+        // without stopping the event loop.
+        wiring->OnConverterAccessDenied = [](const QString& message) {
+            QTimer::singleShot(0, [message] {
+                auto* box =
+                    new QMessageBox(QMessageBox::Warning, kv::GetText(91, QStringLiteral("Ошибка")),
+                                    message, QMessageBox::Ok, QApplication::activeWindow());
+                box->setAttribute(Qt::WA_DeleteOnClose);
+                box->open();
+            });
+        };
+        return wiring;
     };
+    // A new log folder means the first start with these locations: the log says where the
+    // files are (the operator learns it from --help too).
+    const bool firstStart = !QFileInfo(locations.logDir).isDir();
 
     // Every window lives for the whole run, created in this order (translation follows it).
     kv::TMainForm mainForm(mainOptions);
@@ -65,6 +93,10 @@ int main(int argc, char** argv) {
     kv::TTimerForm timerForm(&mainForm);
     kv::TDebugForm debugForm(&mainForm);
     mainForm.SetWarningWindows(&warningForm, &presentWarningForm);
+    mainForm.SetMemoryForm(&memoryForm);
+    if (firstStart) {
+        kv::WriteLog(kv::FileLocationsLogLine(locations), 1);
+    }
 
     // The whole screen also where no window manager maximises (a kiosk session, Xvfb).
     if (const QScreen* screen = mainForm.screen()) {

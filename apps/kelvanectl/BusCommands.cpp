@@ -1,12 +1,15 @@
 // The bus commands of kelvanectl: converters, search, status, channel tests and their export,
 // module mode and forcing.
 #include <QJsonObject>
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "CtlCommand.h"
 #include "CtlContext.h"
 #include "bus/ConverterBackend.h"
 #include "console/ConsoleWiring.h"
+#include "console/ConverterAccess.h"
 #include "core/EventLog.h"
 #include "devices/ChannelTester.h"
 #include "devices/ConnectedChannelsExport.h"
@@ -30,20 +33,36 @@ int RunPorts(CtlContext& ctx, const QStringList& args) {
     if (backend->CountDevices(count) != ConvOk) {
         return ctx.Fail(QStringLiteral("the converters cannot be listed"), -1);
     }
+    const std::vector<ConverterAccessDenied> denied = backend->AccessDenied();
     for (uint32_t i = 0; i < count; ++i) {
         std::string serial;
         std::string description;
         backend->SerialNumber(i, serial);
         backend->Description(i, description);
+        const auto refused =
+            std::find_if(denied.begin(), denied.end(),
+                         [i](const ConverterAccessDenied& d) { return d.index == i; });
         if (ctx.Opts().json) {
-            ctx.Json(
-                QJsonObject{{QStringLiteral("Index"), static_cast<int>(i)},
-                            {QStringLiteral("Serial"), QString::fromStdString(serial)},
-                            {QStringLiteral("Description"), QString::fromStdString(description)}});
+            QJsonObject object{
+                {QStringLiteral("Index"), static_cast<int>(i)},
+                {QStringLiteral("Serial"), QString::fromStdString(serial)},
+                {QStringLiteral("Description"), QString::fromStdString(description)}};
+            if (refused != denied.end()) {
+                object.insert(QStringLiteral("AccessDenied"), true);
+                object.insert(QStringLiteral("Device"), QString::fromStdString(refused->path));
+                object.insert(QStringLiteral("Group"), QString::fromStdString(refused->group));
+            }
+            ctx.Json(object);
         } else {
             ctx.Line(QStringLiteral("%1 %2 %3")
                          .arg(i)
-                         .arg(QString::fromStdString(serial), QString::fromStdString(description)));
+                         .arg(QString::fromStdString(serial), QString::fromStdString(description)) +
+                     (refused != denied.end() ? QStringLiteral(" (no access)") : QString()));
+        }
+        if (refused != denied.end()) {
+            const QString text = ConverterAccessDeniedText(*refused);
+            WriteLog(text, 1);
+            ctx.Warn(text);
         }
     }
     if (!ctx.Opts().json) {

@@ -78,6 +78,8 @@ ConsoleWiring* CtlContext::Wiring() {
         if (wiring_->Simulated()) {
             Info(QStringLiteral("SIMULATED BUS (rig: %1)").arg(wiring_->SimulatedRig()));
         }
+        // The console shows it in a window; here it goes to stderr (and the wiring logs it).
+        wiring_->OnConverterAccessDenied = [this](const QString& message) { Warn(message); };
         wiring_->Open();
         // Let the worker report a converter that is missing before the first command.
         Pump(20);
@@ -184,6 +186,10 @@ void CtlContext::Line(const QString& text) {
 
 void CtlContext::Info(const QString& text) {
     (options_.json ? err_ : out_) << text << Qt::endl;
+}
+
+void CtlContext::Warn(const QString& text) {
+    err_ << "kelvanectl: " << text << Qt::endl;
 }
 
 void CtlContext::Json(const QJsonObject& object) {

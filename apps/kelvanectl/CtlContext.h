@@ -62,6 +62,7 @@ public:
     // Output. Text goes to stdout; with --json device objects go to stdout and text to stderr.
     void Line(const QString& text);
     void Info(const QString& text);  // stderr with --json, stdout otherwise
+    void Warn(const QString& text);  // "kelvanectl: " and the text on stderr
     void Json(const QJsonObject& object);
     void PrintDevice(const TCommonDevice& device, bool withChannels);
     static QJsonObject DeviceJson(const TCommonDevice& device, bool withChannels);

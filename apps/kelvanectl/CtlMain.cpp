@@ -1,31 +1,37 @@
 #include <QDir>
+#include <QFileInfo>
 
 #include "CtlCommand.h"
 #include "CtlContext.h"
 #include "bus/TPort.h"
 #include "core/EventLog.h"
+#include "core/FileLocations.h"
 #include "core/LogName.h"
 #include "core/Settings.h"
+#include "i18n/Localizer.h"
 
 namespace kv {
 
 namespace {
 
-QString HelpText() {
+QString HelpText(const FileLocations& locations) {
     QString text = QStringLiteral(
-        "usage: kelvanectl [--port PATH]... [--simulate [RIG]] [--log-dir DIR] [--json] "
-        "COMMAND [ARGS]\n\ncommands:\n");
+        "usage: kelvanectl [--port PATH]... [--simulate [RIG]] [--config-dir DIR] "
+        "[--log-dir DIR] [--json] COMMAND [ARGS]\n\ncommands:\n");
     for (const CtlCommand& c : CtlCommands()) {
         text += QStringLiteral("  %1 %2\n      %3\n").arg(c.name, c.usage, c.summary);
     }
-    return text;
+    return text + QStringLiteral("\nfiles of this run:\n") + DescribeFileLocations(locations);
 }
 
 // The event log of this run: a new file in the folder, named as the console names its own.
-void OpenLog(const QString& dir) {
+// Returns whether the folder is new (the first run with these locations).
+bool OpenLog(const QString& dir) {
+    const bool fresh = !QFileInfo(dir).isDir();
     EnsureLogsDirectory(dir);
     SetLogLevel(1);
     SetLogFileName(NextLogFileName(dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/')));
+    return fresh;
 }
 
 }  // namespace
@@ -37,6 +43,8 @@ int RunKelvanectl(const QStringList& arguments, QTextStream& out, QTextStream& e
     options.simulatedRig = simulatedRig;
     QStringList words;
     QString logDir;
+    QString configDir;
+    bool help = false;
     for (int i = 0; i < arguments.size(); ++i) {
         const QString& a = arguments[i];
         if (a == QLatin1String("--port")) {
@@ -61,30 +69,47 @@ int RunKelvanectl(const QStringList& arguments, QTextStream& out, QTextStream& e
                 return 2;
             }
             logDir = arguments[++i];
+        } else if (a == QLatin1String("--config-dir")) {
+            if (i + 1 >= arguments.size()) {
+                err << "kelvanectl: --config-dir needs a folder" << Qt::endl;
+                return 2;
+            }
+            configDir = arguments[++i];
         } else if (a == QLatin1String("--json")) {
             options.json = true;
         } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-            out << HelpText();
-            return 0;
+            help = true;
         } else {
             words << a;
         }
+    }
+    // Settings, language file and logs: beside the program when it runs from its own folder,
+    // the user's folders when installed; the options override either.
+    const FileLocations locations = ResolveFileLocations(
+        FileLocationInputs::FromEnvironment(ProgramDirectory(), configDir, logDir));
+    SetFileLocations(locations);
+    if (help) {
+        out << HelpText(locations);
+        return 0;
     }
     if (options.simulate && !options.ports.isEmpty()) {
         err << "kelvanectl: --simulate and --port exclude each other" << Qt::endl;
         return 2;
     }
     if (words.isEmpty()) {
-        err << HelpText();
+        err << HelpText(locations);
         return 2;
     }
     const CtlCommand* command = FindCtlCommand(words.front());
     if (command == nullptr) {
-        err << "kelvanectl: unknown command " << words.front() << "\n" << HelpText();
+        err << "kelvanectl: unknown command " << words.front() << "\n" << HelpText(locations);
         return 2;
     }
-    OpenLog(logDir.isEmpty() ? LogsDirectory() : logDir);
-    SetCurrentSettings(ReadConsoleSettings(DefaultSettingsFilePath()));
+    SetLanguageFilePath(locations.languageFile);
+    if (OpenLog(locations.logDir)) {
+        WriteLog(FileLocationsLogLine(locations), 1);
+    }
+    SetCurrentSettings(ReadConsoleSettings(locations.settingsFile));
     InitBusGlobals();
     CtlContext ctx(std::move(options), out, err);
     return command->run(ctx, words.mid(1));

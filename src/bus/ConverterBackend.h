@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kv {
 
@@ -23,6 +24,13 @@ enum : ConverterStatus {
 
 // Purge masks.
 enum : uint32_t { ConvPurgeRx = 1, ConvPurgeTx = 2 };
+
+// A converter that is present but that this user may not open (device node permissions).
+struct ConverterAccessDenied {
+    uint32_t index = 0;  // position in the list of the last CountDevices
+    std::string path;    // the device node
+    std::string group;   // the device node's group, whose members may open it
+};
 
 // Opaque handle of an opened converter; 0 is never a valid handle.
 using ConverterHandle = std::uintptr_t;
@@ -66,6 +74,10 @@ public:
                                   uint32_t& written) = 0;
     // Bytes waiting in the receive queue. Fails once the converter is gone (unplugged).
     virtual ConverterStatus GetQueueStatus(ConverterHandle handle, uint32_t& rxBytes) = 0;
+
+    // The converters of the last CountDevices that this user lacks the permission to open.
+    // A back end without device permissions has none.
+    virtual std::vector<ConverterAccessDenied> AccessDenied() { return {}; }
 };
 
 }  // namespace kv

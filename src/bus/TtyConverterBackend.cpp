@@ -4,9 +4,11 @@
 #include "util/IniFile.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <linux/serial.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 #include <algorithm>
@@ -113,6 +115,22 @@ bool hungUp(int fd) {
         return true;
     }
     return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
+// The name of a device node's group ("dialout" for USB serial devices on Debian), or its
+// number when the group has no name.
+std::string nodeGroup(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return std::string();
+    }
+    group g{};
+    group* found = nullptr;
+    std::vector<char> buffer(4096);
+    if (::getgrgid_r(st.st_gid, &g, buffer.data(), buffer.size(), &found) == 0 && found) {
+        return found->gr_name;
+    }
+    return std::to_string(st.st_gid);
 }
 
 // Modem-line ioctls that a device without modem lines (a pty) refuses.
@@ -298,7 +316,16 @@ ConverterStatus TtyConverterBackend::Open(uint32_t index, ConverterHandle& handl
     }
     const int fd = ::open(listed.path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        return errno == ENOENT ? ConvDeviceNotFound : ConvDeviceNotOpened;
+        const int error = errno;
+        if (error == EACCES || error == EPERM) {
+            std::lock_guard lock(mutex_);
+            refused_.insert(listed.path);
+        }
+        return error == ENOENT ? ConvDeviceNotFound : ConvDeviceNotOpened;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        refused_.erase(listed.path);
     }
     auto tty = std::make_shared<Tty>(fd, listed.path);
     termios tio{};
@@ -327,6 +354,26 @@ ConverterStatus TtyConverterBackend::Open(uint32_t index, ConverterHandle& handl
     handle = nextHandle_++;
     open_[handle] = std::move(tty);
     return ConvOk;
+}
+
+std::vector<ConverterAccessDenied> TtyConverterBackend::AccessDenied() {
+    std::vector<Listed> listing;
+    std::set<std::string> refused;
+    {
+        std::lock_guard lock(mutex_);
+        listing = listing_;
+        refused = refused_;
+    }
+    std::vector<ConverterAccessDenied> out;
+    for (std::size_t i = 0; i < listing.size(); ++i) {
+        const std::string& path = listing[i].path;
+        const bool denied = refused.count(path) != 0 ||
+                            (::access(path.c_str(), R_OK | W_OK) != 0 && errno == EACCES);
+        if (denied) {
+            out.push_back(ConverterAccessDenied{static_cast<uint32_t>(i), path, nodeGroup(path)});
+        }
+    }
+    return out;
 }
 
 std::shared_ptr<TtyConverterBackend::Tty> TtyConverterBackend::find(ConverterHandle handle) const {

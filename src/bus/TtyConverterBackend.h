@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,9 @@ public:
     ConverterStatus Write(ConverterHandle handle, const uint8_t* buffer, uint32_t count,
                           uint32_t& written) override;
     ConverterStatus GetQueueStatus(ConverterHandle handle, uint32_t& rxBytes) override;
+    // Listed converters whose node refused this user (EACCES on open, or no read and write
+    // access now), with the node's group.
+    std::vector<ConverterAccessDenied> AccessDenied() override;
 
     // A converter as listed: device node, USB serial and product, latency timer file.
     struct Listed {
@@ -94,6 +98,7 @@ private:
     std::vector<Listed> listing_;
     std::map<ConverterHandle, std::shared_ptr<Tty>> open_;
     ConverterHandle nextHandle_ = 1;
+    std::set<std::string> refused_;  // paths whose last open failed for lack of permission
     bool lowLatencyApplied_ = false;
 };
 

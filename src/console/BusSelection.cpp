@@ -38,6 +38,15 @@ QString DemoRigPath() {
             break;
         }
     }
+#ifdef KV_DATA_FROM_BIN
+    // An installed program: the data folder relative to the program folder (../share/kelvane).
+    const QString installed =
+        QDir(QDir(ProgramDirectory()).filePath(QStringLiteral(KV_DATA_FROM_BIN)))
+            .filePath(relative);
+    if (QFileInfo::exists(installed)) {
+        return QDir::cleanPath(installed);
+    }
+#endif
 #ifdef KV_SOURCE_DIR
     const QString source = QDir(QStringLiteral(KV_SOURCE_DIR)).filePath(relative);
     if (QFileInfo::exists(source)) {

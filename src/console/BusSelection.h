@@ -32,8 +32,9 @@ using SimulatedBusFactory =
     std::function<std::shared_ptr<ConverterBackend>(const QString& rigPath, QString& error)>;
 void SetSimulatedBusFactory(SimulatedBusFactory factory);
 
-// "rigs/demo.rig": beside the program, in the folders above it (a build tree), or in the
-// source tree the program was built from. Empty when none exists.
+// "rigs/demo.rig": beside the program, in the folders above it (a build tree), in the data
+// folder of an installed program (/usr/share/kelvane), or in the source tree the program was
+// built from. Empty when none exists.
 QString DemoRigPath();
 
 BusSelection SelectBus(const BusOptions& options);

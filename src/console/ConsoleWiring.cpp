@@ -1,6 +1,8 @@
 #include "console/ConsoleWiring.h"
 
+#include "bus/ConverterBackend.h"
 #include "bus/TPortProto.h"
+#include "console/ConverterAccess.h"
 #include "console/TestPanelModel.h"
 #include "core/EventLog.h"
 #include "devices/TCommonControl.h"
@@ -63,7 +65,23 @@ bool ConsoleWiring::Open() {
     if (OnConverterState) {
         OnConverterState(ConverterLabel(), !opened);
     }
+    ReportAccessDenied();
     return opened;
+}
+
+void ConsoleWiring::ReportAccessDenied() {
+    // Asked on the main thread only: at opening and when the worker reports a converter lost
+    // or back (it reopens the converters in between, which refreshes the list asked here).
+    for (const ConverterAccessDenied& denied : backend_->AccessDenied()) {
+        if (!accessReported_.insert(denied.path).second) {
+            continue;
+        }
+        const QString text = ConverterAccessDeniedText(denied);
+        WriteLog(text, 1);
+        if (OnConverterAccessDenied) {
+            OnConverterAccessDenied(text);
+        }
+    }
 }
 
 QString ConsoleWiring::CaptionSuffix() const {
@@ -120,6 +138,7 @@ void ConsoleWiring::ConverterLost() {
         OnConverterState(QStringLiteral("RS485: 0"), true);
     }
     WriteLog(GetText(19, QStringLiteral("Ошибка преобразователя")), 1);
+    ReportAccessDenied();
 }
 
 void ConsoleWiring::ConverterRestored() {
@@ -128,6 +147,7 @@ void ConsoleWiring::ConverterRestored() {
     if (OnConverterState) {
         OnConverterState(ConverterLabel(), false);
     }
+    ReportAccessDenied();
     if (OnConverterRestored) {
         OnConverterRestored();
     }

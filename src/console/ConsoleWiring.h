@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "bus/TPort.h"
@@ -104,7 +106,10 @@ public:
     std::function<void(bool searching)> OnSearchStateChanged;  // buttons, wait indicator
     std::function<void()> OnSearchEnded;  // re-apply project marks, lamps, keys
     std::function<void(const QString& label, bool fault)> OnConverterState;
-    std::function<void()> OnConverterRestored;      // close the warning window
+    std::function<void()> OnConverterRestored;  // close the warning window
+    // A converter that is present but may not be opened by this user: the operator's message
+    // (device, group to join), once per device and run. Logged before the hook is called.
+    std::function<void(const QString& message)> OnConverterAccessDenied;
     std::function<void(int index)> OnDevicePolled;  // refresh that row or lamp
     std::function<void()> OnRefreshSummary;         // power, link and forcing indicators
     std::function<void()> OnRefreshTestPanel;       // test-mode device panel
@@ -121,6 +126,7 @@ private:
     void ListChanged();
     void LogSearchSummary();
     void RestartPollingAfter();
+    void ReportAccessDenied();
 
     QString simulatedRig_;
     std::shared_ptr<ConverterBackend> backend_;
@@ -130,6 +136,7 @@ private:
     std::vector<FrameHandler> frameHandlers_;
     QTimer idleTimer_;
     bool pollingWanted_ = false;
+    std::set<std::string> accessReported_;
 };
 
 }  // namespace kv

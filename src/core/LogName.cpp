@@ -1,5 +1,7 @@
 #include "core/LogName.h"
 
+#include "core/FileLocations.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -13,7 +15,7 @@ QString ProgramDirectory() {
 }
 
 QString LogsDirectory() {
-    return QDir(ProgramDirectory()).filePath(QStringLiteral("logs"));
+    return CurrentFileLocations().logDir;
 }
 
 QString NextLogFileName(const QString& logsDir, const QDate& date) {

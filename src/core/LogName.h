@@ -5,10 +5,10 @@
 
 namespace kv {
 
-// The directory of the program's own files (settings, language file, logs): the executable's.
+// The executable's folder (the program's own files are there when it runs portable).
 QString ProgramDirectory();
 
-// "logs" in the program directory.
+// The folder of the event logs of this run (see FileLocations.h).
 QString LogsDirectory();
 
 // The log file of a new run: dir, the date as dd.MM.yyyy, "_", the lowest n from 0 up for which

@@ -3,7 +3,7 @@
 #include <QDir>
 #include <mutex>
 
-#include "core/LogName.h"
+#include "core/FileLocations.h"
 #include "util/IniFile.h"
 #include "util/SystemUtils.h"
 
@@ -24,7 +24,7 @@ ConsoleSettings& Stored() {
 }  // namespace
 
 QString DefaultSettingsFilePath() {
-    return QDir(ProgramDirectory()).filePath(QStringLiteral("kelvanex.ini"));
+    return CurrentFileLocations().settingsFile;
 }
 
 ConsoleSettings ReadConsoleSettings(const QString& iniPath) {

@@ -16,7 +16,7 @@ struct ConsoleSettings {
     double ConnectResistHi = 200;
 };
 
-// "kelvanex.ini" in the program directory.
+// The settings file of this run (see FileLocations.h).
 QString DefaultSettingsFilePath();
 
 ConsoleSettings ReadConsoleSettings(const QString& iniPath);

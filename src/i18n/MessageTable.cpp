@@ -7,7 +7,7 @@ namespace kv {
 namespace {
 
 // clang-format off
-constexpr std::array<MessageDefault, 96> kMessages = {{
+constexpr std::array<MessageDefault, 100> kMessages = {{
     {0, " ", nullptr},
     {1, "Ошибка инициализации аудио-устройства", nullptr},
     {2, "Всего подключенных устройств:", nullptr},
@@ -106,6 +106,11 @@ constexpr std::array<MessageDefault, 96> kMessages = {{
     // Added after the others so that existing language files keep their numbering: the result
     // of a memory operation the device's firmware does not support had no text.
     {97, "Версия прошивки не поддерживает операцию.", nullptr},
+    // A converter the user may not open, and where an installed program keeps its files.
+    {98, "Нет доступа к преобразователю", nullptr},
+    {99, "- добавьте пользователя в группу", nullptr},
+    {100, "и войдите в систему заново", nullptr},
+    {101, "Файлы программы (настройки, язык, журналы):", nullptr},
 }};
 // clang-format on
 

@@ -11,6 +11,12 @@
 #include <QDir>
 #include <QFile>
 #include <filesystem>
+#include <functional>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using kv::TtyConverterBackend;
 using kvtest::PtyDevice;
@@ -85,6 +91,95 @@ TEST(TtyConverterBackend, SysfsSearchFindsFtdiConvertersInUsbTreeOrder) {
     EXPECT_EQ(backend.Listing()[0].path, "/devx/ttyUSB1");
     EXPECT_EQ(fs::path(backend.Listing()[1].latencyTimer).filename(), "latency_timer");
     EXPECT_EQ(backend.SerialNumber(2, serial), kv::ConvDeviceNotFound);
+}
+
+// Runs check as an unprivileged user: root opens every device node, so as root it runs in a
+// child process that has dropped to nobody. Returns what check returned ("" is success).
+static std::string asOrdinaryUser(const std::function<std::string()>& check) {
+    if (::geteuid() != 0) {
+        return check();
+    }
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) {
+        return "no pipe";
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipeFds[0]);
+        std::string result = "cannot drop root";
+        if (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0) {
+            result = check();
+        }
+        const ssize_t written = ::write(pipeFds[1], result.data(), result.size());
+        ::_exit(written == static_cast<ssize_t>(result.size()) ? 0 : 1);
+    }
+    ::close(pipeFds[1]);
+    std::string result;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) {
+        result.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(pipeFds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return result;
+}
+
+TEST(TtyConverterBackend, ConverterRefusingTheUserIsReportedWithItsGroup) {
+    TempDir dir;
+    const fs::path root = dir.path().toStdString();
+    addTty(root, "ttyUSB0", "1-1.2", "0403", "FT-A", "USB-RS485 A");
+    addTty(root, "ttyUSB1", "1-1.3", "0403", "FT-B", "USB-RS485 B");
+    const fs::path dev = root / "dev";
+    fs::create_directories(dev);
+    writeText(dev / "ttyUSB0", "");
+    writeText(dev / "ttyUSB1", "");
+    // ttyUSB0 is for its group only; ttyUSB1 opens but is no terminal, a failure of another
+    // kind that must not read as a permission problem.
+    ASSERT_EQ(::chmod((dev / "ttyUSB0").c_str(), 0660), 0);
+    ASSERT_EQ(::chmod((dev / "ttyUSB1").c_str(), 0666), 0);
+    if (::geteuid() == 0) {
+        const ::group* dialout = ::getgrnam("dialout");
+        ASSERT_NE(dialout, nullptr);
+        ASSERT_EQ(::chown((dev / "ttyUSB0").c_str(), 0, dialout->gr_gid), 0);
+        // The ordinary user must reach the files through the test's folders.
+        for (fs::path p = root; p != root.parent_path(); p = p.parent_path()) {
+            ::chmod(p.c_str(), 0755);
+        }
+    } else {
+        // Without root the file cannot change its group; no permission at all does the same.
+        ASSERT_EQ(::chmod((dev / "ttyUSB0").c_str(), 0), 0);
+    }
+    const std::string outcome = asOrdinaryUser([&]() -> std::string {
+        TtyConverterBackend::Options o;
+        o.sysfsRoot = root.string();
+        o.devRoot = dev.string();
+        TtyConverterBackend backend(o);
+        uint32_t count = 0;
+        if (backend.CountDevices(count) != kv::ConvOk || count != 2) {
+            return "listing";
+        }
+        // Listed but not yet opened: read from the permissions alone (kelvanectl ports).
+        auto denied = backend.AccessDenied();
+        if (denied.size() != 1 || denied[0].index != 0) {
+            return "before open: " + std::to_string(denied.size());
+        }
+        kv::ConverterHandle handle = kv::kNoConverterHandle;
+        if (backend.Open(0, handle) != kv::ConvDeviceNotOpened ||
+            backend.Open(1, handle) != kv::ConvDeviceNotOpened) {
+            return "open";
+        }
+        denied = backend.AccessDenied();
+        if (denied.size() != 1) {
+            return "after open: " + std::to_string(denied.size());
+        }
+        return denied[0].path + " " + denied[0].group;
+    });
+    if (::geteuid() == 0) {
+        EXPECT_EQ(outcome, (dev / "ttyUSB0").string() + " dialout");
+    } else {
+        EXPECT_EQ(outcome.rfind((dev / "ttyUSB0").string() + " ", 0), 0u) << outcome;
+    }
 }
 
 TEST(TtyConverterBackend, PtyStandsInForAConverter) {

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QThread>
+#include <mutex>
 #include <vector>
 
 #include "../devices/FakeRig.h"
@@ -213,4 +214,61 @@ TEST(ConsoleWiring, SimulatedBusIsNamedInCaptionAndLog) {
     ConsoleWiring real(rig.Converters());
     EXPECT_FALSE(real.IsSimulated());
     EXPECT_TRUE(real.CaptionSuffix().isEmpty());
+}
+
+namespace {
+
+// Converters of which some refuse this user.
+class RefusingConverters : public ScriptedConverter {
+public:
+    std::vector<ConverterAccessDenied> AccessDenied() override {
+        std::lock_guard lock(m);
+        return denied;
+    }
+    void Refuse(const std::string& path, const std::string& group) {
+        std::lock_guard lock(m);
+        denied.push_back({0, path, group});
+    }
+
+private:
+    std::mutex m;
+    std::vector<ConverterAccessDenied> denied;
+};
+
+}  // namespace
+
+TEST(ConsoleWiring, AConverterRefusingTheUserIsReportedOncePerDevice) {
+    LogCapture log;
+    FakeClock clock;
+    ScopedClock useClock{clock};
+    auto converters = std::make_shared<RefusingConverters>();
+    converters->Refuse("/dev/ttyUSB0", "dialout");
+    ConsoleWiring wiring(converters);
+    QStringList shown;
+    wiring.OnConverterAccessDenied = [&](const QString& text) { shown << text; };
+    wiring.Open();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0].startsWith(QStringLiteral("Нет доступа к преобразователю /dev/ttyUSB0")));
+    EXPECT_TRUE(shown[0].contains(QStringLiteral("в группу dialout")));
+    EXPECT_EQ(log.With(QStringLiteral("/dev/ttyUSB0")).size(), 1);
+
+    // The worker loses and finds the converters again: the same device says nothing new, one
+    // plugged in since (node left to root) is reported with the group the udev rule gives.
+    converters->Refuse("/dev/ttyUSB1", "root");
+    auto pumpUntil = [&](auto done) {
+        for (int i = 0; i < 2000 && !done(); ++i) {
+            while (wiring.Proto().DispatchPending()) {
+            }
+            QThread::msleep(1);
+        }
+        return done();
+    };
+    converters->Unplug(-1);
+    ASSERT_TRUE(pumpUntil([&] { return wiring.ConverterFault; }));
+    converters->Replug(0);
+    ASSERT_TRUE(pumpUntil([&] { return !wiring.ConverterFault; }));
+    ASSERT_EQ(shown.size(), 2);
+    EXPECT_TRUE(shown[1].contains(QStringLiteral("/dev/ttyUSB1")));
+    EXPECT_TRUE(shown[1].contains(QStringLiteral("в группу dialout")));
+    EXPECT_EQ(log.With(QStringLiteral("Нет доступа")).size(), 2);
 }

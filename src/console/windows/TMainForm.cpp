@@ -60,12 +60,16 @@ TMainForm::TMainForm(Options options, QWidget* parent)
 
     // A fresh installation has no "logs" folder; without it every line of every run would be
     // lost, so it is made here. If it still cannot be written the log disables itself.
-    const QString logsDir = QDir(options_.programDir).filePath(QStringLiteral("logs"));
+    const QString logsDir = !options_.logDir.isEmpty()
+                                ? options_.logDir
+                                : QDir(options_.programDir).filePath(QStringLiteral("logs"));
     EnsureLogsDirectory(logsDir);
     logFile_ = NextLogFileName(logsDir);
 
-    settings_ =
-        ReadConsoleSettings(QDir(options_.programDir).filePath(QStringLiteral("kelvanex.ini")));
+    settings_ = ReadConsoleSettings(
+        !options_.settingsFile.isEmpty()
+            ? options_.settingsFile
+            : QDir(options_.programDir).filePath(QStringLiteral("kelvanex.ini")));
     SetCurrentSettings(settings_);
     state_.StartKey = settings_.StartKey;
 

@@ -47,6 +47,10 @@ public:
     struct Options {
         // Where kelvanex.ini and the "logs" folder are: the executable's directory.
         QString programDir;
+        // An installed program's settings file and log folder (FileLocations); empty: the
+        // ones in programDir.
+        QString settingsFile;
+        QString logDir;
         WiringFactory makeWiring;
     };
 

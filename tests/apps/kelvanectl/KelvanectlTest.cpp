@@ -10,6 +10,7 @@
 #include "../../devices/FakeRig.h"
 #include "CtlCommand.h"
 #include "CtlRun.h"
+#include "core/Settings.h"
 #include "devices/DeviceKinds.h"
 
 using namespace kv;
@@ -158,4 +159,27 @@ TEST(Kelvanectl, SearchListsTheDevicesInAddressOrderWithTheSummary) {
     EXPECT_TRUE(c.out.contains(QStringLiteral("Всего подключенных устройств: 4")));
     EXPECT_TRUE(c.out.contains(QStringLiteral("Пультов: 3")));
     EXPECT_TRUE(c.Log().contains(QStringLiteral("Блоков радиосвязи: 1")));
+}
+
+TEST(Kelvanectl, ConfigDirAndLogDirSayWhereTheFilesAreAndTheFirstRunLogsThem) {
+    Ctl c;
+    TempDir config;
+    ASSERT_EQ(c.Run({QStringLiteral("--config-dir"), config.path(), QStringLiteral("--help")}), 0);
+    EXPECT_TRUE(c.out.contains(QStringLiteral("settings: ") + config.file("kelvanex.ini")));
+    EXPECT_TRUE(c.out.contains(QStringLiteral("logs: ") + c.dir.file("logs")));
+
+    // The settings of that folder are the ones read.
+    config.write(QStringLiteral("kelvanex.ini"), "[settings]\nConnectResistHi=25\n");
+    ASSERT_EQ(c.Run({QStringLiteral("--config-dir"), config.path(), QStringLiteral("status"),
+                     QStringLiteral("5")}),
+              0);
+    EXPECT_DOUBLE_EQ(CurrentSettings().ConnectResistHi, 25);
+    const QString locations = QStringLiteral("Файлы программы (настройки, язык, журналы): ");
+    ASSERT_FALSE(c.LogLines().isEmpty());
+    EXPECT_EQ(c.LogLines().first(), locations + config.file("kelvanex.ini") + QStringLiteral(", ") +
+                                        config.file("kelvanex.lng") + QStringLiteral(", ") +
+                                        c.dir.file("logs"));
+    // Only the run that made the log folder says it.
+    ASSERT_EQ(c.Run({QStringLiteral("status"), QStringLiteral("5")}), 0);
+    EXPECT_EQ(c.LogLines().filter(locations).size(), 1);
 }
