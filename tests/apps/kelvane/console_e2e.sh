@@ -61,7 +61,7 @@ cat <&3 >/dev/null &
 pids+=($!)
 
 # The console runs from a folder of its own, so its settings and logs are the test's.
-mkdir -p "$work/app"
+mkdir -p "$work/app/logs"   # a logs folder beside the program keeps everything there
 cp "$kelvane_bin" "$work/app/kelvane"
 printf '0.6 3 2\n0.9 12 5\n1.2 7 1\n' >"$work/show.txt"
 "$work/app/kelvane" "${ports[@]}" >"$work/kelvane.out" 2>"$work/kelvane.err" &
