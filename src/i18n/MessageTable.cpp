@@ -7,7 +7,7 @@ namespace kv {
 namespace {
 
 // clang-format off
-constexpr std::array<MessageDefault, 96> kMessages = {{
+constexpr std::array<MessageDefault, 103> kMessages = {{
     {0, " ", nullptr},
     {1, "Ошибка инициализации аудио-устройства", nullptr},
     {2, "Всего подключенных устройств:", nullptr},
@@ -106,6 +106,16 @@ constexpr std::array<MessageDefault, 96> kMessages = {{
     // Added after the others so that existing language files keep their numbering: the result
     // of a memory operation the device's firmware does not support had no text.
     {97, "Версия прошивки не поддерживает операцию.", nullptr},
+    // Refusals and warnings that protect the show: cues a cue record cannot carry, a start
+    // time already passed, a remote operation without a remote, and the debug test that
+    // overwrites channel 1 of every module.
+    {98, "В сценарии есть команды, которые невозможно передать по шине (пульт, канал, время).", nullptr},
+    {99, ", время:", nullptr},
+    {100, "Время запуска уже прошло.", nullptr},
+    {101, "ПДУ(Р) не подключен.", nullptr},
+    {102, "Тест запишет в канал 1 каждого пульта запуск через 1 час и заменит сценарий в памяти пультов. Продолжить?", nullptr},
+    {103, "Тест синхронизации пультов запущен", nullptr},
+    {104, "Тест синхронизации пультов остановлен. Сценарий в памяти пультов изменен: запишите сценарий снова.", nullptr},
 }};
 // clang-format on
 
