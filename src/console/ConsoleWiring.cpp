@@ -81,7 +81,7 @@ QString ConsoleWiring::ConverterLabel() const {
 
 void ConsoleWiring::StartPolling() {
     pollingWanted_ = true;
-    if (!Searching) {
+    if (!Searching && !BusHeld) {
         idleTimer_.start();
     }
 }
@@ -91,8 +91,12 @@ void ConsoleWiring::StopPolling() {
     idleTimer_.stop();
 }
 
+void ConsoleWiring::ResumePolling() {
+    RestartPollingAfter();
+}
+
 void ConsoleWiring::RestartPollingAfter() {
-    if (pollingWanted_ && !Searching && !Testing) {
+    if (pollingWanted_ && !Searching && !Testing && !BusHeld) {
         idleTimer_.start();
     }
 }
@@ -168,7 +172,7 @@ void ConsoleWiring::PollStep() {
 }
 
 void ConsoleWiring::StartSearch() {
-    if (Searching || Testing) {
+    if (Searching || Testing || BusHeld) {
         return;
     }
     idleTimer_.stop();
@@ -228,7 +232,7 @@ TCommonControl* ConsoleWiring::SelectedModule() const {
 
 bool ConsoleWiring::CheckSelected() {
     TCommonControl* module = SelectedModule();
-    if (module == nullptr || Testing || Searching) {
+    if (module == nullptr || Testing || Searching || BusHeld) {
         return false;
     }
     idleTimer_.stop();
@@ -246,7 +250,7 @@ bool ConsoleWiring::CheckSelected() {
 }
 
 void ConsoleWiring::TestAll() {
-    if (Testing || Searching) {
+    if (Testing || Searching || BusHeld) {
         return;
     }
     idleTimer_.stop();
