@@ -13,6 +13,7 @@
 #include "CtlContext.h"
 #include "core/EventLog.h"
 #include "devices/BlackBoxFile.h"
+#include "devices/CueLimits.h"
 #include "devices/MemoryResults.h"
 #include "devices/ScriptTransfer.h"
 #include "devices/TCommonControl.h"
@@ -97,6 +98,24 @@ bool LoadScript(CtlContext& ctx, const QString& path, std::vector<TScriptCue>& c
     return true;
 }
 
+// Cues a cue record cannot carry are refused with their list before anything is sent, the
+// search included: exit status 2, as for every refused command that sends nothing.
+bool CuesCarried(CtlContext& ctx, MemoryOperation operation, const std::vector<TScriptCue>& cues,
+                 CueTarget target, int& status) {
+    const auto refused = CuesTheBusCannotCarry(cues, target);
+    if (refused.empty())
+        return true;
+    const QStringList lines = UncarriedCueLines(refused);
+    WriteLog(MemoryResultLogLine(operation, ResultCueNotCarried), 1);
+    for (const QString& line : lines)
+        WriteLog(line, 1);
+    ctx.Info(UncarriedCuesMessage());
+    for (const QString& line : lines)
+        ctx.Info(QStringLiteral("  ") + line);
+    status = ctx.Usage(QStringLiteral("refused: nothing sent; correct the script"));
+    return false;
+}
+
 // The modules the script names that the search did not find; the console asks before going
 // on, here --force goes on.
 bool ModulesPresent(CtlContext& ctx, const std::vector<TScriptCue>& cues, bool force) {
@@ -135,6 +154,12 @@ int RunMemory(CtlContext& ctx, const QStringList& given) {
     std::vector<TScriptCue> cues;
     int status = 0;
     if (needsScript && !LoadScript(ctx, args[1], cues, status))
+        return status;
+    if (needsScript &&
+        !CuesCarried(ctx,
+                     action == QLatin1String("write") ? MemoryOperation::WriteModules
+                                                      : MemoryOperation::VerifyModules,
+                     cues, CueTarget::Modules, status))
         return status;
     QList<TCommonDevice*> devices;
     int failure = 0;
@@ -204,6 +229,12 @@ int RunRemote(CtlContext& ctx, const QStringList& given) {
     std::vector<TScriptCue> cues;
     int status = 0;
     if (needsScript && !LoadScript(ctx, args[1], cues, status))
+        return status;
+    if (needsScript &&
+        !CuesCarried(ctx,
+                     action == QLatin1String("write") ? MemoryOperation::WriteRemote
+                                                      : MemoryOperation::VerifyRemote,
+                     cues, CueTarget::RemoteControl, status))
         return status;
     // The remote operations need the remote control itself, at address 0.
     TCommonDevice* device = nullptr;

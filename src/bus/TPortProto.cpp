@@ -400,18 +400,6 @@ int TPortProto::ReplyConsoleStatus(int askingId, uint8_t stateAndMode, uint8_t p
 
 namespace {
 
-// Cue record of a channel: time in 100 ms steps, channel + 1 split over d3 and bit 0 of d4,
-// tens of ms in the high nibble of d4 and, on the newest firmware, the even units in bits 1-3.
-BusFrame cueFrame(int address, int channel, int t, bool withUnits) {
-    const int h = steps(t);
-    const int n = channel + 1;
-    int d4 = (n >> 8) + 16 * tens(t);
-    if (withUnits) {
-        d4 += evenUnits(t);
-    }
-    return frameOf(0x91, hi(h), lo(h), lo(n), static_cast<uint8_t>(d4), address);
-}
-
 bool sameData(const BusFrame& a, const BusFrame& b) {
     return a[1] == b[1] && a[2] == b[2] && a[3] == b[3] && a[4] == b[4];
 }
@@ -422,15 +410,31 @@ BusFrame readFrame(int address, int n) {
 
 }  // namespace
 
+// Cue record of a channel: time in 100 ms steps, channel + 1 split over d3 and bit 0 of d4,
+// tens of ms in the high nibble of d4 and, on the newest firmware, the even units in bits 1-3.
+BusFrame TPortProto::CueFrame(int address, int channel, int t, bool withUnits) {
+    const int h = steps(t);
+    const int n = channel + 1;
+    int d4 = (n >> 8) + 16 * tens(t);
+    if (withUnits) {
+        d4 += evenUnits(t);
+    }
+    return frameOf(0x91, hi(h), lo(h), lo(n), static_cast<uint8_t>(d4), address);
+}
+
+int TPortProto::CueFrameTime(const BusFrame& frame, bool withUnits) {
+    return decodeTime(frame) + (withUnits ? (frame[4] & 0x0E) : 0);
+}
+
 int TPortProto::WriteCue(int address, int channel, int relayId, int converter, int t) {
-    const int r = Send(cueFrame(address, channel, t, false), converter);
+    const int r = Send(CueFrame(address, channel, t, false), converter);
     // The module writes its flash page before it takes the next record.
     SleepMs(70);
     return r;
 }
 
 int TPortProto::WriteCueChecked(int address, int channel, int relayId, int converter, int t) {
-    const BusFrame request = cueFrame(address, channel, t, true);
+    const BusFrame request = CueFrame(address, channel, t, true);
     BusFrame a{};
     const int r = Request(request, 0x6E, relayId, converter, a);
     if (r != BusOk) {
@@ -550,7 +554,7 @@ int TPortProto::EraseScriptFast(int address, int relayId, int converter) {
 
 int TPortProto::WriteRemoteCue(int cueModule, int channel, int relayId, int converter, int t) {
     BusFrame a{};
-    const int r = Request(cueFrame(cueModule, channel, t, false), 0x6E, relayId, converter, a);
+    const int r = Request(CueFrame(cueModule, channel, t, false), 0x6E, relayId, converter, a);
     // The remote stores the record before it listens again.
     SleepMs(100);
     return r;

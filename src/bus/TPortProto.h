@@ -18,6 +18,16 @@ namespace kv {
 class TPortProto : public TPort {
 public:
     static constexpr int kEmptyTime = 6553500;  // a memory slot without a cue
+    // What a cue record carries: 65535 steps of 100 ms is the empty time, so the last time is
+    // just below it; the channel number (index + 1) has nine bits, the bit above them is the
+    // finer time part.
+    static constexpr int kLastCueTime = kEmptyTime - 1;
+    static constexpr int kLastCueChannel = 510;
+
+    // The cue record of a channel as the cue writes send it, and the time a read of that record
+    // gives back: verification compares with exactly what was written.
+    static BusFrame CueFrame(int address, int channel, int t, bool withUnits);
+    static int CueFrameTime(const BusFrame& frame, bool withUnits);
 
     TPortProto(int maxConverters, std::shared_ptr<ConverterBackend> backend);
     ~TPortProto() override;

@@ -99,7 +99,7 @@ QString ConsoleWiring::ConverterLabel() const {
 
 void ConsoleWiring::StartPolling() {
     pollingWanted_ = true;
-    if (!Searching) {
+    if (!Searching && !BusHeld) {
         idleTimer_.start();
     }
 }
@@ -109,8 +109,12 @@ void ConsoleWiring::StopPolling() {
     idleTimer_.stop();
 }
 
+void ConsoleWiring::ResumePolling() {
+    RestartPollingAfter();
+}
+
 void ConsoleWiring::RestartPollingAfter() {
-    if (pollingWanted_ && !Searching && !Testing) {
+    if (pollingWanted_ && !Searching && !Testing && !BusHeld) {
         idleTimer_.start();
     }
 }
@@ -188,7 +192,7 @@ void ConsoleWiring::PollStep() {
 }
 
 void ConsoleWiring::StartSearch() {
-    if (Searching || Testing) {
+    if (Searching || Testing || BusHeld) {
         return;
     }
     idleTimer_.stop();
@@ -248,7 +252,7 @@ TCommonControl* ConsoleWiring::SelectedModule() const {
 
 bool ConsoleWiring::CheckSelected() {
     TCommonControl* module = SelectedModule();
-    if (module == nullptr || Testing || Searching) {
+    if (module == nullptr || Testing || Searching || BusHeld) {
         return false;
     }
     idleTimer_.stop();
@@ -266,7 +270,7 @@ bool ConsoleWiring::CheckSelected() {
 }
 
 void ConsoleWiring::TestAll() {
-    if (Testing || Searching) {
+    if (Testing || Searching || BusHeld) {
         return;
     }
     idleTimer_.stop();

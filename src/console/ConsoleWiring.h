@@ -44,6 +44,9 @@ public:
     // Starts the idle timer (the window does this when it is first shown, unless searching).
     void StartPolling();
     void StopPolling();
+    // Starts the idle timer again after an operation that stopped it, when polling is wanted
+    // and no search, channel test or memory operation holds the bus.
+    void ResumePolling();
 
     TPortProto& Proto() const { return *proto_; }
     TControls& Controls() const { return *controls_; }
@@ -99,6 +102,10 @@ public:
     bool Testing = false;
     bool TestMode = false;
     int TestSelection = 0;
+    // Set while a memory operation or the debug test holds the bus. Such an operation lets the
+    // window process its events between exchanges, so the operator's commands still arrive:
+    // searches and channel tests are refused meanwhile and polling stays off until it ends.
+    bool BusHeld = false;
 
     // Hooks the window sets; an empty hook is not called.
     std::function<void()> OnDeviceListChanged;  // list sorted, rebuild the rows

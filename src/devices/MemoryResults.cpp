@@ -32,6 +32,8 @@ QString MemoryResultText(int32_t code) {
             return Message(84);
         case -10:
             return Message(97);
+        case -11:
+            return Message(102);
         case -100:
             return Message(85);
         case -101:

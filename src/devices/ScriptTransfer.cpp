@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "bus/TPortProto.h"
+#include "devices/CueLimits.h"
 #include "devices/TCommonControl.h"
 #include "devices/TControls.h"
 #include "devices/TRemoteControl.h"
@@ -165,15 +166,13 @@ int32_t VerifyModule(TControls& controls, TCommonControl& m, const std::vector<T
 }  // namespace
 
 int32_t StoredFireTime(int32_t t, bool fineTime) {
-    const int32_t steps = (t / 100) & 0xFFFF;  // what two bytes of 100 ms steps can carry
-    int32_t stored = steps * 100 + (t / 10) % 10 * 10;
-    if (fineTime)
-        stored += (t % 10) / 2 * 2;
-    return stored;
+    return TPortProto::CueFrameTime(TPortProto::CueFrame(0, 0, t, fineTime), fineTime);
 }
 
 int32_t StoredMotorTime(int32_t t) {
-    return ((t / 100) & 0xFFFF) * 100;
+    // Motor records carry only the 100 ms steps of the cue record.
+    const BusFrame f = TPortProto::CueFrame(0, 0, t, false);
+    return f[1] * 25600 + f[2] * 100;
 }
 
 void SortCuesByTime(std::vector<TScriptCue>& cues) {
@@ -187,6 +186,8 @@ using ModuleStep = int32_t (*)(TControls&, TCommonControl&, const std::vector<TS
                                bool&);
 
 static int32_t EachModule(TControls& controls, std::vector<TScriptCue>& cues, ModuleStep step) {
+    if (!CuesTheBusCannotCarry(cues, CueTarget::Modules).empty())
+        return ResultCueNotCarried;
     SortCuesByTime(cues);
     bool cancel = false;
     int32_t result = 0;
@@ -282,6 +283,8 @@ int32_t ReadBlackBox(TControls& controls, QByteArray& buffer) {
 }
 
 int32_t WriteRemoteScript(TRemoteControl& remote, const std::vector<TScriptCue>& cues) {
+    if (!CuesTheBusCannotCarry(cues, CueTarget::RemoteControl).empty())
+        return ResultCueNotCarried;
     TPortProto& bus = remote.Bus();
     bool cancel = false;
     for (size_t i = 0; i < cues.size() && !cancel; ++i) {
@@ -301,6 +304,8 @@ int32_t WriteRemoteScript(TRemoteControl& remote, const std::vector<TScriptCue>&
 }
 
 int32_t VerifyRemoteScript(TRemoteControl& remote, const std::vector<TScriptCue>& cues) {
+    if (!CuesTheBusCannotCarry(cues, CueTarget::RemoteControl).empty())
+        return ResultCueNotCarried;
     TPortProto& bus = remote.Bus();
     if (remote.Version >= fw::RemoteErase) {
         const int32_t ping = remote.Ping();

@@ -14,6 +14,7 @@ class TRemoteControl;
 // Result codes the memory operations add to the exchange results of the bus.
 enum : int32_t {
     ResultUnsupported = -10,      // the device's firmware is too old for the operation
+    ResultCueNotCarried = -11,    // a cue the bus cannot carry: nothing was sent
     ResultScriptMismatch = -100,  // a module's memory differs from the script
     ResultCancelled = -101,       // cancelled through the progress event
 };
@@ -31,14 +32,17 @@ constexpr int kBlackBoxWords = 7936;
 constexpr int kBlackBoxHeaderSize = 157;
 constexpr int kBlackBoxRecordSize = kBlackBoxHeaderSize + 4 * kBlackBoxWords;  // 31901
 
-// What a memory slot reads back after the cue was written: the write carries the time in
-// 100 ms steps plus tens of ms, from firmware 0x165 also 2 ms steps, motor cues only 100 ms.
+// What a memory slot reads back after the cue was written, decoded from the very record the
+// write sends: the time in 100 ms steps plus tens of ms, from firmware 0x165 also 2 ms steps,
+// motor cues only 100 ms.
 int32_t StoredFireTime(int32_t t, bool fineTime);
 int32_t StoredMotorTime(int32_t t);
 
 // Stable sort of the cues by time (the project's own list is reordered).
 void SortCuesByTime(std::vector<TScriptCue>& cues);
 
+// Write and verify, of the modules and of the remote control, refuse a script holding a cue the
+// bus cannot carry (devices/CueLimits.h) with ResultCueNotCarried before anything is sent.
 int32_t WriteScript(TControls& controls, std::vector<TScriptCue>& cues);
 int32_t VerifyScript(TControls& controls, std::vector<TScriptCue>& cues);
 int32_t EraseScripts(TControls& controls);

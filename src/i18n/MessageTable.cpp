@@ -7,7 +7,7 @@ namespace kv {
 namespace {
 
 // clang-format off
-constexpr std::array<MessageDefault, 100> kMessages = {{
+constexpr std::array<MessageDefault, 107> kMessages = {{
     {0, " ", nullptr},
     {1, "Ошибка инициализации аудио-устройства", nullptr},
     {2, "Всего подключенных устройств:", nullptr},
@@ -111,6 +111,16 @@ constexpr std::array<MessageDefault, 100> kMessages = {{
     {99, "- добавьте пользователя в группу", nullptr},
     {100, "и войдите в систему заново", nullptr},
     {101, "Файлы программы (настройки, язык, журналы):", nullptr},
+    // Refusals and warnings that protect the show: cues a cue record cannot carry, a start
+    // time already passed, a remote operation without a remote, and the debug test that
+    // overwrites channel 1 of every module.
+    {102, "В сценарии есть команды, которые невозможно передать по шине (пульт, канал, время).", nullptr},
+    {103, ", время:", nullptr},
+    {104, "Время запуска уже прошло.", nullptr},
+    {105, "ПДУ(Р) не подключен.", nullptr},
+    {106, "Тест запишет в канал 1 каждого пульта запуск через 1 час и заменит сценарий в памяти пультов. Продолжить?", nullptr},
+    {107, "Тест синхронизации пультов запущен", nullptr},
+    {108, "Тест синхронизации пультов остановлен. Сценарий в памяти пультов изменен: запишите сценарий снова.", nullptr},
 }};
 // clang-format on
 

@@ -1,5 +1,7 @@
 #include "shows/Countdown.h"
 
+#include "i18n/Localizer.h"
+
 namespace kv {
 
 QString CountdownText(int64_t ms) {
@@ -27,8 +29,22 @@ CountdownStep Countdown(uint32_t startTick, uint32_t targetTick, uint32_t now, b
     return step;
 }
 
-uint32_t CountdownTarget(uint32_t now, int32_t pickedMsOfDay, int32_t currentMsOfDay) {
-    return now + static_cast<uint32_t>(pickedMsOfDay - currentMsOfDay);
+CountdownPlan PlanClockStart(uint32_t now, int32_t pickedMsOfDay, int32_t currentMsOfDay) {
+    CountdownPlan plan;
+    plan.remainingMs = pickedMsOfDay - currentMsOfDay;
+    if (plan.remainingMs <= 0) {
+        plan.passed = true;
+        return plan;
+    }
+    plan.targetTick = now + static_cast<uint32_t>(plan.remainingMs);
+    if (plan.targetTick == 0) {
+        plan.targetTick = 1;  // 0 is the waiting window's mark; one millisecond later is harmless
+    }
+    return plan;
+}
+
+QString CountdownPassedMessage() {
+    return Message(104);
 }
 
 }  // namespace kv

@@ -19,7 +19,16 @@ QString CountdownText(int64_t ms);
 // (the remainder shown; it closes when that reaches zero or below, never wrapping to tomorrow).
 CountdownStep Countdown(uint32_t startTick, uint32_t targetTick, uint32_t now, bool playing);
 
-// The target tick of a start at a time of day: now plus (pickedMs - currentMs) of the day.
-uint32_t CountdownTarget(uint32_t now, int32_t pickedMsOfDay, int32_t currentMsOfDay);
+// A start at a time of day. A time that has already passed today (or is now) is refused: the
+// countdown would close on its first tick and start the show at once, which nobody asked for;
+// it never waits for tomorrow either. The window shows PassedMessage() instead.
+struct CountdownPlan {
+    bool passed = false;
+    uint32_t targetTick = 0;  // the tick at which the countdown ends; never 0 (that means waiting)
+    int32_t remainingMs = 0;  // picked minus current time of day
+};
+CountdownPlan PlanClockStart(uint32_t now, int32_t pickedMsOfDay, int32_t currentMsOfDay);
+// "Время запуска уже прошло."
+QString CountdownPassedMessage();
 
 }  // namespace kv

@@ -327,15 +327,14 @@ TEST(Countdown, TextsAndClosing) {
     EXPECT_EQ(CountdownText(-50), "0:00:00.0");
 
     const uint32_t start = 0xFFFFFF00u;
-    const uint32_t target = CountdownTarget(start, 36000000 + 10000, 36000000);
+    const uint32_t target = PlanClockStart(start, 36000000 + 10000, 36000000).targetTick;
     CountdownStep s = Countdown(start, target, start + 100, false);
     EXPECT_EQ(s.text, "0:00:09.9");
     EXPECT_FALSE(s.close);
     EXPECT_FALSE(Countdown(start, target, start + 9999, false).close);
     EXPECT_TRUE(Countdown(start, target, start + 10000, false).close);
-    // A time of day already passed closes at once; it never waits for tomorrow.
-    const uint32_t past = CountdownTarget(1000, 3600000, 7200000);
-    EXPECT_TRUE(Countdown(1000, past, 1100, false).close);
+    // A countdown that overran its target (a late tick) closes; it never waits for tomorrow.
+    EXPECT_TRUE(Countdown(1000, 1050, 1100, false).close);
 
     s = Countdown(1000, 0, 3500, false);
     EXPECT_EQ(s.text, "0:00:02.5");

@@ -233,3 +233,28 @@ TEST_F(CtlOnSim, PortsListsTheRigsConverters) {
     EXPECT_EQ(objects[1][QStringLiteral("Description")].toString(),
               QStringLiteral("USB-RS485 (simulated) B"));
 }
+
+TEST_F(CtlOnSim, MemoryCommandsRefuseCuesTheBusCannotCarryWithTheirList) {
+    std::shared_ptr<SimBus> bus(SimRig::Demo().Build());
+    // 7000 s is past the empty time of the cue record; channel 512 does not fit its channel bits.
+    const QString script =
+        dir.write(QStringLiteral("long.txt"), QByteArray("1 7 1\n7000 7 2\n5 7 512\n"));
+    for (const char* command : {"memory", "remote"}) {
+        for (const char* action : {"write", "verify"}) {
+            SCOPED_TRACE(std::string(command) + " " + action);
+            const bool memory = std::string(command) == "memory";
+            EXPECT_EQ(Run({QString::fromLatin1(command), QString::fromLatin1(action), script,
+                           memory ? QStringLiteral("--force") : QStringLiteral("--yes")},
+                          bus),
+                      2);
+            EXPECT_TRUE(out.contains(QString::fromUtf8("Пульт: 7, канал: 512, время: 5")))
+                << out.toStdString();
+            EXPECT_TRUE(out.contains(QString::fromUtf8("Пульт: 7, канал: 2, время: 7000")));
+            EXPECT_TRUE(err.contains(QStringLiteral("refused"))) << err.toStdString();
+        }
+    }
+    auto lock = bus->Lock();
+    EXPECT_TRUE(bus->Records().empty()) << "nothing sent, not even a search";
+    EXPECT_TRUE(Log().contains(QString::fromUtf8(
+        "Запись сценария в пульты... В сценарии есть команды, которые невозможно передать")));
+}

@@ -20,8 +20,9 @@ TEST(StoredTime, CutToWhatTheWriteCarries) {
     EXPECT_EQ(transfer::StoredFireTime(12340, true), 12340);
     EXPECT_EQ(transfer::StoredMotorTime(12345), 12300);
     EXPECT_EQ(transfer::StoredFireTime(6553500, true), 6553500);
-    // Beyond two bytes of 100 ms steps the device sees the wrapped count.
-    EXPECT_EQ(transfer::StoredFireTime(6553600 + 1230, false), 1230);
+    // Beyond two bytes of 100 ms steps the write holds the count at its end, and so does the
+    // expectation (such cues are refused before a write; this is what the record would say).
+    EXPECT_EQ(transfer::StoredFireTime(6553600 + 1230, false), 6553530);
 }
 
 TEST(CueSort, StableByTime) {

@@ -269,5 +269,52 @@ TEST_F(TransferOnSimBus, RemoteEraseFromItsEraseGeneration) {
     EXPECT_TRUE(sim.Memory().empty());
 }
 
+TEST_F(TransferOnSimBus, CuesTheBusCannotCarryAreRefusedBeforeAnythingIsSent) {
+    SimFiringModule& sim = Module(5, 0x165, 512);
+    Register(5);
+    // Each of these was written as something else and reported as success: the empty time (the
+    // cue vanished), channel 512 (its high bit in the 2 ms bits), a time before zero (at zero).
+    for (const TScriptCue& bad : {Fire(5, 0, 6553500), Fire(5, 0, 7200000), Fire(5, 511, 1000),
+                                  Fire(5, 0, -100), Fire(5, -1, 1000)}) {
+        SCOPED_TRACE(testing::Message() << bad.Channel << " " << bad.Time);
+        sim_->ClearRecords();
+        std::vector<TScriptCue> cues = {Fire(5, 1, 500), bad};
+        EXPECT_EQ(transfer::WriteScript(*controls_, cues), ResultCueNotCarried);
+        EXPECT_EQ(transfer::VerifyScript(*controls_, cues), ResultCueNotCarried);
+        EXPECT_TRUE(Sent(0x91).empty());
+        EXPECT_TRUE(Sent(0x92).empty());
+    }
+    EXPECT_TRUE(sim.Memory().Cues().empty());
+    EXPECT_TRUE(reports_.empty());
+
+    Add(SimDeviceKind::RemoteControl, 0, 0x146, 0);
+    auto* remote = dynamic_cast<TRemoteControl*>(Register(0));
+    ASSERT_NE(remote, nullptr);
+    sim_->ClearRecords();
+    // A module above 255 would reach the remote as another module.
+    const std::vector<TScriptCue> cues = {Fire(300, 0, 1000)};
+    EXPECT_EQ(transfer::WriteRemoteScript(*remote, cues), ResultCueNotCarried);
+    EXPECT_EQ(transfer::VerifyRemoteScript(*remote, cues), ResultCueNotCarried);
+    EXPECT_TRUE(Sent(0x91).empty());
+}
+
+TEST_F(TransferOnSimBus, CuesAtTheEdgesVerifyAgainstWhatWasWrittenOnEveryGeneration) {
+    int address = 1;
+    for (int version : {0x140, 0x160, 0x165}) {
+        SCOPED_TRACE(version);
+        Module(address, version, 512);
+        Register(address);
+        std::vector<TScriptCue> cues = {Fire(address, 0, 0), Fire(address, 510, 6553499),
+                                        Fire(address, 7, 12347)};
+        EXPECT_EQ(transfer::WriteScript(*controls_, cues), 0);
+        EXPECT_EQ(transfer::VerifyScript(*controls_, cues), 0);
+        ++address;
+    }
+    const auto held = dynamic_cast<SimFiringModule*>(sim_->Find(3))->Memory().Cues();
+    ASSERT_GE(held.size(), 3u);
+    EXPECT_EQ(held[2].channel, 510);
+    EXPECT_EQ(held[2].timeMs, 6553498) << "the last time the record carries, to 2 ms";
+}
+
 }  // namespace
 }  // namespace kv

@@ -1,0 +1,114 @@
+#include "console/DebugSyncTest.h"
+
+#include <QTime>
+
+#include "bus/TPortProto.h"
+#include "console/ConsoleWiring.h"
+#include "core/Clock.h"
+#include "core/EventLog.h"
+#include "devices/TCommonControl.h"
+#include "devices/TControls.h"
+#include "i18n/Localizer.h"
+
+namespace kv {
+
+DebugSyncTest::DebugSyncTest(ConsoleWiring& wiring) : wiring_(wiring) {
+    timer_.setInterval(kIntervalMs);
+    QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { Tick(); });
+    Reset();
+}
+
+DebugSyncTest::~DebugSyncTest() {
+    Stop();
+}
+
+void DebugSyncTest::Changed() {
+    if (OnChanged)
+        OnChanged();
+}
+
+void DebugSyncTest::Reset() {
+    rows_.clear();
+    const TControls& controls = wiring_.Controls();
+    for (int i = 0; i < controls.Count(); ++i) {
+        if (const TCommonControl* m = controls.ModuleAt(i)) {
+            Row row;
+            row.address = m->Address;
+            row.channels = m->ChannelCount;
+            row.version = m->Version;
+            rows_.push_back(row);
+        }
+    }
+    clock_ = QStringLiteral("00:00:00");
+    Changed();
+}
+
+bool DebugSyncTest::Start() {
+    if (running_ || wiring_.BusHeld || wiring_.Searching || wiring_.Testing)
+        return false;
+    // Held from the question on: no poll between the cue writes and the clock start.
+    wiring_.BusHeld = true;
+    wiring_.IdleTimer().stop();
+    if (!ConfirmOverwrite || !ConfirmOverwrite(Message(59), Message(106))) {
+        wiring_.BusHeld = false;
+        wiring_.ResumePolling();
+        return false;
+    }
+    TControls& controls = wiring_.Controls();
+    TPortProto& bus = wiring_.Proto();
+    for (int i = 0; i < controls.Count(); ++i) {
+        if (const TCommonControl* m = controls.ModuleAt(i))
+            bus.WriteCue(m->Address, 0, m->RelayId, m->PortIndex, kFireTimeMs);
+    }
+    bus.StartShowClock(0);
+    startTick_ = TickCount();
+    running_ = true;
+    WriteLog(Message(107), 1);
+    timer_.start();
+    Changed();
+    return true;
+}
+
+void DebugSyncTest::Tick() {
+    if (!running_)
+        return;
+    const uint32_t elapsed = ElapsedSince(startTick_);
+    if (elapsed >= kAutoStopMs) {
+        Stop();
+        return;
+    }
+    clock_ = QTime(0, 0).addMSecs(static_cast<int>(elapsed)).toString(QStringLiteral("hh:mm:ss"));
+    TControls& controls = wiring_.Controls();
+    for (Row& row : rows_) {
+        const int noted = static_cast<int>(ElapsedSince(startTick_));
+        const TCommonDevice* d = controls.FindByAddress(row.address);
+        const auto* m =
+            d != nullptr && d->IsModule() ? static_cast<const TCommonControl*>(d) : nullptr;
+        int clock = 0;
+        char type = 0;
+        if (m == nullptr ||
+            wiring_.Proto().ReadClock(m->Address, m->RelayId, m->PortIndex, clock, type) != 0) {
+            row.sync = QStringLiteral("?");
+            continue;
+        }
+        row.voltage = QString::number(m->SupplyVoltage, 'f', 2);
+        row.link = QString::number(m->LinkQuality());
+        row.sync = QString::number(clock - noted);
+    }
+    Changed();
+}
+
+void DebugSyncTest::Stop() {
+    if (!running_)
+        return;
+    timer_.stop();
+    running_ = false;
+    wiring_.Proto().StopShowClock(0);
+    // Channel 1 of every module now holds the test's cue instead of the script's.
+    WriteLog(Message(108), 1);
+    wiring_.BusHeld = false;
+    wiring_.ResumePolling();
+    Changed();
+}
+
+}  // namespace kv

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QString>
+#include <QTimer>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace kv {
+
+class ConsoleWiring;
+
+// The debug window's test of how well the modules' show clocks keep time with the PC: "Тест"
+// programs channel 1 of every module to fire one hour on and starts their show clocks, then
+// every 100 ms each module's clock is read against the time since the start; "Стоп" stops the
+// clocks. A test left running would fire channel 1 of every module after that hour, so it
+// stops whenever the test ends for any reason: "Стоп", the window closed (the window calls
+// Stop), the program quitting (the destructor does), or, as a last guard, on its own well
+// before the hour. Main thread only; destroy it before the wiring it was given.
+class DebugSyncTest {
+public:
+    static constexpr int32_t kFireTimeMs = 3600000;  // channel 1 is programmed to fire here
+    static constexpr int kIntervalMs = 100;
+    // The test ends itself this long before the programmed firing.
+    static constexpr uint32_t kAutoStopMs = kFireTimeMs - 5 * 60 * 1000;
+
+    // One row per module, in list order.
+    struct Row {
+        int address = 0;
+        int channels = 0;
+        int version = 0;
+        QString voltage = QStringLiteral("?");  // "Напряжение, в"
+        QString link = QStringLiteral("?");     // "Связь, %"
+        QString sync = QStringLiteral("?");     // "Синх., мс": module ahead when positive
+    };
+
+    explicit DebugSyncTest(ConsoleWiring& wiring);
+    ~DebugSyncTest();
+    DebugSyncTest(const DebugSyncTest&) = delete;
+    DebugSyncTest& operator=(const DebugSyncTest&) = delete;
+
+    // Opening the window: the rows of the modules on the bus, "?" in the measured columns and
+    // the clock at "00:00:00".
+    void Reset();
+    // "Тест": asks ConfirmOverwrite first; false when declined, already running, or the bus is
+    // held by a memory operation, a search or a channel test.
+    bool Start();
+    // One 100 ms step (the timer's handler; callable directly).
+    void Tick();
+    // "Стоп", closing the window, quitting: stops the timer and the modules' clocks, logs that
+    // the script must be written again and lets polling resume. Does nothing when not running.
+    void Stop();
+
+    bool Running() const { return running_; }
+    const std::vector<Row>& Rows() const { return rows_; }
+    QString ClockText() const { return clock_; }
+    QTimer& Timer() { return timer_; }
+
+    // The question before the test overwrites channel 1 in the modules' memory (caption,
+    // text); true to go on. Unset means no.
+    std::function<bool(const QString& caption, const QString& text)> ConfirmOverwrite;
+    // Rows or clock changed: redraw.
+    std::function<void()> OnChanged;
+
+private:
+    void Changed();
+
+    ConsoleWiring& wiring_;
+    std::vector<Row> rows_;
+    QString clock_;
+    QTimer timer_;
+    uint32_t startTick_ = 0;
+    bool running_ = false;
+};
+
+}  // namespace kv

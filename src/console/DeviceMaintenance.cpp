@@ -1,0 +1,69 @@
+#include "console/DeviceMaintenance.h"
+
+#include "console/ConsoleWiring.h"
+#include "core/EventLog.h"
+#include "devices/TCommonControl.h"
+#include "devices/TControls.h"
+#include "i18n/Localizer.h"
+
+namespace kv {
+
+DeviceMaintenance::DeviceMaintenance(ConsoleWiring& wiring) : wiring_(wiring) {}
+
+NumberChange DeviceMaintenance::ChangeSelectedNumber() {
+    if (wiring_.BusHeld || wiring_.Searching || wiring_.Testing)
+        return NumberChange::Refused;
+    TCommonControl* module = wiring_.SelectedModule();
+    if (module == nullptr)
+        return NumberChange::Refused;
+    // No status poll between the question and the confirmation of the new number.
+    wiring_.BusHeld = true;
+    wiring_.IdleTimer().stop();
+    const auto done = [this](NumberChange outcome) {
+        const NumberChangeBox box = NumberChangeMessage(outcome);
+        if (!box.text.isEmpty() && ShowMessage)
+            ShowMessage(box.caption, box.text);
+        wiring_.BusHeld = false;
+        wiring_.ResumePolling();
+        return outcome;
+    };
+    if (module->Version < fw::NumberChange)
+        return done(NumberChange::Unsupported);
+    QString text = QString::number(module->Address);
+    if (!AskText || !AskText(Message(63), Message(64), text)) {
+        wiring_.BusHeld = false;
+        wiring_.ResumePolling();
+        return NumberChange::Refused;
+    }
+    const int old = module->Address;
+    const NumberChange outcome = ChangeModuleNumber(wiring_.Controls(), *module, text);
+    if (outcome == NumberChange::Changed) {
+        WriteLog(Message(63) + QStringLiteral(", ") + Message(78) + QLatin1Char(' ') +
+                     QString::number(old) + QStringLiteral(" -> ") +
+                     QString::number(module->Address),
+                 1);
+        // The list is sorted by address again; the selection follows the module.
+        wiring_.TestSelection = wiring_.Controls().IndexOf(module);
+        if (wiring_.OnDeviceListChanged)
+            wiring_.OnDeviceListChanged();
+        if (wiring_.OnRefreshTestPanel)
+            wiring_.OnRefreshTestPanel();
+    }
+    return done(outcome);
+}
+
+int32_t DeviceMaintenance::Forcing(TCommonControl& module, bool on) {
+    const int32_t result = module.SetForcing(on ? ForcingOn : ForcingOff);
+    WriteLog(Message(on ? 10 : 11) + QLatin1Char(' ') + QString::number(module.Address), 1);
+    return result;
+}
+
+void DeviceMaintenance::ForcingAll(bool on) {
+    TControls& controls = wiring_.Controls();
+    for (int i = 0; i < controls.Count(); ++i) {
+        if (TCommonControl* module = controls.ModuleAt(i))
+            Forcing(*module, on);
+    }
+}
+
+}  // namespace kv

@@ -1,0 +1,273 @@
+#include "console/MemoryOperations.h"
+
+#include <QCoreApplication>
+#include <algorithm>
+#include <utility>
+
+#include "console/ConsoleWiring.h"
+#include "core/EventLog.h"
+#include "devices/BlackBoxFile.h"
+#include "devices/CueLimits.h"
+#include "devices/ScriptTransfer.h"
+#include "devices/TControls.h"
+#include "devices/TRemoteControl.h"
+#include "i18n/Localizer.h"
+#include "shows/TProjectList.h"
+
+namespace kv {
+
+namespace {
+
+std::vector<TScriptCue> CuesOf(const TProjectList& project) {
+    std::vector<TScriptCue> cues;
+    cues.reserve(static_cast<size_t>(project.Count()));
+    for (int i = 0; i < project.Count(); ++i)
+        cues.push_back(project.Cue(i));
+    return cues;
+}
+
+}  // namespace
+
+// The bus held for one command, from its first question to its last box: the idle timer is
+// stopped, and neither another memory operation nor a search or channel test can start inside
+// it. Polling resumes when the command ends, whatever its outcome.
+class MemoryOperations::Hold {
+public:
+    explicit Hold(MemoryOperations& owner) : owner_(owner) {
+        owner_.running_ = true;
+        owner_.wiring_.BusHeld = true;
+        owner_.wiring_.IdleTimer().stop();
+    }
+    ~Hold() {
+        owner_.running_ = false;
+        owner_.wiring_.BusHeld = false;
+        owner_.wiring_.ResumePolling();
+    }
+    Hold(const Hold&) = delete;
+    Hold& operator=(const Hold&) = delete;
+
+    // Whether a command may start now.
+    static bool Free(const MemoryOperations& owner) {
+        const ConsoleWiring& w = owner.wiring_;
+        return !owner.running_ && !w.BusHeld && !w.Searching && !w.Testing;
+    }
+
+private:
+    MemoryOperations& owner_;
+};
+
+MemoryOperations::MemoryOperations(ConsoleWiring& wiring) : wiring_(wiring) {}
+
+MemoryOperations::~MemoryOperations() = default;
+
+void MemoryOperations::Cancel() {
+    if (running_)
+        cancel_ = true;
+}
+
+QString MemoryOperations::StatusText(int index, int item, int address) {
+    if (index == -1)
+        return QString();
+    QString text = kv::Message(78) + QLatin1Char(' ') + QString::number(address);
+    if (item != -1)
+        text += kv::Message(79) + QLatin1Char(' ') + QString::number(item);
+    return text;
+}
+
+void MemoryOperations::ReportProgress(int percent, int index, bool& cancel, int item, int address) {
+    if (OnProgress)
+        OnProgress(StatusText(index, item, address), std::clamp(percent, 0, 100));
+    // Redraws the window, lets the cancel button be pressed and hands over what the bus worker
+    // received; the operator's other commands arrive here too (see Hold).
+    if (QCoreApplication::instance() != nullptr)
+        QCoreApplication::processEvents();
+    cancel = cancel || cancel_;
+}
+
+void MemoryOperations::Box(const QString& caption, const QString& text) {
+    if (ShowMessage)
+        ShowMessage(caption, text);
+}
+
+void MemoryOperations::ShowResult(MemoryOperation operation, int32_t code) {
+    WriteLog(MemoryResultLogLine(operation, code), 1);
+    Box(kv::Message(88), MemoryResultMessage(code));
+}
+
+bool MemoryOperations::CuesCarried(MemoryOperation operation, const std::vector<TScriptCue>& cues) {
+    const bool remote =
+        operation == MemoryOperation::WriteRemote || operation == MemoryOperation::VerifyRemote;
+    const auto refused =
+        CuesTheBusCannotCarry(cues, remote ? CueTarget::RemoteControl : CueTarget::Modules);
+    if (refused.empty())
+        return true;
+    const QStringList lines = UncarriedCueLines(refused);
+    WriteLog(MemoryResultLogLine(operation, ResultCueNotCarried), 1);
+    for (const QString& line : lines)
+        WriteLog(line, 1);
+    if (ShowRefusedCues)
+        ShowRefusedCues(UncarriedCuesMessage(), lines);
+    return false;
+}
+
+TRemoteControl* MemoryOperations::RegisteredRemote() {
+    TCommonDevice* d = wiring_.Controls().FindByAddress(kRemoteAddress);
+    return d != nullptr && d->Kind == KindRemoteControl ? static_cast<TRemoteControl*>(d) : nullptr;
+}
+
+// The common frame: the window shown with its title, the progress handler installed, the
+// operation run, its result logged and shown, the window closed.
+template <typename Run>
+MemoryOperations::Outcome MemoryOperations::Frame(MemoryOperation operation, TRemoteControl* remote,
+                                                  Run run) {
+    current_ = operation;
+    cancel_ = false;
+    TControls& controls = wiring_.Controls();
+    const TransferProgressEvent handler = [this](int percent, int index, bool& cancel, int item,
+                                                 int address) {
+        ReportProgress(percent, index, cancel, item, address);
+    };
+    TransferProgressEvent previousControls = std::exchange(controls.OnTransferProgress, handler);
+    TransferProgressEvent previousRemote;
+    if (remote != nullptr)
+        previousRemote = std::exchange(remote->OnTransferProgress, handler);
+    if (OnBegin)
+        OnBegin(MemoryOperationTitle(operation));
+    if (OnProgress)
+        OnProgress(QString(), 0);
+
+    const Outcome outcome = run();
+
+    controls.OnTransferProgress = std::move(previousControls);
+    if (remote != nullptr)
+        remote->OnTransferProgress = std::move(previousRemote);
+    if (outcome.status == Status::Done)
+        ShowResult(operation, outcome.code);
+    if (OnEnd)
+        OnEnd();
+    cancel_ = false;
+    return outcome;
+}
+
+MemoryOperations::Outcome MemoryOperations::WriteModules(const TProjectList& project) {
+    if (!Hold::Free(*this))
+        return {Status::Busy, 0};
+    Hold hold(*this);
+    std::vector<TScriptCue> cues = CuesOf(project);
+    if (!CuesCarried(MemoryOperation::WriteModules, cues))
+        return {Status::CuesRefused, ResultCueNotCarried};
+    if (CheckModulesPresent && !CheckModulesPresent())
+        return {Status::Declined, 0};
+    if (CheckCueOrder && !CheckCueOrder())
+        return {Status::Declined, 0};
+    return Frame(MemoryOperation::WriteModules, nullptr, [&] {
+        return Outcome{Status::Done, wiring_.Controls().WriteScript(cues)};
+    });
+}
+
+MemoryOperations::Outcome MemoryOperations::VerifyModules(const TProjectList& project) {
+    if (!Hold::Free(*this))
+        return {Status::Busy, 0};
+    Hold hold(*this);
+    std::vector<TScriptCue> cues = CuesOf(project);
+    if (!CuesCarried(MemoryOperation::VerifyModules, cues))
+        return {Status::CuesRefused, ResultCueNotCarried};
+    if (CheckModulesPresent && !CheckModulesPresent())
+        return {Status::Declined, 0};
+    return Frame(MemoryOperation::VerifyModules, nullptr, [&] {
+        return Outcome{Status::Done, wiring_.Controls().VerifyScript(cues)};
+    });
+}
+
+MemoryOperations::Outcome MemoryOperations::EraseModules() {
+    if (!Hold::Free(*this))
+        return {Status::Busy, 0};
+    Hold hold(*this);
+    if (!Confirm || !Confirm(kv::Message(59), kv::Message(58)))
+        return {Status::Declined, 0};
+    return Frame(MemoryOperation::EraseModules, nullptr, [&] {
+        return Outcome{Status::Done, wiring_.Controls().EraseScripts()};
+    });
+}
+
+MemoryOperations::Outcome MemoryOperations::ReadBlackBox() {
+    if (!Hold::Free(*this))
+        return {Status::Busy, 0};
+    Hold hold(*this);
+    return Frame(MemoryOperation::ReadBlackBox, nullptr, [&] {
+        QByteArray records;
+        int size = 0;
+        const int32_t code = wiring_.Controls().ReadBlackBox(records, size);
+        if (code != 0)
+            return Outcome{Status::Done, code};  // the records are dropped, no file offered
+        const QString chosen = AskSaveFile ? AskSaveFile(DefaultBlackBoxFileName()) : QString();
+        if (chosen.isEmpty())
+            return Outcome{Status::Done, 0};
+        QString error, written;
+        if (!SaveBlackBoxFile(chosen, records, error, &written)) {
+            // The reading was good but is not on disk: say so, never "successful".
+            WriteLog(MemoryOperationTitle(MemoryOperation::ReadBlackBox) + QLatin1Char(' ') +
+                         written + QStringLiteral(": ") + error,
+                     1);
+            Box(kv::Message(66), written + QStringLiteral(": ") + error);
+            return Outcome{Status::FileError, 0};
+        }
+        return Outcome{Status::Done, 0};
+    });
+}
+
+MemoryOperations::Outcome MemoryOperations::WriteRemote(const TProjectList& project) {
+    if (!Hold::Free(*this))
+        return {Status::Busy, 0};
+    Hold hold(*this);
+    TRemoteControl* remote = RegisteredRemote();
+    if (remote == nullptr) {
+        WriteLog(MemoryOperationTitle(MemoryOperation::WriteRemote) + QLatin1Char(' ') +
+                     kv::Message(105),
+                 1);
+        Box(kv::Message(66), kv::Message(105));
+        return {Status::NoRemote, 0};
+    }
+    const std::vector<TScriptCue> cues = CuesOf(project);
+    if (!CuesCarried(MemoryOperation::WriteRemote, cues))
+        return {Status::CuesRefused, ResultCueNotCarried};
+    // The remote relays its script to the modules by radio: those on the bus must be off.
+    if (wiring_.Controls().ModuleCount() > 0)
+        Box(kv::Message(66), kv::Message(69));
+    return Frame(MemoryOperation::WriteRemote, remote, [&] {
+        const bool manualMode = remote->Version < fw::RemoteErase;
+        if (manualMode)
+            Box(kv::Message(59), kv::Message(74));
+        else
+            remote->EraseRemote();  // its result is not looked at: the write tells
+        const int32_t code = remote->WriteRemoteScript(cues);
+        if (code == 0) {
+            if (manualMode)
+                Box(kv::Message(59), kv::Message(75));
+            remote->LastResult = remote->Ping();
+        }
+        return Outcome{Status::Done, code};
+    });
+}
+
+MemoryOperations::Outcome MemoryOperations::VerifyRemote(const TProjectList& project) {
+    if (!Hold::Free(*this))
+        return {Status::Busy, 0};
+    Hold hold(*this);
+    TRemoteControl* remote = RegisteredRemote();
+    if (remote == nullptr) {
+        WriteLog(MemoryOperationTitle(MemoryOperation::VerifyRemote) + QLatin1Char(' ') +
+                     kv::Message(105),
+                 1);
+        Box(kv::Message(66), kv::Message(105));
+        return {Status::NoRemote, 0};
+    }
+    const std::vector<TScriptCue> cues = CuesOf(project);
+    if (!CuesCarried(MemoryOperation::VerifyRemote, cues))
+        return {Status::CuesRefused, ResultCueNotCarried};
+    return Frame(MemoryOperation::VerifyRemote, remote, [&] {
+        return Outcome{Status::Done, remote->VerifyRemoteScript(cues)};
+    });
+}
+
+}  // namespace kv

@@ -1,0 +1,259 @@
+// The maintenance commands against simulated modules: the module number change with its
+// refusals, forcing for all modules, and the debug window's clock test, which must never be left
+// running with channel 1 of every module programmed to fire.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "ConsoleSimHarness.h"
+#include "console/DebugSyncTest.h"
+#include "console/DeviceMaintenance.h"
+#include "devices/TCommonControl.h"
+#include "sim/SimFiringModule.h"
+
+using namespace kv;
+
+namespace {
+
+using Box = std::pair<QString, QString>;
+
+QString U(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+// Converter 0 with these modules, found by a search, polling on.
+void OpenWith(ConsoleOnSim& c, const std::vector<SimDeviceConfig>& modules) {
+    c.Bus().AddConverter();
+    for (const SimDeviceConfig& m : modules)
+        c.Bus().AddDevice(0, m);
+    ASSERT_TRUE(c.Open());
+    for (const SimDeviceConfig& m : modules)
+        ASSERT_NE(c.Controls().RegisterDevice(m.address, 0), nullptr);
+    c.Wiring().StartPolling();
+    c.Bus().ClearRecords();
+}
+
+struct NumberChangeRun {
+    std::vector<Box> boxes;
+    QString prompted;
+    int asked = 0;
+};
+
+// Selects the module at address and answers the input box with `typed` (nullptr: cancel).
+NumberChange Renumber(ConsoleOnSim& c, int address, const char* typed, NumberChangeRun& run) {
+    DeviceMaintenance maintenance(c.Wiring());
+    maintenance.ShowMessage = [&](const QString& caption, const QString& text) {
+        run.boxes.emplace_back(caption, text);
+    };
+    maintenance.AskText = [&](const QString&, const QString&, QString& text) {
+        ++run.asked;
+        run.prompted = text;
+        if (typed == nullptr)
+            return false;
+        text = QString::fromUtf8(typed);
+        return true;
+    };
+    c.Wiring().TestSelection = c.Controls().IndexOf(c.Controls().FindByAddress(address));
+    return maintenance.ChangeSelectedNumber();
+}
+
+TEST(NumberChangeOnSim, OldFirmwareIsWarnedAndNothingIsSent) {
+    ConsoleOnSim c;
+    OpenWith(c, {SimModule(5, 0x166, 8)});
+    NumberChangeRun run;
+    EXPECT_EQ(Renumber(c, 5, "7", run), NumberChange::Unsupported);
+    EXPECT_EQ(run.asked, 0);
+    EXPECT_EQ(
+        run.boxes,
+        (std::vector<Box>{{U("Предупреждение"), U("Данная версия пульта не поддерживает изменение "
+                                                  "номера.")}}));
+    EXPECT_TRUE(c.Sent().empty());
+    EXPECT_TRUE(c.Wiring().IdleTimer().isActive());
+}
+
+TEST(NumberChangeOnSim, NumbersOutsideTheModuleRangeOrTakenAreRefused) {
+    ConsoleOnSim c;
+    OpenWith(c, {SimModule(5, 0x167, 8), SimModule(9, 0x167, 8)});
+    for (const char* typed : {"0", "240", "300", "abc", "", "-3", "9"}) {
+        SCOPED_TRACE(typed);
+        NumberChangeRun run;
+        EXPECT_EQ(Renumber(c, 5, typed, run), NumberChange::Refused);
+        EXPECT_EQ(run.prompted, "5") << "the box is prefilled with the current number";
+        EXPECT_EQ(run.boxes,
+                  (std::vector<Box>{{U("Ошибка"), U("Ошибка изменения номера пульта.")}}));
+    }
+    NumberChangeRun cancelled;
+    EXPECT_EQ(Renumber(c, 5, nullptr, cancelled), NumberChange::Refused);
+    EXPECT_TRUE(cancelled.boxes.empty());
+    EXPECT_TRUE(c.Sent().empty());
+    EXPECT_TRUE(c.Wiring().IdleTimer().isActive());
+    EXPECT_FALSE(c.Wiring().BusHeld);
+}
+
+TEST(NumberChangeOnSim, ChangedModuleAnswersAtItsNewNumberAndIsSortedThere) {
+    ConsoleOnSim c;
+    OpenWith(c, {SimModule(5, 0x167, 8), SimModule(9, 0x167, 8)});
+    int rebuilt = 0;
+    c.Wiring().OnDeviceListChanged = [&] { ++rebuilt; };
+    NumberChangeRun run;
+    EXPECT_EQ(Renumber(c, 5, " 239 ", run), NumberChange::Changed);
+    EXPECT_TRUE(run.boxes.empty());
+    const auto writes = c.Sent(0, 0x81);
+    ASSERT_FALSE(writes.empty());
+    EXPECT_EQ(writes[0][3], 239);
+    EXPECT_EQ(writes[0][5], 5) << "sent to the module's old address";
+    EXPECT_EQ(c.Bus().Find(239)->Address(), 239);
+    EXPECT_EQ(c.Controls().Items(0)->Address, 9);
+    EXPECT_EQ(c.Controls().Items(1)->Address, 239);
+    EXPECT_EQ(c.Wiring().TestSelection, 1) << "the selection follows the module";
+    EXPECT_EQ(rebuilt, 1);
+    EXPECT_EQ(c.Log().With(U("Изменение номера, Пульт: 5 -> 239")).size(), 1);
+}
+
+TEST(ForcingOnSim, AllModulesInListOrderEachLogged) {
+    ConsoleOnSim c;
+    OpenWith(c, {SimModule(4, 0x46B, 8), SimModule(2, 0x46B, 8)});
+    DeviceMaintenance maintenance(c.Wiring());
+    maintenance.ForcingAll(true);
+    const auto modes = c.Sent(0, 0x88);
+    ASSERT_EQ(modes.size(), 2u);
+    EXPECT_EQ(modes[0][5], 2);
+    EXPECT_EQ(modes[1][5], 4);
+    EXPECT_EQ(c.Controls().ModuleAt(0)->Forcing, ForcingOn);
+    EXPECT_EQ(c.Bus().FindAs<SimFiringModule>(4)->Forcing(), 0);
+    EXPECT_EQ(c.Log().With(U("Включение форсирования, пульт: 2")).size(), 1);
+    maintenance.ForcingAll(false);
+    EXPECT_EQ(c.Log().With(U("Выключение форсирования, пульт: 4")).size(), 1);
+    EXPECT_EQ(c.Bus().FindAs<SimFiringModule>(4)->Forcing(), 1);
+}
+
+class DebugTestOnSim : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NO_FATAL_FAILURE(OpenWith(c_, {SimModule(3, 0x46B, 8), SimModule(7, 0x165, 16)}));
+        test_ = std::make_unique<DebugSyncTest>(c_.Wiring());
+        test_->ConfirmOverwrite = [this](const QString& caption, const QString& text) {
+            asked_.emplace_back(caption, text);
+            return answer_;
+        };
+    }
+
+    ConsoleOnSim c_;
+    std::unique_ptr<DebugSyncTest> test_;
+    std::vector<Box> asked_;
+    bool answer_ = true;
+};
+
+TEST_F(DebugTestOnSim, OpeningListsTheModulesWithQuestionMarks) {
+    ASSERT_EQ(test_->Rows().size(), 2u);
+    EXPECT_EQ(test_->Rows()[1].address, 7);
+    EXPECT_EQ(test_->Rows()[1].channels, 16);
+    EXPECT_EQ(test_->Rows()[1].version, 0x165);
+    EXPECT_EQ(test_->Rows()[1].sync, "?");
+    EXPECT_EQ(test_->ClockText(), "00:00:00");
+}
+
+TEST_F(DebugTestOnSim, DeclinedOverwriteSendsNothing) {
+    answer_ = false;
+    EXPECT_FALSE(test_->Start());
+    ASSERT_EQ(asked_.size(), 1u);
+    EXPECT_EQ(asked_[0].first, U("Подтверждение"));
+    EXPECT_TRUE(asked_[0].second.contains(U("канал 1")));
+    EXPECT_TRUE(c_.Sent().empty());
+    EXPECT_TRUE(c_.Wiring().IdleTimer().isActive());
+    EXPECT_FALSE(c_.Wiring().BusHeld);
+}
+
+TEST_F(DebugTestOnSim, ProgramsChannelOneStartsTheClocksAndMeasuresThem) {
+    ASSERT_TRUE(test_->Start());
+    EXPECT_TRUE(test_->Timer().isActive());
+    test_->Timer().stop();  // the ticks are driven below, on the fake clock
+    EXPECT_FALSE(c_.Wiring().IdleTimer().isActive());
+    const auto writes = c_.Sent(0, 0x91);
+    ASSERT_EQ(writes.size(), 2u);
+    for (const auto& w : writes) {
+        EXPECT_EQ(w[1] * 256 + w[2], 36000) << "one hour in 100 ms steps";
+        EXPECT_EQ(w[3], 1) << "channel 1";
+    }
+    const auto clock = c_.Sent(0, 0x90);
+    ASSERT_EQ(clock.size(), 1u);
+    EXPECT_EQ(std::vector<uint8_t>(clock[0].begin(), clock[0].begin() + 6),
+              (std::vector<uint8_t>{0x90, 0, 0, 0x80, 0, 0}));
+    EXPECT_TRUE(c_.Bus().FindAs<SimFiringModule>(3)->ClockRunning());
+    EXPECT_EQ(c_.Log().With(U("Тест синхронизации пультов запущен")).size(), 1);
+
+    c_.Pump(2500);
+    test_->Tick();
+    EXPECT_EQ(test_->ClockText(), "00:00:02");
+    EXPECT_EQ(c_.Sent(0, 0x89).size(), 2u);
+    for (const DebugSyncTest::Row& row : test_->Rows()) {
+        ASSERT_NE(row.sync, "?") << row.address;
+        // The simulated clock keeps the bus's time; it reads in 100 ms steps.
+        EXPECT_LE(std::abs(row.sync.toInt()), 200) << row.address;
+        EXPECT_EQ(row.voltage, "12.40");
+        EXPECT_FALSE(row.link.isEmpty());
+    }
+    c_.Bus().SwitchOff(0, 7);
+    test_->Tick();
+    EXPECT_EQ(test_->Rows()[1].sync, "?") << "a module that does not answer";
+    EXPECT_NE(test_->Rows()[0].sync, "?");
+}
+
+TEST_F(DebugTestOnSim, StopBroadcastsTheClockStopAndTellsToRewriteTheScript) {
+    ASSERT_TRUE(test_->Start());
+    c_.Bus().ClearRecords();
+    test_->Stop();
+    EXPECT_FALSE(test_->Running());
+    const auto clock = c_.Sent(0, 0x90);
+    ASSERT_EQ(clock.size(), 1u);
+    EXPECT_EQ(clock[0][3], 0x00) << "run flag clear";
+    EXPECT_FALSE(c_.Bus().FindAs<SimFiringModule>(3)->ClockRunning());
+    EXPECT_EQ(c_.Log().With(U("запишите сценарий снова")).size(), 1);
+    EXPECT_TRUE(c_.Wiring().IdleTimer().isActive());
+    test_->Stop();
+    EXPECT_EQ(c_.Sent(0, 0x90).size(), 1u) << "a second stop sends nothing";
+}
+
+TEST_F(DebugTestOnSim, DestroyingTheObjectStopsARunningTest) {
+    ASSERT_TRUE(test_->Start());
+    c_.Bus().ClearRecords();
+    test_.reset();  // the window closed or the program quit
+    ASSERT_EQ(c_.Sent(0, 0x90).size(), 1u);
+    EXPECT_EQ(c_.Sent(0, 0x90)[0][3], 0x00);
+    EXPECT_FALSE(c_.Bus().FindAs<SimFiringModule>(7)->ClockRunning());
+    EXPECT_FALSE(c_.Wiring().BusHeld);
+}
+
+TEST_F(DebugTestOnSim, TestEndsItselfBeforeTheProgrammedHour) {
+    ASSERT_TRUE(test_->Start());
+    SleepMs(DebugSyncTest::kAutoStopMs - 1000);
+    test_->Tick();
+    EXPECT_TRUE(test_->Running());
+    SleepMs(1000);
+    test_->Tick();
+    EXPECT_FALSE(test_->Running());
+    EXPECT_FALSE(c_.Bus().FindAs<SimFiringModule>(3)->ClockRunning());
+    EXPECT_TRUE(c_.Bus().FindAs<SimFiringModule>(3)->Firings().empty());
+}
+
+TEST_F(DebugTestOnSim, RefusedWhileAMemoryOperationHoldsTheBus) {
+    c_.Wiring().BusHeld = true;
+    EXPECT_FALSE(test_->Start());
+    EXPECT_TRUE(asked_.empty());
+    c_.Wiring().BusHeld = false;
+}
+
+TEST(DebugTestNoModules, OnlyTheClockStartIsBroadcast) {
+    ConsoleOnSim c;
+    OpenWith(c, {});
+    DebugSyncTest test(c.Wiring());
+    test.ConfirmOverwrite = [](const QString&, const QString&) { return true; };
+    ASSERT_TRUE(test.Start());
+    ASSERT_EQ(c.Sent().size(), 1u);
+    EXPECT_EQ(c.Sent()[0][0], 0x90);
+}
+
+}  // namespace
