@@ -8,6 +8,7 @@
 #include "console/ConsoleWiring.h"
 #include "console/IndicatorLooks.h"
 #include "console/ManualKeyLooks.h"
+#include "console/MemoryOperations.h"
 #include "console/ShowControl.h"
 #include "console/ShowTexts.h"
 #include "console/windows/CommandButtons.h"
@@ -46,7 +47,10 @@ void SetLedIf(StatusPanel& status, const char* name, const std::optional<Look>& 
 }  // namespace
 
 void TMainForm::RefreshButtons() {
-    const ButtonEnabling b = show_->Buttons();
+    ButtonEnabling b = show_->Buttons();
+    if (memory_ && memory_->Running()) {
+        b = ButtonEnabling{};  // nothing starts while the devices' memory is worked on
+    }
     buttons_->TestBtn->setEnabled(b.Test);
     buttons_->SearchBtn->setEnabled(b.Search || wiring_->Searching);
     buttons_->ProjectBtn->setEnabled(b.Project);
@@ -65,7 +69,11 @@ void TMainForm::RefreshButtons() {
 }
 
 void TMainForm::ActionListUpdate() {
-    const ActionEnabling a = show_->Actions();
+    ActionEnabling a = show_->Actions();
+    if (memory_ && memory_->Running()) {
+        a = ActionEnabling{};
+        a.Debug = false;
+    }
     const std::pair<const char*, bool> rules[] = {
         {"ControlAction", a.Control},   {"ModeAction", a.Mode},
         {"ColorAction", a.Color},       {"ExitAction", a.Exit},

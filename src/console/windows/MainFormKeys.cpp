@@ -9,6 +9,7 @@
 
 #include "console/ConsoleWiring.h"
 #include "console/KeyHook.h"
+#include "console/MemoryOperations.h"
 #include "console/ShowControl.h"
 #include "console/windows/CommandButtons.h"
 #include "console/windows/CueListView.h"
@@ -66,13 +67,17 @@ void TMainForm::BuildActions() {
     AddAction(QStringLiteral("ExtStartAction"), QStringLiteral("Внешний запуск"),
               QKeySequence(Qt::CTRL | Qt::Key_F5), unavailable);
     AddAction(QStringLiteral("ClearMemAction"), QStringLiteral("Очистить память"),
-              QKeySequence(Qt::CTRL | Qt::Key_F8), unavailable);
+              QKeySequence(Qt::CTRL | Qt::Key_F8),
+              [this] { RunMemoryOperation(MemoryCommand::Erase); });
     AddAction(QStringLiteral("ReadMemLogAction"), QStringLiteral("Чтение черного ящика"),
-              QKeySequence(Qt::CTRL | Qt::Key_F9), unavailable);
+              QKeySequence(Qt::CTRL | Qt::Key_F9),
+              [this] { RunMemoryOperation(MemoryCommand::BlackBox); });
     AddAction(QStringLiteral("SavePDUAction"), QStringLiteral("Запись в ПДУ"),
-              QKeySequence(Qt::SHIFT | Qt::Key_F8), unavailable);
+              QKeySequence(Qt::SHIFT | Qt::Key_F8),
+              [this] { RunMemoryOperation(MemoryCommand::WriteRemote); });
     AddAction(QStringLiteral("CheckPDUAction"), QStringLiteral("Проверка ПДУ"),
-              QKeySequence(Qt::SHIFT | Qt::Key_F9), unavailable);
+              QKeySequence(Qt::SHIFT | Qt::Key_F9),
+              [this] { RunMemoryOperation(MemoryCommand::VerifyRemote); });
     AddAction(QStringLiteral("PowerUpGlobal"), QStringLiteral("Форсирование: включить все"),
               QKeySequence(Qt::CTRL | Qt::Key_Insert), unavailable);
     AddAction(QStringLiteral("PowerDownGlobal"), QStringLiteral("Форсирование: выключить все"),
@@ -106,6 +111,14 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool TMainForm::KeyDown(int keyCode) {
+    // An operation on the devices' memory processes window events while it runs; no key may
+    // start anything on the bus meanwhile (its window's own cancel button still works).
+    if (memory_->Running()) {
+        if (warningForm_ != nullptr && warningForm_->isVisible()) {
+            warningForm_->CloseWarning();
+        }
+        return isActiveWindow();
+    }
     WindowKeyInputs in;
     in.WarningVisible = warningForm_ != nullptr && warningForm_->isVisible();
     in.MainWindowActive = isActiveWindow();
@@ -153,10 +166,14 @@ void TMainForm::PerformWindowCommand(const KeyAction& action) {
         case KeyCommand::ClickLaunchModeAll:
             wiring_->SetModeAll(0);
             break;
+        case KeyCommand::SaveScript:
+            RunMemoryOperation(MemoryCommand::Write);
+            break;
+        case KeyCommand::CheckScript:
+            RunMemoryOperation(MemoryCommand::Verify);
+            break;
         case KeyCommand::ExportChannels:
         case KeyCommand::OpenMixer:
-        case KeyCommand::SaveScript:
-        case KeyCommand::CheckScript:
             QMessageBox::information(this, QStringLiteral("Сообщение"),
                                      QStringLiteral("Команда недоступна в этой версии."));
             break;

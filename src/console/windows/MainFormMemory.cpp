@@ -51,8 +51,8 @@ void TMainForm::ConnectMemoryOperations() {
                                  caption, text);
     };
     m.Confirm = [this](const QString& caption, const QString& question) {
-        return QMessageBox::question(this, caption, question,
-                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+        return QMessageBox::question(this, caption, question, QMessageBox::Yes | QMessageBox::No) ==
+               QMessageBox::Yes;
     };
     m.AskSaveFile = [this](const QString& offered) {
         QFileDialog dialog(memoryForm_ != nullptr ? static_cast<QWidget*>(memoryForm_) : this);
@@ -62,8 +62,7 @@ void TMainForm::ConnectMemoryOperations() {
         dialog.setNameFilters(
             WindowTranslator::QtNameFilters(QStringLiteral("Файлы данных|*.dat")));
         dialog.selectFile(offered);
-        const bool chosen =
-            dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+        const bool chosen = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
         return chosen ? dialog.selectedFiles().first() : QString();
     };
     m.CheckModulesPresent = [this] { return show_->CheckModulesPresent(); };

@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "console/ConsoleWiring.h"
+#include "console/MemoryOperations.h"
 #include "console/ShowControl.h"
 #include "console/windows/CommandButtons.h"
 #include "console/windows/CueListView.h"
@@ -84,6 +85,7 @@ TMainForm::TMainForm(Options options, QWidget* parent)
     // can arrive.
     wiring_ = options_.makeWiring();
     CreateShowObjects();
+    ConnectMemoryOperations();
     ConnectWiring();
     BuildActions();
     wiring_->Open();
@@ -101,6 +103,7 @@ TMainForm::~TMainForm() {
     errFlashTimer_.stop();
     // The bus goes before the widgets its hooks draw on; it stops handing frames and idle
     // steps to the player first, so the show control and the player go after it.
+    memory_.reset();
     wiring_.reset();
     show_.reset();
     player_.reset();
@@ -266,6 +269,10 @@ void TMainForm::BuildWidgets() {
     connect(buttons_->BeginBtn, &QPushButton::clicked, this, [this] { show_->BeginBtnClick(); });
     connect(buttons_->StartBtn, &QPushButton::clicked, this, [this] { show_->StartBtnClick(); });
     connect(buttons_->StopBtn, &QPushButton::clicked, this, [this] { show_->StopBtnClick(); });
+    connect(buttons_->SaveBtn, &QPushButton::clicked, this,
+            [this] { RunMemoryOperation(MemoryCommand::Write); });
+    connect(buttons_->CheckBtn, &QPushButton::clicked, this,
+            [this] { RunMemoryOperation(MemoryCommand::Verify); });
     connect(buttons_->TestBtn, &QPushButton::clicked, this, [this] { TestBtnClick(); });
     connect(buttons_->SearchBtn, &QPushButton::clicked, this, [this] { SearchBtnClick(); });
 

@@ -26,8 +26,10 @@ class ManualKeyPanel;
 class ShowControl;
 class SlotStrip;
 class StatusPanel;
+class MemoryOperations;
 class TExtPlayer;
 class TLocalizer;
+class TMemoryForm;
 class TPresentWarningForm;
 class TProjects;
 class TWarningForm;
@@ -82,6 +84,13 @@ public:
     void SetWarningWindows(TWarningForm* warning, TPresentWarningForm* present);
     TWarningForm& WarningForm();
     TPresentWarningForm& PresentWarningForm();
+    void SetMemoryForm(TMemoryForm* form);
+    TMemoryForm& MemoryForm();
+    MemoryOperations& Memory() const { return *memory_; }
+
+    // The six operations on the script in the devices' memory.
+    enum class MemoryCommand { Write, Verify, Erase, BlackBox, WriteRemote, VerifyRemote };
+    void RunMemoryOperation(MemoryCommand command);
 
     // Whether a show plays now: answered by the player unless replaced. Closing is refused
     // while this answers true.
@@ -145,6 +154,7 @@ private:
     void ConnectWiring();
     void CreateShowObjects();
     void ConnectShowControl();
+    void ConnectMemoryOperations();
     void FormShow();
     void RebuildDeviceRows();
     void RefreshDeviceRow(int deviceIndex);
@@ -164,9 +174,11 @@ private:
     std::unique_ptr<TProjects> projects_;
     std::unique_ptr<TExtPlayer> player_;
     std::unique_ptr<ShowControl> show_;
+    std::unique_ptr<MemoryOperations> memory_;
     TLocalizer* localizer_ = nullptr;
     TWarningForm* warningForm_ = nullptr;
     TPresentWarningForm* presentWarningForm_ = nullptr;
+    TMemoryForm* memoryForm_ = nullptr;
     bool shown_ = false;
     bool closed_ = false;
     PresenceLeds presence_;

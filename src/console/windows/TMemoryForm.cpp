@@ -1,10 +1,10 @@
 #include "console/windows/TMemoryForm.h"
 
 #include <QLabel>
-#include <algorithm>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "console/windows/TLocalizer.h"
 
