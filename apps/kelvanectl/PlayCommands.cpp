@@ -9,8 +9,9 @@
 
 #include "CtlCommand.h"
 #include "CtlContext.h"
+#include "console/ConsoleState.h"
 #include "console/ConsoleWiring.h"
-#include "console/ShowWiring.h"
+#include "console/ShowControl.h"
 #include "core/Clock.h"
 #include "core/EventLog.h"
 #include "devices/ChannelClassifier.h"
@@ -20,6 +21,7 @@
 #include "shows/AudioSystem.h"
 #include "shows/TExtPlayer.h"
 #include "shows/TProjectList.h"
+#include "shows/TProjects.h"
 #include "util/SystemUtils.h"
 
 namespace kv {
@@ -94,30 +96,6 @@ bool ParseOptions(const QStringList& args, PlayOptions& o, QString& error) {
     return true;
 }
 
-// The console's start block: what runs, in which modes, from where.
-void LogStartBlock(const TExtPlayer& player, TExtPlayer& mutablePlayer, const TProjectList& list) {
-    WriteLog(GetLocalizedText(32, Message(32)), 1);
-    if (player.WorkMode != TCommonPlayer::WorkManual) {
-        WriteLog(GetLocalizedText(33, Message(33)) + ' ' + TimeText(list.LastTime()), 1);
-    }
-    TBassPlayer& sound = mutablePlayer.Sound();
-    if (sound.Loaded()) {
-        WriteLog(GetLocalizedText(34, Message(34)) + ' ' + QFileInfo(sound.FileName()).fileName() +
-                     QStringLiteral(" [") + TimeText(sound.LengthMs()) + ']',
-                 1);
-    }
-    const QString work = GetLocalizedText(35 + player.WorkMode, Message(35 + player.WorkMode));
-    const QString control = player.ControlMode == TCommonPlayer::ControlAutonomous
-                                ? GetLocalizedText(38, Message(38))
-                                : GetLocalizedText(39, Message(39));
-    WriteLog(GetLocalizedText(40, Message(40)) + ' ' + work + QStringLiteral(", ") + control, 1);
-    WriteLog(GetLocalizedText(41, Message(41)) + ' ' +
-                 QString::number(player.Tempo() / 10.0, 'f', 1) + QStringLiteral("%, ") +
-                 GetLocalizedText(42, Message(42)) + ' ' + QString::number(player.Offset) +
-                 QStringLiteral(" ms"),
-             1);
-}
-
 int RunPlay(CtlContext& ctx, const QStringList& args) {
     PlayOptions o;
     QString error;
@@ -127,7 +105,10 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
     if (!o.armed) {
         return ctx.Usage(QStringLiteral("refused: a show fires for real, it needs --arm"));
     }
-    TProjectList list;
+    // The show runs from slot 0 of the console's own show control: its start block, its stop
+    // and its log lines.
+    TProjects projects;
+    TProjectList& list = projects.Project(0);
     if (const ScriptLoadError e = list.LoadFromFile(o.script)) {
         ctx.Info(e.message);
         return 1;
@@ -149,48 +130,39 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
                 QStringLiteral("module %1 does not answer; its cues are skipped").arg(address));
         }
     }
-    list.MarkUsedChannels(ctx.Controls());
 
     // The simulated demo plays to the null output; real hardware to the sound card.
     SelectAudioOutput(ctx.Opts().simulate ? AudioOutput::Null : AudioOutput::Device);
     TExtPlayer player(ctx.Controls());
-    if (!AudioReady()) {
-        WriteLog(GetLocalizedText(1, Message(1)), 1);
-    }
-    ShowWiring showWiring(*wiring, player);
-    player.SetScript(&list);
+    ConsoleState state;
+    ShowControl show(*wiring, player, projects, state);
+    show.DrivesIdleTimer = false;  // no poll cycle here: the run ends with the show
+    show.MarkUsedChannels();
     player.Thresholds = ResistanceThresholds::FromSettings();
     player.WorkMode = o.manual ? TCommonPlayer::WorkManual : TCommonPlayer::WorkAutomatic;
     player.ControlMode =
         o.autonomous ? TCommonPlayer::ControlAutonomous : TCommonPlayer::ControlDirect;
     player.Offset = o.offset;
     player.SetTempo(o.tempo);
-    uint8_t launchState = 1;  // armed
-    player.LaunchStateSource = [&] { return launchState; };
-    if (!o.sound.isEmpty() && !player.LoadSound(o.sound)) {
-        ctx.Info(TCommonPlayer::LoadSoundErrorText() + QStringLiteral(": ") + o.sound);
+    if (!o.sound.isEmpty()) {
+        show.AskSoundFile = [&] { return o.sound; };
+        show.ShowError = [&](const QString& text) {
+            ctx.Info(text + QStringLiteral(": ") + o.sound);
+        };
+        show.SoundBtnClick();
     }
-    player.OnFire = [&](int32_t module, int32_t channel) {
+    show.OnFire = [&](int32_t module, int32_t channel) {
         ctx.Line(QStringLiteral("fire module %1 channel %2 show %3 ms wall %4")
                      .arg(module)
                      .arg(static_cast<int64_t>(channel) + 1)
                      .arg(player.Position)
                      .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz"))));
     };
-    player.OnStateChange = [&] {
-        if (player.IsPlaying()) {
-            launchState = 2;
-        } else {
-            WriteLog(GetLocalizedText(45, Message(45)), 1);
-            launchState = 1;
-        }
-    };
-    player.OnExternalStop = [&] {
-        WriteLog(GetLocalizedText(46, QStringLiteral("Получена внешняя команда остановки")), 1);
+    show.OnWarning = [&](const QString&) {
         ctx.Info(QStringLiteral("stopped by an external stop command"));
     };
-    // The check's log line comes from the show wiring; the terminal gets the state too.
-    showWiring.OnChannelChecked = [&](int32_t module, int32_t channel) {
+    // The check's log line comes from the show control; the terminal gets the state too.
+    show.OnChannelChecked = [&](int32_t module, int32_t channel) {
         auto* m = dynamic_cast<TCommonControl*>(ctx.Controls().FindByAddress(module));
         ctx.Line(QStringLiteral("check module %1 channel %2 state %3")
                      .arg(module)
@@ -200,9 +172,10 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
 
     gInterrupted.store(false);
     auto previous = std::signal(SIGINT, OnInterrupt);
-    LogStartBlock(player, player, list);
+    show.ArmToggle();  // --arm: the operator's arming
     player.Position = o.from;
     if (o.waitExternal) {
+        show.LogStartBlock();
         player.WaitingExtStart = true;
         ctx.Info(GetLocalizedText(71, QStringLiteral("Ожидание команды запуска...")));
         while (!player.IsPlaying() && player.WaitingExtStart && !gInterrupted.load()) {
@@ -210,17 +183,17 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
         }
         player.WaitingExtStart = false;
     } else {
-        player.Start(o.from);
-        WriteLog(GetLocalizedText(44, Message(44)) + ' ' + TimeText(o.from), 1);
+        show.StartBtnClick();
     }
     while (player.IsPlaying() && !gInterrupted.load()) {
         ctx.Pump(5);
     }
+    // The stop key: the first stop leaves the soundtrack playing, a second one stops it.
     if (player.IsPlaying()) {
-        player.Stop(false);  // the stop key during a show: the soundtrack plays on
+        show.StopBtnClick();
     }
-    if (player.Sound().Loaded() && player.Sound().IsSoundPlaying()) {
-        player.Stop(true);  // a second stop: the soundtrack too
+    if (show.SoundPlaying()) {
+        show.StopBtnClick();
     }
     // The fired channels are measured once each, as the console's idle steps do after a show.
     while (player.HasPendingChecks() && !gInterrupted.load()) {

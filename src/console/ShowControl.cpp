@@ -279,7 +279,7 @@ void ShowControl::Disarm() {
     }
 }
 
-void ShowControl::StartBtnClick() {
+void ShowControl::LogStartBlock() {
     StartBlockInputs in;
     in.WorkMode = player_.WorkMode;
     in.ControlMode = player_.ControlMode;
@@ -292,6 +292,10 @@ void ShowControl::StartBtnClick() {
     for (const QString& line : StartBlockLines(in)) {
         Log(line);
     }
+}
+
+void ShowControl::StartBtnClick() {
+    LogStartBlock();
     if (SoundPlaying()) {
         // The show joins the music where it is.
         Log(StartFromSoundLine(player_.Sound().SoundPosition()));
@@ -352,6 +356,9 @@ void ShowControl::ChannelChecked(int32_t module, int32_t channel) {
 void ShowControl::Fired(int32_t module, int32_t channel) {
     if (OnManualKeyChanged) {
         OnManualKeyChanged(module, channel);
+    }
+    if (OnFire) {
+        OnFire(module, channel);
     }
 }
 

@@ -34,6 +34,10 @@ struct WindowKeyInputs {
 // modes, tempo and offset, slots, the module checks before a script transfer, manual and step
 // firing, and what each key does. It connects the player's notifications; the window draws what
 // the hooks below report. Main thread only.
+//
+// It makes its own ShowWiring (frames to the player, idle polling, fired-channel checks): the
+// owner makes no other, or every frame would reach the player twice. The hooks it leaves in
+// the wiring and the player do nothing once it is gone, so the order of destruction is free.
 class ShowControl {
 public:
     // Points the player at the current slot's project, plugs it into the wiring (frames, idle
@@ -59,6 +63,9 @@ public:
     void Disarm();
     // "<F5> Старт" or the start key: the start block, then the player's start.
     void StartBtnClick();
+    // The start block alone (script, soundtrack, modes, tempo and offset), for a start that
+    // another device will give.
+    void LogStartBlock();
     // "<F6> Стоп": the first stop leaves the soundtrack playing, the second stops it too.
     void StopBtnClick();
     // Ctrl+F1 and Shift+F1.
@@ -133,6 +140,7 @@ public:
     std::function<void(int32_t ms)> OnShowPosition;  // show time, remaining time, list position
     std::function<void()> OnManualKeysChanged;       // panels' visibility and all 40 keys
     std::function<void(int32_t address, int32_t channel)> OnManualKeyChanged;  // one key
+    std::function<void(int32_t address, int32_t channel)> OnFire;  // a channel was fired
     std::function<void(int cue)> OnSelectCue;  // select, focus and scroll to a cue of the list
     std::function<void(const QString& text)> OnWarning;  // show the red warning window
     std::function<void()> OnModesChanged;                // mode indicators only

@@ -46,6 +46,21 @@ QString RemainingScriptText(int32_t lastTime, int32_t ms) {
     return TenthsOfSeconds(left);
 }
 
+PositionView PositionViewFor(int32_t ms, int32_t lastTime, int cueCount, int nextCue,
+                             int visibleRows) {
+    PositionView v;
+    v.Time = ShowTimeText(ms);
+    v.Remaining = RemainingScriptText(lastTime, ms);
+    if (cueCount > 0 && nextCue >= 0 && nextCue < cueCount) {
+        const int64_t ahead = static_cast<int64_t>(nextCue) + std::max(visibleRows, 0) / 2;
+        if (ahead < cueCount) {
+            v.ScrollTo = static_cast<int>(ahead);
+        }
+        v.Select = nextCue;
+    }
+    return v;
+}
+
 SoundTimeTexts SoundTimes(bool loaded, int32_t soundPosition, int32_t lengthMs) {
     if (!loaded) {
         return {ShowTimeText(0), ShowTimeText(0)};

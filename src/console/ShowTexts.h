@@ -15,6 +15,18 @@ QString ClockTime(int32_t ms);
 QString ShowTimeText(int32_t ms);
 // "До конца сценария:": lastTime - ms with tenths, 0 when lastTime is 0 or below ms.
 QString RemainingScriptText(int32_t lastTime, int32_t ms);
+// What a show position puts on screen: the show time, the time left to the last cue, and the
+// cue list's rows: ScrollTo (NextCue plus half the visible rows, if that row exists) is brought
+// into view first, then Select (NextCue) is selected and brought into view, so the next cue
+// sits in the middle of the list while the show runs. -1: leave the list alone.
+struct PositionView {
+    QString Time;
+    QString Remaining;
+    int ScrollTo = -1;
+    int Select = -1;
+};
+PositionView PositionViewFor(int32_t ms, int32_t lastTime, int cueCount, int nextCue,
+                             int visibleRows);
 // "Фонограмма:" and "До конца фонограммы:" values; both "0:00:00.0" without a soundtrack.
 struct SoundTimeTexts {
     QString Position;

@@ -258,6 +258,18 @@ TEST(ShowTexts, TimesTempoOffsetAndGauges) {
     EXPECT_EQ(RemainingScriptText(60000, 14950), QStringLiteral("0:00:45.0"));
     EXPECT_EQ(RemainingScriptText(0, 0), QStringLiteral("0:00:00.0"));
     EXPECT_EQ(RemainingScriptText(60000, -500), QStringLiteral("0:01:00.0"));
+    PositionView p = PositionViewFor(-500, 60000, 30, 4, 10);
+    EXPECT_EQ(p.Time, QStringLiteral("0:00:00.0"));
+    EXPECT_EQ(p.Remaining, QStringLiteral("0:01:00.0"));
+    EXPECT_EQ(p.ScrollTo, 9);
+    EXPECT_EQ(p.Select, 4);
+    p = PositionViewFor(59000, 60000, 30, 28, 10);
+    EXPECT_EQ(p.ScrollTo, -1);  // no row 33: only the selection moves
+    EXPECT_EQ(p.Select, 28);
+    p = PositionViewFor(61000, 60000, 30, 30, 10);  // past the last cue
+    EXPECT_EQ(p.Select, -1);
+    EXPECT_EQ(p.Remaining, QStringLiteral("0:00:00.0"));
+    EXPECT_EQ(PositionViewFor(0, 0, 0, 0, 10).Select, -1);
     SoundTimeTexts t = SoundTimes(true, 1500, 5000);
     EXPECT_EQ(t.Position, QStringLiteral("0:00:01.5"));
     EXPECT_EQ(t.Remaining, QStringLiteral("0:00:03.5"));
