@@ -7,7 +7,7 @@ namespace kv {
 namespace {
 
 // clang-format off
-constexpr std::array<MessageDefault, 96> kMessages = {{
+constexpr std::array<MessageDefault, 97> kMessages = {{
     {0, " ", nullptr},
     {1, "Ошибка инициализации аудио-устройства", nullptr},
     {2, "Всего подключенных устройств:", nullptr},
@@ -106,6 +106,8 @@ constexpr std::array<MessageDefault, 96> kMessages = {{
     // Added after the others so that existing language files keep their numbering: the result
     // of a memory operation the device's firmware does not support had no text.
     {97, "Версия прошивки не поддерживает операцию.", nullptr},
+    // The remote control's own erase, which had been logged under the modules' title.
+    {98, "Удаление сценария в ПДУ(Р)...", nullptr},
 }};
 // clang-format on
 
