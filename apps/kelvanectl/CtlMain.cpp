@@ -85,6 +85,7 @@ int RunKelvanectl(const QStringList& arguments, QTextStream& out, QTextStream& e
     }
     OpenLog(logDir.isEmpty() ? LogsDirectory() : logDir);
     SetCurrentSettings(ReadConsoleSettings(DefaultSettingsFilePath()));
+    LogUnreadableSettings();
     InitBusGlobals();
     CtlContext ctx(std::move(options), out, err);
     return command->run(ctx, words.mid(1));
