@@ -20,14 +20,17 @@ bool RunTool(const QString& program, const QStringList& args, QString* reason) {
     return true;
 }
 
-QString MakeSweep(const QString& dir, const QString& ext, double seconds, int rate, int channels,
-                  QString* reason) {
-    const QString base = dir + "/sweep_" + QString::number(rate) + "_" + QString::number(channels);
+namespace {
+
+// The WAV made by sox with the given synth arguments, then encoded to ext.
+QString MakeSound(const QString& base, const QStringList& synth, const QString& ext, double seconds,
+                  int rate, int channels, QString* reason) {
     const QString wav = base + ".wav";
     if (!QFile::exists(wav) &&
         !RunTool("sox",
-                 {"-n", "-r", QString::number(rate), "-c", QString::number(channels), "-b", "16",
-                  wav, "synth", QString::number(seconds), "sine", "300-3000", "gain", "-6"},
+                 QStringList{"-n", "-r", QString::number(rate), "-c", QString::number(channels),
+                             "-b", "16", wav, "synth", QString::number(seconds)} +
+                     synth,
                  reason)) {
         return {};
     }
@@ -49,6 +52,22 @@ QString MakeSweep(const QString& dir, const QString& ext, double seconds, int ra
         *reason = "no recipe for " + ext;
     }
     return ok ? out : QString();
+}
+
+}  // namespace
+
+QString MakeSweep(const QString& dir, const QString& ext, double seconds, int rate, int channels,
+                  QString* reason) {
+    const QString base = dir + "/sweep_" + QString::number(rate) + "_" + QString::number(channels);
+    return MakeSound(base, {"sine", "300-3000", "gain", "-6"}, ext, seconds, rate, channels,
+                     reason);
+}
+
+QString MakeNoise(const QString& dir, const QString& ext, double seconds, int rate, int channels,
+                  QString* reason) {
+    const QString base = dir + "/noise_" + QString::number(rate) + "_" + QString::number(channels);
+    return MakeSound(base, {"whitenoise", "lowpass", "4000", "gain", "-6"}, ext, seconds, rate,
+                     channels, reason);
 }
 
 QString WriteRampWav(const QString& path, int rate, int frames) {
