@@ -15,8 +15,9 @@ bool RunTool(const QString& program, const QStringList& args, QString* reason);
 QString MakeSweep(const QString& dir, const QString& ext, double seconds, int rate, int channels,
                   QString* reason);
 
-// Noise below 4 kHz, the same recipes: every stretch of it is unlike every other, so where a
-// piece of decoded sound came from is found by comparing it with the WAV.
+// Noise below 4 kHz, the same recipes (Ogg at a low quality, for long pages): every stretch of it
+// is unlike every other, so where a piece of decoded sound came from is found by comparing it with
+// the WAV.
 QString MakeNoise(const QString& dir, const QString& ext, double seconds, int rate, int channels,
                   QString* reason);
 
