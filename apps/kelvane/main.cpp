@@ -20,7 +20,9 @@
 #include "console/windows/TWarningForm.h"
 #include "core/EventLog.h"
 #include "core/FileLocations.h"
+#include "core/CloseOnTermination.h"
 #include "core/LogName.h"
+#include "core/TerminationSignals.h"
 #include "i18n/Localizer.h"
 
 int main(int argc, char** argv) {
@@ -104,6 +106,14 @@ int main(int argc, char** argv) {
     }
     QObject::connect(&mainForm, &kv::TMainForm::Closed, &app, &QApplication::quit,
                      Qt::QueuedConnection);
+    // A logout, `systemctl stop` or Ctrl+C ends the run through the window's own close.
+    kv::TerminationSignals terminationSignals;
+    kv::CloseOnTermination closeOnSignal([&mainForm] { return mainForm.CloseQuery(); },
+                                         [&mainForm] { return mainForm.close(); });
+    QObject::connect(&terminationSignals, &kv::TerminationSignals::Received, &closeOnSignal,
+                     [&closeOnSignal](int signalNumber) {
+                         closeOnSignal.Request(kv::TerminationSignals::Name(signalNumber));
+                     });
     mainForm.showMaximized();
     return app.exec();
 }

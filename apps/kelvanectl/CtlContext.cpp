@@ -63,6 +63,7 @@ std::shared_ptr<ConverterBackend> CtlContext::Backend() {
         bus.rig = options_.rig;
         BusSelection chosen = SelectBus(bus);
         if (!chosen.backend) {
+            busRefused_ = true;
             err_ << "kelvanectl: " << chosen.error << Qt::endl;
         } else {
             backend_ = chosen.backend;
@@ -287,6 +288,14 @@ void CtlContext::PrintDevice(const TCommonDevice& device, bool withChannels) {
 int CtlContext::Fail(const QString& message, int result) {
     err_ << "kelvanectl: " << message << " (result " << result << ": " << ResultName(result) << ")"
          << Qt::endl;
+    // Without a bus the options named (a bad rig, a path that is no terminal) the command
+    // failed on its input, not on a device: the status of a refused command, as
+    // kelvane-bussim gives for the same rig.
+    return busRefused_ ? 2 : 1;
+}
+
+int CtlContext::FailPlain(const QString& message) {
+    err_ << "kelvanectl: " << message << Qt::endl;
     return 1;
 }
 

@@ -71,6 +71,8 @@ public:
 
     // A failure: the message and the exchange result on stderr; returns exit status 1.
     int Fail(const QString& message, int result);
+    // A failure that is no exchange result (a file that cannot be written): the message, 1.
+    int FailPlain(const QString& message);
     // A usage error: returns exit status 2.
     int Usage(const QString& message);
 
@@ -84,6 +86,7 @@ private:
     std::shared_ptr<ConverterBackend> backend_;
     std::unique_ptr<ConsoleWiring> wiring_;
     QString simulatedRig_;
+    bool busRefused_ = false;
     bool backendTried_ = false;
 };
 

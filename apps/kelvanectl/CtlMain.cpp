@@ -110,6 +110,7 @@ int RunKelvanectl(const QStringList& arguments, QTextStream& out, QTextStream& e
         WriteLog(FileLocationsLogLine(locations), 1);
     }
     SetCurrentSettings(ReadConsoleSettings(locations.settingsFile));
+    LogUnreadableSettings();
     InitBusGlobals();
     CtlContext ctx(std::move(options), out, err);
     return command->run(ctx, words.mid(1));

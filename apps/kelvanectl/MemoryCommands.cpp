@@ -190,6 +190,10 @@ int RunMemory(CtlContext& ctx, const QStringList& given) {
 int RunBlackBox(CtlContext& ctx, const QStringList& args) {
     if (args.size() != 1)
         return ctx.Usage(QStringLiteral("blackbox OUT"));
+    // Before the minute of reading, not after it: a reading that cannot be kept is not worth it.
+    QString cannot;
+    if (!CanSaveBlackBoxFile(args[0], cannot))
+        return ctx.FailPlain(BlackBoxFileName(args[0]) + QStringLiteral(": ") + cannot);
     QList<TCommonDevice*> devices;
     int failure = 0;
     if (!ctx.Resolve({}, devices, failure))
@@ -211,7 +215,7 @@ int RunBlackBox(CtlContext& ctx, const QStringList& args) {
             // The reading was good but it is not on disk: say so, never "saved".
             WriteLog(MemoryOperationTitle(MemoryOperation::ReadBlackBox) + QLatin1Char(' ') + error,
                      1);
-            return ctx.Fail(written + QStringLiteral(": ") + error, -1);
+            return ctx.FailPlain(written + QStringLiteral(": ") + error);
         }
         ctx.Info(QStringLiteral("%1: %2 bytes").arg(written).arg(records.size() + 4));
     }
@@ -270,8 +274,7 @@ int RunRemote(CtlContext& ctx, const QStringList& given) {
         code = remote->VerifyRemoteScript(cues);
         EndProgress();
     } else {
-        // Not one of the console's own operations, so it is logged under the erase title.
-        operation = MemoryOperation::EraseModules;
+        operation = MemoryOperation::EraseRemote;
         code = remote->EraseRemote();
     }
     remote->OnTransferProgress = nullptr;

@@ -1,5 +1,8 @@
 #include "bus/ScriptedConverter.h"
 
+#include <chrono>
+#include <thread>
+
 #include "bus/Crc8.h"
 #include "core/Clock.h"
 
@@ -257,7 +260,14 @@ ConverterStatus ScriptedConverter::Description(uint32_t index, std::string& desc
     return ConvOk;
 }
 
+void ScriptedConverter::SetOpenDelayMs(uint32_t ms) {
+    openDelayMs_.store(ms);
+}
+
 ConverterStatus ScriptedConverter::Open(uint32_t index, ConverterHandle& handle) {
+    if (const uint32_t delay = openDelayMs_.load(); delay > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+    }
     std::lock_guard lock(mutex_);
     log("Open " + std::to_string(index));
     handle = kNoConverterHandle;

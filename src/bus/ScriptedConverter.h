@@ -2,6 +2,7 @@
 
 #include "bus/ConverterBackend.h"
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -56,6 +57,8 @@ public:
     // The serial number (and so the converter) cannot be read while listing.
     void SetInfoFails(int converter, bool fails);
     void SetOpenFails(int converter, bool fails);
+    // Every open takes this long of wall time (a USB chip being configured), lock not held.
+    void SetOpenDelayMs(uint32_t ms);
     void SetListFails(bool fails);
     void SetEcho(int converter, EchoMode mode);
     // A write puts no byte out (written 0).
@@ -148,6 +151,7 @@ private:
     std::map<ConverterHandle, int> handles_;
     ConverterHandle nextHandle_ = 1;
     bool listFails_ = false;
+    std::atomic<uint32_t> openDelayMs_{0};
     std::deque<Queued> queue_;
     Responder responder_;
     std::vector<Written> writes_;

@@ -26,7 +26,18 @@ std::array<uint8_t, 256> OutAddressTable = [] {
 std::array<uint8_t, 256> InAddressTable = OutAddressTable;
 uint8_t OwnConsoleId = 1;
 
+namespace {
+std::atomic<bool> busGlobalsDrawn{false};
+}  // namespace
+
+void EnsureBusGlobals() {
+    if (!busGlobalsDrawn.load()) {
+        InitBusGlobals();
+    }
+}
+
 void InitBusGlobals() {
+    busGlobalsDrawn.store(true);
     std::random_device seed;
     std::mt19937 gen(seed() ^ static_cast<unsigned>(
                                   std::chrono::steady_clock::now().time_since_epoch().count()));
@@ -273,15 +284,14 @@ int TPort::ReadRawLocked(uint8_t* buffer, int count, int converterIndex) {
 }
 
 bool TPort::pollOnce() {
+    // The open state is read under the lock only: a search reopens the converters under it,
+    // and a port seen closed in the middle of that reopen is no lost port.
+    std::lock_guard lock(exchangeLock_);
     if (!port_->Connected()) {
         return false;
     }
-    if (!listening_.load()) {
-        return true;
-    }
-    std::lock_guard lock(exchangeLock_);
-    // Asked again under the lock: an identification clears the flag and then owns the line
-    // between its exchanges (the trailing relay bytes must not be taken here).
+    // An identification clears the flag and then owns the line between its exchanges (the
+    // trailing relay bytes must not be taken here).
     if (!listening_.load()) {
         return true;
     }

@@ -43,6 +43,9 @@ extern uint8_t OwnConsoleId;
 // Start-up of the protocol globals: seeds the random generator, draws OwnConsoleId from 1..255
 // and fills both address tables with the identity.
 void InitBusGlobals();
+// InitBusGlobals() unless it already ran in this process: every program that brings up a
+// console calls it, and an ID set on purpose afterwards (a test's) stays.
+void EnsureBusGlobals();
 
 // The frame link over the converters: request/answer exchanges made by the GUI thread and one
 // worker thread that collects unsolicited frames, watches the converters and reopens them.

@@ -37,7 +37,15 @@ bool TUSBPort::Open(int /*unused*/) {
     ft_->SetDtr();
     ft_->ClearRts();
     const int count = ft_->Devices().Count();
-    if (count == 0) {
+    // A listed converter that did not open (busy, no permission yet after a replug, a chip
+    // still being set up) would answer every exchange with an error while the link looked
+    // fine: the port counts as open only when every listed converter opened, and the worker
+    // keeps reopening until they do.
+    bool allOpened = true;
+    for (int k = 0; k < count; ++k) {
+        allOpened = allOpened && ft_->Devices().Item(k).handle != kNoConverterHandle;
+    }
+    if (count == 0 || !allOpened) {
         ft_->CloseAll();
         ft_.reset();
         connected.store(false);

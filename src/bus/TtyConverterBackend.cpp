@@ -171,6 +171,37 @@ std::vector<std::string> TtyConverterBackend::SplitPorts(const QString& text) {
     return out;
 }
 
+std::string TtyConverterBackend::NotATerminal(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return {};
+    }
+    const char* what = nullptr;
+    if (S_ISREG(st.st_mode)) {
+        what = "a regular file";
+    } else if (S_ISDIR(st.st_mode)) {
+        what = "a folder";
+    } else if (S_ISFIFO(st.st_mode)) {
+        what = "a FIFO";
+    } else if (S_ISSOCK(st.st_mode)) {
+        what = "a socket";
+    } else if (!S_ISCHR(st.st_mode)) {
+        what = "no character device";
+    } else {
+        const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            // Busy or not permitted yet: it may well be a converter, whose open reports it.
+            return {};
+        }
+        const bool terminal = ::isatty(fd) != 0;
+        ::close(fd);
+        if (!terminal) {
+            what = "a device that is no terminal";
+        }
+    }
+    return what ? path + " is not a terminal (" + what + ")" : std::string();
+}
+
 std::vector<std::string> TtyConverterBackend::PortsFromSettings(const IniFile& settings) {
     return SplitPorts(settings.Value(QStringLiteral("bus"), QStringLiteral("Ports")));
 }
@@ -245,6 +276,11 @@ std::vector<TtyConverterBackend::Listed> TtyConverterBackend::scanExplicit() con
         std::error_code ec;
         // A path that is not there now (unplugged, pty closed) is not a converter now.
         if (!fs::exists(path, ec)) {
+            continue;
+        }
+        // A file, folder or FIFO is never a converter (the programs refuse such paths up
+        // front; this keeps one that appears later out of the list).
+        if (!fs::is_character_file(path, ec)) {
             continue;
         }
         Listed l;

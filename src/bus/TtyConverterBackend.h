@@ -47,6 +47,11 @@ public:
     // (blanks around a path are dropped, empty entries ignored).
     static std::vector<std::string> PortsFromSettings(const IniFile& settings);
     static std::vector<std::string> SplitPorts(const QString& text);
+    // Why an explicit path can be no converter ("/dev/zero is not a terminal"), or empty when
+    // it is a terminal or not there now (an unplugged converter may come back). Regular files,
+    // folders, FIFOs and sockets are refused from their file type; a character device is opened
+    // for a moment to ask whether it is a terminal.
+    static std::string NotATerminal(const std::string& path);
 
     // Whether the last Open could set the FTDI latency timer or the low-latency flag.
     bool LowLatencyApplied() const;

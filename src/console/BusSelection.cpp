@@ -89,6 +89,19 @@ BusSelection SelectBus(const BusOptions& options) {
             tty.paths = TtyConverterBackend::PortsFromSettings(settings);
         }
     }
+    // A path that cannot be a converter is a mistake in the command line or the settings; it
+    // is named rather than listed as a converter that never answers.
+    QStringList refused;
+    for (const std::string& path : tty.paths) {
+        const std::string why = TtyConverterBackend::NotATerminal(path);
+        if (!why.empty()) {
+            refused << QString::fromStdString(why);
+        }
+    }
+    if (!refused.isEmpty()) {
+        out.error = refused.join(QStringLiteral("; "));
+        return out;
+    }
     out.backend = std::make_shared<TtyConverterBackend>(std::move(tty));
     return out;
 }

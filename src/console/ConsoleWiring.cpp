@@ -5,6 +5,7 @@
 #include "console/ConverterAccess.h"
 #include "console/TestPanelModel.h"
 #include "core/EventLog.h"
+#include "core/Settings.h"
 #include "devices/TCommonControl.h"
 #include "devices/TControls.h"
 #include "i18n/Localizer.h"
@@ -17,6 +18,12 @@ ConsoleWiring::ConsoleWiring(std::shared_ptr<ConverterBackend> backend, QString 
       proto_(std::make_unique<TPortProto>(kMaxConverters, backend_)),
       controls_(std::make_unique<TControls>(*proto_)),
       tester_(*controls_) {
+    // Drawn here, the start-up both the console and the tool go through: without it every
+    // console on a bus would be ID 1 and answer the others' queries as one.
+    EnsureBusGlobals();
+    // The run's log is open by now; a threshold the settings file gave as no number is 0,
+    // which the operator must be able to find out.
+    LogUnreadableSettings();
     // The one protocol object of the program: the show player and the memory operations reach
     // the bus through it.
     if (ProtoOrNull() == nullptr) {

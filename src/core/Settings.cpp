@@ -3,6 +3,8 @@
 #include <QDir>
 #include <mutex>
 
+#include "core/EventLog.h"
+#include "core/LogName.h"
 #include "core/FileLocations.h"
 #include "util/IniFile.h"
 #include "util/SystemUtils.h"
@@ -21,6 +23,11 @@ ConsoleSettings& Stored() {
     return settings;
 }
 
+bool& UnreadableLogged() {
+    static bool logged = false;
+    return logged;
+}
+
 }  // namespace
 
 QString DefaultSettingsFilePath() {
@@ -34,13 +41,21 @@ ConsoleSettings ReadConsoleSettings(const QString& iniPath) {
         return s;
     const QString keys = QStringLiteral("keys");
     const QString settings = QStringLiteral("settings");
-    s.StartKey = ini.IntValue(keys, QStringLiteral("StartBtn"), s.StartKey);
-    s.ConnectResistLo =
-        LenientReal(ini.Value(settings, QStringLiteral("ConnectResistLo"), QStringLiteral("1")));
-    s.ConnectResist =
-        LenientReal(ini.Value(settings, QStringLiteral("ConnectResist"), QStringLiteral("20")));
-    s.ConnectResistHi =
-        LenientReal(ini.Value(settings, QStringLiteral("ConnectResistHi"), QStringLiteral("200")));
+    const QString startBtn = QStringLiteral("StartBtn");
+    if (ini.HasKey(keys, startBtn) && !IniFile::ParseInt(ini.Value(keys, startBtn), s.StartKey)) {
+        s.Unreadable << QStringLiteral("[keys] StartBtn");
+    }
+    const auto threshold = [&](const char* key, const char* defaultText) {
+        const QString name = QString::fromLatin1(key);
+        const QString text = ini.Value(settings, name, QString::fromLatin1(defaultText));
+        if (!LenientRealReadable(text)) {
+            s.Unreadable << QStringLiteral("[settings] ") + name;
+        }
+        return LenientReal(text);
+    };
+    s.ConnectResistLo = threshold("ConnectResistLo", "1");
+    s.ConnectResist = threshold("ConnectResist", "20");
+    s.ConnectResistHi = threshold("ConnectResistHi", "200");
     return s;
 }
 
@@ -52,6 +67,23 @@ ConsoleSettings CurrentSettings() {
 void SetCurrentSettings(const ConsoleSettings& settings) {
     std::lock_guard guard(SettingsLock());
     Stored() = settings;
+    UnreadableLogged() = false;
+}
+
+void LogUnreadableSettings() {
+    QStringList keys;
+    {
+        std::lock_guard guard(SettingsLock());
+        if (UnreadableLogged()) {
+            return;
+        }
+        UnreadableLogged() = true;
+        keys = Stored().Unreadable;
+    }
+    for (const QString& key : keys) {
+        WriteLog(QStringLiteral("kelvanex.ini: ") + key + QStringLiteral(" не читается как число"),
+                 1);
+    }
 }
 
 }  // namespace kv

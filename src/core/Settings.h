@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace kv {
 
@@ -14,6 +15,10 @@ struct ConsoleSettings {
     double ConnectResistLo = 1;
     double ConnectResist = 20;
     double ConnectResistHi = 200;
+    // Keys present in the file whose text is no number ("[section] key"): they read as the
+    // value described above (0 for a threshold, the default for StartBtn), and the console
+    // logs them once, as the operator could not tell otherwise why a threshold is 0.
+    QStringList Unreadable;
 };
 
 // The settings file of this run (see FileLocations.h).
@@ -25,5 +30,9 @@ ConsoleSettings ReadConsoleSettings(const QString& iniPath);
 // start-up by the console (defaults until then).
 ConsoleSettings CurrentSettings();
 void SetCurrentSettings(const ConsoleSettings& settings);
+
+// Writes one event log line per unreadable key of the settings set last, the first time it is
+// called after they were set; later calls write nothing. Called once the run's log is open.
+void LogUnreadableSettings();
 
 }  // namespace kv

@@ -16,6 +16,18 @@ QString BlackBoxFileName(const QString& chosen) {
     return EnsureExtension(chosen, QStringLiteral(".DAT"));
 }
 
+bool CanSaveBlackBoxFile(const QString& chosen, QString& error) {
+    // The same save file the real write uses, opened and given up: it is made beside the
+    // target, so a missing folder, a read-only one or a full disk shows up the same way.
+    QSaveFile file(BlackBoxFileName(chosen));
+    if (!file.open(QIODevice::WriteOnly)) {
+        error = file.errorString();
+        return false;
+    }
+    file.cancelWriting();  // the temporary file goes with the object
+    return true;
+}
+
 bool SaveBlackBoxFile(const QString& chosen, const QByteArray& records, QString& error,
                       QString* writtenPath) {
     const QString path = BlackBoxFileName(chosen);

@@ -19,6 +19,10 @@ QString BlackBoxFileName(const QString& chosen);
 // Writes the file under BlackBoxFileName(chosen). The file appears complete or not at all, so a
 // half-written file is never left behind as if it were the reading. On failure returns false
 // with the system's error text in error.
+// Whether the file SaveBlackBoxFile would write can be created there, asked before a read that
+// takes a minute; false with the system's error text. Leaves nothing behind.
+bool CanSaveBlackBoxFile(const QString& chosen, QString& error);
+
 bool SaveBlackBoxFile(const QString& chosen, const QByteArray& records, QString& error,
                       QString* writtenPath = nullptr);
 

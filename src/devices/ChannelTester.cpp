@@ -38,6 +38,8 @@ bool ChannelTester::TestModule(TCommonControl& module) {
         return false;
     }
     BusyGuard guard(busy_);
+    // Cleared before anything can run window events: a stop pressed from here on counts.
+    stopRequested_ = false;
     bands_ = Thresholds.value_or(ResistanceThresholds::FromSettings());
     return RunModule(module);
 }
@@ -47,7 +49,6 @@ bool ChannelTester::RunModule(TCommonControl& module) {
     if (OnProgress) {
         OnProgress(module, -1);
     }
-    stopRequested_ = false;
     if (module.Kind == KindHVControl) {
         auto& hv = static_cast<THVControl&>(module);
         hv.Energy = hv.ReadEnergy();
@@ -72,6 +73,9 @@ void ChannelTester::TestAllModules() {
         return;
     }
     BusyGuard guard(busy_);
+    // Once for the whole run: a stop pressed while a module's panel is drawn, or between two
+    // modules, ends the run instead of being forgotten by the next module's start.
+    stopRequested_ = false;
     bands_ = Thresholds.value_or(ResistanceThresholds::FromSettings());
     const int first = controls_.FirstModuleIndex();
     // Nothing to test when the list holds no module at all; the selection still follows.
@@ -92,7 +96,7 @@ void ChannelTester::TestAllModules() {
         if (OnSelect) {
             OnSelect(i);
         }
-        if (!RunModule(*module)) {
+        if (stopRequested_ || !RunModule(*module)) {
             break;
         }
     }

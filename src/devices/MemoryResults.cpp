@@ -18,6 +18,8 @@ QString MemoryOperationTitle(MemoryOperation operation) {
             return Message(72);
         case MemoryOperation::VerifyRemote:
             return Message(76);
+        case MemoryOperation::EraseRemote:
+            return Message(109);
     }
     return QString();
 }

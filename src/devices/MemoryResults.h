@@ -13,6 +13,7 @@ enum class MemoryOperation {
     ReadBlackBox,
     WriteRemote,
     VerifyRemote,
+    EraseRemote,
 };
 
 // "Запись сценария в пульты..." and the other titles, from the language file.

@@ -1,7 +1,9 @@
 #include "i18n/Localizer.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QStringList>
 #include <mutex>
 
@@ -16,7 +18,38 @@ struct LocalizerState {
     std::mutex lock;
     QString path;
     QStringList messages;
+    // The last parse of the language file and what the file looked like then.
+    std::shared_ptr<const IniFile> file;
+    QString filePath;
+    qint64 fileSize = -1;
+    QDateTime fileTime;
+    int parses = 0;
 };
+
+// The caller holds s.lock.
+std::shared_ptr<const IniFile> LanguageFileLocked(LocalizerState& s) {
+    if (s.path.isEmpty()) {
+        return nullptr;
+    }
+    const QFileInfo info(s.path);
+    if (!info.isFile()) {
+        return nullptr;
+    }
+    if (s.file && s.filePath == s.path && s.fileSize == info.size() &&
+        s.fileTime == info.lastModified()) {
+        return s.file;
+    }
+    auto ini = std::make_shared<IniFile>();
+    if (!ini->Load(s.path)) {
+        return nullptr;
+    }
+    ++s.parses;
+    s.file = std::move(ini);
+    s.filePath = s.path;
+    s.fileSize = info.size();
+    s.fileTime = info.lastModified();
+    return s.file;
+}
 
 LocalizerState& State() {
     static LocalizerState state;
@@ -48,18 +81,12 @@ bool EnsureMessagesLoaded() {
     std::lock_guard guard(s.lock);
     if (!s.messages.isEmpty())
         return true;
-    if (s.path.isEmpty())
+    const std::shared_ptr<const IniFile> ini = LanguageFileLocked(s);
+    if (!ini)
         return false;
-    IniFile ini;
-    if (!ini.Load(s.path))
-        return false;
-    const QString section = QStringLiteral("strings");
-    // Only the order of the keys counts, never their names.
-    const QStringList keys = ini.Keys(section);
-    QStringList messages;
-    messages.reserve(keys.size());
-    for (const QString& key : keys)
-        messages.append(ini.Value(section, key));
+    // Only the order of the entries counts, never their names: a repeated name is a message of
+    // its own, or every later text would move up by one.
+    const QStringList messages = ini->AllValues(QStringLiteral("strings"));
     s.messages = messages;
     return !s.messages.isEmpty();
 }
@@ -86,11 +113,27 @@ QString Message(int index, int variant) {
     return GetText(index, DefaultMessage(index, variant));
 }
 
+std::shared_ptr<const IniFile> LanguageFile() {
+    LocalizerState& s = State();
+    std::lock_guard guard(s.lock);
+    return LanguageFileLocked(s);
+}
+
+int LanguageFileParseCount() {
+    LocalizerState& s = State();
+    std::lock_guard guard(s.lock);
+    return s.parses;
+}
+
 void ResetLocalizerForTesting() {
     LocalizerState& s = State();
     std::lock_guard guard(s.lock);
     s.path.clear();
     s.messages.clear();
+    s.file.reset();
+    s.filePath.clear();
+    s.fileSize = -1;
+    s.fileTime = QDateTime();
 }
 
 }  // namespace kv

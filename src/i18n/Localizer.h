@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 
 namespace kv {
 
@@ -30,6 +31,15 @@ QString GetLocalizedText(int index, const QString& defaultText);
 // Lookup with the built-in default of the message table (variant 1: the second default of the
 // two numbers that have one).
 QString Message(int index, int variant = 0);
+
+class IniFile;
+
+// The language file, parsed once and kept while the file on disk stays the same (by size and
+// modification time), so the message list and every window's translation share one parse.
+// nullptr when there is no path or the file cannot be read.
+std::shared_ptr<const IniFile> LanguageFile();
+// How many times the language file was parsed in this process.
+int LanguageFileParseCount();
 
 // Forgets the loaded messages and the path; for tests only.
 void ResetLocalizerForTesting();

@@ -7,7 +7,7 @@ namespace kv {
 namespace {
 
 // clang-format off
-constexpr std::array<MessageDefault, 107> kMessages = {{
+constexpr std::array<MessageDefault, 108> kMessages = {{
     {0, " ", nullptr},
     {1, "Ошибка инициализации аудио-устройства", nullptr},
     {2, "Всего подключенных устройств:", nullptr},
@@ -121,6 +121,8 @@ constexpr std::array<MessageDefault, 107> kMessages = {{
     {106, "Тест запишет в канал 1 каждого пульта запуск через 1 час и заменит сценарий в памяти пультов. Продолжить?", nullptr},
     {107, "Тест синхронизации пультов запущен", nullptr},
     {108, "Тест синхронизации пультов остановлен. Сценарий в памяти пультов изменен: запишите сценарий снова.", nullptr},
+    // The remote control's own erase, which had been logged under the modules' title.
+    {109, "Удаление сценария в ПДУ(Р)...", nullptr},
 }};
 // clang-format on
 

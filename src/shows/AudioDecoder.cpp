@@ -18,6 +18,26 @@ namespace {
 // the target and decodes up to it.
 constexpr int64_t kPreRollMs = 100;
 
+// A frame without a timestamp.
+constexpr int64_t kNoStart = INT64_MIN;
+
+// The WMA decoders give out each frame one frame after the packet that carries its start (the
+// transform overlaps the next frame), while the frame keeps that packet's timestamp: the sound
+// runs one frame behind the timestamps. The frame length follows from the sample rate as the
+// format defines it.
+int64_t WmaDelay(AVCodecID codec, int sampleRate) {
+    if (codec != AV_CODEC_ID_WMAV1 && codec != AV_CODEC_ID_WMAV2) {
+        return 0;
+    }
+    if (sampleRate <= 16000) {
+        return 512;
+    }
+    if (sampleRate <= 22050 || (sampleRate <= 32000 && codec == AV_CODEC_ID_WMAV1)) {
+        return 1024;
+    }
+    return 2048;
+}
+
 // Channel counts the output takes as they are; others are mixed down to stereo.
 int OutputChannels(int in) {
     switch (in) {
@@ -50,6 +70,8 @@ void AudioDecoder::Close() {
     stream_ = -1;
     rate_ = channels_ = 0;
     startTime_ = lengthFrames_ = position_ = 0;
+    firstPts_ = codecDelay_ = silence_ = 0;
+    lastPacketPos_ = sentPacketPos_ = -1;
     drained_ = flushSent_ = false;
     pending_.clear();
     pendingFrames_ = pendingOffset_ = 0;
@@ -105,15 +127,11 @@ bool AudioDecoder::Open(const QString& path) {
     }
     if (ok) {
         startTime_ = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
+        codecDelay_ = WmaDelay(ctx_->codec_id, rate_);
         lengthFrames_ = MeasureLength();
-        ok = lengthFrames_ >= 0 && RewindDemuxer(startTime_);
-    }
-    if (ok) {
-        avcodec_flush_buffers(ctx_);
         // A file that opens but does not decode is no soundtrack.
-        int64_t first = 0;
-        ok = DecodeNext(&first);
-        position_ = 0;
+        bool decoded = false;
+        ok = lengthFrames_ >= 0 && Reposition(0, decoded) && decoded;
     }
     if (!ok) {
         Close();
@@ -131,9 +149,10 @@ int64_t AudioDecoder::TimestampOfFrame(int64_t frame) const {
 }
 
 // The end of the last packet, read from the demuxer alone (no decoding), so that loading a
-// long soundtrack stays quick.
+// long soundtrack stays quick. Also notes where the stream begins and where its last packet is.
 int64_t AudioDecoder::MeasureLength() {
     int64_t end = AV_NOPTS_VALUE;
+    int64_t first = AV_NOPTS_VALUE;
     int64_t summed = 0;
     while (av_read_frame(fmt_, packet_) >= 0) {
         if (packet_->stream_index == stream_) {
@@ -141,10 +160,13 @@ int64_t AudioDecoder::MeasureLength() {
             if (packet_->pts != AV_NOPTS_VALUE) {
                 end = std::max(end == AV_NOPTS_VALUE ? packet_->pts : end,
                                packet_->pts + packet_->duration);
+                first = std::min(first == AV_NOPTS_VALUE ? packet_->pts : first, packet_->pts);
             }
+            lastPacketPos_ = packet_->pos;
         }
         av_packet_unref(packet_);
     }
+    firstPts_ = first != AV_NOPTS_VALUE ? std::min(first, startTime_) : startTime_;
     const int64_t ts = end != AV_NOPTS_VALUE ? end : startTime_ + summed;
     return std::max<int64_t>(0, FrameOfTimestamp(ts));
 }
@@ -161,7 +183,7 @@ bool AudioDecoder::DecodeNext(int64_t* frameStart) {
         const int r = avcodec_receive_frame(ctx_, frame_);
         if (r == 0) {
             const int64_t ts = frame_->best_effort_timestamp;
-            *frameStart = ts != AV_NOPTS_VALUE ? FrameOfTimestamp(ts) : -1;
+            *frameStart = ts != AV_NOPTS_VALUE ? FrameOfTimestamp(ts) - codecDelay_ : kNoStart;
             const int n = frame_->nb_samples;
             pending_.resize(static_cast<size_t>(n) * static_cast<size_t>(channels_));
             uint8_t* out = reinterpret_cast<uint8_t*>(pending_.data());
@@ -198,6 +220,7 @@ bool AudioDecoder::DecodeNext(int64_t* frameStart) {
                 av_packet_unref(packet_);
                 continue;
             }
+            sentPacketPos_ = packet_->pos;
             const int s = avcodec_send_packet(ctx_, packet_);
             av_packet_unref(packet_);
             // A damaged packet is skipped; the decoder carries on with the next.
@@ -212,8 +235,23 @@ size_t AudioDecoder::Read(int16_t* out, size_t frames) {
     if (!IsOpen()) {
         return 0;
     }
+    const size_t ch = static_cast<size_t>(channels_);
+    // What decodes past the container's end is the codec's padding, not the soundtrack (the
+    // position never passes the length). A length that could not be measured limits nothing.
+    if (lengthFrames_ > 0) {
+        frames = static_cast<size_t>(
+            std::clamp<int64_t>(lengthFrames_ - position_, 0, static_cast<int64_t>(frames)));
+    }
     size_t done = 0;
     while (done < frames) {
+        if (silence_ > 0) {
+            const size_t n = static_cast<size_t>(
+                std::min<int64_t>(silence_, static_cast<int64_t>(frames - done)));
+            std::fill_n(out + done * ch, n * ch, int16_t{0});
+            silence_ -= static_cast<int64_t>(n);
+            done += n;
+            continue;
+        }
         if (pendingOffset_ >= pendingFrames_) {
             int64_t ignored = 0;
             if (drained_ || !DecodeNext(&ignored)) {
@@ -221,7 +259,6 @@ size_t AudioDecoder::Read(int16_t* out, size_t frames) {
             }
         }
         const size_t n = std::min(frames - done, pendingFrames_ - pendingOffset_);
-        const size_t ch = static_cast<size_t>(channels_);
         std::memcpy(out + done * ch, pending_.data() + pendingOffset_ * ch,
                     n * ch * sizeof(int16_t));
         pendingOffset_ += n;
@@ -236,34 +273,77 @@ bool AudioDecoder::Seek(int64_t frame) {
         return false;
     }
     frame = std::clamp<int64_t>(frame, 0, lengthFrames_);
-    const int64_t preRoll = kPreRollMs * rate_ / 1000;
-    const int64_t from = std::max<int64_t>(0, frame - preRoll);
-    if (!RewindDemuxer(TimestampOfFrame(from))) {
-        return false;
-    }
-    avcodec_flush_buffers(ctx_);
-    drained_ = flushSent_ = false;
-    pendingFrames_ = pendingOffset_ = 0;
-    position_ = frame;
-    // Decode and discard up to the target: a demuxer seek lands on a packet boundary only.
-    int64_t start = 0;
-    while (DecodeNext(&start)) {
-        if (start < 0) {
-            // No timestamp to place it by: take it as the target.
+    bool decoded = false;
+    return Reposition(frame, decoded);
+}
+
+bool AudioDecoder::Reposition(int64_t frame, bool& decoded) {
+    // MP3 frames depend on the one before (bit reservoir), so decoding starts ahead of the
+    // target. When the demuxer's landing cannot be trusted it starts further back, and from
+    // the first packet in the end, where the time line is sure.
+    int64_t back = kPreRollMs * rate_ / 1000;
+    for (;;) {
+        const int64_t from = frame - back;
+        const bool fromStart = from <= 0;
+        // From the first packet itself: demuxers attach the encoder delay to skip (MP3's
+        // LAME tag) only to it.
+        if (!RewindDemuxer(fromStart ? firstPts_ : TimestampOfFrame(from + codecDelay_))) {
+            return false;
+        }
+        avcodec_flush_buffers(ctx_);
+        drained_ = flushSent_ = false;
+        pendingFrames_ = pendingOffset_ = 0;
+        silence_ = 0;
+        sentPacketPos_ = -1;
+        if (AnchorAndSkip(frame, fromStart, decoded) || fromStart) {
+            position_ = frame;
             return true;
         }
-        const int64_t end = start + static_cast<int64_t>(pendingFrames_);
-        if (end <= frame) {
-            continue;
+        back *= 4;
+    }
+}
+
+bool AudioDecoder::AnchorAndSkip(int64_t frame, bool fromStart, bool& decoded) {
+    int64_t start = 0;
+    decoded = DecodeNext(&start);
+    if (!decoded) {
+        // Nothing decodes past the landing (it is the end): no stale samples may follow.
+        pendingFrames_ = pendingOffset_ = 0;
+        return fromStart || frame >= lengthFrames_;
+    }
+    if (start == kNoStart) {
+        if (!fromStart) {
+            return false;
         }
-        if (start < frame) {
-            pendingOffset_ = static_cast<size_t>(frame - start);
-        }
+        start = 0;
+    }
+    // The timestamps of a stream's last packet are not to be trusted after a seek: the Ogg
+    // demuxer dates the whole last page from the target instead of from its granule (the sound
+    // came up to a second early), and a landing past the target says the same.
+    if (!fromStart &&
+        (start > frame || (lastPacketPos_ >= 0 && sentPacketPos_ == lastPacketPos_))) {
+        return false;
+    }
+    if (start > frame) {
+        // The file's first samples that no frame carries (the frame WMA's decoder holds back).
+        silence_ = start - frame;
         return true;
     }
-    // Nothing decodes past the target (it is the end): no stale samples may follow.
-    pendingFrames_ = pendingOffset_ = 0;
-    return true;
+    // From the anchor on, samples are counted: later timestamps may be off the same way.
+    int64_t cursor = start;
+    for (;;) {
+        const int64_t end = cursor + static_cast<int64_t>(pendingFrames_);
+        if (end > frame) {
+            pendingOffset_ = static_cast<size_t>(frame - cursor);
+            return true;
+        }
+        cursor = end;
+        int64_t ignored = 0;
+        if (!DecodeNext(&ignored)) {
+            pendingFrames_ = pendingOffset_ = 0;
+            return true;
+        }
+    }
 }
 
 }  // namespace kv

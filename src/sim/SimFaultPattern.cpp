@@ -31,7 +31,8 @@ bool SimFaultPattern::Parse(const std::string& text, SimFaultPattern& out, std::
         const std::string num = text.substr(5);
         double v = 0;
         const auto [ptr, ec] = std::from_chars(num.data(), num.data() + num.size(), v);
-        if (ec != std::errc() || ptr != num.data() + num.size() || v < 0.0 || v > 1.0) {
+        if (ec != std::errc() || ptr != num.data() + num.size() ||
+            !(v >= 0.0 && v <= 1.0)) {  // NaN is no share
             error = "rate must be a number from 0 to 1: '" + num + "'";
             return false;
         }

@@ -75,6 +75,10 @@ bool toInt(const std::string& s, long long& v, int base = 10) {
         t = t.substr(2);
         base = 16;
     }
+    // One sign at most, and none inside a hexadecimal number ("0x-5", a negative version).
+    if (base == 16 && !t.empty() && (t[0] == '-' || t[0] == '+')) {
+        return false;
+    }
     const auto [p, ec] = std::from_chars(t.data(), t.data() + t.size(), v, base);
     return !t.empty() && ec == std::errc() && p == t.data() + t.size();
 }
@@ -359,6 +363,10 @@ bool SimRig::Parse(const std::string& text, SimRig& rig, std::string& error) {
             continue;
         }
         if (word == "converter") {
+            // The console lists no more converters than this; the rest would vanish unseen.
+            if (out.converters.size() >= static_cast<std::size_t>(kMaxConverters)) {
+                return fail("a rig has at most " + std::to_string(kMaxConverters) + " converters");
+            }
             Converter c;
             c.serial = "KVSIM" + std::to_string(out.converters.size() + 1);
             for (const auto& [k, v] : pairs) {

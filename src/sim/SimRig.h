@@ -21,6 +21,9 @@ namespace kv {
 // Device lines belong to the converter above them. '#' starts a comment.
 class SimRig {
 public:
+    // The most converters a console lists and uses.
+    static constexpr int kMaxConverters = 16;
+
     struct Converter {
         std::string serial;
         std::string description = "USB-RS485 (simulated)";

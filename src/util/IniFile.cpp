@@ -1,6 +1,7 @@
 #include "util/IniFile.h"
 
 #include <QFile>
+#include <limits>
 
 #include "util/TextEncoding.h"
 
@@ -12,10 +13,23 @@ QString Fold(const QString& name) {
     return name.toCaseFolded();
 }
 
+// One pair of matching quotes around the whole value is dropped, as the Windows profile reader
+// does; a lone or unmatched quote stays.
+QString Unquoted(const QString& value) {
+    if (value.size() >= 2) {
+        const QChar first = value.front();
+        if ((first == QChar('"') || first == QChar('\'')) && value.back() == first) {
+            return value.mid(1, value.size() - 2);
+        }
+    }
+    return value;
+}
+
 }  // namespace
 
 bool IniFile::Load(const QString& path) {
     sections_.clear();
+    sectionIndex_.clear();
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
         return false;
@@ -32,8 +46,9 @@ IniFile IniFile::FromBytes(const QByteArray& bytes) {
 
 void IniFile::Parse(const QByteArray& bytes) {
     sections_.clear();
+    sectionIndex_.clear();
     const QString text = TextEncoding::Decode(bytes);
-    Section* current = nullptr;
+    int current = -1;
     // Split at LF; a CR before it (or a lone CR line end of old editors) is trimmed with the
     // rest of the white space.
     QString normalised = text;
@@ -52,47 +67,37 @@ void IniFile::Parse(const QByteArray& bytes) {
             }
             const QString name = line.mid(1, close - 1).trimmed();
             const QString folded = Fold(name);
-            current = nullptr;
-            for (Section& s : sections_) {
-                if (s.folded == folded) {
-                    current = &s;
-                    break;
-                }
-            }
-            if (!current) {
-                sections_.push_back(Section{name, folded, {}});
-                current = &sections_.back();
+            const auto found = sectionIndex_.constFind(folded);
+            if (found != sectionIndex_.cend()) {
+                current = found.value();
+            } else {
+                current = static_cast<int>(sections_.size());
+                sections_.push_back(Section{name, {}, {}});
+                sectionIndex_.insert(folded, current);
             }
             continue;
         }
-        if (!current) {
+        if (current < 0) {
             continue;
         }
+        Section& section = sections_[static_cast<size_t>(current)];
         const qsizetype eq = line.indexOf(QChar('='));
         const QString key = (eq < 0 ? line : line.left(eq)).trimmed();
-        const QString value = eq < 0 ? QString() : line.mid(eq + 1).trimmed();
+        const QString value = eq < 0 ? QString() : Unquoted(line.mid(eq + 1).trimmed());
         const QString folded = Fold(key);
-        bool duplicate = false;
-        for (const Entry& e : current->entries) {
-            if (e.folded == folded) {
-                duplicate = true;
-                break;
-            }
+        const int position = static_cast<int>(section.entries.size());
+        // Looked up by hash: a file of a hundred thousand keys must not take a pass per key.
+        const bool first = !section.index.contains(folded);
+        if (first) {
+            section.index.insert(folded, position);
         }
-        if (!duplicate) {
-            current->entries.push_back(Entry{key, folded, value});
-        }
+        section.entries.push_back(Entry{key, value, first});
     }
 }
 
 const IniFile::Section* IniFile::FindSection(const QString& name) const {
-    const QString folded = Fold(name.trimmed());
-    for (const Section& s : sections_) {
-        if (s.folded == folded) {
-            return &s;
-        }
-    }
-    return nullptr;
+    const auto found = sectionIndex_.constFind(Fold(name.trimmed()));
+    return found == sectionIndex_.cend() ? nullptr : &sections_[static_cast<size_t>(found.value())];
 }
 
 const IniFile::Entry* IniFile::FindEntry(const QString& section, const QString& key) const {
@@ -100,13 +105,8 @@ const IniFile::Entry* IniFile::FindEntry(const QString& section, const QString& 
     if (!s) {
         return nullptr;
     }
-    const QString folded = Fold(key.trimmed());
-    for (const Entry& e : s->entries) {
-        if (e.folded == folded) {
-            return &e;
-        }
-    }
-    return nullptr;
+    const auto found = s->index.constFind(Fold(key.trimmed()));
+    return found == s->index.cend() ? nullptr : &s->entries[static_cast<size_t>(found.value())];
 }
 
 QStringList IniFile::Sections() const {
@@ -124,8 +124,22 @@ bool IniFile::HasSection(const QString& section) const {
 QStringList IniFile::Keys(const QString& section) const {
     QStringList out;
     if (const Section* s = FindSection(section)) {
+        out.reserve(static_cast<qsizetype>(s->index.size()));
         for (const Entry& e : s->entries) {
-            out << e.key;
+            if (e.first) {
+                out << e.key;
+            }
+        }
+    }
+    return out;
+}
+
+QStringList IniFile::AllValues(const QString& section) const {
+    QStringList out;
+    if (const Section* s = FindSection(section)) {
+        out.reserve(static_cast<qsizetype>(s->entries.size()));
+        for (const Entry& e : s->entries) {
+            out << e.value;
         }
     }
     return out;
@@ -141,32 +155,53 @@ QString IniFile::Value(const QString& section, const QString& key,
     return e ? e->value : defaultValue;
 }
 
+bool IniFile::ParseInt(const QString& text, int& value) {
+    QStringView t(text);
+    bool negative = false;
+    if (!t.isEmpty() && (t.front() == QChar('-') || t.front() == QChar('+'))) {
+        negative = t.front() == QChar('-');
+        t = t.mid(1);
+    }
+    int base = 10;
+    if (t.startsWith(QChar('$'))) {
+        base = 16;
+        t = t.mid(1);
+    } else if (t.startsWith(QStringLiteral("0x"), Qt::CaseInsensitive)) {
+        base = 16;
+        t = t.mid(2);
+    }
+    if (t.isEmpty()) {
+        return false;
+    }
+    // Digits only from here (a second sign is no number), summed in a wide type and checked
+    // against the range before anything is negated.
+    const int64_t limit = negative ? -static_cast<int64_t>(std::numeric_limits<int>::min())
+                                   : std::numeric_limits<int>::max();
+    int64_t magnitude = 0;
+    for (const QChar c : t) {
+        const int digit = c.isDigit() ? c.digitValue()
+                          : base == 16 && c.toLower() >= QChar('a') && c.toLower() <= QChar('f')
+                              ? c.toLower().unicode() - 'a' + 10
+                              : -1;
+        if (digit < 0 || digit >= base || c.unicode() > 0x7F) {
+            return false;
+        }
+        magnitude = magnitude * base + digit;
+        if (magnitude > limit) {
+            return false;
+        }
+    }
+    value = static_cast<int>(negative ? -magnitude : magnitude);
+    return true;
+}
+
 int IniFile::IntValue(const QString& section, const QString& key, int defaultValue) const {
     const Entry* e = FindEntry(section, key);
-    if (!e) {
+    int v = defaultValue;
+    if (!e || !ParseInt(e->value, v)) {
         return defaultValue;
     }
-    QString t = e->value;
-    bool ok = false;
-    int v = 0;
-    bool negative = false;
-    if (t.startsWith(QChar('-'))) {
-        negative = true;
-        t = t.mid(1);
-    } else if (t.startsWith(QChar('+'))) {
-        t = t.mid(1);
-    }
-    if (t.startsWith(QChar('$'))) {
-        v = t.mid(1).toInt(&ok, 16);
-    } else if (t.startsWith(QStringLiteral("0x"), Qt::CaseInsensitive)) {
-        v = t.mid(2).toInt(&ok, 16);
-    } else if (!t.isEmpty() && t.at(0).isDigit()) {
-        v = t.toInt(&ok, 10);
-    }
-    if (!ok) {
-        return defaultValue;
-    }
-    return negative ? -v : v;
+    return v;
 }
 
 }  // namespace kv

@@ -92,12 +92,24 @@ int32_t IntOrZero(const QString& text) {
     return ok ? v : 0;
 }
 
-double LenientReal(const QString& text) {
+namespace {
+bool ReadLenient(const QString& text, double& value) {
     QString t = text.trimmed();
     t.replace(QChar(','), QChar('.'));
     bool ok = false;
-    const double v = t.toDouble(&ok);  // QString::toDouble always reads the C locale
-    return ok && std::isfinite(v) ? v : 0.0;
+    value = t.toDouble(&ok);  // QString::toDouble always reads the C locale
+    return ok && std::isfinite(value);
+}
+}  // namespace
+
+double LenientReal(const QString& text) {
+    double v = 0;
+    return ReadLenient(text, v) ? v : 0.0;
+}
+
+bool LenientRealReadable(const QString& text) {
+    double v = 0;
+    return ReadLenient(text, v);
 }
 
 int64_t HexValue(const QString& text) {

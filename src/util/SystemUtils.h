@@ -27,6 +27,8 @@ int32_t IntOrZero(const QString& text);
 // Reads a real with "," or "." as the decimal point, whatever the process locale;
 // an empty or unreadable text gives 0.
 double LenientReal(const QString& text);
+// Whether LenientReal finds a number in the text (false: it gives 0 for want of one).
+bool LenientRealReadable(const QString& text);
 
 // Sum over the characters of (position in "0123456789ABCDEF") * 16^(distance from the end);
 // a character outside that set counts as -1, so "1f" is 31 and "1G" is 15.

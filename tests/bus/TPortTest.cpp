@@ -225,3 +225,49 @@ TEST(TPortWorker, HandlersMayMakeExchangesOfTheirOwn) {
     ASSERT_TRUE(PumpUntil([&] { return answered != -99; }));
     EXPECT_EQ(answered, kv::BusOk);
 }
+
+// A search reopens the converters under the exchange lock; the worker must not take the
+// moment in between for a lost port (and then reopen again, throwing away what had arrived).
+TEST(TPortWorker, ReopenForASearchIsNoLoss) {
+    ScriptedBus bus;
+    std::atomic<int> lost{0};
+    std::atomic<int> restored{0};
+    bus.proto.OnPortLost = [&] { ++lost; };
+    bus.proto.OnPortRestored = [&] { ++restored; };
+    bus.conv->SetOpenDelayMs(10);
+    for (int search = 0; search < 20; ++search) {
+        ASSERT_TRUE(bus.proto.ReopenPort());
+        PumpUntil([] { return false; }, 15);
+    }
+    PumpUntil([] { return false; }, 150);
+    EXPECT_EQ(lost.load(), 0);
+    EXPECT_EQ(restored.load(), 0);
+}
+
+// A converter that is listed but does not open (busy, no permission yet after a replug) keeps
+// the port lost: one loss, reopened every 100 ms without flapping, one restore once it opens.
+TEST(TPortWorker, ConverterThatDoesNotOpenKeepsThePortLostUntilItDoes) {
+    auto conv = std::make_shared<ScriptedConverter>(2);
+    conv->SetOpenFails(1, true);
+    kv::TPortProto proto(16, conv);
+    std::atomic<int> lost{0};
+    std::atomic<int> restored{0};
+    proto.OnPortLost = [&] { ++lost; };
+    proto.OnPortRestored = [&] { ++restored; };
+    EXPECT_FALSE(proto.OpenPort());
+    EXPECT_FALSE(proto.IsOpen());
+    ASSERT_TRUE(PumpUntil([&] { return lost.load() == 1; }, 500));
+    BusFrame answer{};
+    EXPECT_EQ(proto.Request(kStatus, 0x85, -1, 1, answer), kv::BusPortError);
+    PumpUntil([] { return false; }, 350);  // several reopen attempts
+    EXPECT_EQ(lost.load(), 1);
+    EXPECT_EQ(restored.load(), 0);
+    conv->SetOpenFails(1, false);
+    ASSERT_TRUE(PumpUntil([&] { return restored.load() == 1; }, 1000));
+    PumpUntil([] { return false; }, 150);
+    EXPECT_EQ(lost.load(), 1);
+    EXPECT_EQ(restored.load(), 1);
+    EXPECT_EQ(proto.ConverterCount(), 2);
+    conv->QueueAnswer(Answer(0x85, 1, 2, 3, 4), 2, 1);
+    EXPECT_EQ(proto.Request(kStatus, 0x85, -1, 1, answer), kv::BusOk);
+}

@@ -89,15 +89,22 @@ TEST(TUSBPort, ListsAtMostTheMaximumAndLeavesOutUnreadableConverters) {
     EXPECT_EQ(conv->Writes().at(0).converter, 1);
 }
 
-TEST(TUSBPort, ConverterThatFailedToOpenIsListedButInertAndDoesNotReadAsLost) {
+TEST(TUSBPort, PortIsOpenOnlyWhenEveryListedConverterOpened) {
     auto conv = std::make_shared<ScriptedConverter>(2);
     conv->SetOpenFails(1, true);
     TUSBPort port(16, conv);
-    ASSERT_TRUE(port.Open(0));
+    EXPECT_FALSE(port.Open(0));
+    EXPECT_FALSE(port.Connected());
+    EXPECT_EQ(port.ConverterCount(), 0);
+    EXPECT_FALSE(conv->IsOpen(0)) << "the one that opened is closed again";
+    conv->ClearWrites();
+    EXPECT_EQ(port.WriteChecked(kFrame, 7, 1), -1) << "a port error, not a transfer error";
+    EXPECT_EQ(port.WriteChecked(kFrame, 7, -1), -1);
+    EXPECT_EQ(conv->WriteCount(), 0);
+    conv->SetOpenFails(1, false);
+    ASSERT_TRUE(port.Reopen());
     EXPECT_EQ(port.ConverterCount(), 2);
-    EXPECT_EQ(port.WriteChecked(kFrame, 7, 1), -2);
-    EXPECT_EQ(port.WriteChecked(kFrame, 7, 0), 7);
-    EXPECT_EQ(port.BytesWaiting(), 0);
+    EXPECT_EQ(port.WriteChecked(kFrame, 7, 1), 7);
 }
 
 TEST(TUSBPort, CheckedWriteComparesTheEcho) {

@@ -86,6 +86,40 @@ TEST(ChannelTest, StopFinishesTheChannelLogsAndEndsTheRunOfAllModules) {
     EXPECT_EQ(selected.back(), 0);
 }
 
+// F3 pressed while the window draws a module's empty panel (its first progress report), or
+// while the selection moves to the next module, stops the run: the flag is cleared only when
+// the run starts.
+TEST(ChannelTest, StopDuringAModulesFirstRedrawOrItsSelectionIsNotForgotten) {
+    for (const bool atSelection : {false, true}) {
+        LogCapture log;
+        TestRig t;
+        t.tester.OnSelect = [&](int index) {
+            if (atSelection && index == 1) {
+                t.tester.Stop();
+            }
+        };
+        t.tester.OnProgress = [&](TCommonControl& m, int channel) {
+            if (!atSelection && m.Address == 9 && channel == -1) {
+                t.tester.Stop();
+            }
+        };
+        t.tester.TestAllModules();
+        EXPECT_EQ(t.Module(0).ConnectedCount(), 14) << atSelection;
+        EXPECT_EQ(t.Module(1).ConnectedCount(), 0) << atSelection;
+        EXPECT_EQ(t.bus.rig.Seen(0x83), 16) << "no channel of module 9 measured";
+        EXPECT_EQ(log.With(QStringLiteral("пульт: 9, каналов: 8, подключено: 8")).size(), 0);
+    }
+    // The single-module test: a stop during its first redraw ends it at once.
+    TestRig t;
+    t.tester.OnProgress = [&](TCommonControl&, int channel) {
+        if (channel == -1) {
+            t.tester.Stop();
+        }
+    };
+    EXPECT_FALSE(t.tester.TestModule(t.Module(0)));
+    EXPECT_EQ(t.bus.rig.Seen(0x83), 0);
+}
+
 TEST(ChannelTest, AModuleWithoutChannelsLogsZeros) {
     LogCapture log;
     RigBus bus;

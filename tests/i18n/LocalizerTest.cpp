@@ -5,6 +5,7 @@
 #include "QtPrinters.h"
 #include "TempDir.h"
 #include "i18n/MessageTable.h"
+#include "util/IniFile.h"
 
 namespace kv {
 namespace {
@@ -44,6 +45,22 @@ TEST_F(LocalizerTest, LoadRetriedUntilEntriesFoundThenNeverReloaded) {
     EXPECT_TRUE(EnsureMessagesLoaded());
     EXPECT_EQ(GetText(0, QString()), QStringLiteral("one"));
     EXPECT_EQ(LoadedMessageCount(), 1);
+}
+
+// A translator's slip (a key name used twice) must not move every later message by one.
+TEST_F(LocalizerTest, RepeatedKeyNamesEachCountAsAMessageAndQuotesAreDropped) {
+    SetLanguageFilePath(dir_.write(QStringLiteral("kelvanex.lng"),
+                                   "[strings]\nm=zero\nm=one\nM=two\nx=\"three\"\n"
+                                   "[forms]\nTMainForm=a\nTMainForm=b\n"));
+    ASSERT_TRUE(EnsureMessagesLoaded());
+    EXPECT_EQ(LoadedMessageCount(), 4);
+    EXPECT_EQ(GetText(1, QString()), QStringLiteral("one"));
+    EXPECT_EQ(GetText(2, QString()), QStringLiteral("two"));
+    EXPECT_EQ(GetText(3, QString()), QStringLiteral("three"));
+    ASSERT_NE(LanguageFile(), nullptr);
+    EXPECT_EQ(LanguageFile()->Value(QStringLiteral("forms"), QStringLiteral("TMainForm")),
+              QStringLiteral("a"))
+        << "other sections keep the first of duplicates";
 }
 
 TEST_F(LocalizerTest, Windows1251FileIsRead) {

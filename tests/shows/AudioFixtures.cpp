@@ -20,14 +20,17 @@ bool RunTool(const QString& program, const QStringList& args, QString* reason) {
     return true;
 }
 
-QString MakeSweep(const QString& dir, const QString& ext, double seconds, int rate, int channels,
-                  QString* reason) {
-    const QString base = dir + "/sweep_" + QString::number(rate) + "_" + QString::number(channels);
+namespace {
+
+// The WAV made by sox with the given synth arguments, then encoded to ext.
+QString MakeSound(const QString& base, const QStringList& synth, const QString& ext, double seconds,
+                  int rate, int channels, const QString& oggQuality, QString* reason) {
     const QString wav = base + ".wav";
     if (!QFile::exists(wav) &&
         !RunTool("sox",
-                 {"-n", "-r", QString::number(rate), "-c", QString::number(channels), "-b", "16",
-                  wav, "synth", QString::number(seconds), "sine", "300-3000", "gain", "-6"},
+                 QStringList{"-n", "-r", QString::number(rate), "-c", QString::number(channels),
+                             "-b", "16", wav, "synth", QString::number(seconds)} +
+                     synth,
                  reason)) {
         return {};
     }
@@ -39,7 +42,7 @@ QString MakeSweep(const QString& dir, const QString& ext, double seconds, int ra
     if (ext == "mp3") {
         ok = RunTool("lame", {"--quiet", "-b", "192", wav, out}, reason);
     } else if (ext == "ogg") {
-        ok = RunTool("oggenc", {"-Q", "-q", "6", wav, "-o", out}, reason);
+        ok = RunTool("oggenc", {"-Q", "-q", oggQuality, wav, "-o", out}, reason);
     } else if (ext == "wma") {
         ok = RunTool("ffmpeg",
                      {"-nostdin", "-loglevel", "error", "-y", "-i", wav, "-c:a", "wmav2", "-b:a",
@@ -49,6 +52,23 @@ QString MakeSweep(const QString& dir, const QString& ext, double seconds, int ra
         *reason = "no recipe for " + ext;
     }
     return ok ? out : QString();
+}
+
+}  // namespace
+
+QString MakeSweep(const QString& dir, const QString& ext, double seconds, int rate, int channels,
+                  QString* reason) {
+    const QString base = dir + "/sweep_" + QString::number(rate) + "_" + QString::number(channels);
+    return MakeSound(base, {"sine", "300-3000", "gain", "-6"}, ext, seconds, rate, channels, "6",
+                     reason);
+}
+
+QString MakeNoise(const QString& dir, const QString& ext, double seconds, int rate, int channels,
+                  QString* reason) {
+    const QString base = dir + "/noise_" + QString::number(rate) + "_" + QString::number(channels);
+    // A low Ogg quality: its pages last longer, the last one up to half a second and more.
+    return MakeSound(base, {"whitenoise", "lowpass", "4000", "gain", "-6"}, ext, seconds, rate,
+                     channels, "0", reason);
 }
 
 QString WriteRampWav(const QString& path, int rate, int frames) {

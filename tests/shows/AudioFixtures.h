@@ -15,6 +15,12 @@ bool RunTool(const QString& program, const QStringList& args, QString* reason);
 QString MakeSweep(const QString& dir, const QString& ext, double seconds, int rate, int channels,
                   QString* reason);
 
+// Noise below 4 kHz, the same recipes (Ogg at a low quality, for long pages): every stretch of it
+// is unlike every other, so where a piece of decoded sound came from is found by comparing it with
+// the WAV.
+QString MakeNoise(const QString& dir, const QString& ext, double seconds, int rate, int channels,
+                  QString* reason);
+
 // A 16-bit PCM WAV whose left sample of frame n is n mod 32768 and right sample is -left.
 QString WriteRampWav(const QString& path, int rate, int frames);
 

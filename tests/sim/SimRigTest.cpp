@@ -187,6 +187,10 @@ TEST(SimRigParse, KindsGetTheirDefaultsAndConvertersTheirFaults) {
 }
 
 TEST(SimRigParse, RefusalsNameTheLine) {
+    std::string seventeenConverters;
+    for (int i = 0; i < 17; ++i) {
+        seventeenConverters += "converter\n";
+    }
     const struct {
         std::string text;
         std::string error;
@@ -231,6 +235,11 @@ TEST(SimRigParse, RefusalsNameTheLine) {
          "line 3: two devices answer at the same address on one converter"},
         {"converter\nconsole id=4\nconsole id=4\n",
          "line 3: two devices answer at the same address on one converter"},
+        {"converter\nmodule address=1 version=-1F\n", "line 2: version must be three hex"},
+        {"converter\nmodule address=1 lose=rate:nan\n", "line 2: rate must be a number"},
+        {"converter\nmodule address=1 lose=rate:NaN\n", "line 2: rate must be a number"},
+        {"converter\nmodule address=0x-5\n", "line 2: address must be a whole number"},
+        {seventeenConverters, "line 17: a rig has at most 16 converters"},
     };
     for (const auto& c : cases) {
         const std::string error = parseError(c.text);

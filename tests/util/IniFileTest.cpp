@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "QtPrinters.h"
 #include "TempDir.h"
 #include "util/IniFile.h"
@@ -20,7 +22,7 @@ TEST(IniFile, CaseInsensitiveNamesAndTrimmedLiteralValues) {
     EXPECT_EQ(ini.Value("KEYS", "startbtn"), "32");
     EXPECT_EQ(ini.Value("Settings", "connectresist"), "25,5");
     EXPECT_EQ(ini.Value("settings", "Filter"), QString::fromUtf8("Текстовые файлы|*.txt"));
-    EXPECT_EQ(ini.Value("settings", "Quoted"), "\"a b\"");
+    EXPECT_EQ(ini.Value("settings", "Quoted"), "a b");
     EXPECT_EQ(ini.Value("settings", "Eq"), "x=y");
     EXPECT_TRUE(ini.HasKey("settings", "BARE"));
     EXPECT_EQ(ini.Value("settings", "Bare", "d"), "");
@@ -97,4 +99,55 @@ TEST(IniFile, IntegerValues) {
     EXPECT_EQ(ini.IntValue("k", "g", 116), 116);
     EXPECT_EQ(ini.IntValue("k", "h", 116), 116);
     EXPECT_EQ(ini.IntValue("k", "missing", 7), 7);
+}
+
+TEST(IniFile, OnePairOfSurroundingQuotesIsDropped) {
+    const IniFile ini = IniFile::FromBytes(
+        "[s]\n"
+        "a=\"25.5\"\n"
+        "b='x y'\n"
+        "c=\"\"\n"
+        "d=\"half\n"
+        "e=\"mixed'\n"
+        "f=\"\"twice\"\"\n"
+        "g=in\"side\"\n"
+        "h=\"\n"
+        "i=  \" padded \"  \n");
+    EXPECT_EQ(ini.Value("s", "a"), "25.5");
+    EXPECT_EQ(ini.Value("s", "b"), "x y");
+    EXPECT_EQ(ini.Value("s", "c"), "");
+    EXPECT_EQ(ini.Value("s", "d"), "\"half");
+    EXPECT_EQ(ini.Value("s", "e"), "\"mixed'");
+    EXPECT_EQ(ini.Value("s", "f"), "\"twice\"");
+    EXPECT_EQ(ini.Value("s", "g"), "in\"side\"");
+    EXPECT_EQ(ini.Value("s", "h"), "\"");
+    EXPECT_EQ(ini.Value("s", "i"), " padded ");
+}
+
+TEST(IniFile, AllValuesKeepRepeatedNamesInFileOrder) {
+    const IniFile ini =
+        IniFile::FromBytes("[strings]\nz=zero\na=one\nZ=again\n[other]\nk=v\n[STRINGS]\na=three\n");
+    EXPECT_EQ(ini.AllValues("strings"), QStringList({"zero", "one", "again", "three"}));
+    EXPECT_EQ(ini.Keys("strings"), QStringList({"z", "a"}));
+    EXPECT_EQ(ini.Value("strings", "z"), "zero") << "lookups still find the first";
+    EXPECT_TRUE(ini.AllValues("none").isEmpty());
+}
+
+TEST(IniFile, IntegersTakeOneSignAndStayInRange) {
+    const IniFile ini = IniFile::FromBytes(
+        "[k]\na=-0x-80000000\nb=-0x-5\nc=0x-5\nd=--5\ne=-0x80000000\nf=0x80000000\n"
+        "g=-2147483648\nh=2147483648\ni=+$7f\nj=0x\nk=-\nl=\"32\"\nm=0x1g\n");
+    EXPECT_EQ(ini.IntValue("k", "a", 116), 116);
+    EXPECT_EQ(ini.IntValue("k", "b", 116), 116);
+    EXPECT_EQ(ini.IntValue("k", "c", 116), 116);
+    EXPECT_EQ(ini.IntValue("k", "d", 116), 116);
+    EXPECT_EQ(ini.IntValue("k", "e", 116), std::numeric_limits<int>::min());
+    EXPECT_EQ(ini.IntValue("k", "f", 116), 116);
+    EXPECT_EQ(ini.IntValue("k", "g", 116), std::numeric_limits<int>::min());
+    EXPECT_EQ(ini.IntValue("k", "h", 116), 116);
+    EXPECT_EQ(ini.IntValue("k", "i", 116), 127);
+    EXPECT_EQ(ini.IntValue("k", "j", 116), 116);
+    EXPECT_EQ(ini.IntValue("k", "k", 116), 116);
+    EXPECT_EQ(ini.IntValue("k", "l", 116), 32);
+    EXPECT_EQ(ini.IntValue("k", "m", 116), 116);
 }

@@ -1,6 +1,5 @@
 #include "console/windows/TLocalizer.h"
 
-#include <QFileInfo>
 #include <QWidget>
 #include <algorithm>
 
@@ -42,26 +41,23 @@ std::vector<QWidget*> TLocalizer::RegisteredWindows() {
 
 void TLocalizer::Translate(QWidget* window) {
     EnsureMessagesLoaded();
+    // One parse for the messages and every window (a big file took seconds per parse).
+    const std::shared_ptr<const IniFile> file = LanguageFile();
     if (window != nullptr) {
-        TranslateOne(window);
+        TranslateOne(window, file.get());
         return;
     }
     // A copy: translating a window must not be disturbed by windows coming or going.
     for (QWidget* registered : RegisteredWindows()) {
-        TranslateOne(registered);
+        TranslateOne(registered, file.get());
     }
 }
 
-void TLocalizer::TranslateOne(QWidget* window) {
-    const QString path = LanguageFilePath();
-    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+void TLocalizer::TranslateOne(QWidget* window, const IniFile* file) {
+    if (file == nullptr) {
         return;
     }
-    IniFile file;
-    if (!file.Load(path)) {
-        return;
-    }
-    WindowTranslator(file).TranslateWindow(window);
+    WindowTranslator(*file).TranslateWindow(window);
 }
 
 }  // namespace kv

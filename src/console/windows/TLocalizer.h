@@ -8,6 +8,8 @@ class QWidget;
 
 namespace kv {
 
+class IniFile;
+
 // Placed on each translatable window: registers its owner window when created and forgets it
 // when destroyed, so that one Translate() at start-up reaches every window in creation order.
 // Main thread only, like the windows themselves.
@@ -31,7 +33,7 @@ public:
     static std::vector<QWidget*> RegisteredWindows();
 
 private:
-    static void TranslateOne(QWidget* window);
+    static void TranslateOne(QWidget* window, const IniFile* file);
 
     QWidget* owner_;
 };

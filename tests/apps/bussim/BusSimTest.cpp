@@ -255,6 +255,21 @@ TEST_F(BusSimTest, BadRigsAndUsageExitWithTwo) {
         EXPECT_NE(text.find("line 3"), std::string::npos) << text;
         EXPECT_NE(text.find("colour"), std::string::npos) << text;
     }
+    // Limits the console relies on: at most 16 converters, no negative version, a fault rate
+    // that is a number.
+    std::string seventeen;
+    for (int i = 0; i < 17; ++i) {
+        seventeen += "converter\n";
+    }
+    for (const auto& [text, line] : {std::pair<std::string, std::string>{seventeen, "line 17"},
+                                     {"converter\nmodule address=4 version=-1F\n", "line 2"},
+                                     {"converter\nmodule address=4 lose=rate:nan\n", "line 2"}}) {
+        const QString rig = dir.write("bad.rig", QByteArray::fromStdString(text));
+        BusSimProcess sim;
+        ASSERT_TRUE(sim.Start(KV_BUSSIM_BINARY, {rig.toStdString()}, err.toStdString()));
+        EXPECT_EQ(sim.Wait(), 2) << text;
+        EXPECT_NE(readAll(err).find(line), std::string::npos) << readAll(err);
+    }
     {
         BusSimProcess sim;
         ASSERT_TRUE(sim.Start(KV_BUSSIM_BINARY, {dir.file("missing.rig").toStdString()},

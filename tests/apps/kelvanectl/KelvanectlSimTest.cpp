@@ -258,3 +258,55 @@ TEST_F(CtlOnSim, MemoryCommandsRefuseCuesTheBusCannotCarryWithTheirList) {
     EXPECT_TRUE(Log().contains(QString::fromUtf8(
         "Запись сценария в пульты... В сценарии есть команды, которые невозможно передать")));
 }
+
+TEST_F(CtlOnSim, RemoteEraseIsLoggedAsTheRemotesOwnOperation) {
+    ASSERT_EQ(
+        Run({QStringLiteral("--simulate"), QStringLiteral("remote"), QStringLiteral("erase")}), 0)
+        << err.toStdString();
+    const QString log = Log();
+    EXPECT_TRUE(log.contains(QStringLiteral("Удаление сценария в ПДУ(Р)... Успешно")))
+        << log.toStdString();
+    EXPECT_FALSE(log.contains(QStringLiteral("Удаление сценария в пультах"))) << log.toStdString();
+}
+
+// A rig that kelvane-bussim refuses (with exit status 2) is refused here the same way, its
+// line named; so is a port path that is no terminal.
+TEST_F(CtlOnSim, BadRigsAndNonTerminalPortsAreRefusedWithTwo) {
+    std::string seventeen;
+    for (int i = 0; i < 17; ++i) {
+        seventeen += "converter\n";
+    }
+    const struct {
+        std::string text;
+        QString line;
+    } rigs[] = {
+        {seventeen, QStringLiteral("line 17")},
+        {"converter\nmodule address=4 version=-1F\n", QStringLiteral("line 2")},
+        {"converter\nmodule address=4 lose=rate:nan\n", QStringLiteral("line 2")},
+        {"converter\nmodule address=4\nmodule address=5 colour=red\n", QStringLiteral("line 3")},
+    };
+    for (const auto& r : rigs) {
+        const QString rig = dir.write(QStringLiteral("bad.rig"), QByteArray::fromStdString(r.text));
+        EXPECT_EQ(Run({QStringLiteral("--simulate"), rig, QStringLiteral("search")}), 2) << r.text;
+        EXPECT_TRUE(err.contains(r.line)) << err.toStdString();
+    }
+    EXPECT_EQ(Run({QStringLiteral("--port"), QStringLiteral("/dev/zero"), QStringLiteral("ports")}),
+              2);
+    EXPECT_TRUE(err.contains(QStringLiteral("/dev/zero is not a terminal"))) << err.toStdString();
+}
+
+// The output is checked before the minute of reading, and a file that cannot be written is
+// reported with the system's words, not as a device error.
+TEST_F(CtlOnSim, BlackBoxIntoAFolderThatIsNotThereFailsBeforeReading) {
+    const QString out = dir.file(QStringLiteral("missing/box"));
+    EXPECT_EQ(Run({QStringLiteral("--simulate"), QStringLiteral("blackbox"), out}), 1);
+    EXPECT_TRUE(err.contains(QStringLiteral("box.DAT"))) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("No such file or directory"))) << err.toStdString();
+    EXPECT_FALSE(err.contains(QStringLiteral("result -1"))) << err.toStdString();
+    EXPECT_FALSE(Log().contains(QStringLiteral("черного ящика"))) << "nothing was read";
+
+    const QString good = dir.file(QStringLiteral("box"));
+    EXPECT_EQ(Run({QStringLiteral("--simulate"), QStringLiteral("blackbox"), good}), 0)
+        << err.toStdString();
+    EXPECT_TRUE(QFile::exists(good + QStringLiteral(".DAT")));
+}

@@ -68,6 +68,26 @@ TEST_F(TLocalizerTest, TranslateAllReachesEveryRegisteredWindowButNotOthers) {
     EXPECT_EQ(debugLabel->text(), QStringLiteral("built-in"));
 }
 
+// The program's seven windows and its messages share one parse of the language file (a big
+// file cost seconds per parse).
+TEST_F(TLocalizerTest, TranslatingEveryWindowParsesTheFileOnce) {
+    SetLanguageFilePath(dir_.write(QStringLiteral("kelvanex.lng"),
+                                   "[labels]\nTMainForm.Label1=main\nTTimerForm.Label1=\"timer\"\n"
+                                   "[strings]\na=x\n"));
+    std::vector<std::unique_ptr<QWidget>> windows;
+    for (const char* name : {"TMainForm", "TWarningForm", "TMemoryForm", "TPresentWarningForm",
+                             "TExtStartForm", "TTimerForm", "TOther"}) {
+        windows.push_back(Window(name));
+    }
+    const int before = LanguageFileParseCount();
+    TLocalizer::Translate();
+    EXPECT_EQ(LanguageFileParseCount() - before, 1);
+    EXPECT_EQ(LabelText(*windows[0]), QStringLiteral("main"));
+    EXPECT_EQ(LabelText(*windows[5]), QStringLiteral("timer"));
+    TLocalizer::Translate(windows[1].get());
+    EXPECT_EQ(LanguageFileParseCount() - before, 1) << "the file did not change";
+}
+
 TEST_F(TLocalizerTest, MissingLanguageFileKeepsBuiltInTexts) {
     SetLanguageFilePath(dir_.file(QStringLiteral("kelvanex.lng")));
     auto main = Window("TMainForm");

@@ -34,6 +34,10 @@ public:
     bool Open() {
         kv::InitBusGlobals();
         kv::OwnConsoleId = 200;  // drawn at random otherwise: it could be a rig console's
+        return OpenAsStarted();
+    }
+    // As a program starts it: the console ID is whatever the start-up draws.
+    bool OpenAsStarted() {
         wiring_ = std::make_unique<kv::ConsoleWiring>(bus_, QStringLiteral("test rig"));
         const bool opened = wiring_->Open();
         Pump();
