@@ -16,10 +16,12 @@
 #include "console/windows/TPresentWarningForm.h"
 #include "console/windows/TTimerForm.h"
 #include "console/windows/TWarningForm.h"
+#include "core/EventLog.h"
 #include "core/LogName.h"
 #include "i18n/Localizer.h"
 
 int main(int argc, char** argv) {
+    kv::IgnoreFileSizeSignal();
     QApplication app(argc, argv);
     // The language file lives beside the executable; its path is fixed before any window exists.
     kv::SetLanguageFilePath(kv::DefaultLanguageFilePath());
