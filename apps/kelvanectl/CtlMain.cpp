@@ -87,7 +87,7 @@ int RunKelvanectl(const QStringList& arguments, QTextStream& out, QTextStream& e
     SetCurrentSettings(ReadConsoleSettings(DefaultSettingsFilePath()));
     InitBusGlobals();
     CtlContext ctx(std::move(options), out, err);
-    return command->run(ctx, words.mid(1));
+    return ctx.Finish(command->run(ctx, words.mid(1)));
 }
 
 }  // namespace kv

@@ -38,6 +38,8 @@ bool ChannelTester::TestModule(TCommonControl& module) {
         return false;
     }
     BusyGuard guard(busy_);
+    failedMeasurements_ = 0;
+    lastFailure_ = 0;
     bands_ = Thresholds.value_or(ResistanceThresholds::FromSettings());
     return RunModule(module);
 }
@@ -56,8 +58,12 @@ bool ChannelTester::RunModule(TCommonControl& module) {
         // Error first: a channel that never answers stays marked as failed.
         module.ChannelState[channel] = ChannelError;
         double value = 0;
-        if (module.MeasureChannel(channel, value) == 0) {
+        const int result = module.MeasureChannel(channel, value);
+        if (result == 0) {
             ClassifyMeasurement(module, channel, value, bands_);
+        } else {
+            ++failedMeasurements_;
+            lastFailure_ = result;
         }
         if (OnProgress) {
             OnProgress(module, channel);
@@ -72,6 +78,8 @@ void ChannelTester::TestAllModules() {
         return;
     }
     BusyGuard guard(busy_);
+    failedMeasurements_ = 0;
+    lastFailure_ = 0;
     bands_ = Thresholds.value_or(ResistanceThresholds::FromSettings());
     const int first = controls_.FirstModuleIndex();
     // Nothing to test when the list holds no module at all; the selection still follows.
