@@ -16,6 +16,9 @@ public:
     static constexpr int kFiredListSize = 32769;
     // A fired channel is measured only once its igniter had this long.
     static constexpr uint32_t kCheckDelayMs = 200;
+    // Measurements of a fired channel that got no valid answer before it is reported as an
+    // error.
+    static constexpr int kCheckAttempts = 3;
 
     struct FiredEntry {
         int32_t Module = 0;
@@ -48,6 +51,7 @@ private:
     std::array<FiredEntry, kFiredListSize> firedList_{};
     int firedCount_ = 0;
     int checkIndex_ = 0;
+    int checkFailures_ = 0;
 };
 
 }  // namespace kv

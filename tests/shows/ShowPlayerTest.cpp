@@ -239,9 +239,16 @@ TEST_F(ShowPlayerTest, FiredChannelsAreCheckedOneByOneAfterADelay) {
     EXPECT_DOUBLE_EQ(m5->ChannelResistance[0], 10);
     p.CheckNextFired();  // module 9 is passed over
     EXPECT_EQ(checked.size(), 1u);
-    p.CheckNextFired();  // no answer: error, and no report
+    // No answer: asked again at the next checks, then reported as an error, never dropped.
+    for (int i = 1; i < TExtPlayer::kCheckAttempts; ++i) {
+        p.CheckNextFired();
+        EXPECT_TRUE(p.HasPendingChecks());
+        EXPECT_EQ(checked.size(), 1u);
+    }
+    p.CheckNextFired();
     EXPECT_EQ(m6->ChannelState[1], ChannelError);
-    EXPECT_EQ(checked.size(), 1u);
+    ASSERT_EQ(checked.size(), 2u);
+    EXPECT_EQ(checked[1], std::make_pair(6, 1));
     EXPECT_FALSE(p.HasPendingChecks());
     // A new start empties the list.
     p.Fire(5, 0, false, false);
