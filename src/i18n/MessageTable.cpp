@@ -7,7 +7,7 @@ namespace kv {
 namespace {
 
 // clang-format off
-constexpr std::array<MessageDefault, 96> kMessages = {{
+constexpr std::array<MessageDefault, 99> kMessages = {{
     {0, " ", nullptr},
     {1, "Ошибка инициализации аудио-устройства", nullptr},
     {2, "Всего подключенных устройств:", nullptr},
@@ -106,6 +106,11 @@ constexpr std::array<MessageDefault, 96> kMessages = {{
     // Added after the others so that existing language files keep their numbering: the result
     // of a memory operation the device's firmware does not support had no text.
     {97, "Версия прошивки не поддерживает операцию.", nullptr},
+    // A cue whose fire frame never left the console: its module is not on the bus, the channel
+    // is outside every module, or the send failed (then the bus result's text is the reason).
+    {98, "Запуск не выполнен, пульт:", nullptr},
+    {99, "модуль не найден", nullptr},
+    {100, "канал вне диапазона", nullptr},
 }};
 // clang-format on
 

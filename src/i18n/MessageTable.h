@@ -14,8 +14,8 @@ struct MessageDefault {
     const char* alternative;  // UTF-8, or nullptr
 };
 
-// Number of positions, unused ones included (0..97).
-inline constexpr int kMessageCount = 98;
+// Number of positions, unused ones included (0..100).
+inline constexpr int kMessageCount = 101;
 
 // The table, ordered by number, unused numbers left out.
 std::span<const MessageDefault> MessageDefaults();

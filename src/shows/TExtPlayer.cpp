@@ -33,8 +33,8 @@ void TExtPlayer::Stop(bool stopSound) {
     WaitingExtStart = false;
 }
 
-void TExtPlayer::Fire(int32_t module, int32_t channel, bool manual, bool recordOnly) {
-    TCommonPlayer::Fire(module, channel, manual, recordOnly);
+void TExtPlayer::Fired(int32_t module, int32_t channel, bool manual) {
+    TCommonPlayer::Fired(module, channel, manual);
     // Past the list's end the channels still fire; they are only left out of the check.
     if (firedCount_ < kFiredListSize) {
         firedList_[static_cast<size_t>(firedCount_++)] = {module, channel};

@@ -9,8 +9,8 @@
 
 namespace kv {
 
-// The player the console creates: adds the list of fired channels with their check after the
-// show, and the external start command from the bus.
+// The player the console creates: adds the list of fired channels (those whose fire frame left
+// the console) with their check after the show, and the external start command from the bus.
 class TExtPlayer : public TCommonPlayer {
 public:
     static constexpr int kFiredListSize = 32769;
@@ -34,7 +34,6 @@ public:
     void StartFromSound();
     void Stop(bool stopSound) override;
     void HandleFrame(const BusFrame& frame) override;
-    void Fire(int32_t module, int32_t channel, bool manual, bool recordOnly) override;
 
     bool HasPendingChecks() const { return checkIndex_ < firedCount_; }
     int FiredCount() const { return firedCount_; }
@@ -44,6 +43,10 @@ public:
     std::function<void(int32_t module, int32_t channel)> OnChannelChecked;
     std::function<void(int32_t module, int32_t channel)> OnFire;
     bool WaitingExtStart = false;
+
+protected:
+    // Notes the channel for the check after the show and marks it fired on its module.
+    void Fired(int32_t module, int32_t channel, bool manual) override;
 
 private:
     void ResetFiredList();
