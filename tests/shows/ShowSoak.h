@@ -382,6 +382,7 @@ inline SoakResult RunShowSoak(const SoakOptions& o) {
         takeRecords(clock.TickCount());
     }
     pumpWorker(o.noiseProbeBytes > 0 ? 50 : 0);
+    res.wireBytes = showWireBytes;
     show.reset();
     player.reset();
     wiring.reset();
@@ -460,13 +461,20 @@ inline void PrintSoak(const char* title, const SoakOptions& o, const SoakResult&
     }
     if (r.probeBytes > 0) {
         const double probeMb = static_cast<double>(r.probeBytes) / (1024.0 * 1024.0);
-        std::printf("\n  then %.2f MB of noise on the idle bus; frames dispatched per MB:",
-                    probeMb);
-        if (r.probeFrames.empty()) {
-            std::printf(" none");
-        }
+        int total = 0;
         for (const auto& [code, n] : r.probeFrames) {
-            std::printf(" 0x%02X: %.1f", code, n / probeMb);
+            total += n;
+        }
+        std::printf(
+            "\n  then %.2f MB of noise on the idle bus: %.0f frames dispatched per MB; per "
+            "MB by frame code:",
+            probeMb, total / probeMb);
+        for (int code = 0; code < 256; ++code) {
+            if (code % 16 == 0) {
+                std::printf("\n    %02X:", code);
+            }
+            const auto it = r.probeFrames.find(code);
+            std::printf(" %5.1f", it == r.probeFrames.end() ? 0.0 : it->second / probeMb);
         }
     }
     std::printf("\n  resident memory %ld kB at the start, %ld kB at most\n", r.rssStartKb,
