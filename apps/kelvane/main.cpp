@@ -26,6 +26,7 @@
 #include "i18n/Localizer.h"
 
 int main(int argc, char** argv) {
+    kv::IgnoreFileSizeSignal();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kelvane"));
     QApplication::setApplicationDisplayName(QStringLiteral("Kelvane"));

@@ -139,6 +139,14 @@ int TestModules(CtlContext& ctx, const QList<TCommonDevice*>& devices, bool prin
         auto* module = static_cast<TCommonControl*>(d);
         w->TestSelection = w->Controls().IndexOf(module);
         w->CheckSelected();
+        // A channel the module did not answer for is "error" like a short: only the result
+        // tells them apart.
+        if (w->Tester().FailedMeasurements() > 0) {
+            ctx.NoteFailure(w->Tester().LastFailure(),
+                            QStringLiteral("module %1: %2 channel(s) could not be measured")
+                                .arg(module->Address)
+                                .arg(w->Tester().FailedMeasurements()));
+        }
         ++tested;
         if (print) {
             ctx.PrintDevice(*module, true);

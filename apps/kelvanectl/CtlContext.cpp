@@ -10,6 +10,7 @@
 #include "console/BusSelection.h"
 #include "console/ConsoleWiring.h"
 #include "core/Clock.h"
+#include "core/EventLog.h"
 #include "devices/TCommonControl.h"
 #include "devices/TControls.h"
 #include "devices/THVControl.h"
@@ -76,6 +77,12 @@ std::shared_ptr<ConverterBackend> CtlContext::Backend() {
 ConsoleWiring* CtlContext::Wiring() {
     if (!wiring_ && Backend()) {
         wiring_ = std::make_unique<ConsoleWiring>(backend_, simulatedRig_);
+        // The window's converter lamp: here it only remembers that the bus went away.
+        wiring_->OnConverterState = [this](const QString&, bool fault) {
+            if (fault) {
+                busLost_ = true;
+            }
+        };
         if (wiring_->Simulated()) {
             Info(QStringLiteral("SIMULATED BUS (rig: %1)").arg(wiring_->SimulatedRig()));
         }
@@ -97,6 +104,7 @@ TPortProto& CtlContext::Proto() {
 }
 
 void CtlContext::Pump(int ms) {
+    ReportLogFailure();
     const uint32_t start = TickCount();
     do {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
@@ -297,6 +305,38 @@ int CtlContext::Fail(const QString& message, int result) {
 int CtlContext::FailPlain(const QString& message) {
     err_ << "kelvanectl: " << message << Qt::endl;
     return 1;
+}
+
+void CtlContext::NoteFailure(int result, const QString& message) {
+    ++failures_;
+    lastFailure_ = result;
+    failureMessage_ = message;
+}
+
+int CtlContext::Finish(int status) {
+    if (status == 0 && failures_ > 0) {
+        status = Fail(failureMessage_, lastFailure_);
+    }
+    if (status == 0 && busLost_) {
+        status = Fail(QStringLiteral("the bus was lost during the command"), -1);
+    }
+    ReportLogFailure();
+    if (FirstLogFailure() && status == 0) {
+        status = 1;
+    }
+    out_.flush();
+    err_.flush();
+    return status;
+}
+
+void CtlContext::ReportLogFailure() {
+    if (logFailureReported_) {
+        return;
+    }
+    if (const std::optional<LogFailure> failure = FirstLogFailure()) {
+        logFailureReported_ = true;
+        err_ << "kelvanectl: " << LogFailureText(*failure) << Qt::endl;
+    }
 }
 
 int CtlContext::Usage(const QString& message) {

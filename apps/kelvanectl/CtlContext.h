@@ -76,10 +76,22 @@ public:
     // A usage error: returns exit status 2.
     int Usage(const QString& message);
 
+    // A device operation that failed although the command went on (a channel that could not be
+    // measured): the command ends with status 1 all the same.
+    void NoteFailure(int result, const QString& message);
+    // Whether a converter was lost (or could not be opened) while the command ran.
+    bool BusLost() const { return busLost_; }
+    // The exit status of the command that returned status: 1 instead of 0 when a device
+    // operation failed, the bus was lost or the event log stopped being written.
+    int Finish(int status);
+
     // Address 0..255 or -1 when the text is none.
     static int ParseAddress(const QString& text);
 
 private:
+    // The first failure of the event log, once on stderr.
+    void ReportLogFailure();
+
     Options options_;
     QTextStream& out_;
     QTextStream& err_;
@@ -88,6 +100,11 @@ private:
     QString simulatedRig_;
     bool busRefused_ = false;
     bool backendTried_ = false;
+    bool busLost_ = false;
+    int failures_ = 0;
+    int lastFailure_ = 0;
+    QString failureMessage_;
+    bool logFailureReported_ = false;
 };
 
 }  // namespace kv

@@ -113,7 +113,7 @@ int RunKelvanectl(const QStringList& arguments, QTextStream& out, QTextStream& e
     LogUnreadableSettings();
     InitBusGlobals();
     CtlContext ctx(std::move(options), out, err);
-    return command->run(ctx, words.mid(1));
+    return ctx.Finish(command->run(ctx, words.mid(1)));
 }
 
 }  // namespace kv

@@ -158,6 +158,14 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
                      .arg(player.Position)
                      .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz"))));
     };
+    // A cue whose frame never left the console is not a fire: it is printed and counted apart.
+    player.OnFireNotSent = [&](int32_t module, int32_t channel, int32_t result) {
+        ctx.Line(QStringLiteral("not sent module %1 channel %2 show %3 ms result %4")
+                     .arg(module)
+                     .arg(static_cast<int64_t>(channel) + 1)
+                     .arg(player.Position)
+                     .arg(result));
+    };
     show.OnWarning = [&](const QString&) {
         ctx.Info(QStringLiteral("stopped by an external stop command"));
     };
@@ -203,10 +211,11 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
         }
     }
     std::signal(SIGINT, previous);
-    ctx.Info(QStringLiteral("show ended at %1 ms, %2 fired")
+    ctx.Info(QStringLiteral("show ended at %1 ms, %2 fired, %3 not sent")
                  .arg(player.Position)
-                 .arg(player.FiredCount()));
-    return 0;
+                 .arg(player.FiredCount())
+                 .arg(player.NotSentCount()));
+    return player.NotSentCount() > 0 ? 1 : 0;
 }
 
 const CtlRegistrar kPlayCommands{

@@ -4,8 +4,10 @@
 
 #include "CtlCommand.h"
 #include "SimulatedBusSetup.h"
+#include "core/EventLog.h"
 
 int main(int argc, char** argv) {
+    kv::IgnoreFileSizeSignal();
     QCoreApplication app(argc, argv);
     kv::InstallSimulatedBus();
     QTextStream out(stdout);

@@ -40,6 +40,8 @@ bool ChannelTester::TestModule(TCommonControl& module) {
     BusyGuard guard(busy_);
     // Cleared before anything can run window events: a stop pressed from here on counts.
     stopRequested_ = false;
+    failedMeasurements_ = 0;
+    lastFailure_ = 0;
     bands_ = Thresholds.value_or(ResistanceThresholds::FromSettings());
     return RunModule(module);
 }
@@ -57,8 +59,12 @@ bool ChannelTester::RunModule(TCommonControl& module) {
         // Error first: a channel that never answers stays marked as failed.
         module.ChannelState[channel] = ChannelError;
         double value = 0;
-        if (module.MeasureChannel(channel, value) == 0) {
+        const int result = module.MeasureChannel(channel, value);
+        if (result == 0) {
             ClassifyMeasurement(module, channel, value, bands_);
+        } else {
+            ++failedMeasurements_;
+            lastFailure_ = result;
         }
         if (OnProgress) {
             OnProgress(module, channel);
@@ -76,6 +82,8 @@ void ChannelTester::TestAllModules() {
     // Once for the whole run: a stop pressed while a module's panel is drawn, or between two
     // modules, ends the run instead of being forgotten by the next module's start.
     stopRequested_ = false;
+    failedMeasurements_ = 0;
+    lastFailure_ = 0;
     bands_ = Thresholds.value_or(ResistanceThresholds::FromSettings());
     const int first = controls_.FirstModuleIndex();
     // Nothing to test when the list holds no module at all; the selection still follows.

@@ -36,6 +36,10 @@ public:
     // The operator's stop: the running test finishes its channel, logs and returns false.
     void Stop() { stopRequested_ = true; }
     bool StopRequested() const { return stopRequested_; }
+    // Channels of the last TestModule or TestAllModules whose measurement got no valid answer
+    // (their state "error" says nothing about the igniter), and the last such result.
+    int FailedMeasurements() const { return failedMeasurements_; }
+    int LastFailure() const { return lastFailure_; }
     bool Busy() const { return busy_; }
 
     // The summary line of a module test.
@@ -48,6 +52,8 @@ private:
     ResistanceThresholds bands_;
     bool stopRequested_ = false;
     bool busy_ = false;
+    int failedMeasurements_ = 0;
+    int lastFailure_ = 0;
 };
 
 }  // namespace kv

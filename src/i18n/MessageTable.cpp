@@ -7,7 +7,7 @@ namespace kv {
 namespace {
 
 // clang-format off
-constexpr std::array<MessageDefault, 108> kMessages = {{
+constexpr std::array<MessageDefault, 111> kMessages = {{
     {0, " ", nullptr},
     {1, "Ошибка инициализации аудио-устройства", nullptr},
     {2, "Всего подключенных устройств:", nullptr},
@@ -123,6 +123,11 @@ constexpr std::array<MessageDefault, 108> kMessages = {{
     {108, "Тест синхронизации пультов остановлен. Сценарий в памяти пультов изменен: запишите сценарий снова.", nullptr},
     // The remote control's own erase, which had been logged under the modules' title.
     {109, "Удаление сценария в ПДУ(Р)...", nullptr},
+    // A cue whose fire frame never left the console: its module is not on the bus, the channel
+    // is outside every module, or the send failed (then the bus result's text is the reason).
+    {110, "Запуск не выполнен, пульт:", nullptr},
+    {111, "модуль не найден", nullptr},
+    {112, "канал вне диапазона", nullptr},
 }};
 // clang-format on
 

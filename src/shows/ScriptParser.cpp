@@ -105,15 +105,18 @@ int32_t ParseClockTime(const QString& text, bool* ok) {
     return static_cast<int32_t>(ms);
 }
 
-int32_t ParseCueTime(const QString& token) {
+int32_t ParseCueTime(const QString& token, bool* ok) {
     const qsizetype dot = token.indexOf(QChar('.'));
     if (dot < 0) {
-        return ParseClockTime(token);
+        return ParseClockTime(token, ok);
     }
-    bool ok = false;
+    if (ok) {
+        *ok = false;
+    }
+    bool wholeOk = false;
     const QString whole = token.left(dot);
-    const int64_t base = ParseClockTime(whole, &ok);
-    if (!ok) {
+    const int64_t base = ParseClockTime(whole, &wholeOk);
+    if (!wholeOk) {
         return 0;
     }
     int64_t fraction = 0;
@@ -127,8 +130,13 @@ int32_t ParseCueTime(const QString& token) {
     }
     // "-2.5" is two and a half seconds before zero, not one and a half.
     const int64_t ms = whole.startsWith(QChar('-')) ? base - fraction : base + fraction;
-    return static_cast<int32_t>(std::clamp<int64_t>(ms, std::numeric_limits<int32_t>::min(),
-                                                    std::numeric_limits<int32_t>::max()));
+    if (ms < std::numeric_limits<int32_t>::min() || ms > std::numeric_limits<int32_t>::max()) {
+        return 0;
+    }
+    if (ok) {
+        *ok = true;
+    }
+    return static_cast<int32_t>(ms);
 }
 
 bool ParseMotorToken(const QString& afterHash, TScriptCue& cue) {
@@ -140,8 +148,13 @@ bool ParseMotorToken(const QString& afterHash, TScriptCue& cue) {
         cue.Param1 = 255;
         cue.Param2 = 255;
         if (parts.size() > 1) {
-            // Duration in tenths of a second.
-            cue.Param1 = ClampByte(ParseCueTime(parts[1]) / 100);
+            // Duration in tenths of a second; an unreadable one would rotate for 0 s.
+            bool ok = false;
+            const int32_t ms = ParseCueTime(parts[1], &ok);
+            if (!ok) {
+                return false;
+            }
+            cue.Param1 = ClampByte(ms / 100);
         }
         if (parts.size() > 2) {
             if (!ParseScriptInt(parts[2], value)) {
@@ -174,7 +187,11 @@ bool ParseScriptLine(const QString& text, TScriptCue& cue) {
     QString line = text;
     const QString timeToken = NextToken(line);
     cue.TimeText = timeToken.left(kTimeTextLength);
-    cue.Time = ParseCueTime(timeToken);
+    bool timeOk = false;
+    cue.Time = ParseCueTime(timeToken, &timeOk);
+    if (!timeOk) {
+        return false;
+    }
 
     if (!ParseScriptInt(NextToken(line), cue.Module)) {
         return false;

@@ -21,8 +21,10 @@ inline bool IsScriptBlank(QChar c) {
 QString NextToken(QString& line);
 
 // A time token in milliseconds: clock time, optionally followed by "." and up to three digits
-// of fraction ("12.345" is 12345). An unreadable token gives 0; a time is never a load error.
-int32_t ParseCueTime(const QString& token);
+// of fraction ("12.345" is 12345; reading the fraction stops at its first non-digit). ok false
+// (and 0) when the clock time cannot be read or the result does not fit in 32 bits: a typo must
+// not turn into a cue at the show's zero.
+int32_t ParseCueTime(const QString& token, bool* ok = nullptr);
 // Seconds ("75"), minutes and seconds ("1:15") or hours, minutes and seconds ("0:01:15") in
 // milliseconds; ok false (and 0) when unreadable.
 int32_t ParseClockTime(const QString& text, bool* ok = nullptr);

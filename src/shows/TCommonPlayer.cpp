@@ -174,6 +174,7 @@ void TCommonPlayer::StartAt(int32_t position, bool withSound, bool announce) {
         NextCue = script_ ? script_->FirstCueAtOrAfter(position) : 0;
     }
     PrepareChargeQueues(position);
+    notSentCount_ = 0;
     const uint32_t now = TickCount();
     baseTick_ = lastSync_ = lastIdle_ = lastReport_ = now;
     Position = basePosition_ = position;
@@ -250,27 +251,42 @@ void TCommonPlayer::PrepareChargeQueues(int32_t startPos) {
 }
 
 void TCommonPlayer::Fire(int32_t module, int32_t channel, bool manual, bool recordOnly) {
-    // A channel no module has is never sent: on the wire it would name some other output.
-    const bool valid = ChannelInArrays(channel);
-    if (!recordOnly && valid) {
-        TCommonDevice* device = controls_.FindByAddress(module);
-        if (auto* hv = dynamic_cast<THVControl*>(device); hv && hv->Kind == KindHVControl) {
-            if (manual) {
-                hv->Charge(hv->ChargeVoltage[static_cast<size_t>(channel)]);
-                SleepMs(kManualChargeWaitMs);
-                hv->FireWithRecharge(channel, 0);
-            } else {
-                hv->ChargeQueueCursor += 1;
-                const int32_t next =
-                    hv->ChargeQueueCursor < hv->ChargeQueueCount
-                        ? hv->ChargeQueue[static_cast<size_t>(hv->ChargeQueueCursor)]
-                        : 1;
-                hv->FireWithRecharge(channel, next);
-            }
-        } else if (auto* control = dynamic_cast<TCommonControl*>(device)) {
-            control->FireChannel(channel);
+    if (!recordOnly) {
+        const int32_t result = SendFire(module, channel, manual);
+        if (result != BusOk) {
+            FireNotSent(module, channel, result);
+            return;
         }
     }
+    Fired(module, channel, manual);
+}
+
+int32_t TCommonPlayer::SendFire(int32_t module, int32_t channel, bool manual) {
+    // A channel no module has is never sent: on the wire it would name some other output.
+    if (!ChannelInArrays(channel)) {
+        return kFireNoChannel;
+    }
+    TCommonDevice* device = controls_.FindByAddress(module);
+    if (auto* hv = dynamic_cast<THVControl*>(device); hv && hv->Kind == KindHVControl) {
+        if (manual) {
+            hv->Charge(hv->ChargeVoltage[static_cast<size_t>(channel)]);
+            SleepMs(kManualChargeWaitMs);
+            return hv->FireWithRecharge(channel, 0);
+        }
+        hv->ChargeQueueCursor += 1;
+        const int32_t next = hv->ChargeQueueCursor < hv->ChargeQueueCount
+                                 ? hv->ChargeQueue[static_cast<size_t>(hv->ChargeQueueCursor)]
+                                 : 1;
+        return hv->FireWithRecharge(channel, next);
+    }
+    if (auto* control = dynamic_cast<TCommonControl*>(device)) {
+        return control->FireChannel(channel);
+    }
+    // Absent, or a radio unit, remote control or console: nothing there takes a fire frame.
+    return kFireNotOnBus;
+}
+
+void TCommonPlayer::Fired(int32_t module, int32_t channel, bool manual) {
     lastFiredModule_ = module;
     lastFiredChannel_ = channel;
     lastFireTick_ = TickCount();
@@ -279,6 +295,37 @@ void TCommonPlayer::Fire(int32_t module, int32_t channel, bool manual, bool reco
                      QString::number(module) + GetLocalizedText(93, QStringLiteral(", канал:")) +
                      ' ' + QString::number(static_cast<int64_t>(channel) + 1),
                  1);
+    }
+}
+
+QString TCommonPlayer::FireNotSentText(int32_t module, int32_t channel, int32_t result) {
+    QString reason;
+    switch (result) {
+        case kFireNotOnBus:
+            reason = Message(111);
+            break;
+        case kFireNoChannel:
+            reason = Message(112);
+            break;
+        case BusNoAnswer:
+            reason = Message(84);
+            break;
+        case BusTransferError:
+            reason = Message(83);
+            break;
+        default:
+            reason = Message(82);
+            break;
+    }
+    return Message(110) + ' ' + QString::number(module) + Message(93) + ' ' +
+           QString::number(static_cast<int64_t>(channel) + 1) + QStringLiteral(" - ") + reason;
+}
+
+void TCommonPlayer::FireNotSent(int32_t module, int32_t channel, int32_t result) {
+    ++notSentCount_;
+    WriteLog(FireNotSentText(module, channel, result), 1);
+    if (OnFireNotSent) {
+        OnFireNotSent(module, channel, result);
     }
 }
 

@@ -26,6 +26,9 @@ public:
     static constexpr uint32_t kEndWaitMs = 500;
     // A manual HV fire waits for the capacitor to charge.
     static constexpr uint32_t kManualChargeWaitMs = 2000;
+    // Why a fire frame did not leave the console, besides the bus results of its send.
+    static constexpr int32_t kFireNotOnBus = -20;   // no firing module has that address
+    static constexpr int32_t kFireNoChannel = -21;  // no module has that channel
 
     explicit TCommonPlayer(TControls& controls);
     virtual ~TCommonPlayer();
@@ -42,6 +45,9 @@ public:
     virtual void Stop(bool stopSound);
     // Frame bytes 0..5 received outside an exchange (after the bus manager has seen it).
     virtual void HandleFrame(const BusFrame& frame);
+    // Sends the fire frame of a cue or a key (recordOnly: only notes a cue the modules fire by
+    // themselves). A frame that could not be sent is logged as such and reported through
+    // OnFireNotSent, never as fired.
     virtual void Fire(int32_t module, int32_t channel, bool manual, bool recordOnly);
     virtual bool IsPlaying() const { return timer_.isActive(); }
 
@@ -52,6 +58,10 @@ public:
     void PrepareChargeQueues(int32_t startPos);
 
     static QString LoadSoundErrorText();
+    // "Запуск не выполнен, пульт: 9, канал: 2 - модуль не найден" for a fire that was not sent.
+    static QString FireNotSentText(int32_t module, int32_t channel, int32_t result);
+    // Fires not sent since the last start.
+    int NotSentCount() const { return notSentCount_; }
 
     TBassPlayer& Sound() { return sound_; }
     TControls& Controls() const { return controls_; }
@@ -72,6 +82,9 @@ public:
     std::function<void()> OnStateChange;
     std::function<void()> OnExternalStop;
     std::function<void()> OnIdle;
+    // A fire frame did not leave the console: result is the send's bus result or kFireNotOnBus
+    // or kFireNoChannel.
+    std::function<void(int32_t module, int32_t channel, int32_t result)> OnFireNotSent;
     // The console's launch state (0 waiting, 1 armed, 2 running) for status answers.
     std::function<uint8_t()> LaunchStateSource;
 
@@ -79,6 +92,11 @@ protected:
     // Start without the soundtrack and the announcement (the soundtrack already plays).
     void StartAt(int32_t position, bool withSound, bool announce);
     void ExecuteCue(int index);
+    // The fire frame of a channel: 0 when it was sent, else why not.
+    int32_t SendFire(int32_t module, int32_t channel, bool manual);
+    // What follows a fire frame that was sent, or a cue recorded in autonomous control.
+    virtual void Fired(int32_t module, int32_t channel, bool manual);
+    void FireNotSent(int32_t module, int32_t channel, int32_t result);
     uint8_t LaunchState() const { return LaunchStateSource ? LaunchStateSource() : 0; }
 
     bool busy_ = false;
@@ -95,6 +113,7 @@ protected:
     int32_t lastFiredChannel_ = -1;
     uint32_t lastFireTick_ = 0;
     int32_t tempo_ = 1000;
+    int notSentCount_ = 0;
 };
 
 // The show position of a clock started at basePosition: elapsed ms scaled by tempo per mille

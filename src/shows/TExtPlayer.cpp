@@ -15,6 +15,7 @@ TExtPlayer::TExtPlayer(TControls& controls) : TCommonPlayer(controls) {}
 void TExtPlayer::ResetFiredList() {
     firedCount_ = 0;
     checkIndex_ = 0;
+    checkFailures_ = 0;
 }
 
 void TExtPlayer::Start(int32_t position) {
@@ -32,8 +33,8 @@ void TExtPlayer::Stop(bool stopSound) {
     WaitingExtStart = false;
 }
 
-void TExtPlayer::Fire(int32_t module, int32_t channel, bool manual, bool recordOnly) {
-    TCommonPlayer::Fire(module, channel, manual, recordOnly);
+void TExtPlayer::Fired(int32_t module, int32_t channel, bool manual) {
+    TCommonPlayer::Fired(module, channel, manual);
     // Past the list's end the channels still fire; they are only left out of the check.
     if (firedCount_ < kFiredListSize) {
         firedList_[static_cast<size_t>(firedCount_++)] = {module, channel};
@@ -59,12 +60,20 @@ void TExtPlayer::CheckNextFired() {
     }
     const auto ch = static_cast<size_t>(entry.Channel);
     double value = 0;
-    if (control->MeasureChannel(entry.Channel, value) != 0) {
+    const int result = control->MeasureChannel(entry.Channel, value);
+    if (result != 0) {
+        // A lost or garbled answer is asked again at the next check; while the converter is
+        // away nothing counts against the channel. Only a module that keeps failing to answer
+        // gets its channel reported as an error: a fired channel's check is never dropped
+        // without a line.
+        if (result == BusPortError || ++checkFailures_ < kCheckAttempts) {
+            return;
+        }
         control->ChannelState[ch] = ChannelError;
-        ++checkIndex_;
-        return;
+    } else {
+        ClassifyMeasurement(*control, entry.Channel, value, Thresholds);
     }
-    ClassifyMeasurement(*control, entry.Channel, value, Thresholds);
+    checkFailures_ = 0;
     if (OnChannelChecked) {
         OnChannelChecked(entry.Module, entry.Channel);
     }

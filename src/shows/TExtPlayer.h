@@ -9,13 +9,16 @@
 
 namespace kv {
 
-// The player the console creates: adds the list of fired channels with their check after the
-// show, and the external start command from the bus.
+// The player the console creates: adds the list of fired channels (those whose fire frame left
+// the console) with their check after the show, and the external start command from the bus.
 class TExtPlayer : public TCommonPlayer {
 public:
     static constexpr int kFiredListSize = 32769;
     // A fired channel is measured only once its igniter had this long.
     static constexpr uint32_t kCheckDelayMs = 200;
+    // Measurements of a fired channel that got no valid answer before it is reported as an
+    // error.
+    static constexpr int kCheckAttempts = 3;
 
     struct FiredEntry {
         int32_t Module = 0;
@@ -31,7 +34,6 @@ public:
     void StartFromSound();
     void Stop(bool stopSound) override;
     void HandleFrame(const BusFrame& frame) override;
-    void Fire(int32_t module, int32_t channel, bool manual, bool recordOnly) override;
 
     bool HasPendingChecks() const { return checkIndex_ < firedCount_; }
     int FiredCount() const { return firedCount_; }
@@ -42,12 +44,17 @@ public:
     std::function<void(int32_t module, int32_t channel)> OnFire;
     bool WaitingExtStart = false;
 
+protected:
+    // Notes the channel for the check after the show and marks it fired on its module.
+    void Fired(int32_t module, int32_t channel, bool manual) override;
+
 private:
     void ResetFiredList();
 
     std::array<FiredEntry, kFiredListSize> firedList_{};
     int firedCount_ = 0;
     int checkIndex_ = 0;
+    int checkFailures_ = 0;
 };
 
 }  // namespace kv

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QRegularExpression>
@@ -93,6 +94,75 @@ TEST_F(EventLogTest, FileHeldByAnotherWriterDisables) {
     ::close(fd);
     EXPECT_TRUE(LogDisabled());
     EXPECT_EQ(Lines().size(), 1);
+}
+
+TEST_F(EventLogTest, FirstFailureIsReportedOnceToTheHandler) {
+    std::vector<LogFailure> told;
+    SetLogFailureHandler([&told](const LogFailure& f) { told.push_back(f); });
+    WriteLog(QStringLiteral("written"), 1);
+    EXPECT_TRUE(told.empty());
+    // A "logs" that is a file, not a folder.
+    dir_.write(QStringLiteral("logs"), "x");
+    SetLogFileName(dir_.file(QStringLiteral("logs/run.log")));
+    WriteLog(QStringLiteral("lost"), 1);
+    WriteLog(QStringLiteral("lost too"), 1);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].path, dir_.file(QStringLiteral("logs/run.log")));
+    EXPECT_EQ(told[0].error, ENOTDIR);
+    EXPECT_TRUE(LogFailureText(told[0]).startsWith(QStringLiteral("журнал не записывается: ")));
+    ASSERT_TRUE(FirstLogFailure().has_value());
+    EXPECT_EQ(FirstLogFailure()->error, ENOTDIR);
+
+    // A handler set after the failure hears of it at once, and only once.
+    int late = 0;
+    SetLogFailureHandler([&late](const LogFailure&) { ++late; });
+    WriteLog(QStringLiteral("still lost"), 1);
+    EXPECT_EQ(late, 1);
+    SetLogFailureHandler(nullptr);
+}
+
+TEST_F(EventLogTest, FullDiskIsReported) {
+    std::optional<LogFailure> told;
+    SetLogFailureHandler([&told](const LogFailure& f) { told = f; });
+    SetLogFileName(QStringLiteral("/dev/full"));
+    WriteLog(QStringLiteral("no room"), 1);
+    EXPECT_TRUE(LogDisabled());
+    ASSERT_TRUE(told.has_value());
+    EXPECT_EQ(told->error, ENOSPC);
+}
+
+// A file size limit stands in for a full disk: the write stops part way through a line. The
+// signal the limit raises would kill the program; ignored, the write fails and the log says so.
+TEST_F(EventLogTest, LineIsWrittenWholeOrNotAtAll) {
+    IgnoreFileSizeSignal();
+    WriteLog(QStringLiteral("first"), 1);
+    WriteLog(QStringLiteral("repeated"), 1);
+    const QByteArray before = dir_.read(QStringLiteral("run.log"));
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit tight = saved;
+    // Room for a few more bytes, not for the " ( X 2 )" of the rewritten line.
+    tight.rlim_cur = static_cast<rlim_t>(before.size() + 3);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
+    std::optional<LogFailure> told;
+    SetLogFailureHandler([&told](const LogFailure& f) { told = f; });
+    WriteLog(QStringLiteral("repeated"), 1);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
+    EXPECT_TRUE(LogDisabled());
+    ASSERT_TRUE(told.has_value());
+    EXPECT_EQ(told->error, EFBIG);
+    EXPECT_EQ(dir_.read(QStringLiteral("run.log")), before)
+        << "the repeated line is kept as it was";
+
+    // A new line that does not fit leaves no part of itself.
+    ResetEventLogForTesting();
+    SetLogLevel(1);
+    SetLogFileName(dir_.file(QStringLiteral("run.log")));
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
+    WriteLog(QStringLiteral("a line far longer than the three bytes left"), 1);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
+    EXPECT_TRUE(LogDisabled());
+    EXPECT_EQ(dir_.read(QStringLiteral("run.log")), before);
 }
 
 TEST_F(EventLogTest, ConcurrentWritersLoseNoLine) {

@@ -82,13 +82,41 @@ TEST(ScriptLine, FireCueFieldsAndDescription) {
 
     EXPECT_EQ(Line("5 7 3").Description, "");
     EXPECT_EQ(Line("5 7 3\t\tafter tabs").Description, "after tabs");
-    EXPECT_EQ(Line(QString(40, 'x') + " 1 1").TimeText.size(), kTimeTextLength);
+    // Digits after the third of the fraction are ignored: a long time token that still reads.
+    EXPECT_EQ(Line("5." + QString(40, '0') + " 1 1").TimeText.size(), kTimeTextLength);
     EXPECT_EQ(Line("1 1 1 " + QString(300, 'd')).Description.size(), kDescriptionLength);
     // Channels outside the module's channel arrays are kept as the file says.
     EXPECT_EQ(Line("1 1 600").Channel, 599);
     EXPECT_EQ(Line("1 1 0").Channel, -1);
-    // An unreadable time is no load error.
-    EXPECT_EQ(Line("soon 1 1").Time, 0);
+}
+
+// A time the loader cannot read would fire the cue at the show's zero: the line is refused.
+TEST(ScriptLine, UnreadableTimesAreLoadErrors) {
+    for (const char* t :
+         {"soon", "0:60", "1:75", "99999999999", "1e400", "x.5", "0:60.5", "24:00:00", "1:2:3:4",
+          "1:", "2147484", "2147483.648", "-2147484", "-2147483.649", ".5"}) {
+        bool ok = true;
+        EXPECT_EQ(ParseCueTime(QString::fromLatin1(t), &ok), 0) << t;
+        EXPECT_FALSE(ok) << t;
+        EXPECT_TRUE(Rejects(QString::fromLatin1(t) + " 1 1")) << t;
+    }
+    // What the grammar reads keeps loading as before.
+    for (const auto& [t, ms] : std::initializer_list<std::pair<const char*, int32_t>>{
+             {"5", 5000},
+             {"0:05", 5000},
+             {"3.7x", 3700},
+             {"3.", 3000},
+             {"-2", -2000},
+             {"2147483.647", 2147483647},
+             {"-2147483.648", -2147483647 - 1}}) {
+        bool ok = false;
+        EXPECT_EQ(ParseCueTime(QString::fromLatin1(t), &ok), ms) << t;
+        EXPECT_TRUE(ok) << t;
+        EXPECT_EQ(Line(QString::fromLatin1(t) + " 1 1").Time, ms) << t;
+    }
+    // The rotation time of a motor cue is a time too.
+    EXPECT_TRUE(Rejects("10 20 #LT#0:60"));
+    EXPECT_TRUE(Rejects("10 20 #RT#x.5#50"));
 }
 
 TEST(ScriptLine, MissingAndNonNumericFields) {
@@ -177,6 +205,11 @@ TEST_F(ScriptFileTest, ErrorLineCountsEmptyLinesAndFreesEverything) {
     EXPECT_EQ(list_.Count(), 0);
     EXPECT_TRUE(list_.Name.isEmpty());
     EXPECT_EQ(list_.LastError().line, 5);
+
+    const ScriptLoadError typo = list_.LoadFromFile(dir_.write("typo.txt", "0:05 1 1\n1:75 1 2\n"));
+    EXPECT_EQ(typo.kind, ScriptLoadError::Line);
+    EXPECT_EQ(typo.message, QString::fromUtf8("Ошибка загрузки сценария (строка: 2)."));
+    EXPECT_EQ(list_.Count(), 0);
 }
 
 TEST_F(ScriptFileTest, EmptyLinesOnlyAndLineEnds) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "PlayerRig.h"
 #include "shows/Countdown.h"
 
@@ -218,6 +220,65 @@ TEST_F(ShowPlayerTest, ChannelsOutsideTheModuleAreNeverSent) {
     EXPECT_EQ(FrameChannel(fires[0]), 511);
 }
 
+TEST_F(ShowPlayerTest, AFireThatDidNotLeaveIsLoggedAndCountedAsNotSent) {
+    r.rig.Add({.address = 5});
+    auto* m5 = r.AddDevice(5);
+    r.Load("1 5 1\n1 99 2\n1 0 3\n1 255 4\n1 5 600\n2 5 3\n");
+    std::vector<std::array<int32_t, 3>> notSent;
+    std::vector<std::pair<int32_t, int32_t>> fired;
+    p.OnFireNotSent = [&](int32_t m, int32_t c, int32_t result) {
+        notSent.push_back({m, c, result});
+    };
+    p.OnFire = [&](int32_t m, int32_t c) { fired.push_back({m, c}); };
+    const uint32_t t0 = r.clock.TickCount();
+    p.Start(0);
+    r.TickAt(t0, 1000);
+    EXPECT_EQ(r.Sent(0x84).size(), 1u);
+    // The converter is pulled: the next cue's frame does not leave.
+    r.rig.Converters()->SetWriteFails(0, true);
+    r.TickAt(t0, 2000);
+    EXPECT_FALSE(p.IsPlaying());
+
+    const QStringList log = r.log.Lines();
+    EXPECT_EQ(log.filter(QString::fromUtf8("Запуск, пульт:")).size(), 1);
+    EXPECT_EQ(r.log.With(QString::fromUtf8("Запуск, пульт: 5, канал: 1")).size(), 1);
+    EXPECT_EQ(
+        r.log.With(QString::fromUtf8("Запуск не выполнен, пульт: 99, канал: 2 - модуль не найден"))
+            .size(),
+        1);
+    EXPECT_EQ(r.log.With(QString::fromUtf8("Запуск не выполнен, пульт: 0, канал: 3 -")).size(), 1);
+    EXPECT_EQ(r.log.With(QString::fromUtf8("Запуск не выполнен, пульт: 255, канал: 4 -")).size(),
+              1);
+    EXPECT_EQ(r.log
+                  .With(QString::fromUtf8(
+                      "Запуск не выполнен, пульт: 5, канал: 600 - канал вне диапазона"))
+                  .size(),
+              1);
+    EXPECT_EQ(r.log
+                  .With(QString::fromUtf8(
+                      "Запуск не выполнен, пульт: 5, канал: 3 - Ошибка передачи данных."))
+                  .size(),
+              1);
+    ASSERT_EQ(notSent.size(), 5u);
+    EXPECT_EQ(notSent[0], (std::array<int32_t, 3>{99, 1, TCommonPlayer::kFireNotOnBus}));
+    EXPECT_EQ(notSent[3], (std::array<int32_t, 3>{5, 599, TCommonPlayer::kFireNoChannel}));
+    EXPECT_EQ(notSent[4][2], BusTransferError);
+    EXPECT_EQ(p.NotSentCount(), 5);
+    // Only the frame that left counts as fired, is marked and is checked after the show.
+    EXPECT_EQ(p.FiredCount(), 1);
+    EXPECT_EQ(fired.size(), 1u);
+    EXPECT_EQ(m5->ChannelFired[2], 0);
+
+    // A key fire that does not leave is reported the same way; the next start counts anew.
+    p.Fire(42, 0, true, false);
+    EXPECT_EQ(p.NotSentCount(), 6);
+    EXPECT_EQ(r.log.With(QString::fromUtf8("Запуск не выполнен, пульт: 42, канал: 1")).size(), 1);
+    r.rig.Converters()->SetWriteFails(0, false);
+    p.Start(5000);
+    EXPECT_EQ(p.NotSentCount(), 0);
+    p.Stop(true);
+}
+
 TEST_F(ShowPlayerTest, FiredChannelsAreCheckedOneByOneAfterADelay) {
     r.rig.Add({.address = 5, .readings = {{0, 100}}});  // 10 ohm: connected
     r.rig.Add({.address = 6, .version = 0x200});        // old firmware, no answer on ch 1
@@ -226,7 +287,7 @@ TEST_F(ShowPlayerTest, FiredChannelsAreCheckedOneByOneAfterADelay) {
     std::vector<std::pair<int, int>> checked;
     p.OnChannelChecked = [&](int32_t m, int32_t c) { checked.push_back({m, c}); };
     p.Fire(5, 0, false, false);
-    p.Fire(9, 4, false, false);  // not on the bus
+    p.Fire(9, 4, false, false);  // not on the bus: not fired, so nothing to check
     p.Fire(6, 1, false, false);
     EXPECT_TRUE(p.HasPendingChecks());
     r.clock.Advance(200);
@@ -237,11 +298,16 @@ TEST_F(ShowPlayerTest, FiredChannelsAreCheckedOneByOneAfterADelay) {
     ASSERT_EQ(checked.size(), 1u);
     EXPECT_EQ(m5->ChannelState[0], ChannelConnected);
     EXPECT_DOUBLE_EQ(m5->ChannelResistance[0], 10);
-    p.CheckNextFired();  // module 9 is passed over
-    EXPECT_EQ(checked.size(), 1u);
-    p.CheckNextFired();  // no answer: error, and no report
+    // No answer: asked again at the next checks, then reported as an error, never dropped.
+    for (int i = 1; i < TExtPlayer::kCheckAttempts; ++i) {
+        p.CheckNextFired();
+        EXPECT_TRUE(p.HasPendingChecks());
+        EXPECT_EQ(checked.size(), 1u);
+    }
+    p.CheckNextFired();
     EXPECT_EQ(m6->ChannelState[1], ChannelError);
-    EXPECT_EQ(checked.size(), 1u);
+    ASSERT_EQ(checked.size(), 2u);
+    EXPECT_EQ(checked[1], std::make_pair(6, 1));
     EXPECT_FALSE(p.HasPendingChecks());
     // A new start empties the list.
     p.Fire(5, 0, false, false);

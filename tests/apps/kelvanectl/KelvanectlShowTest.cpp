@@ -121,7 +121,8 @@ TEST_F(CtlShow, PlayFiresEachCueWithItsTimesAndLogsTheStartBlockStopAndChecks) {
         EXPECT_GE(fires[i].showMs, expected[i][2]);
     }
     EXPECT_GE(FireFramesOnTheWire(), 4);
-    EXPECT_TRUE(out.contains(QStringLiteral("show ended at 800 ms, 4 fired"))) << out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("show ended at 800 ms, 4 fired, 0 not sent")))
+        << out.toStdString();
     // The HV output keeps its igniter reading after a shot; the others burnt through.
     EXPECT_TRUE(out.contains(QStringLiteral("check module 3 channel 2 state 2")));
 
@@ -142,6 +143,25 @@ TEST_F(CtlShow, PlayFiresEachCueWithItsTimesAndLogsTheStartBlockStopAndChecks) {
               true);
     EXPECT_EQ(log.filter(QStringLiteral("Тест канала, пульт:")).size(), 4);
     EXPECT_TRUE(log.join('\n').contains(QStringLiteral("SIMULATED BUS")));
+}
+
+TEST_F(CtlShow, PlayCountsCuesThatWereNotSentAndFails) {
+    // Module 99 is not on the bus and no module has a channel 600: neither cue is fired.
+    EXPECT_EQ(Play("0.2 3 2\n0.3 99 1\n0.3 7 600\n"), 1);
+    ASSERT_EQ(Fires().size(), 1u) << out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("show ended at 300 ms, 1 fired, 2 not sent")))
+        << out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("not sent module 99 channel 1 show")));
+    const QStringList log = LogLines();
+    EXPECT_FALSE(log.contains(QStringLiteral("Запуск, пульт: 99, канал: 1")));
+    EXPECT_TRUE(
+        log.contains(QStringLiteral("Запуск не выполнен, пульт: 99, канал: 1 - модуль не найден")))
+        << log.join('\n').toStdString();
+    EXPECT_TRUE(log.contains(
+        QStringLiteral("Запуск не выполнен, пульт: 7, канал: 600 - канал вне диапазона")));
+
+    EXPECT_EQ(Play("0.2 3 2\n"), 0);
+    EXPECT_TRUE(out.contains(QStringLiteral("1 fired, 0 not sent"))) << out.toStdString();
 }
 
 TEST_F(CtlShow, PlayOptionsAutonomousFromTempoAndTheirRefusals) {

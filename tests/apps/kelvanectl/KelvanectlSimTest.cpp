@@ -10,12 +10,16 @@
 #include <QJsonObject>
 #include <QSet>
 #include <QTextStream>
+#include <atomic>
+#include <cerrno>
 #include <set>
 
 #include "CtlCommand.h"
 #include "CtlRun.h"
 #include "SimulatedBusSetup.h"
+#include "bus/ConverterBackend.h"
 #include "core/Clock.h"
+#include "core/EventLog.h"
 #include "devices/DeviceKinds.h"
 #include "sim/SimBus.h"
 #include "sim/SimFiringModule.h"
@@ -309,4 +313,90 @@ TEST_F(CtlOnSim, BlackBoxIntoAFolderThatIsNotThereFailsBeforeReading) {
     EXPECT_EQ(Run({QStringLiteral("--simulate"), QStringLiteral("blackbox"), good}), 0)
         << err.toStdString();
     EXPECT_TRUE(QFile::exists(good + QStringLiteral(".DAT")));
+}
+
+namespace {
+
+// The simulated bus, except that every converter is unplugged the moment the first channel
+// measurement is written: the converter vanishes between the search and the test.
+class VanishingBus final : public ConverterBackend {
+public:
+    explicit VanishingBus(std::shared_ptr<SimBus> bus) : bus_(std::move(bus)) {}
+    ConverterStatus CountDevices(uint32_t& count) override { return bus_->CountDevices(count); }
+    ConverterStatus SerialNumber(uint32_t i, std::string& s) override {
+        return bus_->SerialNumber(i, s);
+    }
+    ConverterStatus Description(uint32_t i, std::string& d) override {
+        return bus_->Description(i, d);
+    }
+    ConverterStatus Open(uint32_t i, ConverterHandle& h) override { return bus_->Open(i, h); }
+    ConverterStatus Close(ConverterHandle h) override { return bus_->Close(h); }
+    ConverterStatus SetBaudRate(ConverterHandle h, uint32_t baud) override {
+        return bus_->SetBaudRate(h, baud);
+    }
+    ConverterStatus SetDataCharacteristics(ConverterHandle h, uint8_t w, uint8_t s,
+                                           uint8_t p) override {
+        return bus_->SetDataCharacteristics(h, w, s, p);
+    }
+    ConverterStatus SetFlowControl(ConverterHandle h, uint16_t f, uint8_t on,
+                                   uint8_t off) override {
+        return bus_->SetFlowControl(h, f, on, off);
+    }
+    ConverterStatus SetTimeouts(ConverterHandle h, uint32_t r, uint32_t w) override {
+        return bus_->SetTimeouts(h, r, w);
+    }
+    ConverterStatus Purge(ConverterHandle h, uint32_t mask) override {
+        return bus_->Purge(h, mask);
+    }
+    ConverterStatus SetDtr(ConverterHandle h) override { return bus_->SetDtr(h); }
+    ConverterStatus ClrRts(ConverterHandle h) override { return bus_->ClrRts(h); }
+    ConverterStatus Read(ConverterHandle h, uint8_t* b, uint32_t n, uint32_t& got) override {
+        return bus_->Read(h, b, n, got);
+    }
+    ConverterStatus Write(ConverterHandle h, const uint8_t* b, uint32_t n,
+                          uint32_t& written) override {
+        if (n > 0 && b[0] == 0x83 && !vanished_) {
+            vanished_ = true;
+            for (int c = 0; c < bus_->ConverterTotal(); ++c) {
+                bus_->Unplug(c);
+            }
+        }
+        return bus_->Write(h, b, n, written);
+    }
+    ConverterStatus GetQueueStatus(ConverterHandle h, uint32_t& rx) override {
+        return bus_->GetQueueStatus(h, rx);
+    }
+
+private:
+    std::shared_ptr<SimBus> bus_;
+    std::atomic<bool> vanished_{false};
+};
+
+}  // namespace
+
+TEST_F(CtlOnSim, TestAllWhoseConverterVanishedFails) {
+    auto bus = std::shared_ptr<SimBus>(SimRig::Demo().Build());
+    const int status =
+        CtlRun::Run({QStringLiteral("test"), QStringLiteral("all")},
+                    [&](const QStringList& a, QTextStream& o, QTextStream& e) {
+                        return RunKelvanectl(a, o, e, std::make_shared<VanishingBus>(bus),
+                                             QStringLiteral("demo"));
+                    });
+    EXPECT_EQ(status, 1) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("could not be measured"))) << err.toStdString();
+    // The channels read "error" as a short does; only the exit status tells them apart.
+    EXPECT_TRUE(out.contains(QStringLiteral("error"))) << out.toStdString();
+}
+
+TEST_F(CtlOnSim, EventLogThatCannotBeWrittenIsToldAndFailsTheCommand) {
+    // "logs" is a file, so the folder cannot be made and no log file opened.
+    dir.write(QStringLiteral("logs"), "not a folder");
+    const int status = Run({QStringLiteral("--simulate"), QStringLiteral("search")});
+    const std::optional<LogFailure> failure = FirstLogFailure();
+    ResetEventLogForTesting();
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(err.count(QString::fromUtf8("журнал не записывается")), 1) << err.toStdString();
+    EXPECT_TRUE(out.contains(QString::fromUtf8("Преобразователей: 2"))) << "the command ran";
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_EQ(failure->error, ENOTDIR);
 }
