@@ -77,6 +77,12 @@ TMainForm::TMainForm(Options options, QWidget* parent)
     SetLogLevel(1);
     SetLogFileName(logFile_);
     version_ = OwnVersion();
+    // The handler may run on the bus worker's thread; the window hears of it on its own.
+    SetLogFailureHandler([this](const LogFailure& failure) {
+        const QString text = LogFailureText(failure);
+        QMetaObject::invokeMethod(
+            this, [this, text] { LogWriteFailed(text); }, Qt::QueuedConnection);
+    });
     WriteLogHeader(version_);
 
     BuildWidgets();
@@ -97,6 +103,7 @@ TMainForm::TMainForm(Options options, QWidget* parent)
 }
 
 TMainForm::~TMainForm() {
+    SetLogFailureHandler(nullptr);
     qApp->removeEventFilter(this);
     actionUpdateTimer_.stop();
     soundTimer_.stop();
@@ -328,7 +335,7 @@ void TMainForm::showEvent(QShowEvent* event) {
 void TMainForm::FormShow() {
     TLocalizer::Translate();
     setWindowTitle(MainCaption(version_) + wiring_->CaptionSuffix());
-    versionLabel_->setText(VersionLabelText(version_));
+    ShowVersion();
     if (!wiring_->Searching) {
         wiring_->StartPolling();
     }
@@ -398,6 +405,22 @@ void TMainForm::TestBtnClick() {
 void TMainForm::ConverterStateChanged(const QString& label, bool fault) {
     status_->Rs485Label()->setText(label);
     status_->Rs485()->SetLook(fault ? TShape::Look::Alarm : TShape::Look::On);
+}
+
+void TMainForm::LogWriteFailed(const QString& text) {
+    logFailed_ = true;
+    ShowVersion();
+    WarningForm().ShowWarning(text);
+}
+
+void TMainForm::ShowVersion() {
+    if (!logFailed_) {
+        versionLabel_->setText(VersionLabelText(version_));
+        return;
+    }
+    versionLabel_->setText(
+        VersionLabelText(version_) +
+        QStringLiteral("  <b style=\"color:#ff0000\">журнал не записывается</b>"));
 }
 
 QPushButton* TMainForm::StartBtn() const {

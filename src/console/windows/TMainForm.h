@@ -160,6 +160,10 @@ private:
     void RefreshDeviceRow(int deviceIndex);
     void RefreshSummaryLeds();
     void ConverterStateChanged(const QString& label, bool fault);
+    // The event log stopped being written: said once in the red window, and for the rest of the
+    // run beside the version label.
+    void LogWriteFailed(const QString& text);
+    void ShowVersion();
     void SearchBtnClick();
     void TestBtnClick();
     void PerformWindowCommand(const KeyAction& action);
@@ -181,6 +185,7 @@ private:
     TMemoryForm* memoryForm_ = nullptr;
     bool shown_ = false;
     bool closed_ = false;
+    bool logFailed_ = false;
     PresenceLeds presence_;
 
     QLabel* simBanner_ = nullptr;

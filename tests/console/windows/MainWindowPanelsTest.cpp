@@ -193,5 +193,29 @@ TEST_F(MainWindowKeysTest, ExternalStopShowsTheRedWindowAndLogsIt) {
     form_->WarningForm().CloseWarning();
 }
 
+TEST(MainWindowLogTest, ALogThatCannotBeWrittenIsShownInRedAndBesideTheVersion) {
+    ResetEventLogForTesting();
+    ResetLocalizerForTesting();
+    TempDir dir;
+    SetLanguageFilePath(dir.file(QStringLiteral("kelvanex.lng")));
+    // "logs" is a file: no log can be made there.
+    dir.write(QStringLiteral("logs"), "not a folder");
+    TMainForm::Options options;
+    options.programDir = dir.path();
+    options.makeWiring = [] { return std::make_unique<ConsoleWiring>(std::make_shared<SimBus>()); };
+    {
+        TMainForm form(options);
+        form.show();
+        QApplication::processEvents();
+        EXPECT_TRUE(form.WarningForm().isVisible());
+        EXPECT_TRUE(form.WarningForm().Text().contains(QStringLiteral("журнал не записывается")));
+        const QLabel* version = form.findChild<QLabel*>(QStringLiteral("VersionLabel"));
+        EXPECT_TRUE(version->text().contains(QStringLiteral("журнал не записывается")));
+        form.WarningForm().CloseWarning();
+    }
+    ResetEventLogForTesting();
+    ResetLocalizerForTesting();
+}
+
 }  // namespace
 }  // namespace kv
