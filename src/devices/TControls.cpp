@@ -201,8 +201,12 @@ TSoftControl* TControls::FindSoftControl(int consoleId) const {
 }
 
 void TControls::ReplyToConsoleProbe(const uint8_t* frame) {
-    SleepMs(QRandomGenerator::global()->bounded(kReplySpreadMs));
-    bus_.ReplyConsoleQuery(frame[3], OwnMajorVersion());
+    // The pause runs as a timer: another console may probe every 70 ms, and a show playing
+    // meanwhile must not wait for our replies.
+    const uint8_t prober = frame[3];
+    QTimer::singleShot(static_cast<int>(QRandomGenerator::global()->bounded(kReplySpreadMs)),
+                       Qt::PreciseTimer, &ScanTimer,
+                       [this, prober] { bus_.ReplyConsoleQuery(prober, OwnMajorVersion()); });
 }
 
 void TControls::HandleUnsolicited(const uint8_t* frame, int port) {

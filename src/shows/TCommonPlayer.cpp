@@ -1,5 +1,6 @@
 #include "shows/TCommonPlayer.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "bus/TPortProto.h"
@@ -36,12 +37,53 @@ int32_t ShowPosition(uint32_t now, uint32_t baseTick, int32_t tempo, int32_t bas
     return static_cast<int32_t>(elapsed + basePosition + offset);
 }
 
-TCommonPlayer::TCommonPlayer(TControls& controls) : controls_(controls) {
+std::optional<uint32_t> ElapsedToReach(int32_t target, int32_t tempo, int32_t basePosition,
+                                       int32_t offset) {
+    constexpr int64_t kDayMs = 86400000;
+    // ShowPosition in 64 bits, so that no elapsed time tried here wraps.
+    const auto at = [&](int64_t e) {
+        return static_cast<int64_t>(std::nearbyint(static_cast<double>(e * tempo) / 1000.0)) +
+               basePosition + offset;
+    };
+    if (at(0) >= target) {
+        return 0;
+    }
+    if (tempo <= 0) {
+        return std::nullopt;
+    }
+    // An estimate within a few ms of the answer; the position only grows with the elapsed time,
+    // so stepping from there finds the first ms at which it reaches the target.
+    const int64_t need = static_cast<int64_t>(target) - basePosition - offset;
+    int64_t e = std::clamp<int64_t>((need * 1000 - 500) / tempo, 0, kDayMs);
+    while (e > 0 && at(e - 1) >= target) {
+        --e;
+    }
+    while (at(e) < target) {
+        if (++e > kDayMs) {
+            return std::nullopt;
+        }
+    }
+    return static_cast<uint32_t>(e);
+}
+
+TCommonPlayer::TCommonPlayer(TControls& controls)
+    : controls_(controls), cueTimer_([this] { Tick(); }), launchTimer_([this] {
+          // A tick that lets the event loop run (a long operation's progress) may be under
+          // way: the launch waits for it to finish.
+          if (busy_) {
+              launchTimer_.ArmAt(TickCount() + kTickMs);
+          } else {
+              LaunchCharged();
+          }
+      }) {
     timer_.setInterval(kTickMs);
     QObject::connect(&timer_, &QTimer::timeout, [this] { Tick(); });
 }
 
 TCommonPlayer::~TCommonPlayer() {
+    // Launches still charging are dropped: nothing fires while the player goes away.
+    launchTimer_.Cancel();
+    cueTimer_.Cancel();
     timer_.stop();
 }
 
@@ -71,6 +113,23 @@ void TCommonPlayer::Tick() {
         return;
     }
     busy_ = true;
+    // A manual HV launch that has charged fires first.
+    if (launchTimer_.IsDue()) {
+        launchTimer_.Cancel();
+        LaunchCharged();
+    }
+    if (!IsPlaying()) {
+        busy_ = false;
+        return;
+    }
+    if (ending_) {
+        // The pause after the last cue: the clock stands until the stop.
+        if (static_cast<int32_t>(TickCount() - endTick_) >= 0) {
+            Stop(false);
+        }
+        busy_ = false;
+        return;
+    }
     const uint32_t now = TickCount();
     Position = ShowPosition(now, baseTick_, tempo_, basePosition_, Offset);
     if (Position < 0 && ControlMode == ControlAutonomous) {
@@ -88,11 +147,9 @@ void TCommonPlayer::Tick() {
             }
             NextCue = i;
             if (NextCue >= count) {
-                SleepMs(kEndWaitMs);
-                Stop(false);
-                if (count > 0) {
-                    Position = script_->LastTime();
-                }
+                BeginEnd(count > 0 ? script_->LastTime() : Position);
+                busy_ = false;
+                return;
             }
         } else {
             if (DueNow(SyncInterval, lastSync_, now)) {
@@ -109,9 +166,9 @@ void TCommonPlayer::Tick() {
             }
             const int32_t last = script_ ? script_->LastTime() : 0;
             if (static_cast<int64_t>(Position) >= static_cast<int64_t>(last) + 500) {
-                SleepMs(kEndWaitMs);
-                Stop(false);
-                Position = last;
+                BeginEnd(last);
+                busy_ = false;
+                return;
             }
         }
     }
@@ -130,7 +187,48 @@ void TCommonPlayer::Tick() {
             lastIdle_ = TickCount();
         }
     }
+    ArmCueTimer();
     busy_ = false;
+}
+
+void TCommonPlayer::BeginEnd(int32_t endPosition) {
+    // The stop waits so that the last fire is under way; the wait is a timer, so status
+    // answers, keys and bus frames are still served meanwhile.
+    ending_ = true;
+    endTick_ = TickCount() + kEndWaitMs;
+    endPosition_ = endPosition;
+    ArmCueTimer();
+}
+
+void TCommonPlayer::ArmCueTimer() {
+    if (!IsPlaying()) {
+        cueTimer_.Cancel();
+        return;
+    }
+    if (ending_) {
+        cueTimer_.ArmAt(endTick_);
+        return;
+    }
+    // Only direct control sends fires at cue times: autonomous control follows the modules,
+    // manual work mode passes over the script. A clock that stands or runs backwards brings no
+    // cue nearer.
+    std::optional<uint32_t> elapsed;
+    if (ControlMode != ControlAutonomous && WorkMode != WorkManual && tempo_ > 0 && script_ &&
+        NextCue < script_->Count()) {
+        elapsed = ElapsedToReach(script_->Cue(NextCue).Time, tempo_, basePosition_, Offset);
+    }
+    if (elapsed) {
+        cueTimer_.ArmAt(baseTick_ + *elapsed);
+    } else {
+        cueTimer_.Cancel();
+    }
+}
+
+std::optional<uint32_t> TCommonPlayer::NextCueDueTick() const {
+    if (!cueTimer_.IsArmed() || ending_) {
+        return std::nullopt;
+    }
+    return cueTimer_.DueTick();
 }
 
 void TCommonPlayer::ExecuteCue(int index) {
@@ -170,6 +268,7 @@ void TCommonPlayer::Start(int32_t position) {
 }
 
 void TCommonPlayer::StartAt(int32_t position, bool withSound, bool announce) {
+    ending_ = false;
     if (WorkMode != WorkManual) {
         NextCue = script_ ? script_->FirstCueAtOrAfter(position) : 0;
     }
@@ -182,6 +281,7 @@ void TCommonPlayer::StartAt(int32_t position, bool withSound, bool announce) {
         sound_.PlayFrom(position);
     }
     timer_.start();
+    ArmCueTimer();
     if (ControlMode == ControlAutonomous && WorkMode != WorkManual) {
         Proto().StartShowClock(Position);
     }
@@ -194,6 +294,16 @@ void TCommonPlayer::StartAt(int32_t position, bool withSound, bool announce) {
 }
 
 void TCommonPlayer::Stop(bool stopSound) {
+    // The launches the keys asked for before the stop go first, each after its charge time,
+    // as they did when the charge wait blocked.
+    while (launchTimer_.IsArmed()) {
+        SleepMs(launchTimer_.Remaining());
+        launchTimer_.Cancel();
+        LaunchCharged();
+    }
+    const bool ending = ending_;
+    ending_ = false;
+    cueTimer_.Cancel();
     timer_.stop();
     Proto().StopShowClock(Position);
     Proto().AnnounceStop(Position);
@@ -209,6 +319,14 @@ void TCommonPlayer::Stop(bool stopSound) {
     if (OnStateChange) {
         OnStateChange();
     }
+    if (ending) {
+        // The end of the script: the show stands at its last cue, and the console hears so.
+        Position = endPosition_;
+        if (OnPosition) {
+            lastReport_ = TickCount();
+            OnPosition(Position);
+        }
+    }
 }
 
 void TCommonPlayer::SetTempo(int32_t perMille) {
@@ -216,7 +334,13 @@ void TCommonPlayer::SetTempo(int32_t perMille) {
     if (IsPlaying()) {
         basePosition_ = Position - Offset;
         baseTick_ = TickCount();
+        ArmCueTimer();
     }
+}
+
+void TCommonPlayer::SetOffset(int32_t ms) {
+    Offset = ms;
+    ArmCueTimer();
 }
 
 void TCommonPlayer::PrepareChargeQueues(int32_t startPos) {
@@ -251,28 +375,71 @@ void TCommonPlayer::PrepareChargeQueues(int32_t startPos) {
 }
 
 void TCommonPlayer::Fire(int32_t module, int32_t channel, bool manual, bool recordOnly) {
-    if (!recordOnly) {
-        const int32_t result = SendFire(module, channel, manual);
-        if (result != BusOk) {
-            FireNotSent(module, channel, result);
-            return;
-        }
+    if (recordOnly) {
+        Fired(module, channel, manual);
+        return;
     }
-    Fired(module, channel, manual);
+    if (manual) {
+        manualQueue_.push_back({module, channel});
+        if (!launchTimer_.IsArmed()) {
+            RunManualQueue();
+        }
+        return;
+    }
+    FireDone(module, channel, manual, SendFire(module, channel));
 }
 
-int32_t TCommonPlayer::SendFire(int32_t module, int32_t channel, bool manual) {
+void TCommonPlayer::FireDone(int32_t module, int32_t channel, bool manual, int32_t result) {
+    if (result == BusOk) {
+        Fired(module, channel, manual);
+    } else {
+        FireNotSent(module, channel, result);
+    }
+}
+
+namespace {
+
+THVControl* HvControlAt(TControls& controls, int32_t module) {
+    auto* hv = dynamic_cast<THVControl*>(controls.FindByAddress(module));
+    return hv && hv->Kind == KindHVControl ? hv : nullptr;
+}
+
+}  // namespace
+
+void TCommonPlayer::RunManualQueue() {
+    while (!manualQueue_.empty() && !launchTimer_.IsArmed()) {
+        const ManualFire f = manualQueue_.front();
+        THVControl* hv = ChannelInArrays(f.channel) ? HvControlAt(controls_, f.module) : nullptr;
+        if (hv) {
+            // The launch stays at the head of the queue while the capacitor charges.
+            hv->Charge(hv->ChargeVoltage[static_cast<size_t>(f.channel)]);
+            launchTimer_.ArmAt(TickCount() + kManualChargeWaitMs);
+            return;
+        }
+        manualQueue_.pop_front();
+        FireDone(f.module, f.channel, true, SendFire(f.module, f.channel));
+    }
+}
+
+void TCommonPlayer::LaunchCharged() {
+    if (manualQueue_.empty()) {
+        return;
+    }
+    const ManualFire f = manualQueue_.front();
+    manualQueue_.pop_front();
+    // Looked up again: a search may have dropped the control while it charged.
+    THVControl* hv = HvControlAt(controls_, f.module);
+    FireDone(f.module, f.channel, true, hv ? hv->FireWithRecharge(f.channel, 0) : kFireNotOnBus);
+    RunManualQueue();
+}
+
+int32_t TCommonPlayer::SendFire(int32_t module, int32_t channel) {
     // A channel no module has is never sent: on the wire it would name some other output.
     if (!ChannelInArrays(channel)) {
         return kFireNoChannel;
     }
     TCommonDevice* device = controls_.FindByAddress(module);
-    if (auto* hv = dynamic_cast<THVControl*>(device); hv && hv->Kind == KindHVControl) {
-        if (manual) {
-            hv->Charge(hv->ChargeVoltage[static_cast<size_t>(channel)]);
-            SleepMs(kManualChargeWaitMs);
-            return hv->FireWithRecharge(channel, 0);
-        }
+    if (THVControl* hv = HvControlAt(controls_, module)) {
         hv->ChargeQueueCursor += 1;
         const int32_t next = hv->ChargeQueueCursor < hv->ChargeQueueCount
                                  ? hv->ChargeQueue[static_cast<size_t>(hv->ChargeQueueCursor)]

@@ -3,9 +3,12 @@
 #include <QString>
 #include <QTimer>
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <optional>
 
 #include "bus/TPort.h"
+#include "shows/ClockTimer.h"
 #include "shows/TBassPlayer.h"
 
 namespace kv {
@@ -16,7 +19,9 @@ class TProjectList;
 
 // The show clock of the current project: fires its cues at their times over the bus, starts and
 // stops the soundtrack with the show and reports to the console. Main thread only; the clock is
-// a 25 ms timer whose running state is IsPlaying().
+// a 25 ms timer whose running state is IsPlaying(), with a precise timer for the next cue in
+// between. Nothing here blocks the window thread: the pauses (the end of the show, the charge of
+// a manual HV launch) run as timers too.
 class TCommonPlayer {
 public:
     enum : uint8_t { ControlDirect = 0, ControlAutonomous = 1 };
@@ -24,7 +29,8 @@ public:
     static constexpr int kTickMs = 25;
     // Pause between the last cue and the stop, so the last fire is under way.
     static constexpr uint32_t kEndWaitMs = 500;
-    // A manual HV fire waits for the capacitor to charge.
+    // A manual HV fire waits for the capacitor to charge. Key fires made meanwhile wait behind
+    // it, so that they still leave in the order of the keys.
     static constexpr uint32_t kManualChargeWaitMs = 2000;
     // Why a fire frame did not leave the console, besides the bus results of its send.
     static constexpr int32_t kFireNotOnBus = -20;   // no firing module has that address
@@ -42,17 +48,28 @@ public:
     virtual bool LoadSound(const QString& fileName);
     virtual void UnloadSound();
     virtual void Start(int32_t position);
+    // A manual HV launch still charging is fired first (after the rest of its charge time), as
+    // the key asked before the stop. Stopped during the pause after the last cue, the show ends
+    // at once, at the last cue's time.
     virtual void Stop(bool stopSound);
     // Frame bytes 0..5 received outside an exchange (after the bus manager has seen it).
     virtual void HandleFrame(const BusFrame& frame);
     // Sends the fire frame of a cue or a key (recordOnly: only notes a cue the modules fire by
     // themselves). A frame that could not be sent is logged as such and reported through
-    // OnFireNotSent, never as fired.
+    // OnFireNotSent, never as fired. A manual fire of an HV control charges it and fires
+    // kManualChargeWaitMs later, from a timer.
     virtual void Fire(int32_t module, int32_t channel, bool manual, bool recordOnly);
     virtual bool IsPlaying() const { return timer_.isActive(); }
 
     void SetTempo(int32_t perMille);
     int32_t Tempo() const { return tempo_; }
+    // Writes Offset and re-aims the timer of the next cue (a bare write of Offset takes effect
+    // at the next 25 ms tick).
+    void SetOffset(int32_t ms);
+    // The tick count at which the next cue falls due, when the timer for it is armed.
+    std::optional<uint32_t> NextCueDueTick() const;
+    // Manual fires waiting for an HV launch to charge, that launch included.
+    int PendingManualFires() const { return static_cast<int>(manualQueue_.size()); }
     // For every HV control on the bus the voltages of its cues from startPos on, the first one
     // charged at once.
     void PrepareChargeQueues(int32_t startPos);
@@ -93,16 +110,40 @@ protected:
     void StartAt(int32_t position, bool withSound, bool announce);
     void ExecuteCue(int index);
     // The fire frame of a channel: 0 when it was sent, else why not.
-    int32_t SendFire(int32_t module, int32_t channel, bool manual);
+    int32_t SendFire(int32_t module, int32_t channel);
+    void FireDone(int32_t module, int32_t channel, bool manual, int32_t result);
     // What follows a fire frame that was sent, or a cue recorded in autonomous control.
     virtual void Fired(int32_t module, int32_t channel, bool manual);
     void FireNotSent(int32_t module, int32_t channel, int32_t result);
+    // The last cue is done: the stop follows after kEndWaitMs, the show ending at endPosition.
+    void BeginEnd(int32_t endPosition);
+    // Aims the cue timer at the next cue (or the end of the pause after the last one).
+    void ArmCueTimer();
+    // Fires the manual key fires in order until one is an HV launch that must charge first.
+    void RunManualQueue();
+    // The HV launch at the head of the queue has charged: fire it, then the fires behind it.
+    void LaunchCharged();
     uint8_t LaunchState() const { return LaunchStateSource ? LaunchStateSource() : 0; }
 
     bool busy_ = false;
     TControls& controls_;
     TBassPlayer sound_;
     QTimer timer_;
+    // The 25 ms tick alone would leave a cue up to a whole tick late; this timer runs the tick
+    // at the moment the next cue falls due (and at the end of the pause after the last cue).
+    ClockTimer cueTimer_;
+    // The charge time of a manual HV launch.
+    ClockTimer launchTimer_;
+    struct ManualFire {
+        int32_t module;
+        int32_t channel;
+    };
+    std::deque<ManualFire> manualQueue_;  // the head is the launch that charges
+    // Between the last cue and the stop: the tick count at which the stop falls due and the
+    // position the show ends at.
+    bool ending_ = false;
+    uint32_t endTick_ = 0;
+    int32_t endPosition_ = 0;
     int32_t basePosition_ = 0;
     uint32_t baseTick_ = 0;
     TProjectList* script_ = nullptr;
@@ -120,5 +161,10 @@ protected:
 // (rounded to nearest, ties to even) plus the offset.
 int32_t ShowPosition(uint32_t now, uint32_t baseTick, int32_t tempo, int32_t basePosition,
                      int32_t offset);
+
+// The fewest ms after the base tick at which ShowPosition reaches target; nullopt when it never
+// does (tempo 0 or below) or not within a day.
+std::optional<uint32_t> ElapsedToReach(int32_t target, int32_t tempo, int32_t basePosition,
+                                       int32_t offset);
 
 }  // namespace kv

@@ -128,6 +128,7 @@ TEST(ShowWiring, IdleGapsPollOneDeviceAndCuesDoNot) {
     r.TickAt(t0, 4500);
     EXPECT_EQ(polled.size(), 1u);
     r.TickAt(t0, 5000);
+    r.TickAt(t0, 5600);  // the stop comes after the pause that follows the last cue
     EXPECT_FALSE(r.player->IsPlaying());
 }
 
@@ -140,6 +141,7 @@ TEST(ShowWiring, FiredChannelsAreCheckedFromTheIdleCycleOnceTheShowStopped) {
     const uint32_t t0 = r.clock.TickCount();
     r.player->Start(0);
     r.TickAt(t0, 100);
+    r.TickAt(t0, 700);  // the stop comes after the pause that follows the last cue
     ASSERT_FALSE(r.player->IsPlaying());
     EXPECT_EQ(r.player->FiredCount(), 2);
     // The igniter had its time: one channel per idle step.

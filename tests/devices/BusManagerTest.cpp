@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <algorithm>
 #include <vector>
 
 #include "FakeRig.h"
@@ -217,13 +220,22 @@ TEST(BusManager, ConsoleProbesAreAnsweredOnlyWhenAimedAtUsOrAll) {
 
     controls.HandleUnsolicited(Frame6(0x01, 0, 0, 77, 0, 255).data(), 0);
     controls.HandleUnsolicited(Frame6(0x01, 0, 0, 78, OwnConsoleId, 255).data(), 0);
-    const auto replies = WritesOf(*bus.rig.Converters(), 0x02);
+    // The replies wait their random pause on a timer: the handler itself returns at once.
+    EXPECT_TRUE(WritesOf(*bus.rig.Converters(), 0x02).empty());
+    QElapsedTimer wall;
+    wall.start();
+    while (WritesOf(*bus.rig.Converters(), 0x02).size() < 2 && wall.elapsed() < 2000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    auto replies = WritesOf(*bus.rig.Converters(), 0x02);
     ASSERT_EQ(replies.size(), 2u);
     EXPECT_EQ(replies[0][1], OwnMajorVersion());
     EXPECT_EQ(replies[0][3], OwnConsoleId);
+    EXPECT_EQ(replies[0][5], 255);
+    // Each prober gets its own reply; the pauses may put them in either order.
+    std::sort(replies.begin(), replies.end());
     EXPECT_EQ(replies[0][4], 77);
     EXPECT_EQ(replies[1][4], 78);
-    EXPECT_EQ(replies[0][5], 255);
 }
 
 TEST(BusManager, AnnouncementsRegisterOnlyDuringASearch) {

@@ -55,16 +55,23 @@ TEST_F(ShowPlayerTest, DirectControlFiresDueCuesInFileOrderAndStopsAfterTheLast)
     EXPECT_EQ(static_cast<TCommonControl*>(r.controls.FindByAddress(5))->ChannelFired[1], 1);
 
     r.ClearSent();
-    // A late tick fires what fell due meanwhile, then stops on the same tick after the wait.
+    // A late tick fires what fell due meanwhile. The stop follows 500 ms later from a timer:
+    // the tick itself does not wait, and nothing happens in between.
     r.TickAt(t0, 4000);
     EXPECT_EQ(r.Sent(0x84).size(), 1u);
+    EXPECT_LT(r.clock.TickCount() - t0, 4100u);  // only the fire's own time on the bus
+    EXPECT_TRUE(p.IsPlaying());
+    const uint32_t fired = r.clock.TickCount() - t0;
+    r.TickAt(t0, fired + 499);
+    EXPECT_TRUE(p.IsPlaying());
+    EXPECT_TRUE(r.Sent(0x90).empty());
+    r.TickAt(t0, fired + 500);
     EXPECT_FALSE(p.IsPlaying());
     EXPECT_EQ(p.Position, 2500);
     EXPECT_EQ(r.Sent(0x90).size(), 1u);  // show clock stopped
     EXPECT_EQ(r.Sent(0x90)[0][3], 0x00);
     EXPECT_EQ(r.Sent(0x11).size(), 1u);  // stop announced
     EXPECT_EQ(reported.back(), 2500);    // the final position is reported
-    EXPECT_GE(r.clock.TickCount() - t0, 4500u);
 }
 
 TEST_F(ShowPlayerTest, StartPointOffsetAndTempo) {
@@ -96,6 +103,7 @@ TEST_F(ShowPlayerTest, StartPointOffsetAndTempo) {
     p.Start(20000);
     EXPECT_EQ(p.NextCue, 3);
     r.TickAt(t1, 25);
+    r.TickAt(t1, 525);
     EXPECT_FALSE(p.IsPlaying());
     EXPECT_EQ(p.Position, 10000);
 }
@@ -127,7 +135,11 @@ TEST_F(ShowPlayerTest, AutonomousControlFollowsOneCueATickAndBroadcastsTheTime) 
 
     r.TickAt(t0, 2999);  // 2499: not yet last + 500
     EXPECT_TRUE(p.IsPlaying());
-    r.TickAt(t0, 3000);
+    r.TickAt(t0, 3000);  // the end, then the 500 ms pause before the stop
+    EXPECT_TRUE(p.IsPlaying());
+    r.TickAt(t0, 3499);
+    EXPECT_TRUE(p.IsPlaying());
+    r.TickAt(t0, 3500);
     EXPECT_FALSE(p.IsPlaying());
     EXPECT_EQ(p.Position, 2000);
 }
@@ -184,6 +196,7 @@ TEST_F(ShowPlayerTest, HvChargeQueueAndRecharges) {
     r.TickAt(t0, 1000);
     r.TickAt(t0, 2000);
     r.TickAt(t0, 3000);
+    r.TickAt(t0, 3600);
     const auto fires = r.Sent(0x84);
     ASSERT_EQ(fires.size(), 3u);
     // Each shot recharges to the next cue's voltage; the last one to 1.
@@ -195,17 +208,26 @@ TEST_F(ShowPlayerTest, HvChargeQueueAndRecharges) {
     // The stop puts the HV control back to rest.
     EXPECT_EQ(r.Sent(0x88).size(), 1u);
 
-    // Manual: charge, two seconds for the capacitor, then the shot without recharge.
+    // Manual: charge, two seconds for the capacitor, then the shot without recharge. The
+    // charge time runs on a timer: the key's call returns at once.
     r.ClearSent();
     const auto logged = r.log.Lines().size();
     const uint32_t before = r.clock.TickCount();
     p.Fire(3, 1, true, false);
-    const auto manual = r.Sent(0x84);
-    ASSERT_EQ(manual.size(), 2u);
+    const uint32_t charged = r.clock.TickCount();
+    EXPECT_LT(charged - before, 100u);  // only the charge command's own exchange
+    auto manual = r.Sent(0x84);
+    ASSERT_EQ(manual.size(), 1u);
     EXPECT_EQ(FrameValue(manual[0]), 200);
+    r.clock.Set(charged + TCommonPlayer::kManualChargeWaitMs - 1);
+    p.Tick();
+    EXPECT_EQ(r.Sent(0x84).size(), 1u);
+    r.clock.Set(charged + TCommonPlayer::kManualChargeWaitMs);
+    p.Tick();
+    manual = r.Sent(0x84);
+    ASSERT_EQ(manual.size(), 2u);
     EXPECT_EQ(FrameChannel(manual[1]), 1);
     EXPECT_EQ(FrameValue(manual[1]), 0);
-    EXPECT_GE(r.clock.TickCount() - before, TCommonPlayer::kManualChargeWaitMs);
     EXPECT_EQ(r.log.Lines().size(), logged);  // manual fires are logged by the console
 }
 
@@ -237,6 +259,7 @@ TEST_F(ShowPlayerTest, AFireThatDidNotLeaveIsLoggedAndCountedAsNotSent) {
     // The converter is pulled: the next cue's frame does not leave.
     r.rig.Converters()->SetWriteFails(0, true);
     r.TickAt(t0, 2000);
+    r.TickAt(t0, 2600);
     EXPECT_FALSE(p.IsPlaying());
 
     const QStringList log = r.log.Lines();
