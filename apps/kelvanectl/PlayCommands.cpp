@@ -18,6 +18,7 @@
 #include "devices/TControls.h"
 #include "i18n/Localizer.h"
 #include "shows/AudioSystem.h"
+#include "shows/HvVoltagePreparation.h"
 #include "shows/TExtPlayer.h"
 #include "shows/TProjectList.h"
 #include "util/SystemUtils.h"
@@ -150,6 +151,17 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
         }
     }
     list.MarkUsedChannels(ctx.Controls());
+    // No HV output is charged to a voltage nobody computed; a manual launch may fire any.
+    const HvPreparation hv =
+        PrepareHvVoltages(ctx.Controls(), o.manual ? AllHvOutputs(ctx.Controls())
+                                                   : ScriptedHvOutputs(ctx.Controls(), list));
+    for (const HvPreparation::Computed& c : hv.ComputedVoltages) {
+        ctx.Info(HvComputedLine(c));
+    }
+    if (!hv.Ok()) {
+        ctx.Info(HvRefusedLine(hv));
+        return 1;
+    }
 
     // The simulated demo plays to the null output; real hardware to the sound card.
     SelectAudioOutput(ctx.Opts().simulate ? AudioOutput::Null : AudioOutput::Device);

@@ -7,7 +7,7 @@ namespace kv {
 namespace {
 
 // clang-format off
-constexpr std::array<MessageDefault, 96> kMessages = {{
+constexpr std::array<MessageDefault, 102> kMessages = {{
     {0, " ", nullptr},
     {1, "Ошибка инициализации аудио-устройства", nullptr},
     {2, "Всего подключенных устройств:", nullptr},
@@ -106,6 +106,14 @@ constexpr std::array<MessageDefault, 96> kMessages = {{
     // Added after the others so that existing language files keep their numbering: the result
     // of a memory operation the device's firmware does not support had no text.
     {97, "Версия прошивки не поддерживает операцию.", nullptr},
+    // A show refuses to charge HV outputs to a voltage nobody computed; numbered from 120 so
+    // that texts other parts add meanwhile keep theirs.
+    {120, "Напряжение заряда по измерению, пульт:", nullptr},
+    {121, ", сопротивление, Ом:", nullptr},
+    {122, ", напряжение, В:", nullptr},
+    {123, "Старт невозможен, не рассчитано напряжение заряда ВВ:", nullptr},
+    {124, "пульт", nullptr},
+    {125, "каналы", nullptr},
 }};
 // clang-format on
 
