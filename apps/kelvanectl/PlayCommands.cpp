@@ -19,6 +19,7 @@
 #include "devices/TControls.h"
 #include "i18n/Localizer.h"
 #include "shows/AudioSystem.h"
+#include "shows/HvVoltagePreparation.h"
 #include "shows/TExtPlayer.h"
 #include "shows/TProjectList.h"
 #include "shows/TProjects.h"
@@ -129,6 +130,17 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
             ctx.Info(
                 QStringLiteral("module %1 does not answer; its cues are skipped").arg(address));
         }
+    }
+    // No HV output is charged to a voltage nobody computed; a manual launch may fire any.
+    const HvPreparation hv =
+        PrepareHvVoltages(ctx.Controls(), o.manual ? AllHvOutputs(ctx.Controls())
+                                                   : ScriptedHvOutputs(ctx.Controls(), list));
+    for (const HvPreparation::Computed& c : hv.ComputedVoltages) {
+        ctx.Info(HvComputedLine(c));
+    }
+    if (!hv.Ok()) {
+        ctx.Info(HvRefusedLine(hv));
+        return 1;
     }
 
     // The simulated demo plays to the null output; real hardware to the sound card.

@@ -7,7 +7,7 @@ namespace kv {
 namespace {
 
 // clang-format off
-constexpr std::array<MessageDefault, 111> kMessages = {{
+constexpr std::array<MessageDefault, 117> kMessages = {{
     {0, " ", nullptr},
     {1, "Ошибка инициализации аудио-устройства", nullptr},
     {2, "Всего подключенных устройств:", nullptr},
@@ -128,6 +128,13 @@ constexpr std::array<MessageDefault, 111> kMessages = {{
     {110, "Запуск не выполнен, пульт:", nullptr},
     {111, "модуль не найден", nullptr},
     {112, "канал вне диапазона", nullptr},
+    // A show refuses to charge HV outputs to a voltage nobody computed.
+    {113, "Напряжение заряда по измерению, пульт:", nullptr},
+    {114, ", сопротивление, Ом:", nullptr},
+    {115, ", напряжение, В:", nullptr},
+    {116, "Старт невозможен, не рассчитано напряжение заряда ВВ:", nullptr},
+    {117, "пульт", nullptr},
+    {118, "каналы", nullptr},
 }};
 // clang-format on
 

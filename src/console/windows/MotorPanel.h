@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+#include "console/MotorPanelModel.h"
+
+class QLabel;
+class QPushButton;
+class QSlider;
+
+namespace kv {
+
+class TMotorControl;
+
+// The motor module's test panel: speed and time track bars with their texts, and the buttons
+// that turn the mounted device left, to the centre, right, or rotate it either way.
+class MotorPanel : public QWidget {
+    Q_OBJECT
+public:
+    explicit MotorPanel(QWidget* parent = nullptr);
+
+    // Where the selected motor module comes from (nullptr: none), asked at every command.
+    void SetModuleSource(std::function<TMotorControl*()> source);
+
+    const MotorPanelModel& Model() const { return model_; }
+    QSlider* SpeedBar() const { return speed_; }
+    QSlider* TimeBar() const { return time_; }
+    QLabel* SpeedLabel() const { return speedText_; }
+    QLabel* TimeLabel() const { return timeText_; }
+
+    QPushButton* LeftBtn = nullptr;
+    QPushButton* CenterBtn = nullptr;
+    QPushButton* RightBtn = nullptr;
+    QPushButton* RotateLeftBtn = nullptr;
+    QPushButton* RotateRightBtn = nullptr;
+
+private:
+    TMotorControl* Module() const { return source_ ? source_() : nullptr; }
+
+    MotorPanelModel model_;
+    std::function<TMotorControl*()> source_;
+    QSlider* speed_ = nullptr;
+    QSlider* time_ = nullptr;
+    QLabel* speedText_ = nullptr;
+    QLabel* timeText_ = nullptr;
+};
+
+}  // namespace kv
