@@ -1,5 +1,7 @@
 #include "console/ShowControl.h"
 
+#include "shows/HvVoltagePreparation.h"
+
 #include <QFileInfo>
 #include <algorithm>
 #include <array>
@@ -263,6 +265,22 @@ void ShowControl::SetStartPoint(int cueIndex) {
 
 void ShowControl::ArmToggle() {
     if (state_.LaunchState == ConsoleState::Waiting) {
+        // No HV output may be charged to a voltage nobody computed: the missing ones are
+        // measured now, and a show whose voltages cannot be had is not armed. Once armed no
+        // test or search can change them, whichever way the show is then started.
+        std::vector<HvOutput> outputs = ScriptedHvOutputs(wiring_.Controls(), CurrentProject());
+        if (player_.WorkMode != TCommonPlayer::WorkAutomatic) {
+            outputs = AllHvOutputs(wiring_.Controls());
+        }
+        if (!outputs.empty()) {
+            const HvPreparation hv = PrepareHvVoltages(wiring_.Controls(), outputs);
+            if (!hv.Ok()) {
+                if (ShowError) {
+                    ShowError(HvRefusedLine(hv));
+                }
+                return;
+            }
+        }
         state_.LaunchState = ConsoleState::Armed;
     } else if (state_.LaunchState == ConsoleState::Armed) {
         state_.LaunchState = ConsoleState::Waiting;

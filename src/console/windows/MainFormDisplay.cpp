@@ -21,6 +21,7 @@
 #include "console/windows/StatusPanel.h"
 #include "console/windows/TIndicator.h"
 #include "console/windows/TMainForm.h"
+#include "console/windows/TestModePanel.h"
 #include "console/windows/TimePanel.h"
 #include "console/windows/UiLooks.h"
 #include "devices/TCommonControl.h"
@@ -60,6 +61,13 @@ void TMainForm::RefreshButtons() {
     buttons_->StopBtn->setEnabled(b.Stop);
     buttons_->SaveBtn->setEnabled(b.Save);
     buttons_->CheckBtn->setEnabled(b.Check);
+    int modules = 0;
+    for (int i = 0; i < wiring_->Controls().Count(); ++i) {
+        modules += wiring_->Controls().ModuleAt(i) != nullptr ? 1 : 0;
+    }
+    testPanel_->SetEnabled(TestModePanel::FromButtons(b, !wiring_->Testing && !wiring_->Searching &&
+                                                             modules > 0 &&
+                                                             !(memory_ && memory_->Running())));
     // In launch mode the cue list holds the keyboard: the arrow keys move its selection.
     if (!wiring_->TestMode && isVisible()) {
         cues_->setFocus();

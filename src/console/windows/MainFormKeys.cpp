@@ -11,11 +11,13 @@
 #include "console/KeyHook.h"
 #include "console/MemoryOperations.h"
 #include "console/ShowControl.h"
+#include "console/windows/ChannelsExportDialog.h"
 #include "console/windows/CommandButtons.h"
 #include "console/windows/CueListView.h"
 #include "console/windows/KeyEventCode.h"
 #include "console/windows/TMainForm.h"
 #include "console/windows/TWarningForm.h"
+#include "console/windows/TestModePanel.h"
 #include "core/EventLog.h"
 #include "devices/TCommonControl.h"
 #include "devices/TControls.h"
@@ -123,6 +125,8 @@ bool TMainForm::KeyDown(int keyCode) {
     in.WarningVisible = warningForm_ != nullptr && warningForm_->isVisible();
     in.MainWindowActive = isActiveWindow();
     in.SelectedCue = cues_->SelectedCue();
+    in.TestModeAllEnabled = testPanel_->TestModeBtn->isEnabled();
+    in.LaunchModeAllEnabled = testPanel_->LaunchModeBtn->isEnabled();
     const KeyDecision decision = show_->HandleKey(
         keyCode, in, [this](const KeyAction& action) { PerformWindowCommand(action); });
     return decision.Consumed;
@@ -145,37 +149,39 @@ void TMainForm::PerformWindowCommand(const KeyAction& action) {
             buttons_->SearchBtn->toggle();
             SearchBtnClick();
             break;
+        // The test page's keys act through its buttons, so a disabled button stops its key too.
         case KeyCommand::TestDeviceUp:
-            wiring_->SelectUp();
+            testPanel_->UpBtn->click();
             break;
         case KeyCommand::TestDeviceDown:
-            wiring_->SelectDown();
+            testPanel_->DownBtn->click();
             break;
         case KeyCommand::TestSelected:
-            wiring_->CheckSelected();
+            testPanel_->CheckTestBtn->click();
             break;
         case KeyCommand::TestAll:
-            wiring_->TestAll();
+            testPanel_->AllTestBtn->click();
             break;
         case KeyCommand::TestStop:
-            wiring_->StopTest();
+            testPanel_->StopTestBtn->click();
             break;
         case KeyCommand::ClickTestModeAll:
-            wiring_->SetModeAll(1);
+            testPanel_->TestModeBtn->click();
             break;
         case KeyCommand::ClickLaunchModeAll:
-            wiring_->SetModeAll(0);
+            testPanel_->LaunchModeBtn->click();
+            break;
+        case KeyCommand::OpenMixer:
+            testPanel_->SoundVolBtn->click();
+            break;
+        case KeyCommand::ExportChannels:
+            ChannelsExportDialog::Run(this, wiring_->Controls());
             break;
         case KeyCommand::SaveScript:
             RunMemoryOperation(MemoryCommand::Write);
             break;
         case KeyCommand::CheckScript:
             RunMemoryOperation(MemoryCommand::Verify);
-            break;
-        case KeyCommand::ExportChannels:
-        case KeyCommand::OpenMixer:
-            QMessageBox::information(this, QStringLiteral("Сообщение"),
-                                     QStringLiteral("Команда недоступна в этой версии."));
             break;
         default:
             break;

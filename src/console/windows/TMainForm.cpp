@@ -20,11 +20,13 @@
 #include "console/windows/DevicePanel.h"
 #include "console/windows/MainFormTexts.h"
 #include "console/windows/ManualKeyPanel.h"
+#include "console/windows/SearchPanel.h"
 #include "console/windows/SlotStrip.h"
 #include "console/windows/StatusPanel.h"
 #include "console/windows/TLocalizer.h"
 #include "console/windows/TPresentWarningForm.h"
 #include "console/windows/TWarningForm.h"
+#include "console/windows/TestModePanel.h"
 #include "console/windows/TimePanel.h"
 #include "console/windows/WindowTranslator.h"
 #include "core/EventLog.h"
@@ -240,21 +242,19 @@ void TMainForm::BuildWidgets() {
     launchLayout->addWidget(cues_, 1);
     centre_->addWidget(launch);
 
-    auto* test = new QWidget(centre_);
-    test->setObjectName(QStringLiteral("TestPanel"));
-    auto* testLayout = new QVBoxLayout(test);
-    testModeLabel_ =
-        NewLabel(QStringLiteral("TestTitleLabel"), QStringLiteral("Тестирование каналов"), test);
-    testModeLabel_->setFont(big);
-    testLayout->addWidget(testModeLabel_);
-    testLayout->addStretch(1);
-    centre_->addWidget(test);
+    testPanel_ = new TestModePanel(centre_);
+    centre_->addWidget(testPanel_);
     body->addWidget(centre_, 1);
 
     auto* right = new QVBoxLayout();
     times_ = new TimePanel(central);
     times_->setFixedWidth(340);
     right->addWidget(times_, 1);
+    // While "<F10> Поиск" is down the search figures take the clocks' place.
+    searchPanel_ = new SearchPanel(central);
+    searchPanel_->setFixedWidth(340);
+    searchPanel_->hide();
+    right->addWidget(searchPanel_, 1);
     versionLabel_ = NewLabel(QStringLiteral("VersionLabel"), QString(), central);
     versionLabel_->setAlignment(Qt::AlignRight | Qt::AlignBottom);
     right->addWidget(versionLabel_);
@@ -308,8 +308,27 @@ void TMainForm::ConnectWiring() {
     };
     w.OnSearchStateChanged = [this](bool searching) {
         buttons_->SearchBtn->setChecked(searching);
+        if (searching) {
+            searchPanel_->Clear();
+        }
+        times_->setVisible(!searching);
+        searchPanel_->setVisible(searching);
         RefreshButtons();
     };
+    w.OnSearchProgress = [this](int percent, int address) {
+        searchPanel_->ShowProgress(*wiring_, percent, address);
+    };
+    testPanel_->Attach(w);
+    w.OnRefreshTestPanel = [this] { testPanel_->RefreshTestPanel(); };
+    connect(testPanel_, &TestModePanel::SelectionChanged, this, [this] { RefreshButtons(); });
+    connect(testPanel_->SoundTestBtn, &QPushButton::clicked, this, [this] {
+        show_->SoundPlayStop();
+        RefreshButtons();
+    });
+    connect(testPanel_->SoundVolBtn, &QPushButton::clicked, this, [this] {
+        QMessageBox::information(this, QStringLiteral("Сообщение"),
+                                 QStringLiteral("Микшер громкости не найден."));
+    });
     w.OnSearchEnded = [this] {
         RefreshShowView();
         RefreshManualKeys();
@@ -399,6 +418,10 @@ void TMainForm::TestBtnClick() {
     }
     buttons_->TestBtn->setChecked(wiring_->TestMode);
     centre_->setCurrentIndex(wiring_->TestMode ? 1 : 0);
+    if (wiring_->TestMode) {
+        testPanel_->RefreshTestPanel();
+    }
+    RefreshManualKeys();
     RefreshButtons();
 }
 

@@ -23,8 +23,10 @@ class ConsoleWiring;
 class CueListView;
 class DevicePanel;
 class ManualKeyPanel;
+class SearchPanel;
 class ShowControl;
 class SlotStrip;
+class TestModePanel;
 class StatusPanel;
 class MemoryOperations;
 class TExtPlayer;
@@ -134,6 +136,8 @@ public:
     ManualKeyPanel& ManualKeys() const { return *manualKeys_; }
     CommandButtons& Buttons() const { return *buttons_; }
     DevicePanel& Devices() const { return *devices_; }
+    TestModePanel& TestPage() const { return *testPanel_; }
+    SearchPanel& Search() const { return *searchPanel_; }
     QTimer& SoundTimer() { return soundTimer_; }
     QTimer& ErrFlashTimer() { return errFlashTimer_; }
 
@@ -191,12 +195,13 @@ private:
     QLabel* simBanner_ = nullptr;
     QLabel* versionLabel_ = nullptr;
     QLabel* projectName_ = nullptr;
-    QLabel* testModeLabel_ = nullptr;
     QStackedWidget* centre_ = nullptr;
     StatusPanel* status_ = nullptr;
     SlotStrip* slots_ = nullptr;
     CueListView* cues_ = nullptr;
     TimePanel* times_ = nullptr;
+    SearchPanel* searchPanel_ = nullptr;
+    TestModePanel* testPanel_ = nullptr;
     ManualKeyPanel* manualKeys_ = nullptr;
     CommandButtons* buttons_ = nullptr;
     DevicePanel* devices_ = nullptr;
