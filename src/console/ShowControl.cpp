@@ -1,7 +1,5 @@
 #include "console/ShowControl.h"
 
-#include "shows/HvVoltagePreparation.h"
-
 #include <QFileInfo>
 #include <algorithm>
 #include <array>
@@ -16,6 +14,7 @@
 #include "devices/TControls.h"
 #include "i18n/Localizer.h"
 #include "shows/AudioSystem.h"
+#include "shows/HvVoltagePreparation.h"
 #include "shows/TExtPlayer.h"
 #include "shows/TProjects.h"
 
