@@ -89,9 +89,24 @@ shot() { [ -n "$shots" ] && import -window root "$shots/$1.png" 2>/dev/null; tru
 
 # Search the bus long enough to find the modules 3, 7 and 12, then end the search.
 key F10
-sleep 12
+sleep 3
+shot console-search
+sleep 9
 key F10
 wait_log "Всего подключенных устройств" 10 || fail "the search did not end"
+
+# Test mode: every module's channels, then the HV and the motor module's panels.
+key Tab
+key F2
+sleep 8
+shot console-test
+key Down Down Down
+sleep 1
+shot console-test-hv
+key Down
+sleep 1
+shot console-test-motor
+key Tab
 
 # Load the script through the file dialog.
 key F2
@@ -118,9 +133,19 @@ done
 grep -Eiq " 84 02 00 80 [0-9a-f]{2} 03( |$)" "$work/traffic.txt" || fail "no fire frame for module 3 channel 2"
 grep -Eiq " 84 05 00 80 [0-9a-f]{2} 0c( |$)" "$work/traffic.txt" || fail "no fire frame for module 12 channel 5"
 
+# The script into the modules' memory, through the progress window.
+key Escape                       # disarm: the memory commands work while not armed
+key F8
+sleep 0.4
+shot console-memory
+wait_log "Запись сценария в пульты\.\.\. " 20 || fail "the script was not written"
+sleep 0.5
+key Return                       # the result box
+refocus
+
 # Manual firing with the Russian layout active: the key under Q fires channel 11, the key
 # under "," channel 38, whatever letters the layout puts on them.
-key Escape                       # disarm (the stopped show left the console armed)
+key Escape                       # (already waiting after the memory write)
 key ctrl+F1                      # work mode: manual
 key F1
 key F5
