@@ -32,6 +32,8 @@ TWarningForm::TWarningForm(QWidget* parent)
     layout->addWidget(text_);
     resize(560, 200);
     timer_.setSingleShot(true);
+    // Its 10 s are counted from the first showing; a coarse timer would shift them by up to 5 %.
+    timer_.setTimerType(Qt::PreciseTimer);
     timer_.setInterval(kShowMs);
     connect(&timer_, &QTimer::timeout, this, [this] { CloseWarning(); });
 }

@@ -28,6 +28,8 @@ TEST(KelvaneSignals, EachTerminationSignalEndsTheRunWithTheClosingLines) {
         TempDir dir;
         const QString binary = dir.file(QStringLiteral("kelvane"));
         ASSERT_TRUE(QFile::copy(QStringLiteral(KV_KELVANE_BINARY), binary));
+        // A "logs" folder beside the copy keeps it in the portable layout.
+        ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("logs")));
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
         kvtest::BusSimProcess kelvane;
         ASSERT_TRUE(kelvane.Start(binary.toStdString(), {"--simulate"},
