@@ -223,6 +223,9 @@ void TMainForm::BuildWidgets() {
     left->addWidget(devices_, 1);
     auto* deviceButtons = new QHBoxLayout();
     left->addLayout(deviceButtons);
+    versionLabel_ = NewLabel(QStringLiteral("VersionLabel"), QString(), central);
+    versionLabel_->setWordWrap(true);
+    left->addWidget(versionLabel_);
     body->addLayout(left);
 
     centre_ = new QStackedWidget(central);
@@ -244,20 +247,18 @@ void TMainForm::BuildWidgets() {
 
     testPanel_ = new TestModePanel(centre_);
     centre_->addWidget(testPanel_);
+    testPanel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     body->addWidget(centre_, 1);
 
     auto* right = new QVBoxLayout();
     times_ = new TimePanel(central);
-    times_->setFixedWidth(340);
+    times_->setFixedWidth(310);
     right->addWidget(times_, 1);
     // While "<F10> Поиск" is down the search figures take the clocks' place.
     searchPanel_ = new SearchPanel(central);
-    searchPanel_->setFixedWidth(340);
+    searchPanel_->setFixedWidth(310);
     searchPanel_->hide();
     right->addWidget(searchPanel_, 1);
-    versionLabel_ = NewLabel(QStringLiteral("VersionLabel"), QString(), central);
-    versionLabel_->setAlignment(Qt::AlignRight | Qt::AlignBottom);
-    right->addWidget(versionLabel_);
     body->addLayout(right);
     layout->addLayout(body, 1);
 
@@ -311,8 +312,7 @@ void TMainForm::ConnectWiring() {
         if (searching) {
             searchPanel_->Clear();
         }
-        times_->setVisible(!searching);
-        searchPanel_->setVisible(searching);
+        ShowRightColumn();
         RefreshButtons();
     };
     w.OnSearchProgress = [this](int percent, int address) {
@@ -418,11 +418,26 @@ void TMainForm::TestBtnClick() {
     }
     buttons_->TestBtn->setChecked(wiring_->TestMode);
     centre_->setCurrentIndex(wiring_->TestMode ? 1 : 0);
+    ShowRightColumn();
     if (wiring_->TestMode) {
         testPanel_->RefreshTestPanel();
     }
     RefreshManualKeys();
     RefreshButtons();
+}
+
+void TMainForm::ShowRightColumn() {
+    // A stack is as wide as its widest page: the page not shown must not widen the window.
+    for (int i = 0; i < centre_->count(); ++i) {
+        const bool current = i == centre_->currentIndex();
+        centre_->widget(i)->setSizePolicy(current ? QSizePolicy::Preferred : QSizePolicy::Ignored,
+                                          current ? QSizePolicy::Preferred : QSizePolicy::Ignored);
+    }
+    // The test page needs the whole width at 1280 pixels; the clocks and the search figures
+    // belong to the launch panel. While searching the figures take the clocks' place.
+    const bool launch = !wiring_->TestMode;
+    times_->setVisible(launch && !wiring_->Searching);
+    searchPanel_->setVisible(launch && wiring_->Searching);
 }
 
 void TMainForm::ConverterStateChanged(const QString& label, bool fault) {

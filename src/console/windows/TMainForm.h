@@ -170,6 +170,7 @@ private:
     void ShowVersion();
     void SearchBtnClick();
     void TestBtnClick();
+    void ShowRightColumn();
     void PerformWindowCommand(const KeyAction& action);
     QString AskFile(const QString& filter);
 
