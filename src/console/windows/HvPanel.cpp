@@ -8,19 +8,10 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "console/windows/WidgetParts.h"
 #include "devices/THVControl.h"
 
 namespace kv {
-
-namespace {
-
-QLabel* NamedLabel(const QString& name, const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    return label;
-}
-
-}  // namespace
 
 HvPanel::HvPanel(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("HvPanel"));

@@ -7,24 +7,9 @@
 #include <QVBoxLayout>
 
 #include "console/windows/TShape.h"
+#include "console/windows/WidgetParts.h"
 
 namespace kv {
-
-namespace {
-
-QLabel* NamedLabel(const QString& name, const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    return label;
-}
-
-void SetTextColor(QLabel* label, const QColor& color) {
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-}
-
-}  // namespace
 
 const std::array<const char*, ManualKeyPanel::kKeys>& ManualKeyPanel::Letters() {
     static const std::array<const char*, kKeys> letters = {

@@ -7,17 +7,12 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include "console/windows/WidgetParts.h"
 #include "devices/TMotorControl.h"
 
 namespace kv {
 
 namespace {
-
-QLabel* NamedLabel(const QString& name, const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    return label;
-}
 
 QSlider* TrackBar(const QString& name, QWidget* parent) {
     auto* bar = new QSlider(Qt::Horizontal, parent);

@@ -28,6 +28,7 @@
 #include "console/windows/TWarningForm.h"
 #include "console/windows/TestModePanel.h"
 #include "console/windows/TimePanel.h"
+#include "console/windows/WidgetParts.h"
 #include "console/windows/WindowTranslator.h"
 #include "core/EventLog.h"
 #include "core/LogName.h"
@@ -46,12 +47,6 @@ namespace {
 // The window system's idle-time action update, done on a short timer instead: the enabling
 // rules read state that several objects change.
 constexpr int kActionUpdateMs = 100;
-
-QLabel* NewLabel(const QString& name, const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    return label;
-}
 
 }  // namespace
 
@@ -207,7 +202,7 @@ void TMainForm::BuildWidgets() {
     layout->setSpacing(4);
 
     // Nobody may mistake a demonstration for a live bus: a red band across the whole window.
-    simBanner_ = NewLabel(QStringLiteral("SimulatedBusLabel"), QString(), central);
+    simBanner_ = NamedLabel(QStringLiteral("SimulatedBusLabel"), QString(), central);
     simBanner_->setAlignment(Qt::AlignCenter);
     simBanner_->setStyleSheet(QStringLiteral(
         "QLabel { background: rgb(255,0,0); color: white; font-weight: bold; padding: 6px; }"));
@@ -223,7 +218,7 @@ void TMainForm::BuildWidgets() {
     left->addWidget(devices_, 1);
     auto* deviceButtons = new QHBoxLayout();
     left->addLayout(deviceButtons);
-    versionLabel_ = NewLabel(QStringLiteral("VersionLabel"), QString(), central);
+    versionLabel_ = NamedLabel(QStringLiteral("VersionLabel"), QString(), central);
     versionLabel_->setWordWrap(true);
     left->addWidget(versionLabel_);
     body->addLayout(left);
@@ -235,7 +230,7 @@ void TMainForm::BuildWidgets() {
     launchLayout->setContentsMargins(0, 0, 0, 0);
     slots_ = new SlotStrip(launch);
     launchLayout->addWidget(slots_);
-    projectName_ = NewLabel(QStringLiteral("ProjectNameLabel"), QString(), launch);
+    projectName_ = NamedLabel(QStringLiteral("ProjectNameLabel"), QString(), launch);
     QFont big = projectName_->font();
     big.setBold(true);
     big.setPointSizeF(big.pointSizeF() * 1.3);

@@ -7,25 +7,9 @@
 #include <QVBoxLayout>
 
 #include "console/windows/PointerGauge.h"
+#include "console/windows/WidgetParts.h"
 
 namespace kv {
-
-namespace {
-
-QLabel* NamedLabel(const QString& name, const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    return label;
-}
-
-QFont Scaled(const QFont& base, double factor, bool bold) {
-    QFont font = base;
-    font.setPointSizeF(font.pointSizeF() * factor);
-    font.setBold(bold);
-    return font;
-}
-
-}  // namespace
 
 TimePanel::TimePanel(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("TimePanel"));
@@ -37,14 +21,14 @@ TimePanel::TimePanel(QWidget* parent) : QWidget(parent) {
     showBox->setObjectName(QStringLiteral("ShowGroup"));
     auto* showGrid = new QGridLayout(showBox);
     time_ = NamedLabel(QStringLiteral("TimeLabel"), QStringLiteral("0:00:00.0"), showBox);
-    time_->setFont(Scaled(fixed, 2.6, true));
+    time_->setFont(ScaledFont(fixed, 2.6, true));
     time_->setAlignment(Qt::AlignCenter);
     showGrid->addWidget(time_, 0, 0, 1, 2);
     showGrid->addWidget(
         NamedLabel(QStringLiteral("RestCaption"), QStringLiteral("До конца сценария:"), showBox), 1,
         0);
     rest_ = NamedLabel(QStringLiteral("RestLabel"), QStringLiteral("0:00:00.0"), showBox);
-    rest_->setFont(Scaled(fixed, 1.3, true));
+    rest_->setFont(ScaledFont(fixed, 1.3, true));
     showGrid->addWidget(rest_, 1, 1, Qt::AlignRight);
     layout->addWidget(showBox);
 
@@ -52,7 +36,7 @@ TimePanel::TimePanel(QWidget* parent) : QWidget(parent) {
     soundBox->setObjectName(QStringLiteral("SoundGroup"));
     auto* soundGrid = new QGridLayout(soundBox);
     soundName_ = NamedLabel(QStringLiteral("SoundNameLabel"), QString(), soundBox);
-    soundName_->setFont(Scaled(font(), 1.1, true));
+    soundName_->setFont(ScaledFont(font(), 1.1, true));
     soundName_->setMinimumWidth(1);
     soundGrid->addWidget(soundName_, 0, 0, 1, 2);
     soundGrid->addWidget(
@@ -60,21 +44,21 @@ TimePanel::TimePanel(QWidget* parent) : QWidget(parent) {
         0);
     soundTime_ =
         NamedLabel(QStringLiteral("SoundTimeLabel"), QStringLiteral("0:00:00.0"), soundBox);
-    soundTime_->setFont(Scaled(fixed, 1.3, true));
+    soundTime_->setFont(ScaledFont(fixed, 1.3, true));
     soundGrid->addWidget(soundTime_, 1, 1, Qt::AlignRight);
     soundGrid->addWidget(NamedLabel(QStringLiteral("SoundRestCaption"),
                                     QStringLiteral("До конца фонограммы:"), soundBox),
                          2, 0);
     soundRest_ =
         NamedLabel(QStringLiteral("SoundRestLabel"), QStringLiteral("0:00:00.0"), soundBox);
-    soundRest_->setFont(Scaled(fixed, 1.3, true));
+    soundRest_->setFont(ScaledFont(fixed, 1.3, true));
     soundGrid->addWidget(soundRest_, 2, 1, Qt::AlignRight);
     layout->addWidget(soundBox);
 
     auto* correctionBox = new QGroupBox(QStringLiteral(" Коррекция "), this);
     correctionBox->setObjectName(QStringLiteral("CorrectionGroup"));
     auto* grid = new QGridLayout(correctionBox);
-    const QFont big = Scaled(font(), 1.3, true);
+    const QFont big = ScaledFont(font(), 1.3, true);
     grid->addWidget(
         NamedLabel(QStringLiteral("TempoCaption"), QStringLiteral("Темп:"), correctionBox), 0, 0);
     tempo_ = NamedLabel(QStringLiteral("TempoLabel"), QStringLiteral("100%"), correctionBox);
