@@ -325,8 +325,18 @@ void TMainForm::ConnectWiring() {
                                  QStringLiteral("Микшер громкости не найден."));
     });
     w.OnSearchEnded = [this] {
+        // The devices may have changed: the script's channel marks again, the test page, the
+        // manual keyboard on the first module (or none) and the remote-control lamp.
         RefreshShowView();
+        if (wiring_->TestMode) {
+            testPanel_->RefreshTestPanel();
+        }
+        state_.ManualDevice = wiring_->Controls().FirstModuleIndex();
+        state_.ManualPage = 0;
         RefreshManualKeys();
+        status_->SetLook(QStringLiteral("PDURLed"), wiring_->Controls().HasRemoteControl() != 0
+                                                        ? TShape::Look::On
+                                                        : TShape::Look::Off);
     };
     w.OnTestStateChanged = [this] { RefreshButtons(); };
     w.ShowPlaying = [this] { return ShowPlaying && ShowPlaying(); };

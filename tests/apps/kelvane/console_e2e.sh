@@ -150,7 +150,7 @@ key ctrl+F1                      # work mode: manual
 key F1
 key F5
 wait_log "Режимы: ручной" 5 || fail "the manual show did not start"
-key Down Down Down               # the manual keyboard on module 12
+key Down Down                    # the manual keyboard from module 3 (after the search) to 12
 setxkbmap -layout ru
 key Cyrillic_shorti              # the key under Q
 key Cyrillic_be                  # the key under ,
