@@ -98,7 +98,9 @@ wait_log "Всего подключенных устройств" 10 || fail "th
 # Test mode: every module's channels, then the HV and the motor module's panels.
 key Tab
 key F2
-sleep 8
+wait_log "Тест каналов, пульт: 12, каналов: 40" 20 || fail "F2 in test mode did not test module 12"
+wait_log "Тест каналов, пульт: 3, каналов: 16" 1 || fail "F2 in test mode did not test module 3"
+sleep 2
 shot console-test
 key Down Down Down
 sleep 1
