@@ -9,6 +9,7 @@
 #include "console/ShowTexts.h"
 #include "devices/TAutoControl.h"
 #include "devices/TCommonControl.h"
+#include "devices/THVControl.h"
 #include "devices/TRadioModule.h"
 #include "i18n/Localizer.h"
 #include "shows/TProjectList.h"
@@ -331,3 +332,35 @@ TEST(ShowControl, InASortedScriptOnlyACueAtZeroMarksItsModule) {
     std::vector<int> missing = MissingModules(script, c);
     EXPECT_TRUE(missing.empty());
 }
+
+namespace kv {
+namespace {
+
+// Arming is where a show's HV voltages are made sure of: an HV cue nobody tested is measured
+// then, and a module that does not answer keeps the console from arming at all.
+TEST(ShowControl, ArmingComputesTheHvVoltagesOrRefuses) {
+    ShowControlRig r;
+    auto* hv = dynamic_cast<THVControl*>(r.Register(20));
+    ASSERT_NE(hv, nullptr);
+    r.LoadScript("1.5 20 1\n3.5 20 4\n");
+    r.show->ArmToggle();
+    EXPECT_EQ(r.state.LaunchState, ConsoleState::Armed);
+    EXPECT_NEAR(hv->ChargeVoltage[0], 61, 1);
+    EXPECT_NEAR(hv->ChargeVoltage[3], 212, 2);
+    EXPECT_TRUE(r.errors.isEmpty());
+    r.show->ArmToggle();
+
+    // The module goes quiet: its second output cannot be measured, so nothing is armed.
+    hv->ChargeVoltage[1] = 0;
+    r.LoadScript("");
+    r.LoadScript("2 20 2\n");
+    r.bus->SwitchOff(0, 20);
+    r.show->ArmToggle();
+    EXPECT_EQ(r.state.LaunchState, ConsoleState::Waiting);
+    ASSERT_EQ(r.errors.size(), 1);
+    EXPECT_TRUE(r.errors.front().contains(QStringLiteral("пульт 20")))
+        << r.errors.front().toStdString();
+}
+
+}  // namespace
+}  // namespace kv
