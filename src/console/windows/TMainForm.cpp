@@ -8,8 +8,10 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QStandardPaths>
 #include <QVBoxLayout>
 
 #include "console/ConsoleWiring.h"
@@ -320,10 +322,7 @@ void TMainForm::ConnectWiring() {
         show_->SoundPlayStop();
         RefreshButtons();
     });
-    connect(testPanel_->SoundVolBtn, &QPushButton::clicked, this, [this] {
-        QMessageBox::information(this, QStringLiteral("Сообщение"),
-                                 QStringLiteral("Микшер громкости не найден."));
-    });
+    connect(testPanel_->SoundVolBtn, &QPushButton::clicked, this, [this] { OpenMixer(); });
     w.OnSearchEnded = [this] {
         // The devices may have changed: the script's channel marks again, the test page, the
         // manual keyboard on the first module (or none) and the remote-control lamp.
@@ -429,6 +428,19 @@ void TMainForm::TestBtnClick() {
     }
     RefreshManualKeys();
     RefreshButtons();
+}
+
+void TMainForm::OpenMixer() {
+    // The desktop's own volume mixer, the first one installed of those we know.
+    for (const char* program :
+         {"pavucontrol", "pavucontrol-qt", "mate-volume-control", "xfce4-mixer"}) {
+        const QString path = QStandardPaths::findExecutable(QString::fromLatin1(program));
+        if (!path.isEmpty() && QProcess::startDetached(path, {})) {
+            return;
+        }
+    }
+    QMessageBox::information(this, QStringLiteral("Сообщение"),
+                             QStringLiteral("Микшер громкости не найден."));
 }
 
 void TMainForm::ShowRightColumn() {

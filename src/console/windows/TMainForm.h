@@ -171,6 +171,7 @@ private:
     void SearchBtnClick();
     void TestBtnClick();
     void ShowRightColumn();
+    void OpenMixer();
     void PerformWindowCommand(const KeyAction& action);
     QString AskFile(const QString& filter);
 
