@@ -8,6 +8,7 @@
 #include <QPushButton>
 
 #include "console/ConsoleWiring.h"
+#include "console/DeviceMaintenance.h"
 #include "console/KeyHook.h"
 #include "console/MemoryOperations.h"
 #include "console/ShowControl.h"
@@ -81,9 +82,9 @@ void TMainForm::BuildActions() {
               QKeySequence(Qt::SHIFT | Qt::Key_F9),
               [this] { RunMemoryOperation(MemoryCommand::VerifyRemote); });
     AddAction(QStringLiteral("PowerUpGlobal"), QStringLiteral("Форсирование: включить все"),
-              QKeySequence(Qt::CTRL | Qt::Key_Insert), unavailable);
+              QKeySequence(Qt::CTRL | Qt::Key_Insert), [this] { maintenance_->ForcingAll(true); });
     AddAction(QStringLiteral("PowerDownGlobal"), QStringLiteral("Форсирование: выключить все"),
-              QKeySequence(Qt::CTRL | Qt::Key_Delete), unavailable);
+              QKeySequence(Qt::CTRL | Qt::Key_Delete), [this] { maintenance_->ForcingAll(false); });
     exitAction_ = AddAction(QStringLiteral("ExitAction"), QStringLiteral("Выход"),
                             QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_X), [this] {
                                 if (ExitActionAllowed()) {

@@ -13,7 +13,9 @@
 #include <QVBoxLayout>
 
 #include "console/ConsoleWiring.h"
+#include "console/DeviceMaintenance.h"
 #include "console/MemoryOperations.h"
+#include "console/PowerLamps.h"
 #include "console/ShowControl.h"
 #include "console/windows/CommandButtons.h"
 #include "console/windows/CueListView.h"
@@ -87,6 +89,12 @@ TMainForm::TMainForm(Options options, QWidget* parent)
     // The bus objects, then the show objects plugged in behind the bus manager before any frame
     // can arrive.
     wiring_ = options_.makeWiring();
+    maintenance_ = std::make_unique<DeviceMaintenance>(*wiring_);
+    pcPower_ = options_.powerSupplyRoot.isEmpty()
+                   ? std::make_unique<SysfsPowerSupply>()
+                   : std::make_unique<SysfsPowerSupply>(options_.powerSupplyRoot);
+    pcPowerTimer_.setInterval(kPcPowerTimerMs);
+    connect(&pcPowerTimer_, &QTimer::timeout, this, [this] { PCPowerTimerTick(); });
     CreateShowObjects();
     ConnectMemoryOperations();
     ConnectWiring();
@@ -105,6 +113,8 @@ TMainForm::~TMainForm() {
     actionUpdateTimer_.stop();
     soundTimer_.stop();
     errFlashTimer_.stop();
+    pcPowerTimer_.stop();
+    maintenance_.reset();
     // The bus goes before the widgets its hooks draw on; it stops handing frames and idle
     // steps to the player first, so the show control and the player go after it.
     memory_.reset();
@@ -370,7 +380,28 @@ void TMainForm::FormShow() {
     if (!startCaption.isEmpty()) {
         buttons_->StartBtn->setText(startCaption);
     }
-    // The PC power timer starts here once the power state display is in place.
+    PCPowerTimerTick();
+    pcPowerTimer_.start();
+}
+
+void TMainForm::PCPowerTimerTick() {
+    const PowerLamps lamps = ReadPowerLamps(*pcPower_);
+    const auto look = [](PowerLamp lamp) {
+        switch (lamp) {
+            case PowerLamp::On:
+                return TShape::Look::On;
+            case PowerLamp::Alarm:
+                return TShape::Look::Alarm;
+            case PowerLamp::Off:
+                break;
+        }
+        return TShape::Look::Off;
+    };
+    status_->SetLook(QStringLiteral("MainsLed"), look(lamps.mains));
+    status_->SetLook(QStringLiteral("BatteryLed"), look(lamps.battery));
+    status_->SetLook(QStringLiteral("ChargeLed"), look(lamps.charging));
+    state_.PcBatteryPercent = lamps.percent;
+    RefreshBattery();
 }
 
 bool TMainForm::CloseQuery() const {

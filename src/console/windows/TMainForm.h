@@ -21,6 +21,8 @@ namespace kv {
 class CommandButtons;
 class ConsoleWiring;
 class CueListView;
+class DeviceMaintenance;
+class PcPowerSource;
 class DevicePanel;
 class ManualKeyPanel;
 class SearchPanel;
@@ -56,6 +58,8 @@ public:
         QString settingsFile;
         QString logDir;
         WiringFactory makeWiring;
+        // The kernel's power-supply folder read for the PC power lamps; empty: the system's.
+        QString powerSupplyRoot;
     };
 
     enum : uint8_t {
@@ -65,6 +69,7 @@ public:
     };
     static constexpr int kSoundTimerMs = 200;
     static constexpr int kErrFlashTimerMs = 700;
+    static constexpr int kPcPowerTimerMs = 5000;
 
     explicit TMainForm(Options options, QWidget* parent = nullptr);
     ~TMainForm() override;
@@ -122,6 +127,8 @@ public:
     void RefreshBattery();
     void SoundTimerTick();
     void ErrFlashTimerTick();
+    // Reads the PC's power supply into the three lamps and the battery gauge.
+    void PCPowerTimerTick();
 
     QAction* ExitAction() const { return exitAction_; }
     QAction* FindAction(const QString& name) const;
@@ -140,6 +147,8 @@ public:
     SearchPanel& Search() const { return *searchPanel_; }
     QTimer& SoundTimer() { return soundTimer_; }
     QTimer& ErrFlashTimer() { return errFlashTimer_; }
+    QTimer& PCPowerTimer() { return pcPowerTimer_; }
+    DeviceMaintenance& Maintenance() const { return *maintenance_; }
 
 signals:
     // The window accepted its close: the run ends, whatever other window is still open.
@@ -184,6 +193,8 @@ private:
     std::unique_ptr<TExtPlayer> player_;
     std::unique_ptr<ShowControl> show_;
     std::unique_ptr<MemoryOperations> memory_;
+    std::unique_ptr<DeviceMaintenance> maintenance_;
+    std::unique_ptr<PcPowerSource> pcPower_;
     TLocalizer* localizer_ = nullptr;
     TWarningForm* warningForm_ = nullptr;
     TPresentWarningForm* presentWarningForm_ = nullptr;
@@ -210,6 +221,7 @@ private:
     QTimer actionUpdateTimer_;
     QTimer soundTimer_;
     QTimer errFlashTimer_;
+    QTimer pcPowerTimer_;
     // The application filter sees a key event once per widget it propagates through; the hook
     // must see each key-down once.
     const QEvent* lastKeyEvent_ = nullptr;

@@ -1,0 +1,129 @@
+// The main window's maintenance commands and its PC power lamps: Ctrl+Insert / Ctrl+Delete on a
+// simulated bus, and the lamps read from a power-supply folder laid out as the kernel does.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <memory>
+
+#include "../../devices/sim/ConsoleSimHarness.h"
+#include "TempDir.h"
+#include "console/windows/StatusPanel.h"
+#include "console/windows/TIndicator.h"
+#include "console/windows/TMainForm.h"
+#include "core/EventLog.h"
+#include "i18n/Localizer.h"
+#include "sim/SimFiringModule.h"
+
+namespace kv {
+namespace {
+
+class MainFormCommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetEventLogForTesting();
+        ResetLocalizerForTesting();
+        SetLanguageFilePath(dir_.file(QStringLiteral("kelvanex.lng")));
+        QDir().mkpath(dir_.file(QStringLiteral("power")));
+    }
+    void TearDown() override {
+        form_.reset();
+        ResetEventLogForTesting();
+        ResetLocalizerForTesting();
+    }
+
+    TMainForm& MakeForm(std::shared_ptr<SimBus> bus = std::make_shared<SimBus>()) {
+        TMainForm::Options options;
+        options.programDir = dir_.path();
+        options.powerSupplyRoot = dir_.file(QStringLiteral("power"));
+        options.makeWiring = [bus] {
+            return std::make_unique<ConsoleWiring>(bus, QStringLiteral("test rig"));
+        };
+        form_ = std::make_unique<TMainForm>(options);
+        return *form_;
+    }
+
+    // One supply folder with its files.
+    void Supply(const QString& name, const QList<std::pair<QString, QString>>& files) {
+        const QString folder = dir_.file(QStringLiteral("power/") + name);
+        QDir().mkpath(folder);
+        for (const auto& [file, text] : files) {
+            QFile f(folder + QLatin1Char('/') + file);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(text.toUtf8() + "\n");
+        }
+    }
+
+    TShape::Look Lamp(const char* led) const {
+        return form_->Status().LookOf(QString::fromLatin1(led));
+    }
+
+    kv::FakeClock clock_{5000};
+    kv::ScopedClock scopedClock_{clock_};
+    TempDir dir_;
+    std::unique_ptr<TMainForm> form_;
+};
+
+TEST_F(MainFormCommandsTest, CtrlInsertAndDeleteForceEveryModuleOnTheBus) {
+    auto bus = std::make_shared<SimBus>();
+    bus->AddConverter();
+    bus->AddDevice(0, SimModule(4, 0x46B, 8));
+    bus->AddDevice(0, SimModule(2, 0x46B, 8));
+    TMainForm& form = MakeForm(bus);
+    ASSERT_NE(form.Wiring().Controls().RegisterDevice(4, 0), nullptr);
+    ASSERT_NE(form.Wiring().Controls().RegisterDevice(2, 0), nullptr);
+    QAction* up = form.FindAction(QStringLiteral("PowerUpGlobal"));
+    QAction* down = form.FindAction(QStringLiteral("PowerDownGlobal"));
+    ASSERT_NE(up, nullptr);
+    ASSERT_NE(down, nullptr);
+    EXPECT_EQ(up->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Insert));
+    EXPECT_EQ(down->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Delete));
+    up->trigger();
+    EXPECT_EQ(bus->FindAs<SimFiringModule>(2)->Forcing(), 0);
+    EXPECT_EQ(bus->FindAs<SimFiringModule>(4)->Forcing(), 0);
+    down->trigger();
+    EXPECT_EQ(bus->FindAs<SimFiringModule>(2)->Forcing(), 1);
+    EXPECT_EQ(bus->FindAs<SimFiringModule>(4)->Forcing(), 1);
+}
+
+TEST_F(MainFormCommandsTest, LaptopOnBatteryLightsTheBatteryLampAndMovesTheGauge) {
+    Supply(QStringLiteral("AC"), {{"type", "Mains"}, {"online", "0"}});
+    Supply(QStringLiteral("BAT0"),
+           {{"type", "Battery"}, {"present", "1"}, {"capacity", "20"}, {"status", "Discharging"}});
+    TMainForm& form = MakeForm();
+    form.show();
+    EXPECT_TRUE(form.PCPowerTimer().isActive());
+    EXPECT_EQ(form.PCPowerTimer().interval(), 5000);
+    // Read at once when shown, not only 5 s later.
+    EXPECT_EQ(Lamp("MainsLed"), TShape::Look::Off);
+    EXPECT_EQ(Lamp("BatteryLed"), TShape::Look::Alarm);
+    EXPECT_EQ(Lamp("ChargeLed"), TShape::Look::Off);
+    EXPECT_EQ(form.State().PcBatteryPercent, 20);
+    EXPECT_EQ(form.Status().BatteryLabel()->text(), QStringLiteral("20 %"));
+
+    // Plugged in: the next tick follows.
+    Supply(QStringLiteral("AC"), {{"online", "1"}});
+    Supply(QStringLiteral("BAT0"), {{"capacity", "21"}, {"status", "Charging"}});
+    form.PCPowerTimerTick();
+    EXPECT_EQ(Lamp("MainsLed"), TShape::Look::On);
+    EXPECT_EQ(Lamp("BatteryLed"), TShape::Look::Off);
+    EXPECT_EQ(Lamp("ChargeLed"), TShape::Look::On);
+    EXPECT_EQ(form.State().PcBatteryPercent, 21);
+}
+
+TEST_F(MainFormCommandsTest, DesktopWithoutBatteryKeepsTheBatteryLampDark) {
+    Supply(QStringLiteral("AC"), {{"type", "Mains"}, {"online", "1"}});
+    TMainForm& form = MakeForm();
+    form.show();
+    EXPECT_EQ(Lamp("MainsLed"), TShape::Look::On);
+    EXPECT_EQ(Lamp("BatteryLed"), TShape::Look::Off);
+    EXPECT_EQ(Lamp("ChargeLed"), TShape::Look::Off);
+    ASSERT_NE(form.Status().Indicator(QStringLiteral("BatteryLed")), nullptr);
+    EXPECT_EQ(form.Status().Indicator(QStringLiteral("BatteryLed"))->Label()->text(),
+              QStringLiteral("Батарея"));
+}
+
+}  // namespace
+}  // namespace kv
