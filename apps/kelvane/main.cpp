@@ -97,6 +97,7 @@ int main(int argc, char** argv) {
     kv::TDebugForm debugForm(&mainForm);
     mainForm.SetWarningWindows(&warningForm, &presentWarningForm);
     mainForm.SetMemoryForm(&memoryForm);
+    mainForm.SetStartWindows(&extStartForm, &timerForm);
     if (firstStart) {
         kv::WriteLog(kv::FileLocationsLogLine(locations), 1);
     }

@@ -60,15 +60,9 @@ void TMainForm::BuildActions() {
                   QMessageBox::information(this, QStringLiteral("Сообщение"),
                                            QStringLiteral("Окно отладки недоступно."));
               });
-    // The windows of these commands come with the memory and external start work. Until then
-    // each action still takes its key while enabled: Ctrl+F5 falling through to the hook as
-    // F5 would start the show at once instead of asking for the start time.
-    const auto unavailable = [this] {
-        QMessageBox::information(this, QStringLiteral("Сообщение"),
-                                 QStringLiteral("Команда недоступна в этой версии."));
-    };
+    // Ctrl+F5 must never fall through to the hook as F5, which would start the show at once.
     AddAction(QStringLiteral("ExtStartAction"), QStringLiteral("Внешний запуск"),
-              QKeySequence(Qt::CTRL | Qt::Key_F5), unavailable);
+              QKeySequence(Qt::CTRL | Qt::Key_F5), [this] { ExtStartActionExecute(); });
     AddAction(QStringLiteral("ClearMemAction"), QStringLiteral("Очистить память"),
               QKeySequence(Qt::CTRL | Qt::Key_F8),
               [this] { RunMemoryOperation(MemoryCommand::Erase); });

@@ -25,13 +25,16 @@
 #include "console/windows/SearchPanel.h"
 #include "console/windows/SlotStrip.h"
 #include "console/windows/StatusPanel.h"
+#include "console/windows/TExtStartForm.h"
 #include "console/windows/TLocalizer.h"
 #include "console/windows/TPresentWarningForm.h"
+#include "console/windows/TTimerForm.h"
 #include "console/windows/TWarningForm.h"
 #include "console/windows/TestModePanel.h"
 #include "console/windows/TimePanel.h"
 #include "console/windows/WidgetParts.h"
 #include "console/windows/WindowTranslator.h"
+#include "core/Clock.h"
 #include "core/EventLog.h"
 #include "core/LogName.h"
 #include "devices/ChannelClassifier.h"
@@ -141,6 +144,49 @@ TPresentWarningForm& TMainForm::PresentWarningForm() {
         presentWarningForm_ = new TPresentWarningForm(this);
     }
     return *presentWarningForm_;
+}
+
+void TMainForm::SetStartWindows(TExtStartForm* extStart, TTimerForm* timer) {
+    extStartForm_ = extStart;
+    timerForm_ = timer;
+}
+
+TExtStartForm& TMainForm::ExtStartForm() {
+    if (extStartForm_ == nullptr) {
+        extStartForm_ = new TExtStartForm(this);
+    }
+    return *extStartForm_;
+}
+
+TTimerForm& TMainForm::TimerForm() {
+    if (timerForm_ == nullptr) {
+        timerForm_ = new TTimerForm(this);
+    }
+    return *timerForm_;
+}
+
+void TMainForm::ExtStartActionExecute() {
+    TExtStartForm& dialog = ExtStartForm();
+    const TExtStartForm::Choice choice = dialog.Ask();
+    if (choice == TExtStartForm::Choice::Cancelled) {
+        return;
+    }
+    TTimerForm& timer = TimerForm();
+    const auto playing = [this] { return player_->IsPlaying(); };
+    if (choice == TExtStartForm::Choice::Clock) {
+        if (timer.Run(GetLocalizedText(70, QStringLiteral("Время до запуска:")), TickCount(),
+                      dialog.Plan().targetTick, playing)) {
+            show_->StartBtnClick();
+        }
+        return;
+    }
+    // The player starts the show itself when the command arrives (on this thread, inside the
+    // window's modal loop); any stop of the player clears the wait and closes the window.
+    show_->LogStartBlock();
+    player_->WaitingExtStart = true;
+    timer.Run(GetLocalizedText(71, QStringLiteral("Ожидание команды запуска...")), TickCount(), 0,
+              playing, [this] { return player_->WaitingExtStart; });
+    player_->WaitingExtStart = false;
 }
 
 void TMainForm::CreateShowObjects() {

@@ -32,6 +32,8 @@ class TestModePanel;
 class StatusPanel;
 class MemoryOperations;
 class TExtPlayer;
+class TExtStartForm;
+class TTimerForm;
 class TLocalizer;
 class TMemoryForm;
 class TPresentWarningForm;
@@ -94,6 +96,14 @@ public:
     void SetMemoryForm(TMemoryForm* form);
     TMemoryForm& MemoryForm();
     MemoryOperations& Memory() const { return *memory_; }
+    // The start condition dialog and the countdown window (made here when not given).
+    void SetStartWindows(TExtStartForm* extStart, TTimerForm* timer);
+    TExtStartForm& ExtStartForm();
+    TTimerForm& TimerForm();
+    // Ctrl+F5: asks for the start condition, then counts down to the chosen time and starts the
+    // show as the start key does, or waits for the start command from the bus. Returns when the
+    // show has started or the operator cancelled.
+    void ExtStartActionExecute();
 
     // The six operations on the script in the devices' memory.
     enum class MemoryCommand { Write, Verify, Erase, BlackBox, WriteRemote, VerifyRemote };
@@ -199,6 +209,8 @@ private:
     TWarningForm* warningForm_ = nullptr;
     TPresentWarningForm* presentWarningForm_ = nullptr;
     TMemoryForm* memoryForm_ = nullptr;
+    TExtStartForm* extStartForm_ = nullptr;
+    TTimerForm* timerForm_ = nullptr;
     bool shown_ = false;
     bool closed_ = false;
     bool logFailed_ = false;
