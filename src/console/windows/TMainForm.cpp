@@ -6,7 +6,9 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
+#include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -93,6 +95,18 @@ TMainForm::TMainForm(Options options, QWidget* parent)
     // can arrive.
     wiring_ = options_.makeWiring();
     maintenance_ = std::make_unique<DeviceMaintenance>(*wiring_);
+    maintenance_->AskText = [this](const QString& caption, const QString& prompt, QString& text) {
+        bool ok = false;
+        const QString typed =
+            QInputDialog::getText(this, caption, prompt, QLineEdit::Normal, text, &ok);
+        if (ok) {
+            text = typed;
+        }
+        return ok;
+    };
+    maintenance_->ShowMessage = [this](const QString& caption, const QString& text) {
+        QMessageBox::information(this, caption, text);
+    };
     pcPower_ = options_.powerSupplyRoot.isEmpty()
                    ? std::make_unique<SysfsPowerSupply>()
                    : std::make_unique<SysfsPowerSupply>(options_.powerSupplyRoot);
@@ -372,6 +386,10 @@ void TMainForm::ConnectWiring() {
     testPanel_->Attach(w);
     w.OnRefreshTestPanel = [this] { testPanel_->RefreshTestPanel(); };
     connect(testPanel_, &TestModePanel::SelectionChanged, this, [this] { RefreshButtons(); });
+    connect(testPanel_->ChangeIdBtn, &QPushButton::clicked, this, [this] {
+        maintenance_->ChangeSelectedNumber();
+        testPanel_->RefreshTestPanel();
+    });
     connect(testPanel_->SoundTestBtn, &QPushButton::clicked, this, [this] {
         show_->SoundPlayStop();
         RefreshButtons();

@@ -6,14 +6,18 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QPushButton>
 #include <memory>
 
 #include "../../devices/sim/ConsoleSimHarness.h"
 #include "TempDir.h"
+#include "console/DeviceMaintenance.h"
 #include "console/windows/StatusPanel.h"
 #include "console/windows/TIndicator.h"
 #include "console/windows/TMainForm.h"
+#include "console/windows/TestModePanel.h"
 #include "core/EventLog.h"
+#include "devices/TCommonControl.h"
 #include "i18n/Localizer.h"
 #include "sim/SimFiringModule.h"
 
@@ -86,6 +90,43 @@ TEST_F(MainFormCommandsTest, CtrlInsertAndDeleteForceEveryModuleOnTheBus) {
     down->trigger();
     EXPECT_EQ(bus->FindAs<SimFiringModule>(2)->Forcing(), 1);
     EXPECT_EQ(bus->FindAs<SimFiringModule>(4)->Forcing(), 1);
+}
+
+TEST_F(MainFormCommandsTest, ChangeIdButtonRenumbersTheSelectedModuleThroughItsBoxes) {
+    auto bus = std::make_shared<SimBus>();
+    bus->AddConverter();
+    bus->AddDevice(0, SimModule(5, 0x167, 8));
+    TMainForm& form = MakeForm(bus);
+    QPushButton* button = form.TestPage().ChangeIdBtn;
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->text(), QStringLiteral("Изменить ID пульта..."));
+    form.RefreshButtons();
+    EXPECT_FALSE(button->isEnabled()) << "no module on the bus yet";
+    ASSERT_NE(form.Wiring().Controls().RegisterDevice(5, 0), nullptr);
+    form.Wiring().TestSelection = 0;
+    form.RefreshButtons();
+    ASSERT_TRUE(button->isEnabled());
+
+    QString prefilled;
+    QStringList boxes;
+    form.Maintenance().AskText = [&](const QString&, const QString&, QString& text) {
+        prefilled = text;
+        text = QStringLiteral("300");
+        return true;
+    };
+    form.Maintenance().ShowMessage = [&](const QString&, const QString& text) { boxes << text; };
+    button->click();
+    EXPECT_EQ(prefilled, QStringLiteral("5"));
+    EXPECT_EQ(boxes, QStringList{QStringLiteral("Ошибка изменения номера пульта.")});
+    EXPECT_EQ(bus->Find(5)->Address(), 5);
+
+    form.Maintenance().AskText = [&](const QString&, const QString&, QString& text) {
+        text = QStringLiteral("12");
+        return true;
+    };
+    button->click();
+    ASSERT_NE(bus->Find(12), nullptr);
+    EXPECT_EQ(form.Wiring().Controls().Items(0)->Address, 12);
 }
 
 TEST_F(MainFormCommandsTest, LaptopOnBatteryLightsTheBatteryLampAndMovesTheGauge) {
