@@ -98,6 +98,7 @@ int main(int argc, char** argv) {
     mainForm.SetWarningWindows(&warningForm, &presentWarningForm);
     mainForm.SetMemoryForm(&memoryForm);
     mainForm.SetStartWindows(&extStartForm, &timerForm);
+    mainForm.SetDebugForm(&debugForm);
     if (firstStart) {
         kv::WriteLog(kv::FileLocationsLogLine(locations), 1);
     }

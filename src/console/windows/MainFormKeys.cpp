@@ -4,7 +4,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
-#include <QMessageBox>
 #include <QPushButton>
 
 #include "console/ConsoleWiring.h"
@@ -16,6 +15,7 @@
 #include "console/windows/CommandButtons.h"
 #include "console/windows/CueListView.h"
 #include "console/windows/KeyEventCode.h"
+#include "console/windows/TDebugForm.h"
 #include "console/windows/TMainForm.h"
 #include "console/windows/TWarningForm.h"
 #include "console/windows/TestModePanel.h"
@@ -56,10 +56,7 @@ void TMainForm::BuildActions() {
     AddAction(QStringLiteral("ColorAction"), QStringLiteral("Цвет"),
               QKeySequence(Qt::CTRL | Qt::Key_F10), [] {});
     AddAction(QStringLiteral("DebugAction"), QStringLiteral("Отладка"),
-              QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_D), [this] {
-                  QMessageBox::information(this, QStringLiteral("Сообщение"),
-                                           QStringLiteral("Окно отладки недоступно."));
-              });
+              QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_D), [this] { DebugForm().Open(); });
     // Ctrl+F5 must never fall through to the hook as F5, which would start the show at once.
     AddAction(QStringLiteral("ExtStartAction"), QStringLiteral("Внешний запуск"),
               QKeySequence(Qt::CTRL | Qt::Key_F5), [this] { ExtStartActionExecute(); });

@@ -27,6 +27,7 @@
 #include "console/windows/SearchPanel.h"
 #include "console/windows/SlotStrip.h"
 #include "console/windows/StatusPanel.h"
+#include "console/windows/TDebugForm.h"
 #include "console/windows/TExtStartForm.h"
 #include "console/windows/TLocalizer.h"
 #include "console/windows/TPresentWarningForm.h"
@@ -131,6 +132,9 @@ TMainForm::~TMainForm() {
     soundTimer_.stop();
     errFlashTimer_.stop();
     pcPowerTimer_.stop();
+    if (debugForm_) {
+        debugForm_->Detach();
+    }
     maintenance_.reset();
     // The bus goes before the widgets its hooks draw on; it stops handing frames and idle
     // steps to the player first, so the show control and the player go after it.
@@ -201,6 +205,23 @@ void TMainForm::ExtStartActionExecute() {
     timer.Run(GetLocalizedText(71, QStringLiteral("Ожидание команды запуска...")), TickCount(), 0,
               playing, [this] { return player_->WaitingExtStart; });
     player_->WaitingExtStart = false;
+}
+
+void TMainForm::SetDebugForm(TDebugForm* form) {
+    if (debugForm_) {
+        debugForm_->Detach();
+    }
+    debugForm_ = form;
+    if (form != nullptr) {
+        form->Attach(*wiring_);
+    }
+}
+
+TDebugForm& TMainForm::DebugForm() {
+    if (!debugForm_) {
+        SetDebugForm(new TDebugForm(this));
+    }
+    return *debugForm_;
 }
 
 void TMainForm::CreateShowObjects() {

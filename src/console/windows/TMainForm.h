@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <cstdint>
@@ -31,6 +32,7 @@ class SlotStrip;
 class TestModePanel;
 class StatusPanel;
 class MemoryOperations;
+class TDebugForm;
 class TExtPlayer;
 class TExtStartForm;
 class TTimerForm;
@@ -104,6 +106,9 @@ public:
     // show as the start key does, or waits for the start command from the bus. Returns when the
     // show has started or the operator cancelled.
     void ExtStartActionExecute();
+    // The debug window (Ctrl+Alt+D), attached to the bus here; made here when not given.
+    void SetDebugForm(TDebugForm* form);
+    TDebugForm& DebugForm();
 
     // The six operations on the script in the devices' memory.
     enum class MemoryCommand { Write, Verify, Erase, BlackBox, WriteRemote, VerifyRemote };
@@ -211,6 +216,9 @@ private:
     TMemoryForm* memoryForm_ = nullptr;
     TExtStartForm* extStartForm_ = nullptr;
     TTimerForm* timerForm_ = nullptr;
+    // The window may be destroyed before this one (it is then gone from the pointer); its
+    // clock test is detached from the bus before the bus goes.
+    QPointer<TDebugForm> debugForm_;
     bool shown_ = false;
     bool closed_ = false;
     bool logFailed_ = false;

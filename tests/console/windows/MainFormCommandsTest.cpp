@@ -7,12 +7,15 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QTreeWidget>
 #include <memory>
 
 #include "../../devices/sim/ConsoleSimHarness.h"
 #include "TempDir.h"
+#include "console/DebugSyncTest.h"
 #include "console/DeviceMaintenance.h"
 #include "console/windows/StatusPanel.h"
+#include "console/windows/TDebugForm.h"
 #include "console/windows/TIndicator.h"
 #include "console/windows/TMainForm.h"
 #include "console/windows/TestModePanel.h"
@@ -127,6 +130,56 @@ TEST_F(MainFormCommandsTest, ChangeIdButtonRenumbersTheSelectedModuleThroughItsB
     button->click();
     ASSERT_NE(bus->Find(12), nullptr);
     EXPECT_EQ(form.Wiring().Controls().Items(0)->Address, 12);
+}
+
+TEST_F(MainFormCommandsTest, DebugWindowListsTheModulesAndClosingStopsTheClockTest) {
+    auto bus = std::make_shared<SimBus>();
+    bus->AddConverter();
+    bus->AddDevice(0, SimModule(3, 0x46B, 8));
+    bus->AddDevice(0, SimModule(7, 0x46B, 16));
+    TMainForm& form = MakeForm(bus);
+    ASSERT_NE(form.Wiring().Controls().RegisterDevice(3, 0), nullptr);
+    ASSERT_NE(form.Wiring().Controls().RegisterDevice(7, 0), nullptr);
+    QAction* action = form.FindAction(QStringLiteral("DebugAction"));
+    ASSERT_NE(action, nullptr);
+    action->trigger();
+    TDebugForm& debug = form.DebugForm();
+    ASSERT_TRUE(debug.isVisible());
+    ASSERT_NE(debug.Test(), nullptr);
+    EXPECT_EQ(debug.DeviceList->columnCount(), 6);
+    EXPECT_EQ(debug.DeviceList->headerItem()->text(5), QStringLiteral("Синх., мс"));
+    ASSERT_EQ(debug.DeviceList->topLevelItemCount(), 2);
+    EXPECT_EQ(debug.DeviceList->topLevelItem(0)->text(0), QStringLiteral("3"));
+    EXPECT_EQ(debug.DeviceList->topLevelItem(1)->text(1), QStringLiteral("16"));
+    EXPECT_EQ(debug.DeviceList->topLevelItem(1)->text(5), QStringLiteral("?"));
+    EXPECT_EQ(debug.ClockLabel->text(), QStringLiteral("00:00:00"));
+
+    int asked = 0;
+    bool answer = false;
+    debug.Test()->ConfirmOverwrite = [&](const QString&, const QString&) {
+        ++asked;
+        return answer;
+    };
+    debug.TestBtn->click();
+    EXPECT_EQ(asked, 1);
+    EXPECT_FALSE(debug.Test()->Running()) << "declined";
+    answer = true;
+    debug.TestBtn->click();
+    ASSERT_TRUE(debug.Test()->Running());
+    debug.StopBtn->click();
+    EXPECT_FALSE(debug.Test()->Running());
+
+    // Closed by its button or by the window frame: the test stops either way.
+    debug.TestBtn->click();
+    ASSERT_TRUE(debug.Test()->Running());
+    debug.CloseBtn->click();
+    EXPECT_FALSE(debug.isVisible());
+    EXPECT_FALSE(debug.Test()->Running());
+    action->trigger();
+    debug.TestBtn->click();
+    ASSERT_TRUE(debug.Test()->Running());
+    debug.close();
+    EXPECT_FALSE(debug.Test()->Running());
 }
 
 TEST_F(MainFormCommandsTest, LaptopOnBatteryLightsTheBatteryLampAndMovesTheGauge) {
