@@ -18,9 +18,9 @@
 #include "console/windows/TPresentWarningForm.h"
 #include "console/windows/TTimerForm.h"
 #include "console/windows/TWarningForm.h"
+#include "core/CloseOnTermination.h"
 #include "core/EventLog.h"
 #include "core/FileLocations.h"
-#include "core/CloseOnTermination.h"
 #include "core/LogName.h"
 #include "core/TerminationSignals.h"
 #include "i18n/Localizer.h"
@@ -97,6 +97,8 @@ int main(int argc, char** argv) {
     kv::TDebugForm debugForm(&mainForm);
     mainForm.SetWarningWindows(&warningForm, &presentWarningForm);
     mainForm.SetMemoryForm(&memoryForm);
+    mainForm.SetStartWindows(&extStartForm, &timerForm);
+    mainForm.SetDebugForm(&debugForm);
     if (firstStart) {
         kv::WriteLog(kv::FileLocationsLogLine(locations), 1);
     }

@@ -4,10 +4,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
-#include <QMessageBox>
 #include <QPushButton>
 
 #include "console/ConsoleWiring.h"
+#include "console/DeviceMaintenance.h"
 #include "console/KeyHook.h"
 #include "console/MemoryOperations.h"
 #include "console/ShowControl.h"
@@ -15,6 +15,7 @@
 #include "console/windows/CommandButtons.h"
 #include "console/windows/CueListView.h"
 #include "console/windows/KeyEventCode.h"
+#include "console/windows/TDebugForm.h"
 #include "console/windows/TMainForm.h"
 #include "console/windows/TWarningForm.h"
 #include "console/windows/TestModePanel.h"
@@ -55,19 +56,10 @@ void TMainForm::BuildActions() {
     AddAction(QStringLiteral("ColorAction"), QStringLiteral("Цвет"),
               QKeySequence(Qt::CTRL | Qt::Key_F10), [] {});
     AddAction(QStringLiteral("DebugAction"), QStringLiteral("Отладка"),
-              QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_D), [this] {
-                  QMessageBox::information(this, QStringLiteral("Сообщение"),
-                                           QStringLiteral("Окно отладки недоступно."));
-              });
-    // The windows of these commands come with the memory and external start work. Until then
-    // each action still takes its key while enabled: Ctrl+F5 falling through to the hook as
-    // F5 would start the show at once instead of asking for the start time.
-    const auto unavailable = [this] {
-        QMessageBox::information(this, QStringLiteral("Сообщение"),
-                                 QStringLiteral("Команда недоступна в этой версии."));
-    };
+              QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_D), [this] { DebugForm().Open(); });
+    // Ctrl+F5 must never fall through to the hook as F5, which would start the show at once.
     AddAction(QStringLiteral("ExtStartAction"), QStringLiteral("Внешний запуск"),
-              QKeySequence(Qt::CTRL | Qt::Key_F5), unavailable);
+              QKeySequence(Qt::CTRL | Qt::Key_F5), [this] { ExtStartActionExecute(); });
     AddAction(QStringLiteral("ClearMemAction"), QStringLiteral("Очистить память"),
               QKeySequence(Qt::CTRL | Qt::Key_F8),
               [this] { RunMemoryOperation(MemoryCommand::Erase); });
@@ -81,9 +73,9 @@ void TMainForm::BuildActions() {
               QKeySequence(Qt::SHIFT | Qt::Key_F9),
               [this] { RunMemoryOperation(MemoryCommand::VerifyRemote); });
     AddAction(QStringLiteral("PowerUpGlobal"), QStringLiteral("Форсирование: включить все"),
-              QKeySequence(Qt::CTRL | Qt::Key_Insert), unavailable);
+              QKeySequence(Qt::CTRL | Qt::Key_Insert), [this] { maintenance_->ForcingAll(true); });
     AddAction(QStringLiteral("PowerDownGlobal"), QStringLiteral("Форсирование: выключить все"),
-              QKeySequence(Qt::CTRL | Qt::Key_Delete), unavailable);
+              QKeySequence(Qt::CTRL | Qt::Key_Delete), [this] { maintenance_->ForcingAll(false); });
     exitAction_ = AddAction(QStringLiteral("ExitAction"), QStringLiteral("Выход"),
                             QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_X), [this] {
                                 if (ExitActionAllowed()) {

@@ -90,8 +90,12 @@ StatusPanel::StatusPanel(QWidget* parent) : QWidget(parent) {
     batteryLabel_ = new QLabel(QStringLiteral("100 %"), power);
     batteryLabel_->setObjectName(QStringLiteral("BatteryLabel"));
     batteryLabel_->setFont(bold);
-    powerGrid->addWidget(batteryGauge_, 0, 0);
-    powerGrid->addWidget(batteryLabel_, 0, 1);
+    powerGrid->addWidget(Add(power, "MainsLed", "MainsLabel", QStringLiteral("От сети")), 0, 0);
+    powerGrid->addWidget(Add(power, "BatteryLed", "BatteryLedLabel", QStringLiteral("Батарея")), 1,
+                         0);
+    powerGrid->addWidget(Add(power, "ChargeLed", "ChargeLabel", QStringLiteral("Зарядка")), 2, 0);
+    powerGrid->addWidget(batteryGauge_, 0, 1, 3, 1);
+    powerGrid->addWidget(batteryLabel_, 0, 2, 3, 1);
     layout->addWidget(power);
     layout->addStretch(1);
 

@@ -17,7 +17,7 @@ class TIndicator;
 // The indicators of the main window in three groups: the console's modes (Ожидание, Работа,
 // Автомат, Ручной запуск, Прямое упр., Автономный), the bus (RS485, ПДУ(Р), Радио with one lamp
 // per radio unit R240..R254, Питание, Связь, Форсир.) and the sound (Аудио, Загружена, Воспр.,
-// Синхр.), with the PC battery gauge.
+// Синхр.), with the PC's power lamps (От сети, Батарея, Зарядка) and battery gauge.
 class StatusPanel : public QWidget {
     Q_OBJECT
 public:

@@ -1,10 +1,124 @@
 #include "console/windows/TDebugForm.h"
 
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "console/DebugSyncTest.h"
+
 namespace kv {
 
 TDebugForm::TDebugForm(QWidget* parent) : QDialog(parent, Qt::Window) {
     setObjectName(QStringLiteral("TDebugForm"));
     setWindowTitle(QStringLiteral("Отладка"));
+    auto* layout = new QVBoxLayout(this);
+    DeviceList = new QTreeWidget(this);
+    DeviceList->setObjectName(QStringLiteral("DeviceList"));
+    DeviceList->setRootIsDecorated(false);
+    DeviceList->setHeaderLabels({QStringLiteral("ID"), QStringLiteral("Каналов"),
+                                 QStringLiteral("Версия"), QStringLiteral("Напряжение, в"),
+                                 QStringLiteral("Связь, %"), QStringLiteral("Синх., мс")});
+    DeviceList->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    layout->addWidget(DeviceList);
+    ClockLabel = new QLabel(QStringLiteral("00:00:00"), this);
+    ClockLabel->setObjectName(QStringLiteral("ClockLabel"));
+    QFont large = ClockLabel->font();
+    large.setBold(true);
+    large.setPointSizeF(large.pointSizeF() * 1.5);
+    ClockLabel->setFont(large);
+    layout->addWidget(ClockLabel);
+    auto* buttons = new QHBoxLayout();
+    TestBtn = new QPushButton(QStringLiteral("Тест"), this);
+    TestBtn->setObjectName(QStringLiteral("TestBtn"));
+    StopBtn = new QPushButton(QStringLiteral("Стоп"), this);
+    StopBtn->setObjectName(QStringLiteral("StopBtn"));
+    CloseBtn = new QPushButton(QStringLiteral("Закрыть"), this);
+    CloseBtn->setObjectName(QStringLiteral("CloseBtn"));
+    buttons->addWidget(TestBtn);
+    buttons->addWidget(StopBtn);
+    buttons->addStretch(1);
+    buttons->addWidget(CloseBtn);
+    layout->addLayout(buttons);
+    connect(TestBtn, &QPushButton::clicked, this, [this] {
+        if (test_) {
+            test_->Start();
+        }
+    });
+    connect(StopBtn, &QPushButton::clicked, this, [this] {
+        if (test_) {
+            test_->Stop();
+        }
+    });
+    connect(CloseBtn, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+// A test left running would fire channel 1 of every module; the test's own destructor stops it.
+TDebugForm::~TDebugForm() = default;
+
+void TDebugForm::Attach(ConsoleWiring& wiring) {
+    test_ = std::make_unique<DebugSyncTest>(wiring);
+    test_->ConfirmOverwrite = [this](const QString& caption, const QString& text) {
+        return QMessageBox::question(this, caption, text, QMessageBox::Yes | QMessageBox::No,
+                                     QMessageBox::No) == QMessageBox::Yes;
+    };
+    test_->OnChanged = [this] { Redraw(); };
+}
+
+void TDebugForm::Detach() {
+    test_.reset();
+}
+
+void TDebugForm::Open() {
+    if (test_ && !test_->Running()) {
+        test_->Reset();
+    }
+    Redraw();
+    show();
+    raise();
+    activateWindow();
+}
+
+void TDebugForm::Redraw() {
+    if (!test_) {
+        return;
+    }
+    const auto& rows = test_->Rows();
+    if (DeviceList->topLevelItemCount() != static_cast<int>(rows.size())) {
+        DeviceList->clear();
+        for (size_t i = 0; i < rows.size(); ++i) {
+            new QTreeWidgetItem(DeviceList);
+        }
+    }
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const DebugSyncTest::Row& row = rows[i];
+        QTreeWidgetItem* item = DeviceList->topLevelItem(static_cast<int>(i));
+        item->setText(0, QString::number(row.address));
+        item->setText(1, QString::number(row.channels));
+        item->setText(2, QString::number(row.version));
+        item->setText(3, row.voltage);
+        item->setText(4, row.link);
+        item->setText(5, row.sync);
+    }
+    ClockLabel->setText(test_->ClockText());
+}
+
+void TDebugForm::done(int result) {
+    if (test_) {
+        test_->Stop();
+    }
+    QDialog::done(result);
+}
+
+void TDebugForm::closeEvent(QCloseEvent* event) {
+    if (test_) {
+        test_->Stop();
+    }
+    QDialog::closeEvent(event);
 }
 
 }  // namespace kv

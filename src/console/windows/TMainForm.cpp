@@ -6,7 +6,9 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
+#include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -15,7 +17,9 @@
 #include <QVBoxLayout>
 
 #include "console/ConsoleWiring.h"
+#include "console/DeviceMaintenance.h"
 #include "console/MemoryOperations.h"
+#include "console/PowerLamps.h"
 #include "console/ShowControl.h"
 #include "console/windows/CommandButtons.h"
 #include "console/windows/CueListView.h"
@@ -25,13 +29,17 @@
 #include "console/windows/SearchPanel.h"
 #include "console/windows/SlotStrip.h"
 #include "console/windows/StatusPanel.h"
+#include "console/windows/TDebugForm.h"
+#include "console/windows/TExtStartForm.h"
 #include "console/windows/TLocalizer.h"
 #include "console/windows/TPresentWarningForm.h"
+#include "console/windows/TTimerForm.h"
 #include "console/windows/TWarningForm.h"
 #include "console/windows/TestModePanel.h"
 #include "console/windows/TimePanel.h"
 #include "console/windows/WidgetParts.h"
 #include "console/windows/WindowTranslator.h"
+#include "core/Clock.h"
 #include "core/EventLog.h"
 #include "core/LogName.h"
 #include "devices/ChannelClassifier.h"
@@ -89,6 +97,24 @@ TMainForm::TMainForm(Options options, QWidget* parent)
     // The bus objects, then the show objects plugged in behind the bus manager before any frame
     // can arrive.
     wiring_ = options_.makeWiring();
+    maintenance_ = std::make_unique<DeviceMaintenance>(*wiring_);
+    maintenance_->AskText = [this](const QString& caption, const QString& prompt, QString& text) {
+        bool ok = false;
+        const QString typed =
+            QInputDialog::getText(this, caption, prompt, QLineEdit::Normal, text, &ok);
+        if (ok) {
+            text = typed;
+        }
+        return ok;
+    };
+    maintenance_->ShowMessage = [this](const QString& caption, const QString& text) {
+        QMessageBox::information(this, caption, text);
+    };
+    pcPower_ = options_.powerSupplyRoot.isEmpty()
+                   ? std::make_unique<SysfsPowerSupply>()
+                   : std::make_unique<SysfsPowerSupply>(options_.powerSupplyRoot);
+    pcPowerTimer_.setInterval(kPcPowerTimerMs);
+    connect(&pcPowerTimer_, &QTimer::timeout, this, [this] { PCPowerTimerTick(); });
     CreateShowObjects();
     ConnectMemoryOperations();
     ConnectWiring();
@@ -107,6 +133,11 @@ TMainForm::~TMainForm() {
     actionUpdateTimer_.stop();
     soundTimer_.stop();
     errFlashTimer_.stop();
+    pcPowerTimer_.stop();
+    if (debugForm_) {
+        debugForm_->Detach();
+    }
+    maintenance_.reset();
     // The bus goes before the widgets its hooks draw on; it stops handing frames and idle
     // steps to the player first, so the show control and the player go after it.
     memory_.reset();
@@ -133,6 +164,66 @@ TPresentWarningForm& TMainForm::PresentWarningForm() {
         presentWarningForm_ = new TPresentWarningForm(this);
     }
     return *presentWarningForm_;
+}
+
+void TMainForm::SetStartWindows(TExtStartForm* extStart, TTimerForm* timer) {
+    extStartForm_ = extStart;
+    timerForm_ = timer;
+}
+
+TExtStartForm& TMainForm::ExtStartForm() {
+    if (extStartForm_ == nullptr) {
+        extStartForm_ = new TExtStartForm(this);
+    }
+    return *extStartForm_;
+}
+
+TTimerForm& TMainForm::TimerForm() {
+    if (timerForm_ == nullptr) {
+        timerForm_ = new TTimerForm(this);
+    }
+    return *timerForm_;
+}
+
+void TMainForm::ExtStartActionExecute() {
+    TExtStartForm& dialog = ExtStartForm();
+    const TExtStartForm::Choice choice = dialog.Ask();
+    if (choice == TExtStartForm::Choice::Cancelled) {
+        return;
+    }
+    TTimerForm& timer = TimerForm();
+    const auto playing = [this] { return player_->IsPlaying(); };
+    if (choice == TExtStartForm::Choice::Clock) {
+        if (timer.Run(GetLocalizedText(70, QStringLiteral("Время до запуска:")), TickCount(),
+                      dialog.Plan().targetTick, playing)) {
+            show_->StartBtnClick();
+        }
+        return;
+    }
+    // The player starts the show itself when the command arrives (on this thread, inside the
+    // window's modal loop); any stop of the player clears the wait and closes the window.
+    show_->LogStartBlock();
+    player_->WaitingExtStart = true;
+    timer.Run(GetLocalizedText(71, QStringLiteral("Ожидание команды запуска...")), TickCount(), 0,
+              playing, [this] { return player_->WaitingExtStart; });
+    player_->WaitingExtStart = false;
+}
+
+void TMainForm::SetDebugForm(TDebugForm* form) {
+    if (debugForm_) {
+        debugForm_->Detach();
+    }
+    debugForm_ = form;
+    if (form != nullptr) {
+        form->Attach(*wiring_);
+    }
+}
+
+TDebugForm& TMainForm::DebugForm() {
+    if (!debugForm_) {
+        SetDebugForm(new TDebugForm(this));
+    }
+    return *debugForm_;
 }
 
 void TMainForm::CreateShowObjects() {
@@ -318,6 +409,10 @@ void TMainForm::ConnectWiring() {
     testPanel_->Attach(w);
     w.OnRefreshTestPanel = [this] { testPanel_->RefreshTestPanel(); };
     connect(testPanel_, &TestModePanel::SelectionChanged, this, [this] { RefreshButtons(); });
+    connect(testPanel_->ChangeIdBtn, &QPushButton::clicked, this, [this] {
+        maintenance_->ChangeSelectedNumber();
+        testPanel_->RefreshTestPanel();
+    });
     connect(testPanel_->SoundTestBtn, &QPushButton::clicked, this, [this] {
         show_->SoundPlayStop();
         RefreshButtons();
@@ -379,7 +474,28 @@ void TMainForm::FormShow() {
     if (!startCaption.isEmpty()) {
         buttons_->StartBtn->setText(startCaption);
     }
-    // The PC power timer starts here once the power state display is in place.
+    PCPowerTimerTick();
+    pcPowerTimer_.start();
+}
+
+void TMainForm::PCPowerTimerTick() {
+    const PowerLamps lamps = ReadPowerLamps(*pcPower_);
+    const auto look = [](PowerLamp lamp) {
+        switch (lamp) {
+            case PowerLamp::On:
+                return TShape::Look::On;
+            case PowerLamp::Alarm:
+                return TShape::Look::Alarm;
+            case PowerLamp::Off:
+                break;
+        }
+        return TShape::Look::Off;
+    };
+    status_->SetLook(QStringLiteral("MainsLed"), look(lamps.mains));
+    status_->SetLook(QStringLiteral("BatteryLed"), look(lamps.battery));
+    status_->SetLook(QStringLiteral("ChargeLed"), look(lamps.charging));
+    state_.PcBatteryPercent = lamps.percent;
+    RefreshBattery();
 }
 
 bool TMainForm::CloseQuery() const {

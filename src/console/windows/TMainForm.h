@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <cstdint>
@@ -21,6 +22,8 @@ namespace kv {
 class CommandButtons;
 class ConsoleWiring;
 class CueListView;
+class DeviceMaintenance;
+class PcPowerSource;
 class DevicePanel;
 class ManualKeyPanel;
 class SearchPanel;
@@ -29,7 +32,10 @@ class SlotStrip;
 class TestModePanel;
 class StatusPanel;
 class MemoryOperations;
+class TDebugForm;
 class TExtPlayer;
+class TExtStartForm;
+class TTimerForm;
 class TLocalizer;
 class TMemoryForm;
 class TPresentWarningForm;
@@ -56,6 +62,8 @@ public:
         QString settingsFile;
         QString logDir;
         WiringFactory makeWiring;
+        // The kernel's power-supply folder read for the PC power lamps; empty: the system's.
+        QString powerSupplyRoot;
     };
 
     enum : uint8_t {
@@ -65,6 +73,7 @@ public:
     };
     static constexpr int kSoundTimerMs = 200;
     static constexpr int kErrFlashTimerMs = 700;
+    static constexpr int kPcPowerTimerMs = 5000;
 
     explicit TMainForm(Options options, QWidget* parent = nullptr);
     ~TMainForm() override;
@@ -89,6 +98,17 @@ public:
     void SetMemoryForm(TMemoryForm* form);
     TMemoryForm& MemoryForm();
     MemoryOperations& Memory() const { return *memory_; }
+    // The start condition dialog and the countdown window (made here when not given).
+    void SetStartWindows(TExtStartForm* extStart, TTimerForm* timer);
+    TExtStartForm& ExtStartForm();
+    TTimerForm& TimerForm();
+    // Ctrl+F5: asks for the start condition, then counts down to the chosen time and starts the
+    // show as the start key does, or waits for the start command from the bus. Returns when the
+    // show has started or the operator cancelled.
+    void ExtStartActionExecute();
+    // The debug window (Ctrl+Alt+D), attached to the bus here; made here when not given.
+    void SetDebugForm(TDebugForm* form);
+    TDebugForm& DebugForm();
 
     // The six operations on the script in the devices' memory.
     enum class MemoryCommand { Write, Verify, Erase, BlackBox, WriteRemote, VerifyRemote };
@@ -122,6 +142,8 @@ public:
     void RefreshBattery();
     void SoundTimerTick();
     void ErrFlashTimerTick();
+    // Reads the PC's power supply into the three lamps and the battery gauge.
+    void PCPowerTimerTick();
 
     QAction* ExitAction() const { return exitAction_; }
     QAction* FindAction(const QString& name) const;
@@ -140,6 +162,8 @@ public:
     SearchPanel& Search() const { return *searchPanel_; }
     QTimer& SoundTimer() { return soundTimer_; }
     QTimer& ErrFlashTimer() { return errFlashTimer_; }
+    QTimer& PCPowerTimer() { return pcPowerTimer_; }
+    DeviceMaintenance& Maintenance() const { return *maintenance_; }
 
 signals:
     // The window accepted its close: the run ends, whatever other window is still open.
@@ -185,10 +209,17 @@ private:
     std::unique_ptr<TExtPlayer> player_;
     std::unique_ptr<ShowControl> show_;
     std::unique_ptr<MemoryOperations> memory_;
+    std::unique_ptr<DeviceMaintenance> maintenance_;
+    std::unique_ptr<PcPowerSource> pcPower_;
     TLocalizer* localizer_ = nullptr;
     TWarningForm* warningForm_ = nullptr;
     TPresentWarningForm* presentWarningForm_ = nullptr;
     TMemoryForm* memoryForm_ = nullptr;
+    TExtStartForm* extStartForm_ = nullptr;
+    TTimerForm* timerForm_ = nullptr;
+    // The window may be destroyed before this one (it is then gone from the pointer); its
+    // clock test is detached from the bus before the bus goes.
+    QPointer<TDebugForm> debugForm_;
     bool shown_ = false;
     bool closed_ = false;
     bool logFailed_ = false;
@@ -211,6 +242,7 @@ private:
     QTimer actionUpdateTimer_;
     QTimer soundTimer_;
     QTimer errFlashTimer_;
+    QTimer pcPowerTimer_;
     // The application filter sees a key event once per widget it propagates through; the hook
     // must see each key-down once.
     const QEvent* lastKeyEvent_ = nullptr;

@@ -1,6 +1,13 @@
 #pragma once
 
 #include <QDialog>
+#include <QTimer>
+#include <cstdint>
+#include <functional>
+#include <utility>
+
+class QLabel;
+class QPushButton;
 
 namespace kv {
 
@@ -11,12 +18,35 @@ class TLocalizer;
 class TTimerForm : public QDialog {
     Q_OBJECT
 public:
+    static constexpr int kTimerMs = 100;
+
     explicit TTimerForm(QWidget* parent = nullptr);
 
     TLocalizer& Localizer() const { return *localizer_; }
 
+    // Shows the window modally under the caption line. targetTick 0 waits until `playing`
+    // answers true (elapsed time shown) or `waiting` false (the wait was cleared elsewhere:
+    // Cancel); otherwise counts down to targetTick. True (OK) only from a timer tick that saw
+    // the countdown end or the show playing; "Отмена" gives false.
+    bool Run(const QString& caption, uint32_t startTick, uint32_t targetTick,
+             std::function<bool()> playing, std::function<bool()> waiting = {});
+    // One 100 ms step (the timer's handler; callable directly).
+    void Tick();
+
+    QLabel* Label2 = nullptr;
+    QLabel* TimeLabel = nullptr;
+    QPushButton* CancelBtn = nullptr;
+    QTimer Timer;
+
+protected:
+    void done(int result) override;
+
 private:
     TLocalizer* localizer_;
+    uint32_t startTick_ = 0;
+    uint32_t targetTick_ = 0;
+    std::function<bool()> playing_;
+    std::function<bool()> waiting_;
 };
 
 }  // namespace kv

@@ -43,7 +43,7 @@ TestModePanel::Enabled TestModePanel::FromButtons(const ButtonEnabling& b, bool 
     e.Stop = b.TestStop;
     e.Sound = b.TestSound;
     e.Mixer = b.TestMixer;
-    e.TestModeAll = e.LaunchModeAll = modeCommands;
+    e.TestModeAll = e.LaunchModeAll = e.ChangeId = modeCommands;
     return e;
 }
 
@@ -105,6 +105,8 @@ TestModePanel::TestModePanel(QWidget* parent) : QWidget(parent) {
     selection->addWidget(UpBtn);
     selection->addWidget(DownBtn);
     left->addLayout(selection);
+    ChangeIdBtn = NamedButton("ChangeIdBtn", QStringLiteral("Изменить ID пульта..."), this);
+    left->addWidget(ChangeIdBtn);
     left->addStretch(1);
     body->addLayout(left);
 
@@ -189,6 +191,7 @@ void TestModePanel::Attach(ConsoleWiring& wiring) {
 }
 
 void TestModePanel::SetEnabled(const Enabled& e) {
+    ChangeIdBtn->setEnabled(e.ChangeId);
     UpBtn->setEnabled(e.Up);
     DownBtn->setEnabled(e.Down);
     CheckTestBtn->setEnabled(e.Check);

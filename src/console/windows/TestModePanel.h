@@ -37,6 +37,7 @@ public:
         bool Mixer = false;  // "<F6> Микшер"
         bool TestModeAll = false;
         bool LaunchModeAll = false;
+        bool ChangeId = false;  // "Изменить ID пульта..."
     };
     // The test-panel part of the main window's button rules; the module mode commands are
     // allowed when no test and no search runs and a module is on the bus.
@@ -68,6 +69,9 @@ public:
     QPushButton* LaunchModeBtn = nullptr;  // "Режим пуска" (F12)
     QPushButton* UpBtn = nullptr;
     QPushButton* DownBtn = nullptr;
+    // The selected module's new number; the main window connects it (the command asks and
+    // answers through boxes of its own).
+    QPushButton* ChangeIdBtn = nullptr;
     QPushButton* CheckTestBtn = nullptr;  // "<F1> Проверка"
     QPushButton* AllTestBtn = nullptr;    // "<F2> Все"
     QPushButton* StopTestBtn = nullptr;   // "<F3> Стоп"

@@ -1,0 +1,223 @@
+// The main window's maintenance commands and its PC power lamps: Ctrl+Insert / Ctrl+Delete on a
+// simulated bus, and the lamps read from a power-supply folder laid out as the kernel does.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <memory>
+
+#include "../../devices/sim/ConsoleSimHarness.h"
+#include "TempDir.h"
+#include "console/DebugSyncTest.h"
+#include "console/DeviceMaintenance.h"
+#include "console/windows/StatusPanel.h"
+#include "console/windows/TDebugForm.h"
+#include "console/windows/TIndicator.h"
+#include "console/windows/TMainForm.h"
+#include "console/windows/TestModePanel.h"
+#include "core/EventLog.h"
+#include "devices/TCommonControl.h"
+#include "i18n/Localizer.h"
+#include "sim/SimFiringModule.h"
+
+namespace kv {
+namespace {
+
+class MainFormCommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetEventLogForTesting();
+        ResetLocalizerForTesting();
+        SetLanguageFilePath(dir_.file(QStringLiteral("kelvanex.lng")));
+        QDir().mkpath(dir_.file(QStringLiteral("power")));
+    }
+    void TearDown() override {
+        form_.reset();
+        ResetEventLogForTesting();
+        ResetLocalizerForTesting();
+    }
+
+    TMainForm& MakeForm(std::shared_ptr<SimBus> bus = std::make_shared<SimBus>()) {
+        TMainForm::Options options;
+        options.programDir = dir_.path();
+        options.powerSupplyRoot = dir_.file(QStringLiteral("power"));
+        options.makeWiring = [bus] {
+            return std::make_unique<ConsoleWiring>(bus, QStringLiteral("test rig"));
+        };
+        form_ = std::make_unique<TMainForm>(options);
+        return *form_;
+    }
+
+    // One supply folder with its files.
+    void Supply(const QString& name, const QList<std::pair<QString, QString>>& files) {
+        const QString folder = dir_.file(QStringLiteral("power/") + name);
+        QDir().mkpath(folder);
+        for (const auto& [file, text] : files) {
+            QFile f(folder + QLatin1Char('/') + file);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(text.toUtf8() + "\n");
+        }
+    }
+
+    TShape::Look Lamp(const char* led) const {
+        return form_->Status().LookOf(QString::fromLatin1(led));
+    }
+
+    kv::FakeClock clock_{5000};
+    kv::ScopedClock scopedClock_{clock_};
+    TempDir dir_;
+    std::unique_ptr<TMainForm> form_;
+};
+
+TEST_F(MainFormCommandsTest, CtrlInsertAndDeleteForceEveryModuleOnTheBus) {
+    auto bus = std::make_shared<SimBus>();
+    bus->AddConverter();
+    bus->AddDevice(0, SimModule(4, 0x46B, 8));
+    bus->AddDevice(0, SimModule(2, 0x46B, 8));
+    TMainForm& form = MakeForm(bus);
+    ASSERT_NE(form.Wiring().Controls().RegisterDevice(4, 0), nullptr);
+    ASSERT_NE(form.Wiring().Controls().RegisterDevice(2, 0), nullptr);
+    QAction* up = form.FindAction(QStringLiteral("PowerUpGlobal"));
+    QAction* down = form.FindAction(QStringLiteral("PowerDownGlobal"));
+    ASSERT_NE(up, nullptr);
+    ASSERT_NE(down, nullptr);
+    EXPECT_EQ(up->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Insert));
+    EXPECT_EQ(down->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Delete));
+    up->trigger();
+    EXPECT_EQ(bus->FindAs<SimFiringModule>(2)->Forcing(), 0);
+    EXPECT_EQ(bus->FindAs<SimFiringModule>(4)->Forcing(), 0);
+    down->trigger();
+    EXPECT_EQ(bus->FindAs<SimFiringModule>(2)->Forcing(), 1);
+    EXPECT_EQ(bus->FindAs<SimFiringModule>(4)->Forcing(), 1);
+}
+
+TEST_F(MainFormCommandsTest, ChangeIdButtonRenumbersTheSelectedModuleThroughItsBoxes) {
+    auto bus = std::make_shared<SimBus>();
+    bus->AddConverter();
+    bus->AddDevice(0, SimModule(5, 0x167, 8));
+    TMainForm& form = MakeForm(bus);
+    QPushButton* button = form.TestPage().ChangeIdBtn;
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->text(), QStringLiteral("Изменить ID пульта..."));
+    form.RefreshButtons();
+    EXPECT_FALSE(button->isEnabled()) << "no module on the bus yet";
+    ASSERT_NE(form.Wiring().Controls().RegisterDevice(5, 0), nullptr);
+    form.Wiring().TestSelection = 0;
+    form.RefreshButtons();
+    ASSERT_TRUE(button->isEnabled());
+
+    QString prefilled;
+    QStringList boxes;
+    form.Maintenance().AskText = [&](const QString&, const QString&, QString& text) {
+        prefilled = text;
+        text = QStringLiteral("300");
+        return true;
+    };
+    form.Maintenance().ShowMessage = [&](const QString&, const QString& text) { boxes << text; };
+    button->click();
+    EXPECT_EQ(prefilled, QStringLiteral("5"));
+    EXPECT_EQ(boxes, QStringList{QStringLiteral("Ошибка изменения номера пульта.")});
+    EXPECT_EQ(bus->Find(5)->Address(), 5);
+
+    form.Maintenance().AskText = [&](const QString&, const QString&, QString& text) {
+        text = QStringLiteral("12");
+        return true;
+    };
+    button->click();
+    ASSERT_NE(bus->Find(12), nullptr);
+    EXPECT_EQ(form.Wiring().Controls().Items(0)->Address, 12);
+}
+
+TEST_F(MainFormCommandsTest, DebugWindowListsTheModulesAndClosingStopsTheClockTest) {
+    auto bus = std::make_shared<SimBus>();
+    bus->AddConverter();
+    bus->AddDevice(0, SimModule(3, 0x46B, 8));
+    bus->AddDevice(0, SimModule(7, 0x46B, 16));
+    TMainForm& form = MakeForm(bus);
+    ASSERT_NE(form.Wiring().Controls().RegisterDevice(3, 0), nullptr);
+    ASSERT_NE(form.Wiring().Controls().RegisterDevice(7, 0), nullptr);
+    QAction* action = form.FindAction(QStringLiteral("DebugAction"));
+    ASSERT_NE(action, nullptr);
+    action->trigger();
+    TDebugForm& debug = form.DebugForm();
+    ASSERT_TRUE(debug.isVisible());
+    ASSERT_NE(debug.Test(), nullptr);
+    EXPECT_EQ(debug.DeviceList->columnCount(), 6);
+    EXPECT_EQ(debug.DeviceList->headerItem()->text(5), QStringLiteral("Синх., мс"));
+    ASSERT_EQ(debug.DeviceList->topLevelItemCount(), 2);
+    EXPECT_EQ(debug.DeviceList->topLevelItem(0)->text(0), QStringLiteral("3"));
+    EXPECT_EQ(debug.DeviceList->topLevelItem(1)->text(1), QStringLiteral("16"));
+    EXPECT_EQ(debug.DeviceList->topLevelItem(1)->text(5), QStringLiteral("?"));
+    EXPECT_EQ(debug.ClockLabel->text(), QStringLiteral("00:00:00"));
+
+    int asked = 0;
+    bool answer = false;
+    debug.Test()->ConfirmOverwrite = [&](const QString&, const QString&) {
+        ++asked;
+        return answer;
+    };
+    debug.TestBtn->click();
+    EXPECT_EQ(asked, 1);
+    EXPECT_FALSE(debug.Test()->Running()) << "declined";
+    answer = true;
+    debug.TestBtn->click();
+    ASSERT_TRUE(debug.Test()->Running());
+    debug.StopBtn->click();
+    EXPECT_FALSE(debug.Test()->Running());
+
+    // Closed by its button or by the window frame: the test stops either way.
+    debug.TestBtn->click();
+    ASSERT_TRUE(debug.Test()->Running());
+    debug.CloseBtn->click();
+    EXPECT_FALSE(debug.isVisible());
+    EXPECT_FALSE(debug.Test()->Running());
+    action->trigger();
+    debug.TestBtn->click();
+    ASSERT_TRUE(debug.Test()->Running());
+    debug.close();
+    EXPECT_FALSE(debug.Test()->Running());
+}
+
+TEST_F(MainFormCommandsTest, LaptopOnBatteryLightsTheBatteryLampAndMovesTheGauge) {
+    Supply(QStringLiteral("AC"), {{"type", "Mains"}, {"online", "0"}});
+    Supply(QStringLiteral("BAT0"),
+           {{"type", "Battery"}, {"present", "1"}, {"capacity", "20"}, {"status", "Discharging"}});
+    TMainForm& form = MakeForm();
+    form.show();
+    EXPECT_TRUE(form.PCPowerTimer().isActive());
+    EXPECT_EQ(form.PCPowerTimer().interval(), 5000);
+    // Read at once when shown, not only 5 s later.
+    EXPECT_EQ(Lamp("MainsLed"), TShape::Look::Off);
+    EXPECT_EQ(Lamp("BatteryLed"), TShape::Look::Alarm);
+    EXPECT_EQ(Lamp("ChargeLed"), TShape::Look::Off);
+    EXPECT_EQ(form.State().PcBatteryPercent, 20);
+    EXPECT_EQ(form.Status().BatteryLabel()->text(), QStringLiteral("20 %"));
+
+    // Plugged in: the next tick follows.
+    Supply(QStringLiteral("AC"), {{"online", "1"}});
+    Supply(QStringLiteral("BAT0"), {{"capacity", "21"}, {"status", "Charging"}});
+    form.PCPowerTimerTick();
+    EXPECT_EQ(Lamp("MainsLed"), TShape::Look::On);
+    EXPECT_EQ(Lamp("BatteryLed"), TShape::Look::Off);
+    EXPECT_EQ(Lamp("ChargeLed"), TShape::Look::On);
+    EXPECT_EQ(form.State().PcBatteryPercent, 21);
+}
+
+TEST_F(MainFormCommandsTest, DesktopWithoutBatteryKeepsTheBatteryLampDark) {
+    Supply(QStringLiteral("AC"), {{"type", "Mains"}, {"online", "1"}});
+    TMainForm& form = MakeForm();
+    form.show();
+    EXPECT_EQ(Lamp("MainsLed"), TShape::Look::On);
+    EXPECT_EQ(Lamp("BatteryLed"), TShape::Look::Off);
+    EXPECT_EQ(Lamp("ChargeLed"), TShape::Look::Off);
+    ASSERT_NE(form.Status().Indicator(QStringLiteral("BatteryLed")), nullptr);
+    EXPECT_EQ(form.Status().Indicator(QStringLiteral("BatteryLed"))->Label()->text(),
+              QStringLiteral("Батарея"));
+}
+
+}  // namespace
+}  // namespace kv
