@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libsdl2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xdotool imagemagick ffmpeg sox lame vorbis-tools espeak-ng
+  xvfb xdotool x11-xkb-utils x11-utils imagemagick ffmpeg sox lame vorbis-tools espeak-ng
 )
 
 missing=()
