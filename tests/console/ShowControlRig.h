@@ -7,6 +7,7 @@
 
 #include "../common/TempDir.h"
 #include "../devices/LogCapture.h"
+#include "../shows/SimBusPump.h"
 #include "../shows/TestThreadClock.h"
 #include "console/ConsoleState.h"
 #include "console/ConsoleWiring.h"
@@ -95,25 +96,10 @@ struct ShowControlRig {
 
     template <class Done>
     bool PumpUntil(Done done) {
-        QElapsedTimer wall;
-        wall.start();
-        while (!done() && wall.elapsed() < 2000) {
-            clock.Advance(1);
-            bus->Pump();
-            while (wiring->Proto().DispatchPending()) {
-            }
-            QThread::msleep(1);
-        }
-        return done();
+        return PumpSimUntil(clock, *bus, *wiring, done);
     }
     template <class Action>
     void OtherConsole(Action action) {
-        bus->Act(1, [&](kv::SimSegment& segment, kv::SimTimeUs now) {
-            for (const auto& d : segment.Devices()) {
-                if (auto* console = dynamic_cast<kv::SimConsole*>(d.get())) {
-                    action(*console, now, segment);
-                }
-            }
-        });
+        ActOnOtherConsoles(*bus, action);
     }
 };

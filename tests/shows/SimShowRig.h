@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "../devices/LogCapture.h"
+#include "SimBusPump.h"
 #include "TestThreadClock.h"
 #include "bus/TPortProto.h"
 #include "console/ConsoleWiring.h"
@@ -60,16 +61,7 @@ struct SimShowRig {
     // wiring, until done() holds or two seconds of wall time passed.
     template <class Done>
     bool PumpUntil(Done done) {
-        QElapsedTimer wall;
-        wall.start();
-        while (!done() && wall.elapsed() < 2000) {
-            clock.Advance(1);
-            bus->Pump();
-            while (wiring->Proto().DispatchPending()) {
-            }
-            QThread::msleep(1);
-        }
-        return done();
+        return PumpSimUntil(clock, *bus, *wiring, done);
     }
     // Hands over whatever the worker has read within about 30 ms of simulated time.
     void Settle() {
@@ -79,13 +71,7 @@ struct SimShowRig {
     // Another console on converter 1 acts as its operator would.
     template <class Action>
     void OtherConsole(Action action) {
-        bus->Act(1, [&](kv::SimSegment& segment, kv::SimTimeUs now) {
-            for (const auto& d : segment.Devices()) {
-                if (auto* console = dynamic_cast<kv::SimConsole*>(d.get())) {
-                    action(*console, now, segment);
-                }
-            }
-        });
+        ActOnOtherConsoles(*bus, action);
     }
 
     // Frames the console wrote on the wire since the records were last cleared, optionally of
