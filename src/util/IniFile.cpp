@@ -9,8 +9,10 @@ namespace kv {
 
 namespace {
 
+// Upper-cased first: a ligature such as U+FB14 upper-cases to two letters, and simple case
+// folding alone would then tell the name and its upper-case spelling apart.
 QString Fold(const QString& name) {
-    return name.toCaseFolded();
+    return name.toUpper().toCaseFolded();
 }
 
 // One pair of matching quotes around the whole value is dropped, as the Windows profile reader

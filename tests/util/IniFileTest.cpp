@@ -30,6 +30,12 @@ TEST(IniFile, CaseInsensitiveNamesAndTrimmedLiteralValues) {
     EXPECT_EQ(ini.Value("nosection", "StartBtn", "d"), "d");
     EXPECT_FALSE(ini.HasKey("keys", "ConnectResist"));
     EXPECT_EQ(ini.Sections(), QStringList({"Keys", "settings"}));
+
+    // A ligature that upper-cases to two letters still finds its section either way.
+    const IniFile lig = IniFile::FromBytes("[m\xef\xac\x94X]\nk=v\n");
+    const QString name = lig.Sections().value(0);
+    EXPECT_EQ(lig.Value(name.toUpper(), "K"), "v");
+    EXPECT_EQ(lig.Value(name, "k"), "v");
 }
 
 TEST(IniFile, KeyOrderKeptAndFirstDuplicateWins) {
