@@ -282,11 +282,13 @@ void TCommonPlayer::StartAt(int32_t position, bool withSound, bool announce) {
     }
     timer_.start();
     ArmCueTimer();
-    if (ControlMode == ControlAutonomous && WorkMode != WorkManual) {
-        Proto().StartShowClock(Position);
-    }
+    // The announcement goes first: the other consoles then know the clock that follows for
+    // this show's and do not answer it with the hold frame of an external start.
     if (announce) {
         Proto().AnnounceStart(Position);
+    }
+    if (ControlMode == ControlAutonomous && WorkMode != WorkManual) {
+        Proto().StartShowClock(Position);
     }
     if (OnStateChange) {
         OnStateChange();
@@ -316,6 +318,9 @@ void TCommonPlayer::Stop(bool stopSound) {
             Proto().ResetHV(d->Address, d->RelayId, d->PortIndex);
         }
     }
+    // From the end of the sequence: what another console sends back on hearing it comes later.
+    stoppedOnce_ = true;
+    lastStopTick_ = TickCount();
     if (OnStateChange) {
         OnStateChange();
     }
@@ -507,8 +512,21 @@ void TCommonPlayer::HandleFrame(const BusFrame& f) {
                 f[3],
                 0xFF};
             Proto().Send(answer, -1);
+        } else if ((f[0] == 0x10 || f[0] == 0x11) && f[3] != OwnConsoleId) {
+            if (f[0] == 0x10) {
+                otherShows_.Announced(f[3], TickCount());
+            } else {
+                otherShows_.Ended(f[3]);
+            }
         }
     } else if (f[0] == 0x90 && f[3] == 0x00) {
+        const uint32_t now = TickCount();
+        if (!IsPlaying() &&
+            (otherShows_.Standing(now) || (stoppedOnce_ && now - lastStopTick_ < kStopEchoMs))) {
+            // Another console's show ended (its end frame follows), or our own stop came back:
+            // there is nothing of ours to stop.
+            return;
+        }
         // Another master stopped its show clock: the show stops, the soundtrack plays on.
         Stop(false);
         if (OnExternalStop) {

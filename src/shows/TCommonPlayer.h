@@ -9,6 +9,7 @@
 
 #include "bus/TPort.h"
 #include "shows/ClockTimer.h"
+#include "shows/OtherConsoleShows.h"
 #include "shows/TBassPlayer.h"
 
 namespace kv {
@@ -35,6 +36,10 @@ public:
     // Why a fire frame did not leave the console, besides the bus results of its send.
     static constexpr int32_t kFireNotOnBus = -20;   // no firing module has that address
     static constexpr int32_t kFireNoChannel = -21;  // no module has that channel
+    // A clock stop heard this soon after our own stop, with no show running, is our stop sent
+    // back by a console that did its stop sequence on hearing it; answering it again would
+    // bounce stops between the consoles for good.
+    static constexpr uint32_t kStopEchoMs = 1000;
 
     explicit TCommonPlayer(TControls& controls);
     virtual ~TCommonPlayer();
@@ -124,6 +129,7 @@ protected:
     // The HV launch at the head of the queue has charged: fire it, then the fires behind it.
     void LaunchCharged();
     uint8_t LaunchState() const { return LaunchStateSource ? LaunchStateSource() : 0; }
+    OtherConsoleShows& OtherShows() { return otherShows_; }
 
     bool busy_ = false;
     TControls& controls_;
@@ -155,6 +161,9 @@ protected:
     uint32_t lastFireTick_ = 0;
     int32_t tempo_ = 1000;
     int notSentCount_ = 0;
+    OtherConsoleShows otherShows_;
+    bool stoppedOnce_ = false;
+    uint32_t lastStopTick_ = 0;
 };
 
 // The show position of a clock started at basePosition: elapsed ms scaled by tempo per mille

@@ -86,10 +86,20 @@ void TExtPlayer::HandleFrame(const BusFrame& f) {
     if (f[0] != 0x90 || f[3] != 0x80 || f[5] == 0xFF) {
         return;
     }
-    // Hold the modules that would otherwise start on that command by themselves.
-    BusFrame hold = f;
-    hold[3] = 0x00;
-    Proto().Send(hold, -1);
+    const uint32_t now = TickCount();
+    const bool otherShow = OtherShows().Standing(now);
+    if (otherShow) {
+        OtherShows().ClockHeard(now);
+        // The clock of a show another console announced: holding it would stop that show.
+        if (!WaitingExtStart) {
+            return;
+        }
+    } else {
+        // Hold the modules that would otherwise start on that command by themselves.
+        BusFrame hold = f;
+        hold[3] = 0x00;
+        Proto().Send(hold, -1);
+    }
     if (WaitingExtStart) {
         const int32_t position = (f[1] * 256 + f[2]) * 100;
         Start(position);

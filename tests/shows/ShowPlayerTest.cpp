@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 
 #include "PlayerRig.h"
@@ -118,6 +119,12 @@ TEST_F(ShowPlayerTest, AutonomousControlFollowsOneCueATickAndBroadcastsTheTime) 
     auto clocks = r.Sent(0x90);
     ASSERT_EQ(clocks.size(), 1u);
     EXPECT_EQ(clocks[0][3], 0x80);  // run flag
+    // The start is announced before the first clock frame, so other consoles know whose it is.
+    const auto sent = r.Sent();
+    const auto codeAt = [&](uint8_t code) {
+        return std::find_if(sent.begin(), sent.end(), [&](const auto& f) { return f[0] == code; });
+    };
+    EXPECT_LT(codeAt(0x10), codeAt(0x90));
     r.ClearSent();
 
     r.TickAt(t0, 100);
@@ -370,11 +377,19 @@ TEST_F(ShowPlayerTest, ExternalStopStopsTheShowEvenWhenIdle) {
     EXPECT_EQ(changes, 2);
     EXPECT_EQ(r.Sent(0x11).size(), 1u);
     EXPECT_EQ(r.Sent(0x88).size(), 1u);
-    // With no show running the whole stop sequence still runs.
+    // Our own stop sent straight back by a console that heard it is not answered again: two
+    // idle consoles would otherwise bounce stops between them for good.
     r.ClearSent();
+    r.clock.Advance(TCommonPlayer::kStopEchoMs - 1);
+    p.HandleFrame({0x90, 0, 10, 0x00, 0, 0});
+    EXPECT_EQ(stops, 1);
+    EXPECT_TRUE(r.Sent().empty());
+    // Later, with no show running, the whole stop sequence still runs.
+    r.clock.Advance(1);
     p.HandleFrame({0x90, 0, 10, 0x00, 0, 0});
     EXPECT_EQ(stops, 2);
     EXPECT_EQ(r.Sent(0x90).size(), 1u);
+    r.clock.Advance(TCommonPlayer::kStopEchoMs);
     // A frame for a console is no stop.
     p.HandleFrame({0x90, 0, 10, 0x00, 0, 0xFF});
     EXPECT_EQ(stops, 2);
@@ -407,6 +422,72 @@ TEST_F(ShowPlayerTest, ExternalStartWhenArmedAndWhenNot) {
     EXPECT_EQ(r.log.With(QString::fromUtf8("Внешняя команда запуска, время: 25800")).size(), 1);
     EXPECT_EQ(r.Sent(0x90)[0][3], 0x00);  // the hold goes out first
     p.Stop(true);
+}
+
+TEST_F(ShowPlayerTest, AnotherConsolesAnnouncedShowClockIsNeitherStartNorStop) {
+    r.AddDevice(5);
+    r.Load("30 5 1\n");
+    int stops = 0;
+    p.OnExternalStop = [&] { ++stops; };
+    const QString cancelled = QString::fromUtf8("Внешняя команда запуска - отменено");
+    const uint8_t ownId = OwnConsoleId;
+    OwnConsoleId = 7;
+
+    // Console 42 announces its show; its clock frames and its stop pass without an answer.
+    p.HandleFrame({0x10, 0, 0, 42, 0, 0xFF});
+    for (int second = 0; second < 5; ++second) {
+        p.HandleFrame({0x90, 0, static_cast<uint8_t>(second * 10), 0x80, 0, 0});
+        r.clock.Advance(1000);
+    }
+    p.HandleFrame({0x90, 0, 50, 0x00, 0, 0});
+    EXPECT_TRUE(r.Sent().empty());
+    EXPECT_TRUE(r.log.With(cancelled).isEmpty());
+    EXPECT_EQ(stops, 0);
+    EXPECT_FALSE(p.IsPlaying());
+
+    // Its end frame: a clock frame is an external start again, held and refused.
+    p.HandleFrame({0x11, 0, 50, 42, 0, 0xFF});
+    p.HandleFrame({0x90, 0, 60, 0x80, 0, 0});
+    ASSERT_EQ(r.Sent(0x90).size(), 1u);
+    EXPECT_EQ(r.log.With(cancelled).size(), 1);
+
+    // Armed for an external start, the announced show's clock starts ours without a hold.
+    r.ClearSent();
+    p.HandleFrame({0x10, 0, 0, 43, 0, 0xFF});
+    p.WaitingExtStart = true;
+    p.HandleFrame({0x90, 0x01, 0x02, 0x80, 0, 0});
+    EXPECT_TRUE(p.IsPlaying());
+    EXPECT_EQ(p.Position, 25800);
+    for (const auto& f : r.Sent(0x90)) {
+        EXPECT_NE(f[3], 0x00);
+    }
+    // Its stop still stops ours, as any master's stop does.
+    p.HandleFrame({0x90, 0x01, 0x10, 0x00, 0, 0});
+    EXPECT_FALSE(p.IsPlaying());
+    EXPECT_EQ(stops, 1);
+    p.HandleFrame({0x11, 0x01, 0x10, 43, 0, 0xFF});
+    r.clock.Advance(TCommonPlayer::kStopEchoMs);
+
+    // A console whose clock fell silent without its end frame is taken as gone.
+    r.ClearSent();
+    p.HandleFrame({0x10, 0, 0, 44, 0, 0xFF});
+    p.HandleFrame({0x90, 0, 0, 0x80, 0, 0});
+    EXPECT_TRUE(r.Sent().empty());
+    r.clock.Advance(OtherConsoleShows::kClockSilenceMs);
+    p.HandleFrame({0x90, 0, 30, 0x80, 0, 0});
+    EXPECT_EQ(r.Sent(0x90).size(), 1u);
+
+    // A show that fires its cues itself sends no clock: it stands until its end frame.
+    p.HandleFrame({0x10, 0, 0, 45, 0, 0xFF});
+    r.clock.Advance(60000);
+    p.HandleFrame({0x90, 0, 90, 0x00, 0, 0});
+    EXPECT_EQ(stops, 1);
+    // Our own announcement coming back is not another console's.
+    p.HandleFrame({0x11, 0, 90, 45, 0, 0xFF});
+    p.HandleFrame({0x10, 0, 0, OwnConsoleId, 0, 0xFF});
+    p.HandleFrame({0x90, 0, 90, 0x00, 0, 0});
+    EXPECT_EQ(stops, 2);
+    OwnConsoleId = ownId;
 }
 
 TEST(Countdown, TextsAndClosing) {
