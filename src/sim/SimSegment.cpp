@@ -107,7 +107,7 @@ SimTimeUs SimSegment::transmit(SimTimeUs at, const Event& event) {
     rec.timeUs = start;
     rec.endUs = last;
     rec.converter =
-        event.direction == SimDirection::FromConsole ? Tap(event.tap).Converter() : index_;
+        event.direction == SimDirection::FromConsole ? tapAt(event.tap).Converter() : index_;
     rec.direction = event.direction;
     rec.device = event.fromAddress;
     rec.bytes = event.bytes;
@@ -132,7 +132,7 @@ void SimSegment::deliver(const SimFrame& frame, const SimDevice* from, SimTimeUs
 }
 
 void SimSegment::hearConsoleBytes(int tap, const std::vector<uint8_t>& bytes, SimTimeUs at) {
-    for (const SimFrame& frame : Tap(tap).Frames(bytes)) {
+    for (const SimFrame& frame : tapAt(tap).Frames(bytes)) {
         if (faults_.dropRequest.Hit(rng_)) {
             ++droppedRequests_;
             continue;
@@ -149,7 +149,7 @@ void SimSegment::ConsoleWrite(int tap, const uint8_t* bytes, std::size_t count, 
     ev.tap = tap;
     ev.bytes.assign(bytes, bytes + count);
     const SimTimeUs end = transmit(now, ev);
-    if (Tap(tap).LineUsable()) {
+    if (tapAt(tap).LineUsable()) {
         Event hear;
         hear.kind = EventKind::HearConsole;
         hear.tap = tap;

@@ -39,7 +39,6 @@ public:
     int Index() const { return index_; }
     // Another converter on this wire; returns its tap number.
     int AddTap(int converter);
-    int TapCount() const { return static_cast<int>(taps_.size()); }
     SimDevice& AddDevice(std::unique_ptr<SimDevice> device);
     const std::vector<std::unique_ptr<SimDevice>>& Devices() const { return devices_; }
     SimDevice* Find(int address) const;
@@ -51,14 +50,14 @@ public:
 
     // Converter side, by tap (see SimTap). Bytes reach a receive queue only while that
     // converter is open; devices make sense of its writes only with usable line settings.
-    void SetReceiving(int tap, bool on) { Tap(tap).SetReceiving(on); }
-    void SetLineUsable(int tap, bool usable) { Tap(tap).SetLineUsable(usable); }
+    void SetReceiving(int tap, bool on) { tapAt(tap).SetReceiving(on); }
+    void SetLineUsable(int tap, bool usable) { tapAt(tap).SetLineUsable(usable); }
     void ConsoleWrite(int tap, const uint8_t* bytes, std::size_t count, SimTimeUs now);
-    std::size_t Available(int tap, SimTimeUs now) const { return Tap(tap).Available(now); }
+    std::size_t Available(int tap, SimTimeUs now) const { return tapAt(tap).Available(now); }
     std::size_t Take(int tap, uint8_t* buffer, std::size_t max, SimTimeUs now) {
-        return Tap(tap).Take(buffer, max, now);
+        return tapAt(tap).Take(buffer, max, now);
     }
-    void PurgeRx(int tap, SimTimeUs now) { Tap(tap).Purge(now); }
+    void PurgeRx(int tap, SimTimeUs now) { tapAt(tap).Purge(now); }
 
     // Puts a frame on the wire at `now` as if `from` had sent it (nullptr: a device not
     // modelled). Faults of the segment apply; those of the device do not.
@@ -94,8 +93,8 @@ private:
     SimTimeUs transmit(SimTimeUs at, const Event& event);
     void deliver(const SimFrame& frame, const SimDevice* from, SimTimeUs at);
     void hearConsoleBytes(int tap, const std::vector<uint8_t>& bytes, SimTimeUs at);
-    SimTap& Tap(int tap) { return taps_.at(static_cast<std::size_t>(tap)); }
-    const SimTap& Tap(int tap) const { return taps_.at(static_cast<std::size_t>(tap)); }
+    SimTap& tapAt(int tap) { return taps_.at(static_cast<std::size_t>(tap)); }
+    const SimTap& tapAt(int tap) const { return taps_.at(static_cast<std::size_t>(tap)); }
     void record(SimRecord rec);
 
     int index_;

@@ -4,7 +4,6 @@
 // ID, as two consoles on a real bus do. The shows run on the real clock over the paced bus.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/stat.h>
 
 #include <QDir>
 #include <QElapsedTimer>
