@@ -115,12 +115,23 @@ bool PtyBridge::Start(std::string& error) {
     // The recorder is only worth its memory when someone reads it.
     rig_.options.maxRecords = options_.trafficPath.empty() ? 0 : 100000;
     bus_ = rig_.Build();
+    const int rigConverters = bus_->ConverterTotal();
+    for (const int of : options_.share) {
+        if (of < 0 || of >= rigConverters) {
+            error = "--share " + std::to_string(of) + ": the rig has converters 0 to " +
+                    std::to_string(rigConverters - 1);
+            Stop();
+            return false;
+        }
+        bus_->AddConverter(
+            {}, "USB-RS485 (simulated), on the wire of converter " + std::to_string(of), of);
+    }
     const int total = bus_->ConverterTotal();
     lines_.resize(static_cast<std::size_t>(total));
     for (int i = 0; i < total; ++i) {
         Port port;
         port.converter = i;
-        port.serial = rig_.converters[static_cast<std::size_t>(i)].serial;
+        bus_->SerialNumber(static_cast<uint32_t>(i), port.serial);
         if (!openLine(i, lines_[static_cast<std::size_t>(i)], port.slavePath, error)) {
             Stop();
             return false;

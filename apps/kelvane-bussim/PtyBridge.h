@@ -28,6 +28,9 @@ public:
         uint32_t seed = 1;        //
         std::string trafficPath;  // every recorded frame is written here (empty: none)
         std::string linkDir;      // DIR/kvsim0, DIR/kvsim1 ... point at the slaves (empty: none)
+        // One more converter on the wire of each of these rig converters, for another console;
+        // they follow the rig's converters in the numbering.
+        std::vector<int> share;
     };
     struct Port {
         int converter = 0;
@@ -72,8 +75,9 @@ public:
     // Closes everything and removes the links (also done by the destructor).
     void Stop();
 
-    // One line of the traffic file: time in ms since the start with three decimals, converter,
-    // direction (tx, rx, noise) and the bytes in hex.
+    // One line of the traffic file: time in ms since the start with three decimals, converter
+    // (for tx the one that wrote the frame, else the first on that wire), direction (tx, rx,
+    // noise) and the bytes in hex.
     static std::string TrafficLine(const SimRecord& record);
 
 private:

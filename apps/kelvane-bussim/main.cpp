@@ -1,5 +1,6 @@
 // kelvane-bussim: serves a simulated bus over pseudo-terminals, one per converter, so that the
 // console, kelvanectl or any tty client can talk to virtual devices through the tty back end.
+// --share adds converters on the wire of another, so that two consoles share one bus.
 //
 // stdout gets one line per converter, "converter INDEX SLAVE-PATH SERIAL", then "ready"; the
 // program then runs until SIGINT or SIGTERM. Diagnostics go to stderr.
@@ -32,6 +33,8 @@ void usage(std::FILE* to) {
         "  --traffic FILE  write every frame on the bus to FILE as it goes\n"
         "  --seed N        seed of the faults and reply delays (default: the rig's)\n"
         "  --link DIR      make DIR/kvsim0, DIR/kvsim1 ... point at the terminals\n"
+        "  --share C       one more terminal on the wire of the rig's converter C, for a\n"
+        "                  second console (repeatable; numbered after the rig's converters)\n"
         "  --commands      read commands from stdin, one a line:\n"
         "                    start MS, stop MS  the other console broadcasts a show start/stop\n"
         "                    probe              the other console asks for every console\n"
@@ -41,8 +44,8 @@ void usage(std::FILE* to) {
         to);
 }
 
-bool parseSeed(const std::string& text, uint32_t& seed) {
-    const auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), seed);
+bool parseNumber(const std::string& text, uint32_t& value) {
+    const auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     return !text.empty() && ec == std::errc() && p == text.data() + text.size();
 }
 
@@ -81,12 +84,23 @@ int main(int argc, char** argv) {
             if (!value(options.linkDir)) {
                 return 2;
             }
+        } else if (a == "--share") {
+            std::string s;
+            if (!value(s)) {
+                return 2;
+            }
+            uint32_t of = 0;
+            if (!parseNumber(s, of) || of >= static_cast<uint32_t>(kv::SimRig::kMaxConverters)) {
+                std::fprintf(stderr, "kelvane-bussim: --share takes a converter number\n");
+                return 2;
+            }
+            options.share.push_back(static_cast<int>(of));
         } else if (a == "--seed") {
             std::string s;
             if (!value(s)) {
                 return 2;
             }
-            if (!parseSeed(s, options.seed)) {
+            if (!parseNumber(s, options.seed)) {
                 std::fprintf(stderr, "kelvane-bussim: --seed takes a number from 0 to %u\n",
                              0xFFFFFFFFu);
                 return 2;
@@ -114,6 +128,19 @@ int main(int argc, char** argv) {
         rig = kv::SimRig::Demo();
     } else if (!kv::SimRig::Load(rigPath, rig, error)) {
         std::fprintf(stderr, "kelvane-bussim: %s\n", error.c_str());
+        return 2;
+    }
+    const std::size_t total = rig.converters.size() + options.share.size();
+    for (const int of : options.share) {
+        if (static_cast<std::size_t>(of) >= rig.converters.size()) {
+            std::fprintf(stderr, "kelvane-bussim: --share %d: the rig has %zu converter(s)\n", of,
+                         rig.converters.size());
+            return 2;
+        }
+    }
+    if (total > static_cast<std::size_t>(kv::SimRig::kMaxConverters)) {
+        std::fprintf(stderr, "kelvane-bussim: %zu converters, a console uses at most %d\n", total,
+                     kv::SimRig::kMaxConverters);
         return 2;
     }
 

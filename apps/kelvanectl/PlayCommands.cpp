@@ -1,5 +1,7 @@
 // "play FILE ...": a show run headless over the bus, with the console's start block in the event
 // log and the console's stop sequence at the end. It fires for real: it needs --arm.
+// "watch SECONDS": an idle console on the bus for that long (poll cycle, answers to the other
+// consoles, external start and stop handling), printing what the other consoles send.
 #include <QDateTime>
 #include <QFileInfo>
 #include <QSet>
@@ -9,12 +11,14 @@
 
 #include "CtlCommand.h"
 #include "CtlContext.h"
+#include "bus/TPort.h"
 #include "console/ConsoleState.h"
 #include "console/ConsoleWiring.h"
 #include "console/ShowControl.h"
 #include "core/Clock.h"
 #include "core/EventLog.h"
 #include "devices/ChannelClassifier.h"
+#include "devices/DeviceKinds.h"
 #include "devices/TCommonControl.h"
 #include "devices/TControls.h"
 #include "i18n/Localizer.h"
@@ -97,6 +101,58 @@ bool ParseOptions(const QStringList& args, PlayOptions& o, QString& error) {
     return true;
 }
 
+QString WallClock() {
+    return QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz"));
+}
+
+// The simulated demo plays to the null output; real hardware to the sound card.
+void SelectSoundOutput(const CtlContext& ctx) {
+    SelectAudioOutput(ctx.Opts().simulate ? AudioOutput::Null : AudioOutput::Device);
+}
+
+// The console's show side as the tool runs it: the player and the show control over the bus
+// wiring (frames to the player, status answers, external start and stop), with fires, checks and
+// an external stop printed. play and watch share it, so both behave as the console does. The
+// sound output is chosen before (SelectSoundOutput).
+class CtlShow {
+public:
+    CtlShow(CtlContext& ctx, ConsoleWiring& wiring, TProjects& projects)
+        : player(ctx.Controls()), show(wiring, player, projects, state) {
+        player.Thresholds = ResistanceThresholds::FromSettings();
+        show.OnFire = [this, &ctx](int32_t module, int32_t channel) {
+            ctx.Line(QStringLiteral("fire module %1 channel %2 show %3 ms wall %4")
+                         .arg(module)
+                         .arg(static_cast<int64_t>(channel) + 1)
+                         .arg(player.Position)
+                         .arg(WallClock()));
+        };
+        // A cue whose frame never left the console is not a fire: it is printed and counted
+        // apart.
+        player.OnFireNotSent = [this, &ctx](int32_t module, int32_t channel, int32_t result) {
+            ctx.Line(QStringLiteral("not sent module %1 channel %2 show %3 ms result %4")
+                         .arg(module)
+                         .arg(static_cast<int64_t>(channel) + 1)
+                         .arg(player.Position)
+                         .arg(result));
+        };
+        show.OnWarning = [&ctx](const QString&) {
+            ctx.Info(QStringLiteral("stopped by an external stop command"));
+        };
+        // The check's log line comes from the show control; the terminal gets the state too.
+        show.OnChannelChecked = [&ctx](int32_t module, int32_t channel) {
+            auto* m = dynamic_cast<TCommonControl*>(ctx.Controls().FindByAddress(module));
+            ctx.Line(QStringLiteral("check module %1 channel %2 state %3")
+                         .arg(module)
+                         .arg(channel + 1)
+                         .arg(m ? m->ChannelState[static_cast<size_t>(channel)] : 0));
+        };
+    }
+
+    TExtPlayer player;
+    ConsoleState state;
+    ShowControl show;
+};
+
 int RunPlay(CtlContext& ctx, const QStringList& args) {
     PlayOptions o;
     QString error;
@@ -143,14 +199,12 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
         return 1;
     }
 
-    // The simulated demo plays to the null output; real hardware to the sound card.
-    SelectAudioOutput(ctx.Opts().simulate ? AudioOutput::Null : AudioOutput::Device);
-    TExtPlayer player(ctx.Controls());
-    ConsoleState state;
-    ShowControl show(*wiring, player, projects, state);
+    SelectSoundOutput(ctx);
+    CtlShow session(ctx, *wiring, projects);
+    TExtPlayer& player = session.player;
+    ShowControl& show = session.show;
     show.DrivesIdleTimer = false;  // no poll cycle here: the run ends with the show
     show.MarkUsedChannels();
-    player.Thresholds = ResistanceThresholds::FromSettings();
     player.WorkMode = o.manual ? TCommonPlayer::WorkManual : TCommonPlayer::WorkAutomatic;
     player.ControlMode =
         o.autonomous ? TCommonPlayer::ControlAutonomous : TCommonPlayer::ControlDirect;
@@ -163,32 +217,6 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
         };
         show.SoundBtnClick();
     }
-    show.OnFire = [&](int32_t module, int32_t channel) {
-        ctx.Line(QStringLiteral("fire module %1 channel %2 show %3 ms wall %4")
-                     .arg(module)
-                     .arg(static_cast<int64_t>(channel) + 1)
-                     .arg(player.Position)
-                     .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz"))));
-    };
-    // A cue whose frame never left the console is not a fire: it is printed and counted apart.
-    player.OnFireNotSent = [&](int32_t module, int32_t channel, int32_t result) {
-        ctx.Line(QStringLiteral("not sent module %1 channel %2 show %3 ms result %4")
-                     .arg(module)
-                     .arg(static_cast<int64_t>(channel) + 1)
-                     .arg(player.Position)
-                     .arg(result));
-    };
-    show.OnWarning = [&](const QString&) {
-        ctx.Info(QStringLiteral("stopped by an external stop command"));
-    };
-    // The check's log line comes from the show control; the terminal gets the state too.
-    show.OnChannelChecked = [&](int32_t module, int32_t channel) {
-        auto* m = dynamic_cast<TCommonControl*>(ctx.Controls().FindByAddress(module));
-        ctx.Line(QStringLiteral("check module %1 channel %2 state %3")
-                     .arg(module)
-                     .arg(channel + 1)
-                     .arg(m ? m->ChannelState[static_cast<size_t>(channel)] : 0));
-    };
 
     gInterrupted.store(false);
     auto previous = std::signal(SIGINT, OnInterrupt);
@@ -197,6 +225,8 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
     if (o.waitExternal) {
         show.LogStartBlock();
         player.WaitingExtStart = true;
+        // Which console this is: the others on the bus tell it by this number.
+        ctx.Info(QStringLiteral("console %1 waiting for the start").arg(OwnConsoleId));
         ctx.Info(GetLocalizedText(71, QStringLiteral("Ожидание команды запуска...")));
         while (!player.IsPlaying() && player.WaitingExtStart && !gInterrupted.load()) {
             ctx.Pump(20);
@@ -230,13 +260,116 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
     return player.NotSentCount() > 0 ? 1 : 0;
 }
 
+// What another console sent, in words; empty for frames of devices and of this console. Console
+// frames carry the sender's ID in byte 3; the show clock (0x90 to the modules) carries none.
+QString OtherConsoleText(const BusFrame& f) {
+    const int showMs = (f[1] * 256 + f[2]) * 100;
+    if (f[0] == 0x90 && f[5] != kConsoleAddress) {
+        return QStringLiteral("show clock %1 ms, %2")
+            .arg(showMs)
+            .arg(QLatin1String((f[3] & 0x80) != 0 ? "running" : "stopped"));
+    }
+    if (f[5] != kConsoleAddress || f[3] == OwnConsoleId) {
+        return QString();
+    }
+    const QString who = QStringLiteral("console %1 ").arg(f[3]);
+    const QString whom =
+        f[4] == 0 ? QStringLiteral("every console") : QStringLiteral("console %1").arg(f[4]);
+    switch (f[0]) {
+        case 0x01:
+            return who + QStringLiteral("asks for ") + whom;
+        case 0x02:
+            return who + QStringLiteral("answers console %1 (version %2)").arg(f[4]).arg(f[1]);
+        case 0x03:
+            return who + QStringLiteral("asks for the state of ") + whom;
+        case 0x04:
+            return who + QStringLiteral("answers console %1: state %2, mode %3")
+                             .arg(f[4])
+                             .arg(f[1], 2, 16, QLatin1Char('0'))
+                             .arg(f[2]);
+        case 0x10:
+            return who + QStringLiteral("announces its show start at %1 ms").arg(showMs);
+        case 0x11:
+            return who + QStringLiteral("announces its show end at %1 ms").arg(showMs);
+        default:
+            return who + QStringLiteral("sent %1").arg(QString::fromLatin1(
+                             QByteArray(reinterpret_cast<const char*>(f.data()), 6).toHex(' ')));
+    }
+}
+
+int RunWatch(CtlContext& ctx, const QStringList& args) {
+    bool ok = false;
+    const int seconds = args.isEmpty() ? 0 : args[0].toInt(&ok);
+    if (!ok || seconds < 1 || seconds > 86400) {
+        return ctx.Usage(QStringLiteral("watch needs a number of seconds from 1 to 86400"));
+    }
+    QList<int> addresses;
+    for (const QString& a : args.mid(1)) {
+        const int address = CtlContext::ParseAddress(a);
+        if (address < 0 || address == kConsoleAddress) {
+            return ctx.Usage(QStringLiteral("not a device address: %1").arg(a));
+        }
+        addresses << address;
+    }
+    ConsoleWiring* wiring = ctx.Wiring();
+    if (wiring == nullptr) {
+        return 1;
+    }
+    // The devices named are polled, as after a search; without any only the consoles speak.
+    for (int address : addresses) {
+        TCommonDevice* device = nullptr;
+        if (ctx.Register(address, device) != 0) {
+            ctx.Info(QStringLiteral("device %1 does not answer; it is not polled").arg(address));
+        }
+    }
+    ctx.Line(QStringLiteral("console %1 watching the bus for %2 s").arg(OwnConsoleId).arg(seconds));
+    int heard = 0;
+    // The wiring outlives this command and keeps its frame handlers: this one is disarmed on
+    // the way out.
+    auto alive = std::make_shared<bool>(true);
+    wiring->AddFrameHandler([&ctx, &heard, alive](const BusFrame& frame, int converter) {
+        if (!*alive) {
+            return;
+        }
+        const QString text = OtherConsoleText(frame);
+        if (!text.isEmpty()) {
+            ++heard;
+            ctx.Line(
+                QStringLiteral("%1 converter %2: %3").arg(WallClock()).arg(converter).arg(text));
+        }
+    });
+    TProjects projects;
+    SelectSoundOutput(ctx);
+    CtlShow session(ctx, *wiring, projects);
+    wiring->StartPolling();
+
+    gInterrupted.store(false);
+    auto previous = std::signal(SIGINT, OnInterrupt);
+    const uint32_t start = TickCount();
+    while (ElapsedSince(start) < static_cast<uint32_t>(seconds) * 1000u && !gInterrupted.load()) {
+        ctx.Pump(20);
+    }
+    std::signal(SIGINT, previous);
+    wiring->StopPolling();
+    *alive = false;
+    ctx.Info(QStringLiteral("watched %1 ms, %2 frames from other consoles")
+                 .arg(ElapsedSince(start))
+                 .arg(heard));
+    return 0;
+}
+
 const CtlRegistrar kPlayCommands{
     {QStringLiteral("play"),
      QStringLiteral("FILE --arm [--sound AUDIO] [--autonomous] [--manual] [--from MS] "
                     "[--tempo PERMILLE] [--offset MS] [--wait-external-start]"),
      QStringLiteral("run a show headless: fires with show and wall time, start block in the "
                     "event log, the stop sequence at the end; Ctrl+C stops it"),
-     RunPlay}};
+     RunPlay},
+    {QStringLiteral("watch"), QStringLiteral("SECONDS [ADDRESS...]"),
+     QStringLiteral("sit on the bus as an idle console for that long (polling the devices "
+                    "named, answering the other consoles, taking their start and stop "
+                    "commands) and print what the other consoles send; Ctrl+C ends it"),
+     RunWatch}};
 
 }  // namespace
 

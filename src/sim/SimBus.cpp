@@ -27,16 +27,23 @@ SimTimeUs SimBus::NowUs() {
     return elapsedMs_ * 1000;
 }
 
-int SimBus::AddConverter(const std::string& serial, const std::string& description) {
+int SimBus::AddConverter(const std::string& serial, const std::string& description,
+                         int shareSegmentOf) {
     auto lock = Lock();
     const int index = static_cast<int>(converters_.size());
     Converter c;
     c.serial = serial.empty() ? "KVSIM" + std::to_string(index + 1) : serial;
     c.description = description;
-    SimWireTiming timing{options_.pacing, options_.turnaroundUs};
-    c.segment = std::make_unique<SimSegment>(
-        index, timing, options_.seed * 2654435761u + static_cast<uint32_t>(index),
-        options_.maxRecords);
+    if (shareSegmentOf >= 0) {
+        c.segment = &Segment(shareSegmentOf);
+        c.tap = c.segment->AddTap(index);
+    } else {
+        SimWireTiming timing{options_.pacing, options_.turnaroundUs};
+        segments_.push_back(std::make_unique<SimSegment>(
+            index, timing, options_.seed * 2654435761u + static_cast<uint32_t>(index),
+            options_.maxRecords));
+        c.segment = segments_.back().get();
+    }
     converters_.push_back(std::move(c));
     return index;
 }
@@ -57,11 +64,11 @@ SimSegment& SimBus::Segment(int converter) {
 
 SimDevice* SimBus::Find(int address, int converter) {
     auto lock = Lock();
-    for (std::size_t i = 0; i < converters_.size(); ++i) {
-        if (converter >= 0 && static_cast<int>(i) != converter) {
-            continue;
-        }
-        if (SimDevice* d = converters_[i].segment->Find(address)) {
+    if (converter >= 0) {
+        return Segment(converter).Find(address);
+    }
+    for (const auto& s : segments_) {
+        if (SimDevice* d = s->Find(address)) {
             return d;
         }
     }
@@ -77,7 +84,7 @@ void SimBus::Unplug(int converter) {
     c.plugged = false;
     ++c.generation;
     c.open = kNoConverterHandle;
-    c.segment->SetReceiving(false);
+    c.segment->SetReceiving(c.tap, false);
 }
 
 void SimBus::Replug(int converter) {
@@ -96,8 +103,8 @@ bool SimBus::IsOpen(int converter) const {
 }
 
 void SimBus::pumpAll(SimTimeUs now) {
-    for (auto& c : converters_) {
-        c.segment->RunUntil(now);
+    for (auto& s : segments_) {
+        s->RunUntil(now);
     }
 }
 
@@ -148,9 +155,10 @@ void SimBus::SwitchOff(int converter, int address) {
 std::vector<SimRecord> SimBus::Records(int converter) const {
     auto lock = Lock();
     std::vector<SimRecord> out;
-    for (const auto& c : converters_) {
-        if (converter < 0 || c.segment->Index() == converter) {
-            const auto& r = c.segment->Records();
+    for (const auto& s : segments_) {
+        if (converter < 0 ||
+            s.get() == converters_.at(static_cast<std::size_t>(converter)).segment) {
+            const auto& r = s->Records();
             out.insert(out.end(), r.begin(), r.end());
         }
     }
@@ -168,16 +176,16 @@ std::vector<SimRecord> SimBus::TakeRecords() {
 
 void SimBus::ClearRecords() {
     auto lock = Lock();
-    for (auto& c : converters_) {
-        c.segment->ClearRecords();
+    for (auto& s : segments_) {
+        s->ClearRecords();
     }
 }
 
 void SimBus::SetPacing(bool on) {
     auto lock = Lock();
     options_.pacing = on;
-    for (auto& c : converters_) {
-        c.segment->Timing().pacing = on;
+    for (auto& s : segments_) {
+        s->Timing().pacing = on;
     }
 }
 
@@ -241,7 +249,7 @@ ConverterStatus SimBus::Open(uint32_t index, ConverterHandle& handle) {
     updateLine(st);
     const SimTimeUs now = NowUs();
     c.segment->RunUntil(now);
-    c.segment->SetReceiving(true);
+    c.segment->SetReceiving(c.tap, true);
     handle = h;
     return ConvOk;
 }
@@ -271,7 +279,7 @@ ConverterStatus SimBus::Close(ConverterHandle handle) {
     const bool live = c.open == handle && c.generation == it->second.generation;
     if (live) {
         c.open = kNoConverterHandle;
-        c.segment->SetReceiving(false);
+        c.segment->SetReceiving(c.tap, false);
     }
     handles_.erase(it);
     return live ? ConvOk : ConvIoError;
@@ -280,7 +288,8 @@ ConverterStatus SimBus::Close(ConverterHandle handle) {
 void SimBus::updateLine(const Handle& h) {
     // Devices speak 19200 8N1 only; anything else reaches them as garbage.
     const bool usable = h.baud == 19200 && h.wordLength == 8 && h.stopBits == 0 && h.parity == 0;
-    converters_[static_cast<std::size_t>(h.converter)].segment->SetLineUsable(usable);
+    const Converter& c = converters_[static_cast<std::size_t>(h.converter)];
+    c.segment->SetLineUsable(c.tap, usable);
 }
 
 ConverterStatus SimBus::SetBaudRate(ConverterHandle handle, uint32_t baud) {
@@ -339,9 +348,9 @@ ConverterStatus SimBus::Purge(ConverterHandle handle, uint32_t mask) {
     Handle* h = handleOf(handle, st);
     if (h && (mask & ConvPurgeRx)) {
         const SimTimeUs now = NowUs();
-        SimSegment& s = Segment(h->converter);
-        s.RunUntil(now);
-        s.PurgeRx(now);
+        const Converter& c = converters_[static_cast<std::size_t>(h->converter)];
+        c.segment->RunUntil(now);
+        c.segment->PurgeRx(c.tap, now);
     }
     return st;
 }
@@ -371,11 +380,13 @@ ConverterStatus SimBus::Read(ConverterHandle handle, uint8_t* buffer, uint32_t c
     }
     const uint32_t start = TickCount();
     const uint32_t timeout = h->readMs;
-    const int converter = h->converter;
+    // The segment outlives the converter list's storage, which may grow while this read waits.
+    SimSegment& segment = *converters_[static_cast<std::size_t>(h->converter)].segment;
+    const int tap = converters_[static_cast<std::size_t>(h->converter)].tap;
     for (;;) {
         const SimTimeUs now = NowUs();
         pumpAll(now);
-        got += static_cast<uint32_t>(Segment(converter).Take(buffer + got, count - got, now));
+        got += static_cast<uint32_t>(segment.Take(tap, buffer + got, count - got, now));
         if (got >= count || ElapsedSince(start) >= timeout) {
             return ConvOk;
         }
@@ -400,7 +411,8 @@ ConverterStatus SimBus::Write(ConverterHandle handle, const uint8_t* buffer, uin
     }
     const SimTimeUs now = NowUs();
     pumpAll(now);
-    Segment(h->converter).ConsoleWrite(buffer, count, now);
+    const Converter& c = converters_[static_cast<std::size_t>(h->converter)];
+    c.segment->ConsoleWrite(c.tap, buffer, count, now);
     written = count;
     return ConvOk;
 }
@@ -415,7 +427,8 @@ ConverterStatus SimBus::GetQueueStatus(ConverterHandle handle, uint32_t& rxBytes
     }
     const SimTimeUs now = NowUs();
     pumpAll(now);
-    rxBytes = static_cast<uint32_t>(Segment(h->converter).Available(now));
+    const Converter& c = converters_[static_cast<std::size_t>(h->converter)];
+    rxBytes = static_cast<uint32_t>(c.segment->Available(c.tap, now));
     return ConvOk;
 }
 

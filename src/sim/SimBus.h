@@ -23,8 +23,9 @@ struct SimBusOptions {
     std::size_t maxRecords = 100000;  // frames kept per segment by the recorder (0: none)
 };
 
-// A simulated RS485 bus behind the converter interface: one segment per converter, with the
-// local echo of everything the converter writes, devices that answer after their turnaround,
+// A simulated RS485 bus behind the converter interface: one segment per converter (or one
+// segment shared by several converters, as when two consoles are on one wire), with the local
+// echo of everything a converter writes, devices that answer after their turnaround,
 // optional byte pacing, faults and a recorder. Simulated time follows kv::TickCount() (so a
 // FakeClock drives it); device work that falls due is run whenever the bus is called, or by
 // Pump().
@@ -40,13 +41,18 @@ public:
 
     // Adds a converter with its segment and returns its number (0, 1, ...). The number stays the
     // converter's while it is unplugged, although the converter list then skips it.
+    // shareSegmentOf >= 0 puts the new converter on the wire of that converter instead (another
+    // console's converter): each hears everything on the wire, the other's writes included, and
+    // the devices hear both.
     int AddConverter(const std::string& serial = {},
-                     const std::string& description = "USB-RS485 (simulated)");
+                     const std::string& description = "USB-RS485 (simulated)",
+                     int shareSegmentOf = -1);
     int ConverterTotal() const;
     // Creates the device of the config's kind on a converter's segment.
     SimDevice& AddDevice(int converter, const SimDeviceConfig& config);
 
     std::unique_lock<std::recursive_mutex> Lock() const;
+    // The segment a converter is on (a shared one for converters added on another's wire).
     SimSegment& Segment(int converter);
     // First device answering at an address (converter -1: any segment), or nullptr.
     SimDevice* Find(int address, int converter = -1);
@@ -74,7 +80,7 @@ public:
     void SwitchOn(int converter, int address);
     void SwitchOff(int converter, int address);
 
-    // Recorder: frames of one segment (-1: all, by time) and emptying it.
+    // Recorder: frames of one converter's segment (-1: all, by time) and emptying it.
     std::vector<SimRecord> Records(int converter = -1) const;
     std::vector<SimRecord> TakeRecords();
     void ClearRecords();
@@ -110,7 +116,8 @@ private:
         bool plugged = true;
         uint32_t generation = 0;  // bumped by an unplug: handles from before go stale
         ConverterHandle open = kNoConverterHandle;
-        std::unique_ptr<SimSegment> segment;
+        SimSegment* segment = nullptr;  // owned by segments_
+        int tap = 0;                    // the converter's tap on it
     };
     struct Handle {
         int converter = 0;
@@ -129,6 +136,7 @@ private:
     SimBusOptions options_;
     mutable std::recursive_mutex mutex_;
     std::vector<Converter> converters_;
+    std::vector<std::unique_ptr<SimSegment>> segments_;
     std::map<ConverterHandle, Handle> handles_;
     ConverterHandle nextHandle_ = 1;
     uint32_t lastTick_ = 0;

@@ -18,7 +18,9 @@ enum class SimDirection {
 struct SimRecord {
     SimTimeUs timeUs = 0;  // first byte on the wire (simulated microseconds)
     SimTimeUs endUs = 0;   // last byte off the wire
-    int converter = 0;     // segment index (position among all converters, plugged or not)
+    // Position among all converters, plugged or not: for a console frame the converter that
+    // wrote it, otherwise the first converter of the segment.
+    int converter = 0;
     SimDirection direction = SimDirection::FromConsole;
     int device = -1;  // sending device's address; -1 for the console and noise
     std::vector<uint8_t> bytes;

@@ -10,7 +10,14 @@ SimTimeUs SimSegment::ByteOffsetUs(std::size_t byteCount) {
 }
 
 SimSegment::SimSegment(int index, SimWireTiming timing, uint32_t seed, std::size_t maxRecords)
-    : index_(index), timing_(timing), rng_(seed), maxRecords_(maxRecords) {}
+    : index_(index), timing_(timing), rng_(seed), maxRecords_(maxRecords) {
+    taps_.emplace_back(index);
+}
+
+int SimSegment::AddTap(int converter) {
+    taps_.emplace_back(converter);
+    return static_cast<int>(taps_.size()) - 1;
+}
 
 SimDevice& SimSegment::AddDevice(std::unique_ptr<SimDevice> device) {
     devices_.push_back(std::move(device));
@@ -73,7 +80,7 @@ void SimSegment::process(SimTimeUs at, Event& event) {
             break;
         }
         case EventKind::HearConsole:
-            hearConsoleBytes(event.bytes, at);
+            hearConsoleBytes(event.tap, event.bytes, at);
             break;
         case EventKind::HearDevice: {
             SimFrame frame{};
@@ -91,15 +98,16 @@ SimTimeUs SimSegment::transmit(SimTimeUs at, const Event& event) {
     SimTimeUs last = start;
     for (std::size_t i = 0; i < event.bytes.size(); ++i) {
         last = timing_.pacing ? start + ByteOffsetUs(i + 1) : start;
-        if (receiving_ && rx_.size() < kRxCapacity) {
-            rx_.emplace_back(last, event.bytes[i]);
+        for (SimTap& tap : taps_) {
+            tap.Receive(last, event.bytes[i]);
         }
     }
     wireFreeAt_ = last;
     SimRecord rec;
     rec.timeUs = start;
     rec.endUs = last;
-    rec.converter = index_;
+    rec.converter =
+        event.direction == SimDirection::FromConsole ? tapAt(event.tap).Converter() : index_;
     rec.direction = event.direction;
     rec.device = event.fromAddress;
     rec.bytes = event.bytes;
@@ -123,78 +131,32 @@ void SimSegment::deliver(const SimFrame& frame, const SimDevice* from, SimTimeUs
     }
 }
 
-void SimSegment::hearConsoleBytes(const std::vector<uint8_t>& bytes, SimTimeUs at) {
-    assembler_.insert(assembler_.end(), bytes.begin(), bytes.end());
-    // Devices resynchronise like the console does: slide byte by byte to the next valid frame.
-    std::size_t p = 0;
-    while (assembler_.size() - p >= 7) {
-        if (!SimFrameValid(assembler_.data() + p)) {
-            ++p;
-            continue;
-        }
-        SimFrame frame{};
-        std::copy_n(assembler_.begin() + static_cast<std::ptrdiff_t>(p), 7, frame.begin());
-        p += 7;
+void SimSegment::hearConsoleBytes(int tap, const std::vector<uint8_t>& bytes, SimTimeUs at) {
+    for (const SimFrame& frame : tapAt(tap).Frames(bytes)) {
         if (faults_.dropRequest.Hit(rng_)) {
             ++droppedRequests_;
             continue;
         }
         deliver(frame, nullptr, at);
     }
-    assembler_.erase(assembler_.begin(), assembler_.begin() + static_cast<std::ptrdiff_t>(p));
-    if (assembler_.size() > 6) {
-        assembler_.erase(assembler_.begin(), assembler_.end() - 6);
-    }
 }
 
-void SimSegment::SetReceiving(bool on) {
-    receiving_ = on;
-    if (!on) {
-        rx_.clear();
-    }
-}
-
-void SimSegment::ConsoleWrite(const uint8_t* bytes, std::size_t count, SimTimeUs now) {
+void SimSegment::ConsoleWrite(int tap, const uint8_t* bytes, std::size_t count, SimTimeUs now) {
     RunUntil(now);
     Event ev;
     ev.kind = EventKind::Transmit;
     ev.direction = SimDirection::FromConsole;
+    ev.tap = tap;
     ev.bytes.assign(bytes, bytes + count);
     const SimTimeUs end = transmit(now, ev);
-    if (lineUsable_) {
+    if (tapAt(tap).LineUsable()) {
         Event hear;
         hear.kind = EventKind::HearConsole;
+        hear.tap = tap;
         hear.bytes = std::move(ev.bytes);
         schedule(end, std::move(hear));
     }
     RunUntil(now);
-}
-
-std::size_t SimSegment::Available(SimTimeUs now) const {
-    std::size_t n = 0;
-    for (const auto& [t, b] : rx_) {
-        if (t > now) {
-            break;
-        }
-        ++n;
-    }
-    return n;
-}
-
-std::size_t SimSegment::Take(uint8_t* buffer, std::size_t max, SimTimeUs now) {
-    std::size_t n = 0;
-    while (n < max && !rx_.empty() && rx_.front().first <= now) {
-        buffer[n++] = rx_.front().second;
-        rx_.pop_front();
-    }
-    return n;
-}
-
-void SimSegment::PurgeRx(SimTimeUs now) {
-    // Only what has arrived; bytes still on the wire arrive after the purge, as on a real line.
-    while (!rx_.empty() && rx_.front().first <= now) {
-        rx_.pop_front();
-    }
 }
 
 void SimSegment::Emit(SimDevice& from, const SimFrame& frame, SimTimeUs at,

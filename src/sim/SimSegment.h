@@ -11,6 +11,7 @@
 #include "sim/SimFaultPattern.h"
 #include "sim/SimOutput.h"
 #include "sim/SimRecord.h"
+#include "sim/SimTap.h"
 #include "sim/SimTypes.h"
 
 namespace kv {
@@ -21,18 +22,23 @@ struct SimWireTiming {
     SimTimeUs turnaroundUs = 1000;  // end of a request to the first byte of its answer
 };
 
-// One RS485 segment: the wire behind one converter and the devices on it. Everything that
-// happens on the wire is an event in simulated time; RunUntil() plays the events that are due.
+// One RS485 segment: a wire, the devices on it and the converters on it (usually one; more when
+// several consoles share the wire, each through its own converter). Everything that happens on
+// the wire is an event in simulated time; RunUntil() plays the events that are due. Everything
+// on the wire reaches every converter that is open, its own writes included (the local echo).
 // Not thread-safe: SimBus serialises all calls.
 class SimSegment final : public SimOutput {
 public:
     // 10 bits a byte (start, 8 data, stop) at 19200 baud: 520.83 us.
     static SimTimeUs ByteOffsetUs(std::size_t byteCount);
-    static constexpr std::size_t kRxCapacity = 65536;  // the converter's receive buffer
+    static constexpr std::size_t kRxCapacity = SimTap::kRxCapacity;
 
+    // Index: the converter the segment is made for; it is tap 0.
     SimSegment(int index, SimWireTiming timing, uint32_t seed, std::size_t maxRecords);
 
     int Index() const { return index_; }
+    // Another converter on this wire; returns its tap number.
+    int AddTap(int converter);
     SimDevice& AddDevice(std::unique_ptr<SimDevice> device);
     const std::vector<std::unique_ptr<SimDevice>>& Devices() const { return devices_; }
     SimDevice* Find(int address) const;
@@ -42,14 +48,16 @@ public:
     // Plays every event due up to `now`, in time order.
     void RunUntil(SimTimeUs now);
 
-    // Converter side. Bytes reach the receive queue only while the converter is open.
-    void SetReceiving(bool on);
-    // The converter's line settings decide whether devices can make sense of what it sends.
-    void SetLineUsable(bool usable) { lineUsable_ = usable; }
-    void ConsoleWrite(const uint8_t* bytes, std::size_t count, SimTimeUs now);
-    std::size_t Available(SimTimeUs now) const;
-    std::size_t Take(uint8_t* buffer, std::size_t max, SimTimeUs now);
-    void PurgeRx(SimTimeUs now);
+    // Converter side, by tap (see SimTap). Bytes reach a receive queue only while that
+    // converter is open; devices make sense of its writes only with usable line settings.
+    void SetReceiving(int tap, bool on) { tapAt(tap).SetReceiving(on); }
+    void SetLineUsable(int tap, bool usable) { tapAt(tap).SetLineUsable(usable); }
+    void ConsoleWrite(int tap, const uint8_t* bytes, std::size_t count, SimTimeUs now);
+    std::size_t Available(int tap, SimTimeUs now) const { return tapAt(tap).Available(now); }
+    std::size_t Take(int tap, uint8_t* buffer, std::size_t max, SimTimeUs now) {
+        return tapAt(tap).Take(buffer, max, now);
+    }
+    void PurgeRx(int tap, SimTimeUs now) { tapAt(tap).Purge(now); }
 
     // Puts a frame on the wire at `now` as if `from` had sent it (nullptr: a device not
     // modelled). Faults of the segment apply; those of the device do not.
@@ -75,6 +83,7 @@ private:
         SimDirection direction = SimDirection::FromDevice;
         SimDevice* from = nullptr;
         int fromAddress = -1;
+        int tap = 0;  // the writing converter, for console bytes
         std::vector<uint8_t> bytes;
     };
 
@@ -83,7 +92,9 @@ private:
     // Puts bytes on the wire from `at` (or when it is free) and returns the time of the last.
     SimTimeUs transmit(SimTimeUs at, const Event& event);
     void deliver(const SimFrame& frame, const SimDevice* from, SimTimeUs at);
-    void hearConsoleBytes(const std::vector<uint8_t>& bytes, SimTimeUs at);
+    void hearConsoleBytes(int tap, const std::vector<uint8_t>& bytes, SimTimeUs at);
+    SimTap& tapAt(int tap) { return taps_.at(static_cast<std::size_t>(tap)); }
+    const SimTap& tapAt(int tap) const { return taps_.at(static_cast<std::size_t>(tap)); }
     void record(SimRecord rec);
 
     int index_;
@@ -95,10 +106,7 @@ private:
     uint64_t nextSeq_ = 0;
     SimTimeUs wireFreeAt_ = 0;
     SimTimeUs lastRun_ = 0;
-    bool receiving_ = false;
-    bool lineUsable_ = true;
-    std::deque<std::pair<SimTimeUs, uint8_t>> rx_;
-    std::vector<uint8_t> assembler_;  // console bytes not yet recognised as a frame
+    std::vector<SimTap> taps_;
     std::deque<SimRecord> records_;
     std::size_t maxRecords_;
     uint32_t droppedRequests_ = 0;

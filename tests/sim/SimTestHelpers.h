@@ -17,6 +17,11 @@ inline std::vector<uint8_t> Frame(uint8_t code, uint8_t d1, uint8_t d2, uint8_t 
     return f;
 }
 
+inline std::vector<uint8_t> Concat(std::vector<uint8_t> a, const std::vector<uint8_t>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
 // Drives one converter of a SimBus through the converter interface, byte by byte, as the tty
 // or vendor back end would: open, 8N1 at 19200, write a frame, read echo and answer.
 class RawLink {

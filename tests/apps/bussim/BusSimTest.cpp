@@ -224,6 +224,76 @@ TEST_F(BusSimTest, CommandsMakeTheOtherConsoleAndTheDevicesAct) {
     EXPECT_EQ(sim.Stop(SIGTERM), 0);
 }
 
+TEST_F(BusSimTest, SharedTerminalsPutTwoConsolesOnOneWire) {
+    const QString rig = dir.write("small.rig", kRig);
+    const QString traffic = dir.file("traffic.txt");
+    const QString links = dir.file("links");
+    ASSERT_EQ(::mkdir(links.toLocal8Bit().constData(), 0755), 0);
+    BusSimProcess sim;
+    ASSERT_TRUE(sim.Start(KV_BUSSIM_BINARY, {"--no-pacing", "--share", "0", "--share", "1",
+                                             "--traffic", traffic.toStdString(), "--link",
+                                             links.toStdString(), rig.toStdString()}));
+    ASSERT_TRUE(sim.WaitReady());
+    ASSERT_EQ(sim.Ports().size(), 4u);
+    EXPECT_EQ(sim.Ports()[2].converter, 2);
+    EXPECT_EQ(sim.Ports()[2].serial, "KVSIM3");
+    EXPECT_EQ(sim.Ports()[3].serial, "KVSIM4");
+    char target[256] = {};
+    ASSERT_GT(::readlink((links + "/kvsim3").toLocal8Bit().constData(), target, sizeof target - 1),
+              0);
+    EXPECT_EQ(std::string(target), sim.Ports()[3].path);
+
+    // Console A on the rig's terminals, console B on the shared ones, in the same order.
+    auto connectTo = [](const std::vector<std::string>& paths) {
+        kv::TtyConverterBackend::Options o;
+        o.paths = paths;
+        return std::make_unique<kv::TPortProto>(16, std::make_shared<kv::TtyConverterBackend>(o));
+    };
+    auto a = connectTo({sim.Ports()[0].path, sim.Ports()[1].path});
+    auto b = connectTo({sim.Ports()[2].path, sim.Ports()[3].path});
+    std::vector<kv::BusFrame> heardByB;
+    b->OnFrame = [&](const kv::BusFrame& f, int) { heardByB.push_back(f); };
+    ASSERT_TRUE(a->OpenPort());
+    ASSERT_TRUE(b->OpenPort());
+    // Both reach every device of the wire their terminal is on.
+    int version = 0;
+    EXPECT_EQ(a->ReadVersion(5, -1, 0, version), kv::BusOk);
+    EXPECT_EQ(b->ReadVersion(5, -1, 0, version), kv::BusOk);
+    EXPECT_EQ(version, 0x46B);
+    EXPECT_EQ(b->ReadVersion(9, -1, 1, version), kv::BusOk);
+    EXPECT_EQ(version, 0x160);
+    EXPECT_EQ(b->ReadVersion(9, -1, 0, version), kv::BusNoAnswer);
+    // What A broadcasts reaches B on both wires.
+    ASSERT_EQ(a->AnnounceStart(1200), kv::BusOk);
+    ASSERT_TRUE(dispatchUntil(*b, [&] {
+        int n = 0;
+        for (const auto& f : heardByB) {
+            n += f[0] == 0x10 && f[1] == 0 && f[2] == 12;
+        }
+        return n == 2;
+    }));
+    a->ClosePort();
+    b->ClosePort();
+    EXPECT_EQ(sim.Stop(SIGTERM), 0);
+
+    // The traffic names the converter that wrote each request; answers carry the wire's first.
+    const std::string text = readAll(traffic);
+    EXPECT_NE(text.find(" 0 tx 80 00 01 02 03 05 "), std::string::npos) << text.substr(0, 600);
+    EXPECT_NE(text.find(" 2 tx 80 00 01 02 03 05 "), std::string::npos);
+    EXPECT_NE(text.find(" 3 tx 80 00 01 02 03 09 "), std::string::npos);
+    EXPECT_NE(text.find(" 1 rx 7F 56 31 36 30 09 "), std::string::npos);
+    EXPECT_EQ(text.find(" 2 rx "), std::string::npos);
+
+    // A converter the rig does not have, or no number, is refused.
+    for (const char* of : {"2", "x", "16"}) {
+        BusSimProcess bad;
+        ASSERT_TRUE(bad.Start(KV_BUSSIM_BINARY, {"--share", of, rig.toStdString()},
+                              dir.file("bad.txt").toStdString()));
+        EXPECT_EQ(bad.Wait(), 2) << of;
+        EXPECT_NE(readAll(dir.file("bad.txt")).find("--share"), std::string::npos) << of;
+    }
+}
+
 TEST_F(BusSimTest, UnpacedServiceAndStopOnSigint) {
     const QString rig = dir.write("one.rig", "converter\nmodule address=3 version=140\n");
     BusSimProcess sim;

@@ -222,6 +222,69 @@ TEST_F(CtlShow, WaitingForTheExternalStartPlaysFromTheOtherConsolesTime) {
     EXPECT_TRUE(LogLines().contains(QStringLiteral("Внешняя команда запуска, время: 1000")));
 }
 
+TEST_F(CtlShow, WatchPollsAnswersTheOtherConsoleAndPrintsWhatItSends) {
+    auto polls = [this] {
+        int n = 0;
+        for (const auto& r : bus->Records(0)) {
+            n += r.direction == SimDirection::FromConsole && r.bytes.size() >= 7 &&
+                 r.bytes[0] == 0x85 && r.bytes[5] == 3;
+        }
+        return n;
+    };
+    auto* other = bus->FindAs<SimConsole>(255, 1);
+    ASSERT_NE(other, nullptr);
+    std::atomic<bool> done{false};
+    // The other console's operator, once our console's poll cycle runs: a probe, a show start
+    // and its end.
+    std::thread operatorThread([&] {
+        for (int i = 0; i < 300 && !done.load() && polls() < 2; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        bus->Act(1, [&](SimSegment& segment, SimTimeUs now) {
+            other->BroadcastProbe(now, segment);
+            other->BroadcastStart(1500, now, segment);
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        bus->Act(1, [&](SimSegment& segment, SimTimeUs now) {
+            other->BroadcastStop(2000, now, segment);
+        });
+    });
+    const int status = Run({QStringLiteral("--simulate"), QStringLiteral("watch"),
+                            QStringLiteral("3"), QStringLiteral("3")});
+    done.store(true);
+    operatorThread.join();
+    ASSERT_EQ(status, 0) << err.toStdString();
+    EXPECT_TRUE(
+        out.contains(QRegularExpression(QStringLiteral("^console \\d+ watching the bus for 3 s$"),
+                                        QRegularExpression::MultilineOption)))
+        << out.toStdString();
+    for (const char* text : {"converter 1: console 77 asks for every console",
+                             "converter 1: console 77 announces its show start at 1500 ms",
+                             "converter 1: show clock 1500 ms, running",
+                             "converter 1: console 77 announces its show end at 2000 ms",
+                             "converter 1: show clock 2000 ms, stopped"}) {
+        EXPECT_TRUE(out.contains(QLatin1String(text))) << text << "\n" << out.toStdString();
+    }
+    EXPECT_TRUE(out.contains(QStringLiteral("frames from other consoles"))) << out.toStdString();
+    // The poll cycle ran (twice a second), and the probe got its answer.
+    EXPECT_GE(polls(), 3);
+    auto lock = bus->Lock();
+    bool answered = false;
+    for (const auto& f : other->Heard()) {
+        answered = answered || (f[0] == 0x02 && f[4] == 77);
+    }
+    EXPECT_TRUE(answered);
+}
+
+TEST_F(CtlShow, WatchRefusesAMissingTimeAndAddressesThatAreNoDevice) {
+    EXPECT_EQ(Run({QStringLiteral("--simulate"), QStringLiteral("watch")}), 2);
+    EXPECT_EQ(Run({QStringLiteral("--simulate"), QStringLiteral("watch"), QStringLiteral("0")}), 2);
+    EXPECT_EQ(Run({QStringLiteral("--simulate"), QStringLiteral("watch"), QStringLiteral("1"),
+                   QStringLiteral("255")}),
+              2);
+    EXPECT_TRUE(err.contains(QStringLiteral("255"))) << err.toStdString();
+}
+
 TEST_F(CtlShow, CtrlCStopsTheShowAsTheStopKeyDoes) {
     std::atomic<bool> done{false};
     std::thread interrupter([&] {
