@@ -2,6 +2,8 @@
 # The console in a real window: kelvane under Xvfb on kelvane-bussim's pseudo-terminals, driven
 # by key presses as an operator drives it. Checks the fire frames on the wire (bussim's traffic
 # file) and the event log. Usage: console_e2e.sh KELVANE KELVANE_BUSSIM RIG [SHOTS_DIR]
+# Most of its two to three minutes is the black-box read at the end: 7936 exchanges for the one
+# module left on the bus, each taking its wire time at 19200 baud.
 set -uo pipefail
 
 kelvane_bin=$1
@@ -86,6 +88,31 @@ wait_log() {  # pattern, seconds
   return 1
 }
 shot() { [ -n "$shots" ] && import -window root "$shots/$1.png" 2>/dev/null; true; }
+count() { grep -Eic -- "$1" "$work/traffic.txt"; }   # frames on the wire matching
+visible() { xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
+wait_window() {  # title pattern, seconds: the window shown, with the keyboard
+  local w=""
+  for _ in $(seq $(( $2 * 10 ))); do
+    w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
+    [ -n "$w" ] && break
+    sleep 0.1
+  done
+  [ -n "$w" ] || return 1
+  xdotool windowfocus --sync "$w" 2>/dev/null
+  sleep 0.3
+}
+search_for() {  # seconds: F10 on, F10 off, the search's summary in the log
+  local before
+  before=$(log | grep -c "Всего подключенных устройств")
+  key F10
+  sleep "$1"
+  key F10
+  for _ in $(seq 100); do
+    [ "$(log | grep -c "Всего подключенных устройств")" -gt "$before" ] && return 0
+    sleep 0.1
+  done
+  fail "the search did not end"
+}
 
 # Search the bus long enough to find the modules 3, 7 and 12, then end the search.
 key F10
@@ -194,6 +221,108 @@ xdotool search --name "Предупреждение" >/dev/null 2>&1 || fail "no
 shot console-external-stop
 key Escape                       # closes the red window, then disarms
 key Escape
+
+# The countdown to a time of day: Ctrl+F5, "По системным часам", a time about a minute ahead,
+# "Запуск"; the waiting window counts down, and its "Отмена" starts nothing.
+refocus
+fires=$(count " 84 [0-9a-f]{2} 00 80 ")
+clock_starts=$(count " tx 90 [0-9a-f]{2} [0-9a-f]{2} 80 00 00 ")
+show_starts=$(log | grep -c "Запуск проекта")
+key F1                           # armed: the external start needs it
+key ctrl+F5
+wait_window '^Запуск$' 5 || fail "Ctrl+F5 did not open the start condition window"
+ahead=$(date -d '+75 sec' +%H%M%S)
+if [ "$ahead" \< "$(date +%H%M%S)" ]; then   # the countdown never runs past midnight
+  sleep 80
+  ahead=$(date -d '+75 sec' +%H%M%S)
+fi
+key Up                           # from "От внешней команды запуска" to "По системным часам"
+key Tab                          # the hours of the start time
+xdotool type --delay 40 "$ahead"
+key Return                       # "Запуск"
+wait_window "^Ожидание запуска" 5 || fail "no countdown window"
+sleep 1.5
+shot console-countdown
+key Escape                       # "Отмена"
+sleep 0.5
+visible "^Ожидание запуска" && fail "\"Отмена\" did not close the countdown"
+refocus
+sleep 1
+[ "$(log | grep -c "Запуск проекта")" = "$show_starts" ] || fail "the cancelled countdown started a show"
+[ "$(count " 84 [0-9a-f]{2} 00 80 ")" = "$fires" ] || fail "a fire frame after the cancelled countdown"
+[ "$(count " tx 90 [0-9a-f]{2} [0-9a-f]{2} 80 00 00 ")" = "$clock_starts" ] ||
+  fail "the modules' clocks were started after the cancelled countdown"
+key Escape                       # disarm
+
+# The debug window's clock test: "Тест" and its question, the list filling, "Стоп", "Закрыть".
+clock_stops=$(count " tx 90 [0-9a-f]{2} [0-9a-f]{2} 00 00 00 ")
+key ctrl+alt+d
+wait_window "^Отладка" 5 || fail "Ctrl+Alt+D did not open the debug window"
+key Return                       # "Тест"
+wait_window "^Подтверждение" 5 || fail "\"Тест\" asked nothing before overwriting channel 1"
+key y                            # Yes
+wait_log "Тест синхронизации пультов запущен" 5 || fail "the clock test did not start"
+sleep 2.5
+shot console-debug
+# Channel 1 of module 12 programmed for one hour on (36000 steps of 100 ms), the clocks started.
+grep -Eiq " tx 91 8c a0 01 [0-9a-f]{2} 0c " "$work/traffic.txt" || fail "no one-hour cue for module 12"
+[ "$(count " tx 90 00 00 80 00 00 ")" -gt "$clock_starts" ] || fail "the clock test started no clocks"
+key Return                       # "Стоп"
+wait_log "Тест синхронизации пультов остановлен" 5 || fail "\"Стоп\" did not stop the clock test"
+sleep 0.3
+[ "$(count " tx 90 [0-9a-f]{2} [0-9a-f]{2} 00 00 00 ")" -gt "$clock_stops" ] ||
+  fail "no clock stop broadcast on the wire"
+key Escape                       # "Закрыть"
+sleep 0.3
+visible "^Отладка" && fail "the debug window did not close"
+refocus
+
+# F8 with a module of the script switched off: after a search has dropped it, the write stops at
+# the warning that lists it, and its "Отмена" sends nothing.
+key F2                           # unload the long script, load the one on modules 3, 7 and 12
+key F2
+sleep 1
+xdotool type --delay 20 "$work/show.txt"
+key Return
+refocus
+echo "off 0 3" >&4
+search_for 4                     # the search starts at 240 and reaches 3 within two seconds
+writes=$(count " tx (91|8a|95) ")
+written=$(log | grep -c "Запись сценария в пульты\.\.\. Успешно")
+key F8
+wait_window "^Предупреждение$" 5 || fail "F8 without module 3 showed no warning"
+sleep 0.5
+shot console-missing
+key Escape                       # "Отмена"
+refocus
+sleep 1
+wait_log "Запись сценария в пульты\.\.\. Операция прервана\." 3 || fail "the cancel is not logged"
+[ "$(log | grep -c "Запись сценария в пульты\.\.\. Успешно")" = "$written" ] ||
+  fail "the cancelled write was logged as written"
+[ "$(count " tx (91|8a|95) ")" = "$writes" ] || fail "a memory write frame went out after \"Отмена\""
+
+# Ctrl+F9: the black box through the save dialog. Every module takes 7936 exchanges (over a
+# minute on the paced bus), so all but module 7 are switched off and dropped by a search first.
+echo "off 0 12" >&4
+echo "off 0 20" >&4
+echo "off 1 30" >&4
+search_for 8                     # up to the motor module at 30
+log | tail -5 | grep -q "Пультов: 1" || fail "the search left more than module 7"
+mkdir "$work/box"
+key ctrl+F9
+wait_window "^Сохранить|^Save" 300 || fail "no save dialog after the black-box read"
+sleep 0.5
+key ctrl+a
+xdotool type --delay 20 "$work/box/rig"
+key Return
+wait_window "^Сообщение" 10 || fail "no result box after the black box was saved"
+key Return
+refocus
+log | grep -q "Чтение показаний \"черного ящика\"\.\.\. Успешно" || fail "the black-box read is not logged"
+[ -f "$work/box/rig.DAT" ] || fail "no rig.DAT ($(ls "$work/box"))"
+# The format number 1, then one 31901-byte record that starts with the module's address.
+[ "$(stat -c %s "$work/box/rig.DAT")" = $((4 + 31901)) ] || fail "rig.DAT is $(stat -c %s "$work/box/rig.DAT") bytes"
+[ "$(od -An -tx1 -N5 "$work/box/rig.DAT" | tr -d ' ')" = 0100000007 ] || fail "rig.DAT does not start with 1 and module 7"
 
 # Ctrl+Alt+X closes the console with the closing lines.
 key ctrl+alt+x
