@@ -94,6 +94,13 @@ void MemoryOperations::ShowResult(MemoryOperation operation, int32_t code) {
     Box(kv::Message(88), MemoryResultMessage(code));
 }
 
+MemoryOperations::Outcome MemoryOperations::Declined(MemoryOperation operation) {
+    // Nothing was sent; the line tells whoever reads the log later that the operator called the
+    // command off, rather than leaving them to wonder what the modules hold.
+    WriteLog(MemoryResultLogLine(operation, ResultCancelled), 1);
+    return {Status::Declined, 0};
+}
+
 bool MemoryOperations::CuesCarried(MemoryOperation operation, const std::vector<TScriptCue>& cues) {
     const bool remote =
         operation == MemoryOperation::WriteRemote || operation == MemoryOperation::VerifyRemote;
@@ -156,10 +163,8 @@ MemoryOperations::Outcome MemoryOperations::WriteModules(const TProjectList& pro
     std::vector<TScriptCue> cues = CuesOf(project);
     if (!CuesCarried(MemoryOperation::WriteModules, cues))
         return {Status::CuesRefused, ResultCueNotCarried};
-    if (CheckModulesPresent && !CheckModulesPresent())
-        return {Status::Declined, 0};
-    if (CheckCueOrder && !CheckCueOrder())
-        return {Status::Declined, 0};
+    if ((CheckModulesPresent && !CheckModulesPresent()) || (CheckCueOrder && !CheckCueOrder()))
+        return Declined(MemoryOperation::WriteModules);
     return Frame(MemoryOperation::WriteModules, nullptr, [&] {
         return Outcome{Status::Done, wiring_.Controls().WriteScript(cues)};
     });
@@ -173,7 +178,7 @@ MemoryOperations::Outcome MemoryOperations::VerifyModules(const TProjectList& pr
     if (!CuesCarried(MemoryOperation::VerifyModules, cues))
         return {Status::CuesRefused, ResultCueNotCarried};
     if (CheckModulesPresent && !CheckModulesPresent())
-        return {Status::Declined, 0};
+        return Declined(MemoryOperation::VerifyModules);
     return Frame(MemoryOperation::VerifyModules, nullptr, [&] {
         return Outcome{Status::Done, wiring_.Controls().VerifyScript(cues)};
     });
@@ -184,7 +189,7 @@ MemoryOperations::Outcome MemoryOperations::EraseModules() {
         return {Status::Busy, 0};
     Hold hold(*this);
     if (!Confirm || !Confirm(kv::Message(59), kv::Message(58)))
-        return {Status::Declined, 0};
+        return Declined(MemoryOperation::EraseModules);
     return Frame(MemoryOperation::EraseModules, nullptr, [&] {
         return Outcome{Status::Done, wiring_.Controls().EraseScripts()};
     });

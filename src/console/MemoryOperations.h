@@ -30,7 +30,8 @@ public:
         Done,         // the operation ran; code holds its result (shown and logged)
         Busy,         // another memory operation, a search, a channel test or the debug test
                       // holds the bus: nothing done
-        Declined,     // the operator declined a check or the confirmation: nothing sent
+        Declined,     // the operator declined a check or the confirmation: nothing sent,
+                      // logged as the operation's title and "Операция прервана."
         CuesRefused,  // the script holds cues the bus cannot carry: listed, nothing sent
         NoRemote,     // no radio remote control registered at address 0: nothing sent
         FileError,    // black box read, but its file could not be written (reported)
@@ -91,6 +92,7 @@ private:
     class Hold;
     template <typename Run>
     Outcome Frame(MemoryOperation operation, TRemoteControl* remote, Run run);
+    Outcome Declined(MemoryOperation operation);
     bool CuesCarried(MemoryOperation operation, const std::vector<TScriptCue>& cues);
     TRemoteControl* RegisteredRemote();
     void ShowResult(MemoryOperation operation, int32_t code);

@@ -24,6 +24,15 @@ TDebugForm::TDebugForm(QWidget* parent) : QDialog(parent, Qt::Window) {
                                  QStringLiteral("Версия"), QStringLiteral("Напряжение, в"),
                                  QStringLiteral("Связь, %"), QStringLiteral("Синх., мс")});
     DeviceList->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    DeviceList->header()->setStretchLastSection(false);
+    // Every column in view without scrolling, and room for a rig's modules: the sync column,
+    // last, is what the window is for.
+    int columns = 0;
+    for (int i = 0; i < DeviceList->columnCount(); ++i) {
+        columns += DeviceList->header()->sectionSizeHint(i);
+    }
+    DeviceList->setMinimumSize(columns + 2 * DeviceList->frameWidth() + 24,
+                               DeviceList->fontMetrics().height() * 12);
     layout->addWidget(DeviceList);
     ClockLabel = new QLabel(QStringLiteral("00:00:00"), this);
     ClockLabel->setObjectName(QStringLiteral("ClockLabel"));
@@ -48,11 +57,13 @@ TDebugForm::TDebugForm(QWidget* parent) : QDialog(parent, Qt::Window) {
         if (test_) {
             test_->Start();
         }
+        FollowTest();
     });
     connect(StopBtn, &QPushButton::clicked, this, [this] {
         if (test_) {
             test_->Stop();
         }
+        FollowTest();
     });
     connect(CloseBtn, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -73,11 +84,20 @@ void TDebugForm::Detach() {
     test_.reset();
 }
 
+void TDebugForm::FollowTest() {
+    // Enter presses what comes next: "Тест" while idle, "Стоп" while the clocks run, so a
+    // second Enter never leaves the test running.
+    QPushButton* next = test_ && test_->Running() ? StopBtn : TestBtn;
+    next->setDefault(true);
+    next->setFocus(Qt::OtherFocusReason);
+}
+
 void TDebugForm::Open() {
     if (test_ && !test_->Running()) {
         test_->Reset();
     }
     Redraw();
+    FollowTest();
     show();
     raise();
     activateWindow();

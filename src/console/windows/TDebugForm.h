@@ -42,6 +42,8 @@ protected:
 
 private:
     void Redraw();
+    // The default button and the focus on the button the test's state calls for next.
+    void FollowTest();
 
     std::unique_ptr<DebugSyncTest> test_;
 };

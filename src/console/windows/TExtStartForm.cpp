@@ -61,6 +61,10 @@ TExtStartForm::TExtStartForm(QWidget* parent)
 TExtStartForm::Choice TExtStartForm::Ask() {
     plan_ = CountdownPlan{};
     DateTimePicker1->setTime(QTime::fromMSecsSinceStartOfDay(CurrentMsOfDay()));
+    // The window is reused: without this the focus would sit wherever the last operator left
+    // it (on "Запуск", say), and the first key would act there. The checked choice has it, so
+    // the arrow keys change the choice and Tab leads to the time.
+    (RadioButton1->isChecked() ? RadioButton1 : RadioButton2)->setFocus(Qt::OtherFocusReason);
     if (exec() != QDialog::Accepted) {
         return Choice::Cancelled;
     }

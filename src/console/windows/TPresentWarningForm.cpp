@@ -38,6 +38,12 @@ TPresentWarningForm::TPresentWarningForm(QWidget* parent)
     memo_->setObjectName(QStringLiteral("Memo"));
     memo_->setReadOnly(true);
     memo_->setFocusPolicy(Qt::NoFocus);
+    // The module numbers are what the crew has to act on: large enough to read from a step
+    // back, not in the small print of the message.
+    QFont numbers = memo_->font();
+    numbers.setBold(true);
+    numbers.setPointSizeF(numbers.pointSizeF() * 1.6);
+    memo_->setFont(numbers);
     groupLayout->addWidget(memo_);
     layout->addWidget(group, 1);
     auto* buttons = new QHBoxLayout();

@@ -86,6 +86,31 @@ wait_log() {  # pattern, seconds
   return 1
 }
 shot() { [ -n "$shots" ] && import -window root "$shots/$1.png" 2>/dev/null; true; }
+count() { grep -Eic -- "$1" "$work/traffic.txt"; }   # frames on the wire matching
+visible() { xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
+wait_window() {  # title pattern, seconds: the window shown, with the keyboard
+  local w=""
+  for _ in $(seq $(( $2 * 10 ))); do
+    w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
+    [ -n "$w" ] && break
+    sleep 0.1
+  done
+  [ -n "$w" ] || return 1
+  xdotool windowfocus --sync "$w" 2>/dev/null
+  sleep 0.3
+}
+search_for() {  # seconds: F10 on, F10 off, the search's summary in the log
+  local before
+  before=$(log | grep -c "Всего подключенных устройств")
+  key F10
+  sleep "$1"
+  key F10
+  for _ in $(seq 100); do
+    [ "$(log | grep -c "Всего подключенных устройств")" -gt "$before" ] && return 0
+    sleep 0.1
+  done
+  fail "the search did not end"
+}
 
 # Search the bus long enough to find the modules 3, 7 and 12, then end the search.
 key F10
@@ -195,9 +220,136 @@ shot console-external-stop
 key Escape                       # closes the red window, then disarms
 key Escape
 
+# The countdown to a time of day: Ctrl+F5, "По системным часам", a time about a minute ahead,
+# "Запуск"; the waiting window counts down, and its "Отмена" starts nothing.
+refocus
+fires=$(count " 84 [0-9a-f]{2} 00 80 ")
+clock_starts=$(count " tx 90 [0-9a-f]{2} [0-9a-f]{2} 80 00 00 ")
+show_starts=$(log | grep -c "Запуск проекта")
+key F1                           # armed: the external start needs it
+key ctrl+F5
+wait_window '^Запуск$' 5 || fail "Ctrl+F5 did not open the start condition window"
+ahead=$(date -d '+75 sec' +%H%M%S)
+if [ "$ahead" \< "$(date +%H%M%S)" ]; then   # the countdown never runs past midnight
+  sleep 80
+  ahead=$(date -d '+75 sec' +%H%M%S)
+fi
+key Up                           # from "От внешней команды запуска" to "По системным часам"
+key Tab                          # the hours of the start time
+xdotool type --delay 40 "$ahead"
+key Return                       # "Запуск"
+wait_window "^Ожидание запуска" 5 || fail "no countdown window"
+sleep 1.5
+shot console-countdown
+key Escape                       # "Отмена"
+sleep 0.5
+visible "^Ожидание запуска" && fail "\"Отмена\" did not close the countdown"
+refocus
+sleep 1
+[ "$(log | grep -c "Запуск проекта")" = "$show_starts" ] || fail "the cancelled countdown started a show"
+[ "$(count " 84 [0-9a-f]{2} 00 80 ")" = "$fires" ] || fail "a fire frame after the cancelled countdown"
+[ "$(count " tx 90 [0-9a-f]{2} [0-9a-f]{2} 80 00 00 ")" = "$clock_starts" ] ||
+  fail "the modules' clocks were started after the cancelled countdown"
+key Escape                       # disarm
+
+# The debug window's clock test: "Тест" and its question, the list filling, "Стоп", "Закрыть".
+clock_stops=$(count " tx 90 [0-9a-f]{2} [0-9a-f]{2} 00 00 00 ")
+key ctrl+alt+d
+wait_window "^Отладка" 5 || fail "Ctrl+Alt+D did not open the debug window"
+key Return                       # "Тест"
+wait_window "^Подтверждение" 5 || fail "\"Тест\" asked nothing before overwriting channel 1"
+key y                            # Yes
+wait_log "Тест синхронизации пультов запущен" 5 || fail "the clock test did not start"
+sleep 2.5
+shot console-debug
+# Channel 1 of module 12 programmed for one hour on (36000 steps of 100 ms), the clocks started.
+grep -Eiq " tx 91 8c a0 01 [0-9a-f]{2} 0c " "$work/traffic.txt" || fail "no one-hour cue for module 12"
+[ "$(count " tx 90 00 00 80 00 00 ")" -gt "$clock_starts" ] || fail "the clock test started no clocks"
+key Return                       # "Стоп"
+wait_log "Тест синхронизации пультов остановлен" 5 || fail "\"Стоп\" did not stop the clock test"
+sleep 0.3
+[ "$(count " tx 90 [0-9a-f]{2} [0-9a-f]{2} 00 00 00 ")" -gt "$clock_stops" ] ||
+  fail "no clock stop broadcast on the wire"
+key Escape                       # "Закрыть"
+sleep 0.3
+visible "^Отладка" && fail "the debug window did not close"
+refocus
+
+# F8 with a module of the script switched off: after a search has dropped it, the write stops at
+# the warning that lists it, and its "Отмена" sends nothing.
+key F2                           # unload the long script, load the one on modules 3, 7 and 12
+key F2
+sleep 1
+xdotool type --delay 20 "$work/show.txt"
+key Return
+refocus
+echo "off 0 3" >&4
+search_for 4                     # the search starts at 240 and reaches 3 within two seconds
+writes=$(count " tx (91|8a|95) ")
+written=$(log | grep -c "Запись сценария в пульты\.\.\. Успешно")
+key F8
+wait_window "^Предупреждение$" 5 || fail "F8 without module 3 showed no warning"
+sleep 0.5
+shot console-missing
+key Escape                       # "Отмена"
+refocus
+sleep 1
+wait_log "Запись сценария в пульты\.\.\. Операция прервана\." 3 || fail "the cancel is not logged"
+[ "$(log | grep -c "Запись сценария в пульты\.\.\. Успешно")" = "$written" ] ||
+  fail "the cancelled write was logged as written"
+[ "$(count " tx (91|8a|95) ")" = "$writes" ] || fail "a memory write frame went out after \"Отмена\""
+
 # Ctrl+Alt+X closes the console with the closing lines.
 key ctrl+alt+x
 for _ in $(seq 50); do kill -0 "$kpid" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$kpid" 2>/dev/null && fail "Ctrl+Alt+X did not close the console"
 log | grep -q "Выход из программы" || fail "no closing lines"
+
+# Ctrl+F9: the black box through the save dialog, in a second run of the console on an unpaced
+# bus holding module 7 alone. Every module's black box is 7936 exchanges: at the wire time of
+# 19200 baud that is over a minute and a half a module here (the demo rig's five: some eight
+# minutes), unpaced about half a minute.
+kill "${pids[1]}" 2>/dev/null    # the first bus
+printf 'converter\nmodule address=7 version=160 channels=24\n' >"$work/box.rig"
+mkfifo "$work/sim2.out"
+"$bussim_bin" --no-pacing --traffic "$work/traffic2.txt" "$work/box.rig" </dev/null \
+  >"$work/sim2.out" 2>"$work/sim2.err" &
+pids+=($!)
+ports=()
+exec 5<"$work/sim2.out"
+while read -r -t 20 word _ path _ <&5; do
+  [ "$word" = ready ] && break
+  [ "$word" = converter ] && ports+=(--port "$path")
+done
+[ ${#ports[@]} -gt 0 ] || fail "the second kelvane-bussim announced no converter"
+cat <&5 >/dev/null &
+pids+=($!)
+"$work/app/kelvane" "${ports[@]}" >>"$work/kelvane.out" 2>>"$work/kelvane.err" &
+kpid=$!
+pids+=($kpid)
+wait_window "Управление запуском" 10 || fail "the console did not start again"
+win=$(xdotool search --onlyvisible --name "Управление запуском" | head -1)
+refocus
+search_for 3                     # from 240 round to 7
+log | tail -5 | grep -q "Пультов: 1" || fail "the search did not find module 7"
+mkdir "$work/box"
+key ctrl+F9
+wait_window "^Сохранить|^Save" 120 || fail "no save dialog after the black-box read"
+key ctrl+a
+xdotool type --delay 20 "$work/box/rig"
+key Return
+wait_window "^Сообщение" 10 || fail "no result box after the black box was saved"
+key Return
+refocus
+log | grep -q "Чтение показаний \"черного ящика\"\.\.\. Успешно" || fail "the black-box read is not logged"
+[ -f "$work/box/rig.DAT" ] || fail "no rig.DAT ($(ls "$work/box"))"
+# The format number 1, then one 31901-byte record that starts with the module's address.
+size=$(stat -c %s "$work/box/rig.DAT")
+[ "$size" = $((4 + 31901)) ] || fail "rig.DAT is $size bytes"
+[ "$(od -An -tx1 -N5 "$work/box/rig.DAT" | tr -d ' ')" = 0100000007 ] ||
+  fail "rig.DAT does not start with 1 and module 7"
+[ "$(grep -c " tx 94 " "$work/traffic2.txt")" = 7936 ] || fail "not every black-box word was read"
+key ctrl+alt+x
+for _ in $(seq 50); do kill -0 "$kpid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$kpid" 2>/dev/null && fail "Ctrl+Alt+X did not close the second console"
 echo "1 passed, 0 failed"

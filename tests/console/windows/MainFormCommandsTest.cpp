@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -153,6 +154,9 @@ TEST_F(MainFormCommandsTest, DebugWindowListsTheModulesAndClosingStopsTheClockTe
     EXPECT_EQ(debug.DeviceList->topLevelItem(1)->text(1), QStringLiteral("16"));
     EXPECT_EQ(debug.DeviceList->topLevelItem(1)->text(5), QStringLiteral("?"));
     EXPECT_EQ(debug.ClockLabel->text(), QStringLiteral("00:00:00"));
+    // All six columns in view as the window opens, the sync column included.
+    EXPECT_LE(debug.DeviceList->header()->length(), debug.DeviceList->viewport()->width());
+    EXPECT_TRUE(debug.TestBtn->isDefault());
 
     int asked = 0;
     bool answer = false;
@@ -166,8 +170,10 @@ TEST_F(MainFormCommandsTest, DebugWindowListsTheModulesAndClosingStopsTheClockTe
     answer = true;
     debug.TestBtn->click();
     ASSERT_TRUE(debug.Test()->Running());
+    EXPECT_TRUE(debug.StopBtn->isDefault()) << "Enter stops a running test, never restarts it";
     debug.StopBtn->click();
     EXPECT_FALSE(debug.Test()->Running());
+    EXPECT_TRUE(debug.TestBtn->isDefault());
 
     // Closed by its button or by the window frame: the test stops either way.
     debug.TestBtn->click();

@@ -56,6 +56,33 @@ protected:
     QStringList messages_;
 };
 
+TEST_F(StartWindowsTest, ReopenedDialogGivesTheFocusToTheCheckedChoice) {
+    // The dialog is kept between uses: the first key must never land on a button the last
+    // operator happened to leave the focus on.
+    TExtStartForm form;
+    AtNoon(form);
+    QWidget* focused = nullptr;
+    Later([&] {
+        form.CancelBtn->setFocus();
+        form.CancelBtn->click();
+    });
+    EXPECT_EQ(form.Ask(), TExtStartForm::Choice::Cancelled);
+    Later([&] {
+        focused = form.focusWidget();
+        form.RadioButton1->setChecked(true);
+        form.StartBtn->setFocus();
+        form.CancelBtn->click();
+    });
+    EXPECT_EQ(form.Ask(), TExtStartForm::Choice::Cancelled);
+    EXPECT_EQ(focused, form.RadioButton2);
+    Later([&] {
+        focused = form.focusWidget();
+        form.CancelBtn->click();
+    });
+    form.Ask();
+    EXPECT_EQ(focused, form.RadioButton1);
+}
+
 TEST_F(StartWindowsTest, PassedTimeIsRefusedAndTheOperatorPicksAgain) {
     TExtStartForm form;
     AtNoon(form);

@@ -147,8 +147,16 @@ TEST_F(MemoryOnSim, DeclinedChecksAndEraseQuestionSendNothing) {
     ops_->CheckModulesPresent = [] { return false; };
     EXPECT_EQ(ops_->WriteModules(Project("1 5 1\n")).status, MemoryOperations::Status::Declined);
     EXPECT_EQ(ops_->VerifyModules(Project("1 5 1\n")).status, MemoryOperations::Status::Declined);
+    ops_->CheckModulesPresent = [] { return true; };
+    ops_->CheckCueOrder = [] { return false; };
+    EXPECT_EQ(ops_->WriteModules(Project("1 5 1\n")).status, MemoryOperations::Status::Declined);
     confirm_ = false;
     EXPECT_EQ(ops_->EraseModules().status, MemoryOperations::Status::Declined);
+    // Each call-off is logged as such, and nothing reads as a result of the operation.
+    EXPECT_EQ(sim_.Log().With(U("Запись сценария в пульты... Операция прервана.")).size(), 2);
+    EXPECT_EQ(sim_.Log().With(U("Проверка сценария в пультах... Операция прервана.")).size(), 1);
+    EXPECT_EQ(sim_.Log().With(U("Удаление сценария в пультах... Операция прервана.")).size(), 1);
+    EXPECT_TRUE(sim_.Log().With(U("Успешно")).empty());
     const Box question{U("Подтверждение"),
                        U("Вы действительно хотите удалить сценарий во всех пультах?")};
     EXPECT_EQ(boxes_, std::vector<Box>{question});
