@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config git
+  build-essential cmake ninja-build pkg-config git ccache
   qt6-base-dev qt6-base-dev-tools
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libsdl2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
