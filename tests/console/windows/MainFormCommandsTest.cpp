@@ -13,6 +13,7 @@
 
 #include "../../devices/sim/ConsoleSimHarness.h"
 #include "TempDir.h"
+#include "WindowTestBase.h"
 #include "console/DebugSyncTest.h"
 #include "console/DeviceMaintenance.h"
 #include "console/windows/StatusPanel.h"
@@ -28,18 +29,15 @@
 namespace kv {
 namespace {
 
-class MainFormCommandsTest : public ::testing::Test {
+class MainFormCommandsTest : public WindowTestBase {
 protected:
     void SetUp() override {
-        ResetEventLogForTesting();
-        ResetLocalizerForTesting();
-        SetLanguageFilePath(dir_.file(QStringLiteral("kelvanex.lng")));
+        WindowTestBase::SetUp();
         QDir().mkpath(dir_.file(QStringLiteral("power")));
     }
     void TearDown() override {
         form_.reset();
-        ResetEventLogForTesting();
-        ResetLocalizerForTesting();
+        WindowTestBase::TearDown();
     }
 
     TMainForm& MakeForm(std::shared_ptr<SimBus> bus = std::make_shared<SimBus>()) {
@@ -70,7 +68,6 @@ protected:
 
     kv::FakeClock clock_{5000};
     kv::ScopedClock scopedClock_{clock_};
-    TempDir dir_;
     std::unique_ptr<TMainForm> form_;
 };
 

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "TempDir.h"
+#include "WindowTestBase.h"
 #include "console/ConsoleWiring.h"
 #include "console/KeyHook.h"
 #include "console/ShowControl.h"
@@ -81,12 +82,10 @@ TEST(TPresentWarningFormTest, EnterContinuesAndEscCancels) {
     EXPECT_FALSE(form.Ask(QStringLiteral("x"), QStringLiteral("1")));
 }
 
-class MainWindowKeysTest : public ::testing::Test {
+class MainWindowKeysTest : public WindowTestBase {
 protected:
     void SetUp() override {
-        ResetEventLogForTesting();
-        ResetLocalizerForTesting();
-        SetLanguageFilePath(dir_.file(QStringLiteral("kelvanex.lng")));
+        WindowTestBase::SetUp();
         TMainForm::Options options;
         options.programDir = dir_.path();
         options.makeWiring = [] {
@@ -99,8 +98,7 @@ protected:
     }
     void TearDown() override {
         form_.reset();
-        ResetEventLogForTesting();
-        ResetLocalizerForTesting();
+        WindowTestBase::TearDown();
     }
 
     // Loads a script into the current slot as the file dialog would.
@@ -112,7 +110,6 @@ protected:
         form_->Show().ProjectBtnClick();
     }
 
-    TempDir dir_;
     std::unique_ptr<TMainForm> form_;
 };
 

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "TempDir.h"
+#include "WindowTestBase.h"
 #include "console/ConsoleWiring.h"
 #include "console/windows/TExtStartForm.h"
 #include "console/windows/TMainForm.h"
@@ -34,17 +35,8 @@ void Later(std::function<void()> step) {
     QTimer::singleShot(0, std::move(step));
 }
 
-class StartWindowsTest : public ::testing::Test {
+class StartWindowsTest : public WindowTestBase {
 protected:
-    void SetUp() override {
-        ResetEventLogForTesting();
-        ResetLocalizerForTesting();
-        SetLanguageFilePath(dir_.file(QStringLiteral("kelvanex.lng")));
-    }
-    void TearDown() override {
-        ResetEventLogForTesting();
-        ResetLocalizerForTesting();
-    }
     void AtNoon(TExtStartForm& form) {
         form.CurrentMsOfDay = [] { return kNoon; };
         form.ShowMessage = [this](const QString&, const QString& text) { messages_ << text; };
@@ -52,7 +44,6 @@ protected:
 
     FakeClock clock_{100000};
     ScopedClock scopedClock_{clock_};
-    TempDir dir_;
     QStringList messages_;
 };
 

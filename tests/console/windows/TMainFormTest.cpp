@@ -1,3 +1,4 @@
+#include "WindowTestBase.h"
 #include "console/windows/TMainForm.h"
 
 #include <gtest/gtest.h>
@@ -23,18 +24,8 @@
 namespace kv {
 namespace {
 
-class TMainFormTest : public ::testing::Test {
+class TMainFormTest : public WindowTestBase {
 protected:
-    void SetUp() override {
-        ResetEventLogForTesting();
-        ResetLocalizerForTesting();
-        SetLanguageFilePath(dir_.file(QStringLiteral("kelvanex.lng")));
-    }
-    void TearDown() override {
-        ResetEventLogForTesting();
-        ResetLocalizerForTesting();
-    }
-
     // A console on an empty simulated bus (no converter), optionally named as a rig.
     std::unique_ptr<TMainForm> MakeForm(const QString& rig = QString()) {
         TMainForm::Options options;
@@ -60,8 +51,6 @@ protected:
         }
         return messages;
     }
-
-    TempDir dir_;
 };
 
 TEST_F(TMainFormTest, CreationMakesTheLogsFolderAndWritesTheHeader) {
