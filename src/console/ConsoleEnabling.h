@@ -17,6 +17,11 @@ struct EnablingInputs {
     int CueCount = 0;           // cues of the current slot's script
     int ModuleCount = 0;        // devices of address 1..199 on the bus
     int RemoteCount = 0;        // radio remote controls on the bus
+    // A memory operation, the clock test or a number change has the bus: nothing else may
+    // start on it (a stop still stops).
+    bool BusHeld = false;
+    // The show ran through its script to the end and no start point was set since.
+    bool ShowEnded = false;
 };
 
 // Enabled state of the main window's buttons.
@@ -50,7 +55,7 @@ struct ActionEnabling {
     bool Exit = false;        // ExitAction, Ctrl+Alt+X
     bool PowerUp = false;     // PowerUpGlobal, Ctrl+Ins
     bool PowerDown = false;   // PowerDownGlobal, Ctrl+Del
-    bool Debug = true;        // DebugAction, Ctrl+Alt+D
+    bool Debug = false;       // DebugAction, Ctrl+Alt+D
     bool ExtStart = false;    // ExtStartAction, Ctrl+F5
     bool ClearMem = false;    // ClearMemAction, Ctrl+F8
     bool ReadMemLog = false;  // ReadMemLogAction, Ctrl+F9

@@ -1,11 +1,13 @@
 #include "console/DebugSyncTest.h"
 
+#include <QStringList>
 #include <QTime>
 
 #include "bus/TPortProto.h"
 #include "console/ConsoleWiring.h"
 #include "core/Clock.h"
 #include "core/EventLog.h"
+#include "devices/DeviceKinds.h"
 #include "devices/TCommonControl.h"
 #include "devices/TControls.h"
 #include "i18n/Localizer.h"
@@ -43,15 +45,53 @@ void DebugSyncTest::Reset() {
     Changed();
 }
 
+void DebugSyncTest::Refuse(const QString& text) {
+    WriteLog(text, 1);
+    if (RefusedMessage)
+        RefusedMessage(text);
+}
+
+void DebugSyncTest::ReleaseBus() {
+    wiring_.BusHeld = false;
+    wiring_.ResumePolling();
+}
+
+std::vector<int> DebugSyncTest::ModulesNotInTestMode() {
+    std::vector<int> out;
+    TControls& controls = wiring_.Controls();
+    for (int i = 0; i < controls.Count(); ++i) {
+        TCommonControl* m = controls.ModuleAt(i);
+        if (m == nullptr)
+            continue;
+        // Asked now: a mode seen by an earlier poll may have changed since.
+        m->PollStatus();
+        if (m->LastResult != 0 || m->Mode != ModeTest)
+            out.push_back(m->Address);
+    }
+    return out;
+}
+
 bool DebugSyncTest::Start() {
     if (running_ || wiring_.BusHeld || wiring_.Searching || wiring_.Testing)
         return false;
-    // Held from the question on: no poll between the cue writes and the clock start.
+    if (!Allowed || !Allowed()) {
+        Refuse(Message(130));
+        return false;
+    }
+    // Held from the mode check on: no poll between the cue writes and the clock start.
     wiring_.BusHeld = true;
     wiring_.IdleTimer().stop();
+    const std::vector<int> notInTest = ModulesNotInTestMode();
+    if (!notInTest.empty()) {
+        QStringList addresses;
+        for (int a : notInTest)
+            addresses << QString::number(a);
+        ReleaseBus();
+        Refuse(Message(131) + QLatin1Char(' ') + addresses.join(QStringLiteral(", ")));
+        return false;
+    }
     if (!ConfirmOverwrite || !ConfirmOverwrite(Message(59), Message(106))) {
-        wiring_.BusHeld = false;
-        wiring_.ResumePolling();
+        ReleaseBus();
         return false;
     }
     TControls& controls = wiring_.Controls();
@@ -106,8 +146,7 @@ void DebugSyncTest::Stop() {
     wiring_.Proto().StopShowClock(0);
     // Channel 1 of every module now holds the test's cue instead of the script's.
     WriteLog(Message(108), 1);
-    wiring_.BusHeld = false;
-    wiring_.ResumePolling();
+    ReleaseBus();
     Changed();
 }
 

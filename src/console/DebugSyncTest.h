@@ -42,8 +42,12 @@ public:
     // Opening the window: the rows of the modules on the bus, "?" in the measured columns and
     // the clock at "00:00:00".
     void Reset();
-    // "Тест": asks ConfirmOverwrite first; false when declined, already running, or the bus is
-    // held by a memory operation, a search or a channel test.
+    // "Тест": false when already running or the bus is held by a memory operation, a search or
+    // a channel test. Its clock start reaches every device on the bus, and a module in launch
+    // mode holding a script would play it: so it is refused (RefusedMessage) unless Allowed
+    // says the console may (it waits, nothing plays or counts down) and every module found,
+    // asked for its status now, reports test mode (older firmware reports no mode: refused).
+    // Then ConfirmOverwrite; false when declined.
     bool Start();
     // One 100 ms step (the timer's handler; callable directly).
     void Tick();
@@ -59,11 +63,19 @@ public:
     // The question before the test overwrites channel 1 in the modules' memory (caption,
     // text); true to go on. Unset means no.
     std::function<bool(const QString& caption, const QString& text)> ConfirmOverwrite;
+    // Whether the console's state lets the test run. Unset means no.
+    std::function<bool()> Allowed;
+    // Why a test was refused (the text is logged as well).
+    std::function<void(const QString& text)> RefusedMessage;
     // Rows or clock changed: redraw.
     std::function<void()> OnChanged;
 
 private:
     void Changed();
+    void Refuse(const QString& text);
+    // Polls every module for its status and returns the addresses of those not in test mode.
+    std::vector<int> ModulesNotInTestMode();
+    void ReleaseBus();
 
     ConsoleWiring& wiring_;
     std::vector<Row> rows_;

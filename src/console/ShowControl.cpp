@@ -187,6 +187,7 @@ void ShowControl::ToBeginning() {
     // A new script (or slot) starts from its first cue, also for step firing.
     player_.Position = 0;
     player_.NextCue = 0;
+    player_.ForgetRun();
     if (OnShowPosition) {
         OnShowPosition(0);
     }
@@ -237,6 +238,7 @@ void ShowControl::SoundBtnClick() {
 void ShowControl::BeginBtnClick() {
     player_.Position = 0;
     player_.NextCue = 0;
+    player_.ForgetRun();
     if (OnShowPosition) {
         OnShowPosition(0);
     }
@@ -253,6 +255,7 @@ void ShowControl::SetStartPoint(int cueIndex) {
     }
     player_.Position = project.Cue(cueIndex).Time;
     player_.NextCue = cueIndex;
+    player_.ForgetRun();
     if (OnShowPosition) {
         OnShowPosition(player_.Position);
     }
@@ -264,6 +267,10 @@ void ShowControl::SetStartPoint(int cueIndex) {
 
 void ShowControl::ArmToggle() {
     if (state_.LaunchState == ConsoleState::Waiting) {
+        // Arming measures the HV outputs on the bus, which another operation holds now.
+        if (wiring_.BusHeld) {
+            return;
+        }
         // No HV output may be charged to a voltage nobody computed: the missing ones are
         // measured now, and a show whose voltages cannot be had is not armed. Once armed no
         // test or search can change them, whichever way the show is then started.
@@ -283,6 +290,7 @@ void ShowControl::ArmToggle() {
         state_.LaunchState = ConsoleState::Armed;
     } else if (state_.LaunchState == ConsoleState::Armed) {
         state_.LaunchState = ConsoleState::Waiting;
+        CancelCountdown();
     } else {
         return;
     }
@@ -290,10 +298,54 @@ void ShowControl::ArmToggle() {
 }
 
 void ShowControl::Disarm() {
+    CancelCountdown();
     if (state_.LaunchState == ConsoleState::Armed) {
         state_.LaunchState = ConsoleState::Waiting;
         Notify(OnButtonsChanged);
     }
+}
+
+void ShowControl::BeginCountdown() {
+    countdown_ = true;
+    countdownCancelled_ = false;
+}
+
+void ShowControl::CancelCountdown() {
+    if (countdown_ && !countdownCancelled_) {
+        countdownCancelled_ = true;
+        Log(Message(134));
+    }
+}
+
+bool ShowControl::CountdownGoesOn() const {
+    return countdown_ && !countdownCancelled_ && state_.LaunchState == ConsoleState::Armed;
+}
+
+bool ShowControl::CountdownStart() {
+    const bool go = CountdownGoesOn() && Buttons().Start;
+    if (!go) {
+        CancelCountdown();
+    }
+    EndCountdown();
+    return go && StartBtnClick();
+}
+
+void ShowControl::EndCountdown() {
+    countdown_ = false;
+    countdownCancelled_ = false;
+}
+
+bool ShowControl::ClockTestAllowed() const {
+    return state_.LaunchState == ConsoleState::Waiting && !Playing() && !countdown_ &&
+           !player_.WaitingExtStart && !wiring_.Searching && !wiring_.Testing;
+}
+
+void ShowControl::LeaveTestMode() {
+    wiring_.LeaveTestMode();
+    if (SoundPlaying() && !Playing()) {
+        player_.Sound().StopSound();
+    }
+    Notify(OnButtonsChanged);
 }
 
 void ShowControl::LogStartBlock() {
@@ -311,7 +363,10 @@ void ShowControl::LogStartBlock() {
     }
 }
 
-void ShowControl::StartBtnClick() {
+bool ShowControl::StartBtnClick() {
+    if (!Buttons().Start) {
+        return false;
+    }
     LogStartBlock();
     if (SoundPlaying()) {
         // The show joins the music where it is.
@@ -322,9 +377,11 @@ void ShowControl::StartBtnClick() {
         player_.Start(position);
         Log(StartPointLine(position));
     }
+    return true;
 }
 
 void ShowControl::StopBtnClick() {
+    CancelCountdown();
     // The first stop halts the show and leaves the music playing; the next one stops the music.
     player_.Stop(!player_.IsPlaying());
 }
@@ -343,17 +400,22 @@ void ShowControl::PlayStateChanged() {
     if (playing) {
         state_.LaunchState = ConsoleState::Running;
     } else {
+        CancelCountdown();
         Log(Message(45));
         // Only a running show falls back to armed: a stop command from the bus, or the stop
         // of a soundtrack played alone, must not arm a waiting console.
         if (state_.LaunchState == ConsoleState::Running) {
             state_.LaunchState = ConsoleState::Armed;
+            if (player_.RanToEnd()) {
+                Log(Message(133));
+            }
         }
     }
     Notify(OnButtonsChanged);
 }
 
 void ShowControl::ExternalStop() {
+    CancelCountdown();
     // One message number, two defaults: the red window's text and the log line.
     if (OnWarning) {
         OnWarning(Message(46));
@@ -505,6 +567,8 @@ EnablingInputs ShowControl::Enabling() const {
     in.CueCount = CurrentProject().Count();
     in.ModuleCount = wiring_.Controls().ModuleCount();
     in.RemoteCount = wiring_.Controls().HasRemoteControl();
+    in.BusHeld = wiring_.BusHeld;
+    in.ShowEnded = player_.RanToEnd();
     return in;
 }
 

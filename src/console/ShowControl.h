@@ -61,13 +61,31 @@ public:
     void ArmToggle();
     // Esc while armed.
     void Disarm();
-    // "<F5> Старт" or the start key: the start block, then the player's start.
-    void StartBtnClick();
+    // "<F5> Старт" or the start key: the start block, then the player's start. Refused (false)
+    // unless the start rule holds now: a click or a key that got past a stale button, or a
+    // countdown that reached zero, starts nothing the rule does not allow.
+    bool StartBtnClick();
     // The start block alone (script, soundtrack, modes, tempo and offset), for a start that
     // another device will give.
     void LogStartBlock();
     // "<F6> Стоп": the first stop leaves the soundtrack playing, the second stops it too.
     void StopBtnClick();
+    // Test mode ends ("<TAB> Тест" up): the soundtrack test stops with it, so that the next
+    // start does not join a soundtrack nobody started for the show.
+    void LeaveTestMode();
+
+    // The countdown of a start at a time of day (Ctrl+F5). Any stop (the stop key, Esc, a stop
+    // from the bus, the player's own) and any disarm cancels it; CountdownGoesOn says whether
+    // it still stands, and CountdownStart, at zero, starts only if the start rule holds again.
+    void BeginCountdown();
+    bool CountdownGoesOn() const;
+    bool CountdownStart();
+    void EndCountdown();
+    bool CountdownRunning() const { return countdown_; }
+    // The debug window's clock test starts the show clock of every device on the bus: only
+    // while the console waits, nothing plays, no countdown runs and no start is awaited.
+    bool ClockTestAllowed() const;
+
     // Ctrl+F1 and Shift+F1.
     void ModeActionExecute();
     void ControlActionExecute();
@@ -161,12 +179,15 @@ private:
     void ShowViewChanged();
     void ToBeginning();
     void Notify(const std::function<void()>& hook) const;
+    void CancelCountdown();
 
     ConsoleWiring& wiring_;
     TExtPlayer& player_;
     TProjects& projects_;
     ConsoleState& state_;
     std::unique_ptr<ShowWiring> showWiring_;
+    bool countdown_ = false;
+    bool countdownCancelled_ = false;
     // The player's hooks hold this token: they do nothing once this object is gone.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

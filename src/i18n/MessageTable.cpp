@@ -7,7 +7,7 @@ namespace kv {
 namespace {
 
 // clang-format off
-constexpr std::array<MessageDefault, 117> kMessages = {{
+constexpr std::array<MessageDefault, 122> kMessages = {{
     {0, " ", nullptr},
     {1, "Ошибка инициализации аудио-устройства", nullptr},
     {2, "Всего подключенных устройств:", nullptr},
@@ -118,7 +118,7 @@ constexpr std::array<MessageDefault, 117> kMessages = {{
     {103, ", время:", nullptr},
     {104, "Время запуска уже прошло.", nullptr},
     {105, "ПДУ(Р) не подключен.", nullptr},
-    {106, "Тест запишет в канал 1 каждого пульта запуск через 1 час и заменит сценарий в памяти пультов. Продолжить?", nullptr},
+    {106, "Тест запишет в память каждого найденного пульта запуск канала 1 через 1 час (вместо команды сценария для этого канала) и запустит часы шоу всех устройств на шине: пульт в режиме пуска со сценарием в памяти начнет его отрабатывать. Все найденные пульты сейчас в режиме теста. Продолжить?", nullptr},
     {107, "Тест синхронизации пультов запущен", nullptr},
     {108, "Тест синхронизации пультов остановлен. Сценарий в памяти пультов изменен: запишите сценарий снова.", nullptr},
     // The remote control's own erase, which had been logged under the modules' title.
@@ -135,6 +135,15 @@ constexpr std::array<MessageDefault, 117> kMessages = {{
     {116, "Старт невозможен, не рассчитано напряжение заряда ВВ:", nullptr},
     {117, "пульт", nullptr},
     {118, "каналы", nullptr},
+    // Numbered apart from the messages above, so that texts added elsewhere keep their numbers.
+    // The clock test refused: it starts the show clock of every device on the bus.
+    {130, "Тест синхронизации не запущен: пульт управления не в ожидании, идет шоу или отсчет до запуска.", nullptr},
+    {131, "Тест синхронизации не запущен, не в режиме теста пульты:", nullptr},
+    // A manual HV launch still charging when the show was stopped is not fired.
+    {132, "отменен остановкой", nullptr},
+    // A show that ran to its end is not started again from there.
+    {133, "Сценарий отработан до конца. Новый запуск: <F4> В начало или выбор точки запуска.", nullptr},
+    {134, "Отсчет до запуска отменен", nullptr},
 }};
 // clang-format on
 

@@ -271,7 +271,14 @@ void TCommonPlayer::StartAt(int32_t position, bool withSound, bool announce) {
     ending_ = false;
     if (WorkMode != WorkManual) {
         NextCue = script_ ? script_->FirstCueAtOrAfter(position) : 0;
+        // The position a run stopped at can lie on a cue it already sent (the cue timer lands
+        // on cue times), and a start that joins the soundtrack may lie before them: what was
+        // sent stays sent.
+        if (runLeft_.valid) {
+            NextCue = std::max(NextCue, runLeft_.nextCue);
+        }
     }
+    runLeft_ = RunLeft{};
     PrepareChargeQueues(position);
     notSentCount_ = 0;
     const uint32_t now = TickCount();
@@ -296,13 +303,8 @@ void TCommonPlayer::StartAt(int32_t position, bool withSound, bool announce) {
 }
 
 void TCommonPlayer::Stop(bool stopSound) {
-    // The launches the keys asked for before the stop go first, each after its charge time,
-    // as they did when the charge wait blocked.
-    while (launchTimer_.IsArmed()) {
-        SleepMs(launchTimer_.Remaining());
-        launchTimer_.Cancel();
-        LaunchCharged();
-    }
+    DropManualFires();
+    const bool wasPlaying = IsPlaying();
     const bool ending = ending_;
     ending_ = false;
     cueTimer_.Cancel();
@@ -321,6 +323,11 @@ void TCommonPlayer::Stop(bool stopSound) {
     // From the end of the sequence: what another console sends back on hearing it comes later.
     stoppedOnce_ = true;
     lastStopTick_ = TickCount();
+    if (wasPlaying) {
+        // A stop of the soundtrack alone, or a stop heard while idle, leaves the run as it was.
+        const int count = script_ ? script_->Count() : 0;
+        runLeft_ = RunLeft{true, ending, ending ? count : std::clamp(NextCue, 0, count)};
+    }
     if (OnStateChange) {
         OnStateChange();
     }
@@ -426,6 +433,15 @@ void TCommonPlayer::RunManualQueue() {
     }
 }
 
+void TCommonPlayer::DropManualFires() {
+    launchTimer_.Cancel();
+    std::deque<ManualFire> dropped;
+    dropped.swap(manualQueue_);
+    for (const ManualFire& f : dropped) {
+        FireNotSent(f.module, f.channel, kFireStopped);
+    }
+}
+
 void TCommonPlayer::LaunchCharged() {
     if (manualQueue_.empty()) {
         return;
@@ -478,6 +494,9 @@ QString TCommonPlayer::FireNotSentText(int32_t module, int32_t channel, int32_t 
             break;
         case kFireNoChannel:
             reason = Message(112);
+            break;
+        case kFireStopped:
+            reason = Message(132);
             break;
         case BusNoAnswer:
             reason = Message(84);

@@ -36,6 +36,7 @@ public:
     // Why a fire frame did not leave the console, besides the bus results of its send.
     static constexpr int32_t kFireNotOnBus = -20;   // no firing module has that address
     static constexpr int32_t kFireNoChannel = -21;  // no module has that channel
+    static constexpr int32_t kFireStopped = -22;    // a manual launch still charging at a stop
     // A clock stop heard this soon after our own stop, with no show running, is our stop sent
     // back by a console that did its stop sequence on hearing it; answering it again would
     // bounce stops between the consoles for good.
@@ -53,9 +54,10 @@ public:
     virtual bool LoadSound(const QString& fileName);
     virtual void UnloadSound();
     virtual void Start(int32_t position);
-    // A manual HV launch still charging is fired first (after the rest of its charge time), as
-    // the key asked before the stop. Stopped during the pause after the last cue, the show ends
-    // at once, at the last cue's time.
+    // Takes effect at once: manual launches not yet fired (an HV output still charging and the
+    // key fires queued behind it) are dropped, each logged as not fired, and the HV controls
+    // are reset. Stopped during the pause after the last cue, the show ends at once, at the
+    // last cue's time.
     virtual void Stop(bool stopSound);
     // Frame bytes 0..5 received outside an exchange (after the bus manager has seen it).
     virtual void HandleFrame(const BusFrame& frame);
@@ -89,7 +91,17 @@ public:
     TControls& Controls() const { return controls_; }
     TPortProto& Proto() const;
     TProjectList* Script() const { return script_; }
-    void SetScript(TProjectList* script) { script_ = script; }
+    void SetScript(TProjectList* script) {
+        script_ = script;
+        ForgetRun();
+    }
+
+    // A start goes on from the first cue the last run did not send, until the console sets a
+    // new start point (ForgetRun): a start after a stop never sends again what was sent.
+    void ForgetRun() { runLeft_ = RunLeft{}; }
+    // The last run went through its script to the end, and no start point was set since: a
+    // start now would have nothing to fire.
+    bool RanToEnd() const { return runLeft_.valid && runLeft_.ended; }
 
     uint8_t ControlMode = ControlDirect;
     int32_t Position = 0;
@@ -128,6 +140,8 @@ protected:
     void RunManualQueue();
     // The HV launch at the head of the queue has charged: fire it, then the fires behind it.
     void LaunchCharged();
+    // The stop's share of the manual fires: none that has not left yet leaves later.
+    void DropManualFires();
     uint8_t LaunchState() const { return LaunchStateSource ? LaunchStateSource() : 0; }
     OtherConsoleShows& OtherShows() { return otherShows_; }
 
@@ -163,6 +177,13 @@ protected:
     int notSentCount_ = 0;
     OtherConsoleShows otherShows_;
     bool stoppedOnce_ = false;
+    // What the last run left behind: the first cue it did not send, and whether it ended.
+    struct RunLeft {
+        bool valid = false;
+        bool ended = false;
+        int32_t nextCue = 0;
+    };
+    RunLeft runLeft_;
     uint32_t lastStopTick_ = 0;
 };
 

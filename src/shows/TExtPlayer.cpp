@@ -102,6 +102,8 @@ void TExtPlayer::HandleFrame(const BusFrame& f) {
     }
     if (WaitingExtStart) {
         const int32_t position = (f[1] * 256 + f[2]) * 100;
+        // The command names its own start point.
+        ForgetRun();
         Start(position);
         WriteLog(GetLocalizedText(95, QStringLiteral("Внешняя команда запуска, время:")) + ' ' +
                      QString::number(position),

@@ -364,3 +364,154 @@ TEST(ShowControl, ArmingComputesTheHvVoltagesOrRefuses) {
 
 }  // namespace
 }  // namespace kv
+
+// A show that ran to its end stands at its last cue; the start key would take that cue again.
+// The start waits for a start point (F4 or Enter) instead, and the log says why.
+TEST(ShowControl, AShowThatRanToItsEndIsNotStartedAgainFromThere) {
+    ShowControlRig r;
+    auto* module = dynamic_cast<TCommonControl*>(r.Register(3));
+    ASSERT_NE(module, nullptr);
+    r.LoadScript("0.1 3 1\n0.2 3 2\n");
+    r.show->ArmToggle();
+    ASSERT_TRUE(r.show->StartBtnClick());
+    for (int i = 0; i < 100 && r.show->Playing(); ++i) {
+        r.clock.Advance(TCommonPlayer::kTickMs);
+        r.player->Tick();
+    }
+    ASSERT_FALSE(r.show->Playing());
+    EXPECT_EQ(r.player->FiredCount(), 2);
+    EXPECT_EQ(r.player->Position, 200);
+    EXPECT_EQ(r.Lines().last(), QString::fromUtf8("Сценарий отработан до конца. Новый запуск: "
+                                                  "<F4> В начало или выбор точки запуска."));
+    EXPECT_FALSE(r.show->Buttons().Start);
+    EXPECT_FALSE(r.show->Actions().ExtStart);
+    const int mark = static_cast<int>(r.Lines().size());
+    r.show->HandleKey(vk::F5, {}, nullptr);
+    EXPECT_FALSE(r.show->Playing());
+    EXPECT_FALSE(r.show->StartBtnClick());
+    EXPECT_FALSE(r.show->Playing());
+    EXPECT_EQ(r.Lines().size(), mark) << "nothing started, nothing logged";
+
+    // Back to the beginning: the whole show may be started again.
+    r.show->BeginBtnClick();
+    EXPECT_TRUE(r.show->Buttons().Start);
+    // And so may a start point chosen in the list.
+    r.show->SetStartPoint(1);
+    EXPECT_TRUE(r.show->Buttons().Start);
+}
+
+// The countdown to a time of day: any stop or disarm while it counts cancels it, and at zero the
+// start rule is asked again.
+TEST(ShowControl, ACountdownEndsAtAnyStopOrDisarmAndChecksTheStartAgainAtZero) {
+    ShowControlRig r;
+    ASSERT_NE(r.Register(3), nullptr);
+    r.LoadScript("60 3 1\n");
+    r.show->ArmToggle();
+
+    // A stop from the bus while it counts.
+    r.show->BeginCountdown();
+    EXPECT_TRUE(r.show->CountdownGoesOn());
+    r.OtherConsole([](SimConsole& c, SimTimeUs now, SimSegment& s) { c.BroadcastStop(0, now, s); });
+    ASSERT_TRUE(r.PumpUntil([&] { return !r.redWindow.isEmpty(); }));
+    EXPECT_FALSE(r.show->CountdownGoesOn());
+    EXPECT_FALSE(r.show->CountdownStart());
+    EXPECT_FALSE(r.show->Playing());
+    EXPECT_TRUE(r.Lines().contains(QString::fromUtf8("Отсчет до запуска отменен")));
+
+    // Esc (disarm), then armed again before zero: still cancelled.
+    r.show->BeginCountdown();
+    r.show->HandleKey(vk::Escape, {}, nullptr);
+    EXPECT_FALSE(r.show->CountdownGoesOn());
+    r.show->ArmToggle();
+    EXPECT_FALSE(r.show->CountdownStart());
+    EXPECT_FALSE(r.show->Playing());
+
+    // The stop key, pressed while the soundtrack of a test plays alone.
+    r.show->BeginCountdown();
+    r.show->StopBtnClick();
+    EXPECT_FALSE(r.show->CountdownStart());
+
+    // At zero with the start no longer allowed (test mode came on): nothing starts.
+    r.show->BeginCountdown();
+    r.wiring->TestMode = true;
+    EXPECT_FALSE(r.show->CountdownStart());
+    EXPECT_FALSE(r.show->Playing());
+    r.wiring->TestMode = false;
+
+    // Standing to the end: the show starts as the start key starts it.
+    r.show->BeginCountdown();
+    EXPECT_FALSE(r.show->ClockTestAllowed());
+    EXPECT_TRUE(r.show->CountdownStart());
+    EXPECT_TRUE(r.show->Playing());
+    EXPECT_FALSE(r.show->CountdownRunning());
+    r.show->StopBtnClick();
+}
+
+// While a memory operation (or the clock test) has the bus nothing but the stop is enabled, and
+// the operations themselves refuse too: a click that got past a stale button starts nothing.
+TEST(ShowControl, NothingArmsOrStartsWhileTheBusIsHeld) {
+    ShowControlRig r;
+    ASSERT_NE(r.Register(3), nullptr);
+    r.LoadScript("60 3 1\n");
+    r.wiring->BusHeld = true;
+    r.show->ArmToggle();
+    EXPECT_EQ(r.state.LaunchState, ConsoleState::Waiting);
+    r.wiring->BusHeld = false;
+    r.show->ArmToggle();
+    ASSERT_TRUE(r.show->Buttons().Start);
+
+    r.wiring->BusHeld = true;
+    const ButtonEnabling b = r.show->Buttons();
+    EXPECT_FALSE(b.Start || b.Test || b.Search || b.Save || b.Check || b.Begin || b.TestCheck);
+    const ActionEnabling a = r.show->Actions();
+    EXPECT_FALSE(a.ExtStart || a.Debug || a.Exit || a.ClearMem || a.PowerUp || a.SavePDU);
+    EXPECT_FALSE(r.show->StartBtnClick());
+    EXPECT_FALSE(r.show->Playing());
+    r.wiring->BusHeld = false;
+
+    ASSERT_TRUE(r.show->StartBtnClick());
+    r.wiring->BusHeld = true;
+    EXPECT_TRUE(r.show->Buttons().Stop) << "a stop always stops";
+    r.show->StopBtnClick();
+    EXPECT_FALSE(r.show->Playing());
+    r.wiring->BusHeld = false;
+}
+
+// The soundtrack test of test mode ends with test mode: otherwise the next start joins it and
+// passes over every cue before its position.
+TEST(ShowControl, LeavingTestModeStopsTheSoundtrackTest) {
+    ShowControlRig r;
+    ASSERT_NE(r.Register(3), nullptr);
+    r.LoadScript("1 3 1\n");
+    r.nextFile = Wav(r, "music.wav", 5);
+    r.show->SoundBtnClick();
+    ASSERT_TRUE(r.show->SoundLoaded());
+    r.wiring->EnterTestMode();
+    r.show->SoundPlayStop();
+    ASSERT_TRUE(r.show->SoundPlaying());
+    r.show->LeaveTestMode();
+    EXPECT_FALSE(r.wiring->TestMode);
+    EXPECT_FALSE(r.show->SoundPlaying());
+}
+
+// The debug window's clock test starts every module's show clock: only from a waiting console.
+TEST(ShowControl, TheClockTestIsAllowedOnlyWhileTheConsoleWaits) {
+    ShowControlRig r;
+    ASSERT_NE(r.Register(3), nullptr);
+    r.LoadScript("60 3 1\n");
+    EXPECT_TRUE(r.show->ClockTestAllowed());
+    EXPECT_TRUE(r.show->Actions().Debug);
+    r.show->ArmToggle();
+    EXPECT_FALSE(r.show->ClockTestAllowed());
+    EXPECT_FALSE(r.show->Actions().Debug);
+    r.show->StartBtnClick();
+    r.state.LaunchState = ConsoleState::Waiting;  // even a console that lost its state
+    EXPECT_FALSE(r.show->ClockTestAllowed());
+    EXPECT_FALSE(r.show->Actions().Debug);
+    r.player->Stop(true);
+    r.state.LaunchState = ConsoleState::Waiting;
+    r.player->WaitingExtStart = true;
+    EXPECT_FALSE(r.show->ClockTestAllowed());
+    r.player->WaitingExtStart = false;
+    EXPECT_TRUE(r.show->ClockTestAllowed());
+}

@@ -511,3 +511,92 @@ TEST(Countdown, TextsAndClosing) {
     EXPECT_FALSE(s.close);
     EXPECT_TRUE(Countdown(1000, 0, 3500, true).close);
 }
+
+// A stop stops: launches the keys asked for that have not left yet are dropped, not fired
+// after their charge time with the window frozen.
+TEST_F(ShowPlayerTest, StopDropsManualLaunchesNotYetFired) {
+    auto* hv = r.AddDevice<THVControl>(3);
+    hv->ChargeVoltage[0] = 100;
+    hv->ChargeVoltage[1] = 200;
+    r.rig.Add({.address = 3, .type = 'Q'});
+    r.AddDevice(5);
+    r.rig.Add({.address = 5, .type = 'A'});
+    p.WorkMode = TCommonPlayer::WorkManual;
+    p.Start(0);
+    r.ClearSent();
+    int notSent = 0;
+    p.OnFireNotSent = [&](int32_t, int32_t, int32_t result) {
+        EXPECT_EQ(result, TCommonPlayer::kFireStopped);
+        ++notSent;
+    };
+    p.Fire(3, 0, true, false);           // charges, fires 2 s later
+    p.Fire(3, 1, true, false);           // waits behind it
+    p.Fire(5, 4, true, false);           // and so does a plain module's key
+    ASSERT_EQ(r.Sent(0x84).size(), 1u);  // the charge only
+    EXPECT_EQ(p.PendingManualFires(), 3);
+    const uint32_t before = r.clock.TickCount();
+    p.Stop(false);
+    EXPECT_LT(r.clock.TickCount() - before, 500u) << "the stop does not wait for a charge";
+    EXPECT_EQ(p.PendingManualFires(), 0);
+    EXPECT_EQ(notSent, 3);
+    EXPECT_EQ(r.log
+                  .With(QString::fromUtf8("Запуск не выполнен, пульт: 3, канал: 2 - "
+                                          "отменен остановкой"))
+                  .size(),
+              1);
+    // Only the charge ever went out; nothing fires when its charge time would have ended.
+    r.clock.Advance(5000);
+    p.Tick();
+    EXPECT_EQ(r.Sent(0x84).size(), 1u);
+    EXPECT_EQ(r.Sent(0x88).size(), 1u) << "the HV control is reset";
+}
+
+// A start after a stop goes on from the first cue the run did not send: the position a show
+// ended or stopped at lies on a cue it already sent.
+TEST_F(ShowPlayerTest, StartAfterTheEndOrAStopNeverSendsACueAgain) {
+    r.AddDevice(5);
+    r.rig.Add({.address = 5});
+    r.Load("1 5 1\n2 5 2\n2 5 3\n");
+    const uint32_t t0 = r.clock.TickCount();
+    p.Start(0);
+    r.TickAt(t0, 1000);
+    r.TickAt(t0, 2000);
+    ASSERT_EQ(r.Sent(0x84).size(), 3u);
+    r.TickAt(t0, 3000);
+    ASSERT_FALSE(p.IsPlaying());
+    EXPECT_EQ(p.Position, 2000);
+    EXPECT_TRUE(p.RanToEnd());
+    r.ClearSent();
+
+    // Started again from where it ended: nothing is due.
+    const uint32_t t1 = r.clock.TickCount();
+    p.Start(p.Position);
+    EXPECT_FALSE(p.RanToEnd());
+    r.TickAt(t1, 10);
+    r.TickAt(t1, 1000);
+    EXPECT_TRUE(r.Sent(0x84).empty());
+    EXPECT_FALSE(p.IsPlaying());
+
+    // Stopped on the tick that fired a cue, then started at that position: it is not sent again.
+    p.ForgetRun();
+    const uint32_t t2 = r.clock.TickCount();
+    p.Start(0);
+    r.TickAt(t2, 1000);
+    ASSERT_EQ(r.Sent(0x84).size(), 1u);
+    p.Stop(false);
+    EXPECT_FALSE(p.RanToEnd());
+    const uint32_t t3 = r.clock.TickCount();
+    p.Start(p.Position);
+    EXPECT_EQ(p.NextCue, 1);
+    r.TickAt(t3, 0);
+    EXPECT_EQ(r.Sent(0x84).size(), 1u);
+    r.TickAt(t3, 1000);
+    EXPECT_EQ(r.Sent(0x84).size(), 3u);
+
+    // A start point set by the operator is taken as it is.
+    p.Stop(false);
+    p.ForgetRun();
+    p.Start(0);
+    EXPECT_EQ(p.NextCue, 0);
+    p.Stop(false);
+}

@@ -48,10 +48,8 @@ void SetLedIf(StatusPanel& status, const char* name, const std::optional<Look>& 
 }  // namespace
 
 void TMainForm::RefreshButtons() {
-    ButtonEnabling b = show_->Buttons();
-    if (memory_ && memory_->Running()) {
-        b = ButtonEnabling{};  // nothing starts while the devices' memory is worked on
-    }
+    // While a memory operation has the bus nothing but the stop is enabled (the rules say so).
+    const ButtonEnabling b = show_->Buttons();
     buttons_->TestBtn->setEnabled(b.Test);
     buttons_->SearchBtn->setEnabled(b.Search || wiring_->Searching);
     buttons_->ProjectBtn->setEnabled(b.Project);
@@ -65,9 +63,8 @@ void TMainForm::RefreshButtons() {
     for (int i = 0; i < wiring_->Controls().Count(); ++i) {
         modules += wiring_->Controls().ModuleAt(i) != nullptr ? 1 : 0;
     }
-    testPanel_->SetEnabled(TestModePanel::FromButtons(b, !wiring_->Testing && !wiring_->Searching &&
-                                                             modules > 0 &&
-                                                             !(memory_ && memory_->Running())));
+    testPanel_->SetEnabled(TestModePanel::FromButtons(
+        b, !wiring_->Testing && !wiring_->Searching && modules > 0 && !wiring_->BusHeld));
     // In launch mode the cue list holds the keyboard: the arrow keys move its selection.
     if (!wiring_->TestMode && isVisible()) {
         cues_->setFocus();
@@ -77,11 +74,7 @@ void TMainForm::RefreshButtons() {
 }
 
 void TMainForm::ActionListUpdate() {
-    ActionEnabling a = show_->Actions();
-    if (memory_ && memory_->Running()) {
-        a = ActionEnabling{};
-        a.Debug = false;
-    }
+    const ActionEnabling a = show_->Actions();
     const std::pair<const char*, bool> rules[] = {
         {"ControlAction", a.Control},   {"ModeAction", a.Mode},
         {"ColorAction", a.Color},       {"ExitAction", a.Exit},

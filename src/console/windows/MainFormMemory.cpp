@@ -36,6 +36,9 @@ void TMainForm::ConnectMemoryOperations() {
         TMemoryForm& form = MemoryForm();
         form.OnCancel = [this] { memory_->Cancel(); };
         form.Begin(title);
+        // The progress window lets the main window's mouse clicks through: from this moment
+        // its buttons show that the bus is held.
+        RefreshButtons();
     };
     m.OnProgress = [this](const QString& status, int percent) {
         MemoryForm().Progress(status, percent);

@@ -98,9 +98,8 @@ void TDebugForm::Open() {
     }
     Redraw();
     FollowTest();
-    show();
-    raise();
-    activateWindow();
+    // Modal: while its clocks run, the main window takes no command (no arming, no start).
+    exec();
 }
 
 void TDebugForm::Redraw() {

@@ -25,7 +25,8 @@ public:
     // The bus the test runs on. Detach (or destroying the window) before the wiring goes.
     void Attach(ConsoleWiring& wiring);
     void Detach();
-    // Ctrl+Alt+D: fresh rows of the modules on the bus, then the window shows.
+    // Ctrl+Alt+D: fresh rows of the modules on the bus, then the window shows modally; returns
+    // when it is closed (the test stopped with it).
     void Open();
     // The test behind the window; nullptr before Attach.
     DebugSyncTest* Test() const { return test_.get(); }

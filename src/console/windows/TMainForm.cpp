@@ -194,19 +194,29 @@ void TMainForm::ExtStartActionExecute() {
     TTimerForm& timer = TimerForm();
     const auto playing = [this] { return player_->IsPlaying(); };
     if (choice == TExtStartForm::Choice::Clock) {
+        // A stop or a disarm while it counts (from the bus, or the player's own) cancels it,
+        // and at zero the start rule is asked again.
+        show_->BeginCountdown();
         if (timer.Run(GetLocalizedText(70, QStringLiteral("Время до запуска:")), TickCount(),
-                      dialog.Plan().targetTick, playing)) {
-            show_->StartBtnClick();
+                      dialog.Plan().targetTick, playing,
+                      [this] { return show_->CountdownGoesOn(); })) {
+            show_->CountdownStart();
+        } else {
+            show_->EndCountdown();
         }
-        return;
+    } else {
+        // The player starts the show itself when the command arrives (on this thread, inside
+        // the window's modal loop); any stop of the player clears the wait and closes the
+        // window.
+        show_->LogStartBlock();
+        player_->WaitingExtStart = true;
+        timer.Run(GetLocalizedText(71, QStringLiteral("Ожидание команды запуска...")), TickCount(),
+                  0, playing, [this] { return player_->WaitingExtStart; });
+        player_->WaitingExtStart = false;
     }
-    // The player starts the show itself when the command arrives (on this thread, inside the
-    // window's modal loop); any stop of the player clears the wait and closes the window.
-    show_->LogStartBlock();
-    player_->WaitingExtStart = true;
-    timer.Run(GetLocalizedText(71, QStringLiteral("Ожидание команды запуска...")), TickCount(), 0,
-              playing, [this] { return player_->WaitingExtStart; });
-    player_->WaitingExtStart = false;
+    // The keys act only while the main window is active: the stop key must work at once.
+    RefreshButtons();
+    activateWindow();
 }
 
 void TMainForm::SetDebugForm(TDebugForm* form) {
@@ -216,6 +226,10 @@ void TMainForm::SetDebugForm(TDebugForm* form) {
     debugForm_ = form;
     if (form != nullptr) {
         form->Attach(*wiring_);
+        form->Test()->Allowed = [this] { return show_->ClockTestAllowed(); };
+        form->Test()->RefusedMessage = [this](const QString& text) {
+            QMessageBox::warning(debugForm_, QStringLiteral("Ошибка"), text);
+        };
     }
 }
 
@@ -499,7 +513,9 @@ void TMainForm::PCPowerTimerTick() {
 }
 
 bool TMainForm::CloseQuery() const {
-    return !(ShowPlaying && ShowPlaying());
+    // A memory operation writing the devices is not cut off halfway either; a termination
+    // signal waits for its end.
+    return !(ShowPlaying && ShowPlaying()) && !(memory_ && memory_->Running());
 }
 
 bool TMainForm::ExitActionAllowed() const {
@@ -534,7 +550,7 @@ void TMainForm::TestBtnClick() {
     if (buttons_->TestBtn->isChecked()) {
         wiring_->EnterTestMode();
     } else {
-        wiring_->LeaveTestMode();
+        show_->LeaveTestMode();
     }
     buttons_->TestBtn->setChecked(wiring_->TestMode);
     centre_->setCurrentIndex(wiring_->TestMode ? 1 : 0);

@@ -2,6 +2,7 @@
 
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -73,11 +74,26 @@ void TTimerForm::Tick() {
     const bool playing = playing_ && playing_();
     const CountdownStep step = Countdown(startTick_, targetTick_, TickCount(), playing);
     TimeLabel->setText(step.text);
-    if (step.close) {
+    const bool standing = !waiting_ || waiting_();
+    // A countdown cleared elsewhere never says OK, not even at zero. The wait for the start
+    // command is cleared by the start itself, which must still say OK.
+    if (targetTick_ != 0 && !standing) {
+        reject();
+    } else if (step.close) {
         accept();
-    } else if (targetTick_ == 0 && waiting_ && !waiting_()) {
+    } else if (!standing) {
         reject();
     }
+}
+
+void TTimerForm::keyPressEvent(QKeyEvent* event) {
+    // The stop key stops here too: the countdown or the wait ends, nothing starts.
+    if (event->key() == Qt::Key_F6 && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        reject();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void TTimerForm::done(int result) {

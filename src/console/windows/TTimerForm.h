@@ -25,9 +25,10 @@ public:
     TLocalizer& Localizer() const { return *localizer_; }
 
     // Shows the window modally under the caption line. targetTick 0 waits until `playing`
-    // answers true (elapsed time shown) or `waiting` false (the wait was cleared elsewhere:
-    // Cancel); otherwise counts down to targetTick. True (OK) only from a timer tick that saw
-    // the countdown end or the show playing; "Отмена" gives false.
+    // answers true (elapsed time shown); otherwise counts down to targetTick. `waiting`
+    // answering false means the wait or the countdown was cleared elsewhere (a stop, a
+    // disarm): Cancel, also at zero. True (OK) only from a timer tick that saw the countdown
+    // end or the show playing; "Отмена", Esc and the stop key F6 give false.
     bool Run(const QString& caption, uint32_t startTick, uint32_t targetTick,
              std::function<bool()> playing, std::function<bool()> waiting = {});
     // One 100 ms step (the timer's handler; callable directly).
@@ -40,6 +41,7 @@ public:
 
 protected:
     void done(int result) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     TLocalizer* localizer_;

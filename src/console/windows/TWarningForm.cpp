@@ -14,6 +14,11 @@ TWarningForm::TWarningForm(QWidget* parent)
     setObjectName(QStringLiteral("TWarningForm"));
     setWindowTitle(QStringLiteral("Предупреждение"));
     setModal(false);
+    // It never takes the keyboard from the main window: in the middle of a show the first stop
+    // key must stop, not close this window.
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setWindowFlag(Qt::WindowDoesNotAcceptFocus);
+    setFocusPolicy(Qt::NoFocus);
     setAutoFillBackground(true);
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, QColor(255, 0, 0));

@@ -12,7 +12,9 @@ class TLocalizer;
 // The urgent red warning: no frame, on top of every window, centred on the main window. It goes
 // away 10 s after it was first shown, at a key press, when the key hook sees any key, or when
 // the converter link comes back. Showing it again while it is up replaces the text but does not
-// restart the 10 s. Created once at start-up and kept for the whole run.
+// restart the 10 s. It never takes the focus from the main window, so a key meant for the show
+// (the stop key above all) always reaches it. Created once at start-up and kept for the whole
+// run.
 class TWarningForm : public QDialog {
     Q_OBJECT
 public:

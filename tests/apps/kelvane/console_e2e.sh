@@ -253,11 +253,29 @@ sleep 1
 key Escape                       # disarm
 
 # The debug window's clock test: "Тест" and its question, the list filling, "Стоп", "Закрыть".
+# Its clock start would make a module in launch mode play its stored script: refused until every
+# module is in test mode.
 clock_stops=$(count " tx 90 [0-9a-f]{2} [0-9a-f]{2} 00 00 00 ")
+clock_starts=$(count " tx 90 [0-9a-f]{2} [0-9a-f]{2} 80 00 00 ")
 key ctrl+alt+d
 wait_window "^Отладка" 5 || fail "Ctrl+Alt+D did not open the debug window"
 key Return                       # "Тест"
+wait_window "^Ошибка" 5 || fail "the clock test was not refused with modules in launch mode"
+wait_log "не в режиме теста пульты:" 3 || fail "the refused clock test is not logged"
+key Return
+[ "$(count " tx 90 [0-9a-f]{2} [0-9a-f]{2} 80 00 00 ")" = "$clock_starts" ] ||
+  fail "the refused clock test started the clocks"
+key Escape                       # "Закрыть"
+sleep 0.3
+refocus
+key Tab                          # test mode
+key F11                          # every module into test mode
+sleep 1.5
+key ctrl+alt+d
+wait_window "^Отладка" 5 || fail "Ctrl+Alt+D did not open the debug window in test mode"
+key Return                       # "Тест"
 wait_window "^Подтверждение" 5 || fail "\"Тест\" asked nothing before overwriting channel 1"
+shot console-debug-question
 key y                            # Yes
 wait_log "Тест синхронизации пультов запущен" 5 || fail "the clock test did not start"
 sleep 2.5
@@ -274,6 +292,9 @@ key Escape                       # "Закрыть"
 sleep 0.3
 visible "^Отладка" && fail "the debug window did not close"
 refocus
+key F12                          # the modules back into launch mode
+sleep 1
+key Tab                          # and the console out of test mode
 
 # F8 with a module of the script switched off: after a search has dropped it, the write stops at
 # the warning that lists it, and its "Отмена" sends nothing.

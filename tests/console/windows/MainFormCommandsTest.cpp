@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
+#include <functional>
 #include <memory>
 
 #include "../../devices/sim/ConsoleSimHarness.h"
@@ -22,6 +25,7 @@
 #include "console/windows/TMainForm.h"
 #include "console/windows/TestModePanel.h"
 #include "core/EventLog.h"
+#include "devices/DeviceKinds.h"
 #include "devices/TCommonControl.h"
 #include "i18n/Localizer.h"
 #include "sim/SimFiringModule.h"
@@ -130,59 +134,94 @@ TEST_F(MainFormCommandsTest, ChangeIdButtonRenumbersTheSelectedModuleThroughItsB
     EXPECT_EQ(form.Wiring().Controls().Items(0)->Address, 12);
 }
 
+// Runs `step` once the modal loop that is about to start processes events.
+void Later(std::function<void()> step) {
+    QTimer::singleShot(0, std::move(step));
+}
+
 TEST_F(MainFormCommandsTest, DebugWindowListsTheModulesAndClosingStopsTheClockTest) {
     auto bus = std::make_shared<SimBus>();
     bus->AddConverter();
-    bus->AddDevice(0, SimModule(3, 0x46B, 8));
-    bus->AddDevice(0, SimModule(7, 0x46B, 16));
+    SimDeviceConfig three = SimModule(3, 0x46B, 8);
+    three.mode = 1;  // test mode
+    bus->AddDevice(0, three);
+    bus->AddDevice(0, SimModule(7, 0x46B, 16));  // launch mode
     TMainForm& form = MakeForm(bus);
     ASSERT_NE(form.Wiring().Controls().RegisterDevice(3, 0), nullptr);
     ASSERT_NE(form.Wiring().Controls().RegisterDevice(7, 0), nullptr);
     QAction* action = form.FindAction(QStringLiteral("DebugAction"));
     ASSERT_NE(action, nullptr);
-    action->trigger();
     TDebugForm& debug = form.DebugForm();
-    ASSERT_TRUE(debug.isVisible());
     ASSERT_NE(debug.Test(), nullptr);
-    EXPECT_EQ(debug.DeviceList->columnCount(), 6);
-    EXPECT_EQ(debug.DeviceList->headerItem()->text(5), QStringLiteral("Синх., мс"));
-    ASSERT_EQ(debug.DeviceList->topLevelItemCount(), 2);
-    EXPECT_EQ(debug.DeviceList->topLevelItem(0)->text(0), QStringLiteral("3"));
-    EXPECT_EQ(debug.DeviceList->topLevelItem(1)->text(1), QStringLiteral("16"));
-    EXPECT_EQ(debug.DeviceList->topLevelItem(1)->text(5), QStringLiteral("?"));
-    EXPECT_EQ(debug.ClockLabel->text(), QStringLiteral("00:00:00"));
-    // All six columns in view as the window opens, the sync column included.
-    EXPECT_LE(debug.DeviceList->header()->length(), debug.DeviceList->viewport()->width());
-    EXPECT_TRUE(debug.TestBtn->isDefault());
-
     int asked = 0;
     bool answer = false;
     debug.Test()->ConfirmOverwrite = [&](const QString&, const QString&) {
         ++asked;
         return answer;
     };
-    debug.TestBtn->click();
-    EXPECT_EQ(asked, 1);
-    EXPECT_FALSE(debug.Test()->Running()) << "declined";
-    answer = true;
-    debug.TestBtn->click();
-    ASSERT_TRUE(debug.Test()->Running());
-    EXPECT_TRUE(debug.StopBtn->isDefault()) << "Enter stops a running test, never restarts it";
-    debug.StopBtn->click();
-    EXPECT_FALSE(debug.Test()->Running());
-    EXPECT_TRUE(debug.TestBtn->isDefault());
+    QStringList refused;
+    debug.Test()->RefusedMessage = [&](const QString& text) { refused << text; };
 
-    // Closed by its button or by the window frame: the test stops either way.
-    debug.TestBtn->click();
-    ASSERT_TRUE(debug.Test()->Running());
-    debug.CloseBtn->click();
+    bool modal = false;
+    Later([&] {
+        // Modal: while it is open the main window takes no command.
+        modal = QApplication::activeModalWidget() == &debug;
+        EXPECT_EQ(debug.DeviceList->columnCount(), 6);
+        EXPECT_EQ(debug.DeviceList->headerItem()->text(5), QStringLiteral("Синх., мс"));
+        ASSERT_EQ(debug.DeviceList->topLevelItemCount(), 2);
+        EXPECT_EQ(debug.DeviceList->topLevelItem(0)->text(0), QStringLiteral("3"));
+        EXPECT_EQ(debug.DeviceList->topLevelItem(1)->text(1), QStringLiteral("16"));
+        EXPECT_EQ(debug.DeviceList->topLevelItem(1)->text(5), QStringLiteral("?"));
+        EXPECT_EQ(debug.ClockLabel->text(), QStringLiteral("00:00:00"));
+        // All six columns in view as the window opens, the sync column included.
+        EXPECT_LE(debug.DeviceList->header()->length(), debug.DeviceList->viewport()->width());
+        EXPECT_TRUE(debug.TestBtn->isDefault());
+
+        // Module 7 is in launch mode: its stored script would play on the clock start.
+        debug.TestBtn->click();
+        EXPECT_EQ(asked, 0);
+        ASSERT_EQ(refused.size(), 1);
+        EXPECT_TRUE(refused[0].endsWith(QStringLiteral(": 7")));
+        EXPECT_FALSE(debug.Test()->Running());
+        form.Wiring().SetModeAll(ModeTest);
+
+        debug.TestBtn->click();
+        EXPECT_EQ(asked, 1);
+        EXPECT_FALSE(debug.Test()->Running()) << "declined";
+        answer = true;
+        debug.TestBtn->click();
+        ASSERT_TRUE(debug.Test()->Running());
+        EXPECT_TRUE(debug.StopBtn->isDefault()) << "Enter stops a running test, never restarts it";
+        debug.StopBtn->click();
+        EXPECT_FALSE(debug.Test()->Running());
+        EXPECT_TRUE(debug.TestBtn->isDefault());
+
+        // Closed by its button: the test stops with it.
+        debug.TestBtn->click();
+        ASSERT_TRUE(debug.Test()->Running());
+        debug.CloseBtn->click();
+    });
+    action->trigger();
+    EXPECT_TRUE(modal);
     EXPECT_FALSE(debug.isVisible());
     EXPECT_FALSE(debug.Test()->Running());
+
+    // Closed by the window frame: the test stops too.
+    Later([&] {
+        debug.TestBtn->click();
+        EXPECT_TRUE(debug.Test()->Running());
+        debug.close();
+    });
     action->trigger();
-    debug.TestBtn->click();
-    ASSERT_TRUE(debug.Test()->Running());
-    debug.close();
     EXPECT_FALSE(debug.Test()->Running());
+
+    // Not from an armed console, nor during a show.
+    form.State().LaunchState = TMainForm::Armed;
+    form.ActionListUpdate();
+    EXPECT_FALSE(action->isEnabled());
+    form.State().LaunchState = TMainForm::Waiting;
+    form.ActionListUpdate();
+    EXPECT_TRUE(action->isEnabled());
 }
 
 TEST_F(MainFormCommandsTest, LaptopOnBatteryLightsTheBatteryLampAndMovesTheGauge) {

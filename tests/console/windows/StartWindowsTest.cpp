@@ -1,12 +1,18 @@
 // The start condition dialog and the countdown window, driven inside their modal loops: a
-// passed time is refused and nothing starts, the countdown only says OK once it has run to zero,
-// and the wait for the external start command is cleared by "Отмена".
+// passed time is refused and nothing starts, the countdown only says OK once it has run to zero
+// and no stop came meanwhile, and the wait for the external start command is cleared by
+// "Отмена". Also what must never start or swallow a key around them: the red warning window,
+// a memory operation's progress, the soundtrack test left behind by test mode.
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QFile>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <QTime>
 #include <QTimeEdit>
 #include <QTimer>
@@ -16,14 +22,22 @@
 #include "TempDir.h"
 #include "WindowTestBase.h"
 #include "console/ConsoleWiring.h"
+#include "console/MemoryOperations.h"
+#include "console/ShowControl.h"
+#include "console/windows/CommandButtons.h"
 #include "console/windows/TExtStartForm.h"
 #include "console/windows/TMainForm.h"
 #include "console/windows/TTimerForm.h"
+#include "console/windows/TWarningForm.h"
+#include "console/windows/TestModePanel.h"
 #include "core/Clock.h"
 #include "core/EventLog.h"
 #include "i18n/Localizer.h"
 #include "shows/TExtPlayer.h"
+#include "shows/TProjectList.h"
+#include "shows/TProjects.h"
 #include "sim/SimBus.h"
+#include "sim/SimDeviceConfig.h"
 
 namespace kv {
 namespace {
@@ -37,6 +51,53 @@ void Later(std::function<void()> step) {
 
 class StartWindowsTest : public WindowTestBase {
 protected:
+    void TearDown() override {
+        form_.reset();
+        WindowTestBase::TearDown();
+    }
+
+    // A console on a simulated bus (firing module 3 when asked), slot 0 holding `script`.
+    TMainForm& MakeForm(const QByteArray& script, bool withModule = false) {
+        auto bus = std::make_shared<SimBus>();
+        if (withModule) {
+            bus->AddConverter();
+            SimDeviceConfig c;
+            c.kind = SimDeviceKind::FiringModule;
+            c.address = 3;
+            c.version = 0x46B;
+            c.channels = 16;
+            bus->AddDevice(0, c);
+        }
+        TMainForm::Options options;
+        options.programDir = dir_.path();
+        options.makeWiring = [bus] { return std::make_unique<ConsoleWiring>(bus, QString()); };
+        form_ = std::make_unique<TMainForm>(options);
+        if (withModule) {
+            EXPECT_NE(form_->Wiring().Controls().RegisterDevice(3, 0), nullptr);
+        }
+        form_->Projects().Project(0).LoadFromBytes(script, "show.txt");
+        AtNoon(form_->ExtStartForm());
+        return *form_;
+    }
+    // Shows the window and makes it the active one, as the operator's console is.
+    static void ShowActive(TMainForm& form) {
+        form.show();
+        form.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    }
+    // A countdown of ten seconds from noon, driven by `during` inside its window.
+    static void CountdownOf10s(TMainForm& form, std::function<void()> during) {
+        Later([&form, during = std::move(during)] {
+            TExtStartForm& dialog = form.ExtStartForm();
+            dialog.RadioButton1->setChecked(true);
+            dialog.DateTimePicker1->setTime(QTime(12, 0, 10));
+            dialog.StartBtn->click();
+            Later(during);
+        });
+        form.ExtStartActionExecute();
+    }
+
+    std::unique_ptr<TMainForm> form_;
     void AtNoon(TExtStartForm& form) {
         form.CurrentMsOfDay = [] { return kNoon; };
         form.ShowMessage = [this](const QString&, const QString& text) { messages_ << text; };
@@ -182,6 +243,146 @@ TEST_F(StartWindowsTest, CtrlF5WaitsForTheCommandAndCancelClearsTheWait) {
     EXPECT_EQ(messages_, QStringList{CountdownPassedMessage()});
     EXPECT_FALSE(form.TimerForm().isVisible());
     EXPECT_FALSE(form.Player().IsPlaying());
+}
+
+// A stop from the bus, the stop key or a disarm while the clock counts down: at zero nothing
+// starts. Standing to the end, the show starts and the main window has the keyboard again.
+TEST_F(StartWindowsTest, CountdownIsCancelledByAStopAndChecksTheStartAgainAtZero) {
+    TMainForm& form = MakeForm("60 3 1\n");
+    ShowActive(form);
+    form.State().LaunchState = TMainForm::Armed;
+    form.RefreshButtons();
+    ASSERT_TRUE(form.FindAction(QStringLiteral("ExtStartAction"))->isEnabled());
+
+    CountdownOf10s(form, [&] {
+        // Another console's stop while it counts.
+        form.Wiring().HandleFrame(BusFrame{0x90, 0, 50, 0x00, 0, 0}, 0);
+        clock_.Advance(10000);
+        form.TimerForm().Tick();
+    });
+    EXPECT_FALSE(form.TimerForm().isVisible());
+    EXPECT_FALSE(form.Player().IsPlaying());
+    EXPECT_FALSE(form.Show().CountdownRunning());
+
+    // The stop key pressed in the countdown window ends it at once.
+    bool closed = false;
+    CountdownOf10s(form, [&] {
+        QTest::keyClick(&form.TimerForm(), Qt::Key_F6);
+        closed = !form.TimerForm().isVisible();
+        if (!closed) {
+            form.TimerForm().CancelBtn->click();
+        }
+    });
+    EXPECT_TRUE(closed);
+    EXPECT_FALSE(form.Player().IsPlaying());
+
+    // Disarmed meanwhile: armed or not at zero, it does not start.
+    CountdownOf10s(form, [&] {
+        form.Show().Disarm();
+        clock_.Advance(10000);
+        form.TimerForm().Tick();
+    });
+    EXPECT_FALSE(form.Player().IsPlaying());
+
+    form.State().LaunchState = TMainForm::Armed;
+    CountdownOf10s(form, [&] {
+        clock_.Advance(10000);
+        form.TimerForm().Tick();
+    });
+    EXPECT_TRUE(form.Player().IsPlaying());
+    EXPECT_EQ(QApplication::activeWindow(), &form);
+    form.Show().StopBtnClick();
+}
+
+// The red window never takes the keyboard: in the middle of a show the first stop key stops.
+TEST_F(StartWindowsTest, WarningWindowLeavesTheStopKeyToTheShow) {
+    TMainForm& form = MakeForm("60 3 1\n");
+    ShowActive(form);
+    form.State().LaunchState = TMainForm::Armed;
+    ASSERT_TRUE(form.Show().StartBtnClick());
+    ASSERT_TRUE(form.Player().IsPlaying());
+    form.WarningForm().ShowWarning(QStringLiteral("Ошибка записи журнала"));
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(form.WarningForm().isVisible());
+    EXPECT_EQ(QApplication::activeWindow(), &form);
+    QWidget* target = QApplication::focusWidget() != nullptr ? QApplication::focusWidget()
+                                                             : static_cast<QWidget*>(&form);
+    QTest::keyClick(target, Qt::Key_F6);
+    EXPECT_FALSE(form.Player().IsPlaying());
+    EXPECT_FALSE(form.WarningForm().isVisible()) << "the key closes it as well";
+}
+
+// While a memory operation writes the modules, its progress window lets the main window's events
+// through: the start button is disabled from the operation's first moment, and neither a click
+// nor a close gets past it.
+TEST_F(StartWindowsTest, NothingStartsOrClosesWhileAMemoryOperationHasTheBus) {
+    TMainForm& form = MakeForm("1 3 1\n2 3 2\n", true);
+    form.show();
+    form.State().LaunchState = TMainForm::Armed;
+    form.RefreshButtons();
+    ASSERT_TRUE(form.StartBtn()->isEnabled());
+    // The operation's questions and its result box are answered as they come up.
+    QTimer boxes;
+    QObject::connect(&boxes, &QTimer::timeout, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            box->accept();
+        }
+    });
+    boxes.start(5);
+    bool startEnabled = true;
+    bool closed = true;
+    bool seen = false;
+    Later([&] {
+        seen = form.Memory().Running();
+        startEnabled = form.StartBtn()->isEnabled();
+        form.StartBtn()->click();
+        closed = form.close();
+    });
+    form.RunMemoryOperation(TMainForm::MemoryCommand::Write);
+    boxes.stop();
+    ASSERT_TRUE(seen) << "the step ran inside the operation";
+    EXPECT_FALSE(startEnabled);
+    EXPECT_FALSE(form.Player().IsPlaying());
+    EXPECT_FALSE(closed);
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(form.StartBtn()->isEnabled()) << "enabled again when it ends";
+}
+
+// The soundtrack test of test mode stops when the operator leaves test mode: the next start
+// would otherwise join it and pass over every cue before its position.
+TEST_F(StartWindowsTest, LeavingTestModeStopsTheSoundtrackTest) {
+    TMainForm& form = MakeForm("1 3 1\n");
+    form.show();
+    // One second of silence, 8 kHz mono 16-bit.
+    const QString wav = dir_.file(QStringLiteral("music.wav"));
+    {
+        QFile f(wav);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        const auto u32 = [&f](uint32_t v) { f.write(reinterpret_cast<const char*>(&v), 4); };
+        const auto u16 = [&f](uint16_t v) { f.write(reinterpret_cast<const char*>(&v), 2); };
+        const uint32_t bytes = 16000;
+        f.write("RIFF");
+        u32(36 + bytes);
+        f.write("WAVEfmt ");
+        u32(16);
+        u16(1);
+        u16(1);
+        u32(8000);
+        u32(16000);
+        u16(2);
+        u16(16);
+        f.write("data");
+        u32(bytes);
+        f.write(QByteArray(static_cast<int>(bytes), '\0'));
+    }
+    ASSERT_TRUE(form.Player().LoadSound(wav));
+    form.Buttons().TestBtn->click();
+    ASSERT_TRUE(form.Wiring().TestMode);
+    form.TestPage().SoundTestBtn->click();
+    ASSERT_TRUE(form.Show().SoundPlaying());
+    form.Buttons().TestBtn->click();
+    EXPECT_FALSE(form.Wiring().TestMode);
+    EXPECT_FALSE(form.Show().SoundPlaying());
 }
 
 }  // namespace

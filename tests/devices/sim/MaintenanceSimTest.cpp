@@ -130,21 +130,32 @@ TEST(ForcingOnSim, AllModulesInListOrderEachLogged) {
     EXPECT_EQ(c.Bus().FindAs<SimFiringModule>(4)->Forcing(), 1);
 }
 
+// The clock test's broadcast would start a script in any module in launch mode.
+SimDeviceConfig InTestMode(SimDeviceConfig c) {
+    c.mode = 1;
+    return c;
+}
+
 class DebugTestOnSim : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_NO_FATAL_FAILURE(OpenWith(c_, {SimModule(3, 0x46B, 8), SimModule(7, 0x165, 16)}));
+        ASSERT_NO_FATAL_FAILURE(OpenWith(
+            c_, {InTestMode(SimModule(3, 0x46B, 8)), InTestMode(SimModule(7, 0x165, 16))}));
         test_ = std::make_unique<DebugSyncTest>(c_.Wiring());
         test_->ConfirmOverwrite = [this](const QString& caption, const QString& text) {
             asked_.emplace_back(caption, text);
             return answer_;
         };
+        test_->Allowed = [this] { return allowed_; };
+        test_->RefusedMessage = [this](const QString& text) { refused_ << text; };
     }
 
     ConsoleOnSim c_;
     std::unique_ptr<DebugSyncTest> test_;
     std::vector<Box> asked_;
+    QStringList refused_;
     bool answer_ = true;
+    bool allowed_ = true;
 };
 
 TEST_F(DebugTestOnSim, OpeningListsTheModulesWithQuestionMarks) {
@@ -161,8 +172,11 @@ TEST_F(DebugTestOnSim, DeclinedOverwriteSendsNothing) {
     EXPECT_FALSE(test_->Start());
     ASSERT_EQ(asked_.size(), 1u);
     EXPECT_EQ(asked_[0].first, U("Подтверждение"));
-    EXPECT_TRUE(asked_[0].second.contains(U("канал 1")));
-    EXPECT_TRUE(c_.Sent().empty());
+    EXPECT_TRUE(asked_[0].second.contains(U("канала 1")));
+    // What the test does, said before it does it: the clocks start on the whole bus.
+    EXPECT_TRUE(asked_[0].second.contains(U("запустит часы шоу всех устройств на шине")));
+    EXPECT_TRUE(c_.Sent(-1, 0x91).empty());
+    EXPECT_TRUE(c_.Sent(-1, 0x90).empty());
     EXPECT_TRUE(c_.Wiring().IdleTimer().isActive());
     EXPECT_FALSE(c_.Wiring().BusHeld);
 }
@@ -246,10 +260,39 @@ TEST_F(DebugTestOnSim, RefusedWhileAMemoryOperationHoldsTheBus) {
     c_.Wiring().BusHeld = false;
 }
 
+TEST_F(DebugTestOnSim, RefusedUnlessTheConsoleAllowsAndEveryModuleIsInTestMode) {
+    // A waiting console only (no show, no countdown, no start awaited).
+    allowed_ = false;
+    EXPECT_FALSE(test_->Start());
+    EXPECT_TRUE(asked_.empty());
+    ASSERT_EQ(refused_.size(), 1);
+    EXPECT_TRUE(c_.Sent().empty());
+
+    // Module 7 put into launch mode since the last poll: asked again, and refused by name.
+    allowed_ = true;
+    c_.Controls().ModuleAt(1)->SetMode(ModeLaunch);
+    c_.Bus().ClearRecords();
+    EXPECT_FALSE(test_->Start());
+    EXPECT_TRUE(asked_.empty());
+    ASSERT_EQ(refused_.size(), 2);
+    EXPECT_EQ(refused_[1], U("Тест синхронизации не запущен, не в режиме теста пульты: 7"));
+    EXPECT_EQ(c_.Log().With(refused_[1]).size(), 1);
+    EXPECT_TRUE(c_.Sent(-1, 0x91).empty());
+    EXPECT_TRUE(c_.Sent(-1, 0x90).empty());
+    EXPECT_FALSE(c_.Bus().FindAs<SimFiringModule>(3)->ClockRunning());
+    EXPECT_FALSE(c_.Wiring().BusHeld);
+    EXPECT_TRUE(c_.Wiring().IdleTimer().isActive());
+
+    c_.Controls().ModuleAt(1)->SetMode(ModeTest);
+    EXPECT_TRUE(test_->Start());
+    test_->Stop();
+}
+
 TEST(DebugTestNoModules, OnlyTheClockStartIsBroadcast) {
     ConsoleOnSim c;
     OpenWith(c, {});
     DebugSyncTest test(c.Wiring());
+    test.Allowed = [] { return true; };
     test.ConfirmOverwrite = [](const QString&, const QString&) { return true; };
     ASSERT_TRUE(test.Start());
     ASSERT_EQ(c.Sent().size(), 1u);
