@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "console/ConsoleWiring.h"
+#include "console/DebugSyncTest.h"
 #include "console/DeviceMaintenance.h"
 #include "console/MemoryOperations.h"
 #include "console/PowerLamps.h"

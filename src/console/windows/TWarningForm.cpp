@@ -1,5 +1,6 @@
 #include "console/windows/TWarningForm.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QVBoxLayout>
@@ -52,9 +53,23 @@ void TWarningForm::ShowWarning(const QString& text) {
         const QRect area = owner->frameGeometry();
         move(area.center() - rect().center());
     }
+    if (!isVisible()) {
+        QWidget* active = QApplication::activeWindow();
+        keyboardOwner_ = active != nullptr && active != this ? active : parentWidget();
+    }
     show();
     raise();
     repaint();
+}
+
+void TWarningForm::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    // Not every window system honours "show without activating": where this window was made
+    // the active one all the same, the keyboard goes straight back to where it was.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && keyboardOwner_ &&
+        keyboardOwner_->isVisible()) {
+        keyboardOwner_->activateWindow();
+    }
 }
 
 void TWarningForm::CloseWarning() {

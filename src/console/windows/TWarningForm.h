@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <QTimer>
 
 class QLabel;
@@ -34,6 +35,7 @@ public:
     QTimer& Timer() { return timer_; }
 
 protected:
+    void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
@@ -41,6 +43,8 @@ private:
     TLocalizer* localizer_;
     QLabel* text_;
     QTimer timer_;
+    // The window that had the keyboard when this one came up: it gets it back at once.
+    QPointer<QWidget> keyboardOwner_;
 };
 
 }  // namespace kv
