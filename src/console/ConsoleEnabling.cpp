@@ -14,7 +14,9 @@ ButtonEnabling ButtonStates(const EnablingInputs& in) {
     const int n = in.CueCount;
     const int m = in.ModuleCount;
     // A manual show needs no script: the operator fires from the keyboard.
-    const bool startable = (n > 0 || in.WorkMode == TCommonPlayer::WorkManual) && !in.ShowEnded;
+    // A script that has run to its end has nothing left to fire from there (a manual show
+    // passes over the script).
+    const bool startable = (n > 0 && !in.ShowEnded) || in.WorkMode == TCommonPlayer::WorkManual;
     const bool idle = !t && !s && !x && !p;
 
     ButtonEnabling b;
@@ -45,7 +47,7 @@ ActionEnabling ActionStates(const EnablingInputs& in) {
     const bool idle = !in.TestMode && !in.Searching && !in.Testing && !in.Playing;
     const uint8_t l = in.LaunchState;
     const bool startable =
-        (in.CueCount >= 1 || in.WorkMode == TCommonPlayer::WorkManual) && !in.ShowEnded;
+        (in.CueCount >= 1 && !in.ShowEnded) || in.WorkMode == TCommonPlayer::WorkManual;
 
     ActionEnabling a;
     if (in.BusHeld) {

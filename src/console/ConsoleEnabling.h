@@ -20,7 +20,8 @@ struct EnablingInputs {
     // A memory operation, the clock test or a number change has the bus: nothing else may
     // start on it (a stop still stops).
     bool BusHeld = false;
-    // The show ran through its script to the end and no start point was set since.
+    // The show ran through its script to the end and no start point was set since: no start
+    // but in manual work mode.
     bool ShowEnded = false;
 };
 

@@ -391,6 +391,10 @@ TEST(ShowControl, AShowThatRanToItsEndIsNotStartedAgainFromThere) {
     EXPECT_FALSE(r.show->StartBtnClick());
     EXPECT_FALSE(r.show->Playing());
     EXPECT_EQ(r.Lines().size(), mark) << "nothing started, nothing logged";
+    // A manual show passes over the script: it may start.
+    r.player->WorkMode = TCommonPlayer::WorkManual;
+    EXPECT_TRUE(r.show->Buttons().Start);
+    r.player->WorkMode = TCommonPlayer::WorkAutomatic;
 
     // Back to the beginning: the whole show may be started again.
     r.show->BeginBtnClick();
