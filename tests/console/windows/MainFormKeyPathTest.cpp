@@ -13,7 +13,9 @@
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include "../../devices/sim/ConsoleSimHarness.h"
 #include "WindowTestBase.h"
@@ -64,19 +66,28 @@ protected:
         WindowTestBase::TearDown();
     }
 
-    // A key pressed and released at the window, as the window system delivers it.
+    // A key pressed and released at the window, as the window system delivers it. Each press
+    // gets a time stamp of its own, as a hand typing would give it (chords are tested apart).
+    // Modifiers are held already (a hand presses them first), so they are no keys of their own.
     void Click(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        QTest::keyClick(window_, key, mods);
+        const char ascii = QTest::keyToAscii(key);
+        const QString text = ascii != 0 ? QString(QLatin1Char(ascii)) : QString();
+        qt_handleKeyEvent(window_, QEvent::KeyPress, key, mods, text);
+        qt_handleKeyEvent(window_, QEvent::KeyRelease, key, mods, text);
+        Pause();
     }
     // The keyboard's own repeat of a held key: further key-downs flagged as repeats.
     void Hold(Qt::Key key, int repeats, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         qt_handleKeyEvent(window_, QEvent::KeyPress, key, mods, {}, false);
         for (int i = 0; i < repeats; ++i) {
+            Pause();
             qt_handleKeyEvent(window_, QEvent::KeyRelease, key, mods, {}, true);
             qt_handleKeyEvent(window_, QEvent::KeyPress, key, mods, {}, true);
         }
         qt_handleKeyEvent(window_, QEvent::KeyRelease, key, mods, {}, false);
+        Pause();
     }
+    static void Pause() { std::this_thread::sleep_for(std::chrono::milliseconds(2)); }
 
     // Loads a script into the current slot as the file dialog would.
     void Load(const QByteArray& script) {
