@@ -91,14 +91,31 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     // action shortcuts and before the window hands it to the focused control (and then up the
     // parents, through this filter again each time): the hook decides it there, so two keys of
     // a chord are two decisions and no key is decided twice.
-    if (event->type() != QEvent::KeyPress || !watched->isWindowType()) {
+    const QEvent::Type type = event->type();
+    if (type == QEvent::ApplicationStateChange ||
+        (type == QEvent::WindowDeactivate && watched == this)) {
+        // A key let go in another program is never seen released here.
+        heldKeys_.clear();
+        return false;
+    }
+    if ((type != QEvent::KeyPress && type != QEvent::KeyRelease) || !watched->isWindowType()) {
         return false;
     }
     const auto* key = static_cast<const QKeyEvent*>(event);
+    // The physical key where the platform names it; X11 does not flag every repeat, so a key
+    // that goes down again before it came up is the keyboard's repeat as well.
+    const int physical =
+        key->nativeScanCode() != 0 ? static_cast<int>(key->nativeScanCode()) : key->key();
+    if (type == QEvent::KeyRelease) {
+        if (!key->isAutoRepeat()) {
+            heldKeys_.erase(physical);
+        }
+        return false;
+    }
     const Qt::KeyboardModifiers mods = key->modifiers();
     KeyStroke stroke;
     stroke.Code = KeyEventCode(*key);
-    stroke.AutoRepeat = key->isAutoRepeat();
+    stroke.AutoRepeat = key->isAutoRepeat() || !heldKeys_.insert(physical).second;
     stroke.Shift = mods.testFlag(Qt::ShiftModifier);
     stroke.Command = (mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) != 0;
     const bool warningUp = warningForm_ != nullptr && warningForm_->isVisible();

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 
 #include "console/ConsoleState.h"
 #include "console/IndicatorLooks.h"
@@ -249,6 +250,8 @@ private:
     QTimer soundTimer_;
     QTimer errFlashTimer_;
     QTimer pcPowerTimer_;
+    // Keys down now (physical keys), to tell the keyboard's repeat from a new press.
+    std::set<int> heldKeys_;
 };
 
 }  // namespace kv

@@ -168,6 +168,28 @@ TEST_F(MainFormKeyPathTest, AHeldKeyActsOnceUnlessItOnlyMovesOrSteps) {
     EXPECT_EQ(form_->State().LaunchState, TMainForm::Armed);
 }
 
+TEST_F(MainFormKeyPathTest, RepeatsTheWindowSystemDoesNotFlagAreRepeatsToo) {
+    StartManualShow();
+    // X11 sends a held key as key-downs without releases and without the repeat flag.
+    for (int i = 0; i < 10; ++i) {
+        qt_handleKeyEvent(window_, QEvent::KeyPress, Qt::Key_Q, Qt::NoModifier,
+                          QStringLiteral("q"));
+        Pause();
+    }
+    EXPECT_EQ(Fires(5), 1);
+    qt_handleKeyEvent(window_, QEvent::KeyRelease, Qt::Key_Q, Qt::NoModifier, QStringLiteral("q"));
+    Click(Qt::Key_Q);
+    EXPECT_EQ(Fires(5), 2) << "released, the key fires again";
+
+    // A key let go while another program had the keyboard is not stuck as held.
+    qt_handleKeyEvent(window_, QEvent::KeyPress, Qt::Key_Q, Qt::NoModifier, QStringLiteral("q"));
+    QApplication::setActiveWindow(nullptr);
+    QApplication::setActiveWindow(form_.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+    Click(Qt::Key_Q);
+    EXPECT_EQ(Fires(5), 4);
+}
+
 TEST_F(MainFormKeyPathTest, AHeldStepOrArmKeyActsOnce) {
     Load("1 5 1\n2 5 2\n3 5 3\n");
     Click(Qt::Key_F1, Qt::ControlModifier);
