@@ -93,8 +93,8 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     // a chord are two decisions and no key is decided twice.
     const QEvent::Type type = event->type();
     if (type == QEvent::ApplicationStateChange ||
-        (type == QEvent::WindowDeactivate && watched == this)) {
-        // A key let go in another program is never seen released here.
+        ((type == QEvent::WindowDeactivate || type == QEvent::WindowActivate) && watched == this)) {
+        // A key let go while another window had the keyboard may never be seen released here.
         heldKeys_.clear();
         return false;
     }
@@ -108,14 +108,25 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
         key->nativeScanCode() != 0 ? static_cast<int>(key->nativeScanCode()) : key->key();
     if (type == QEvent::KeyRelease) {
         if (!key->isAutoRepeat()) {
-            heldKeys_.erase(physical);
+            heldKeys_[physical] = {key->timestamp(), true};
         }
         return false;
     }
     const Qt::KeyboardModifiers mods = key->modifiers();
     KeyStroke stroke;
     stroke.Code = KeyEventCode(*key);
-    stroke.AutoRepeat = key->isAutoRepeat() || !heldKeys_.insert(physical).second;
+    // The X server repeats a held key as a release and a key-down at the same moment, or as
+    // key-downs alone. A key-down within the repeat delay of the key's previous key-down with
+    // no release between, or in the millisecond of its release, is such a repeat; a later one
+    // is a new press even if its release was lost.
+    constexpr quint64 kRepeatGapMs = 2000;
+    bool repeat = key->isAutoRepeat();
+    if (const auto last = heldKeys_.find(physical); last != heldKeys_.end()) {
+        const quint64 gap = key->timestamp() - last->second.time;
+        repeat = repeat || (last->second.released ? gap <= 1 : gap <= kRepeatGapMs);
+    }
+    heldKeys_[physical] = {key->timestamp(), false};
+    stroke.AutoRepeat = repeat;
     stroke.Shift = mods.testFlag(Qt::ShiftModifier);
     stroke.Command = (mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) != 0;
     const bool warningUp = warningForm_ != nullptr && warningForm_->isVisible();

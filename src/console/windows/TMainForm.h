@@ -6,8 +6,8 @@
 #include <QTimer>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
-#include <set>
 
 #include "console/ConsoleState.h"
 #include "console/IndicatorLooks.h"
@@ -250,8 +250,13 @@ private:
     QTimer soundTimer_;
     QTimer errFlashTimer_;
     QTimer pcPowerTimer_;
-    // Keys down now (physical keys), to tell the keyboard's repeat from a new press.
-    std::set<int> heldKeys_;
+    // The last key-down or release of each physical key, to tell the keyboard's repeat from a
+    // new press.
+    struct KeyEdge {
+        quint64 time = 0;
+        bool released = false;
+    };
+    std::map<int, KeyEdge> heldKeys_;
 };
 
 }  // namespace kv
