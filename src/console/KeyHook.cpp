@@ -385,6 +385,49 @@ private:
 
 }  // namespace
 
+bool RepeatAllowed(KeyCommand command) {
+    switch (command) {
+        case KeyCommand::SelectPrevCue:
+        case KeyCommand::SelectNextCue:
+        case KeyCommand::TestDeviceUp:
+        case KeyCommand::TestDeviceDown:
+        case KeyCommand::ManualSelect:
+        case KeyCommand::TempoStep:
+        case KeyCommand::OffsetStep:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool ShiftAllowed(KeyCommand command) {
+    switch (command) {
+        case KeyCommand::ManualFire:
+        case KeyCommand::StepFire:
+        case KeyCommand::ArmToggle:
+        case KeyCommand::Start:
+            return false;
+        default:
+            return true;
+    }
+}
+
+KeyDecision DecideKey(const KeyStroke& key, const KeySnapshot& state) {
+    if (key.Command) {
+        KeyDecision out;
+        if (state.WarningVisible && !key.AutoRepeat) {
+            out.Actions.push_back({.Command = KeyCommand::CloseWarning});
+        }
+        return out;
+    }
+    KeyDecision out = Decider(key.Code, state).Run();
+    std::erase_if(out.Actions, [&key](const KeyAction& a) {
+        return (key.AutoRepeat && !RepeatAllowed(a.Command)) ||
+               (key.Shift && !ShiftAllowed(a.Command));
+    });
+    return out;
+}
+
 KeyDecision DecideKey(int keyCode, const KeySnapshot& state) {
     return Decider(keyCode, state).Run();
 }

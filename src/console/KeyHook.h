@@ -117,8 +117,29 @@ struct KeySnapshot {
     std::vector<KeyDevice> Devices;  // the bus manager's list, in its order
 };
 
-// The key hook as a decision: what a key-down with this code does in this state. Modifiers are
-// not looked at (a combination no action takes acts as the plain key).
+// One key-down as the window received it.
+struct KeyStroke {
+    int Code = 0;             // US-layout virtual-key code
+    bool AutoRepeat = false;  // the keyboard's own repeat of a held key, not a new press
+    bool Shift = false;
+    bool Command = false;  // Ctrl, Alt or Super held
+};
+
+// Whether a repeated key-down may perform the command: only moves of a selection and the tempo
+// and offset steps, which an operator holds a key for. Anything that fires, steps, arms, starts,
+// stops, toggles or opens a window acts once per press.
+bool RepeatAllowed(KeyCommand command);
+// Whether the command may act with Shift held: Shift+F2 is F2, but a shifted key never fires,
+// steps, arms or starts (a slip on Shift must not launch anything).
+bool ShiftAllowed(KeyCommand command);
+
+// The key hook as a decision: what a key-down does in this state. A key-down with Ctrl, Alt or
+// Super held is left to the action shortcuts (which had their chance before the hook): the hook
+// then does nothing but close the red window, so a disabled shortcut never falls through to a
+// firing key. A repeat or a shifted key performs only what RepeatAllowed / ShiftAllowed let
+// through, and is consumed as the plain press would be, so it reaches no other control either.
+KeyDecision DecideKey(const KeyStroke& key, const KeySnapshot& state);
+// A plain press of the key.
 KeyDecision DecideKey(int keyCode, const KeySnapshot& state);
 
 }  // namespace kv

@@ -530,8 +530,13 @@ void ShowControl::StepFire() {
     const int32_t time = script->Cue(player_.NextCue).Time;
     while (player_.NextCue < script->Count() && script->Cue(player_.NextCue).Time == time) {
         const TScriptCue cue = script->Cue(player_.NextCue);
-        player_.Fire(cue.Module, cue.Channel, true, false);
-        Log(StepFireLogLine(cue.Module, cue.Channel));
+        if (IsMotorCue(cue.Kind)) {
+            // A motor cue moves its motor control as in the show; it has no channel to fire.
+            player_.MoveMotor(cue);
+        } else {
+            player_.Fire(cue.Module, cue.Channel, true, false);
+            Log(StepFireLogLine(cue.Module, cue.Channel));
+        }
         ++player_.NextCue;
         if (player_.NextCue < script->Count() && OnSelectCue) {
             OnSelectCue(player_.NextCue);
@@ -596,6 +601,8 @@ KeySnapshot ShowControl::Snapshot(const WindowKeyInputs& window) const {
     s.LaunchState = in.LaunchState;
     s.WorkMode = in.WorkMode;
     s.Buttons = ButtonStates(in);
+    // The button is disabled without an audio device; its key follows it.
+    s.Buttons.Sound = s.Buttons.Sound && state_.SoundReady;
     s.TestModeAllEnabled = window.TestModeAllEnabled;
     s.LaunchModeAllEnabled = window.LaunchModeAllEnabled;
     s.CueCount = in.CueCount;
@@ -621,9 +628,9 @@ KeySnapshot ShowControl::Snapshot(const WindowKeyInputs& window) const {
     return s;
 }
 
-KeyDecision ShowControl::HandleKey(int keyCode, const WindowKeyInputs& window,
+KeyDecision ShowControl::HandleKey(const KeyStroke& key, const WindowKeyInputs& window,
                                    const std::function<void(const KeyAction&)>& windowCommand) {
-    const KeyDecision decision = DecideKey(keyCode, Snapshot(window));
+    const KeyDecision decision = DecideKey(key, Snapshot(window));
     for (const KeyAction& action : decision.Actions) {
         if (!Perform(action) && windowCommand) {
             windowCommand(action);

@@ -111,8 +111,12 @@ public:
 
     // Key hook: decides what the key does, performs the show commands in order and hands the
     // others to windowCommand. Returns the decision (its Consumed flag for the window).
-    KeyDecision HandleKey(int keyCode, const WindowKeyInputs& window,
+    KeyDecision HandleKey(const KeyStroke& key, const WindowKeyInputs& window,
                           const std::function<void(const KeyAction&)>& windowCommand);
+    KeyDecision HandleKey(int keyCode, const WindowKeyInputs& window,
+                          const std::function<void(const KeyAction&)>& windowCommand) {
+        return HandleKey(KeyStroke{.Code = keyCode}, window, windowCommand);
+    }
     // Performs one show command of a decision; false for a window command.
     bool Perform(const KeyAction& action);
 

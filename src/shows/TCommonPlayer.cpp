@@ -237,6 +237,10 @@ void TCommonPlayer::ExecuteCue(int index) {
         Fire(cue.Module, cue.Channel, false, false);
         return;
     }
+    MoveMotor(cue);
+}
+
+void TCommonPlayer::MoveMotor(const TScriptCue& cue) {
     TCommonDevice* device = controls_.FindByAddress(cue.Module);
     auto* motor = dynamic_cast<TMotorControl*>(device);
     if (!motor) {

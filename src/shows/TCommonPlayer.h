@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "bus/TPort.h"
+#include "devices/TScriptCue.h"
 #include "shows/ClockTimer.h"
 #include "shows/OtherConsoleShows.h"
 #include "shows/TBassPlayer.h"
@@ -67,6 +68,9 @@ public:
     // kManualChargeWaitMs later, from a timer.
     virtual void Fire(int32_t module, int32_t channel, bool manual, bool recordOnly);
     virtual bool IsPlaying() const { return timer_.isActive(); }
+    // Moves the motor control a motor cue names, as the show does at the cue's time; nothing
+    // when no motor control has that address. Never a fire frame.
+    void MoveMotor(const TScriptCue& cue);
 
     void SetTempo(int32_t perMille);
     int32_t Tempo() const { return tempo_; }

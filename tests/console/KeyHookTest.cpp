@@ -629,3 +629,56 @@ TEST(KeyHook, ShowCommandsAreTheOnesTheShowControlPerforms) {
     EXPECT_EQ(ManualKeyPosition(vk::Slash), 39);
     EXPECT_EQ(ManualKeyPosition(vk::Minus), -1);
 }
+
+// What each row does when its key is the keyboard's repeat, or comes with modifiers.
+TEST(KeyHook, ARepeatedKeyOnlyMovesOrStepsAndIsConsumedAsThePressWas) {
+    using C = KeyCommand;
+    for (const Row& row : Rows()) {
+        SCOPED_TRACE(row.name);
+        KeySnapshot s = Base();
+        row.met(s);
+        const KeyDecision plain = DecideKey(row.key, s);
+        const KeyDecision held = DecideKey(KeyStroke{.Code = row.key, .AutoRepeat = true}, s);
+        EXPECT_EQ(held.Consumed, plain.Consumed);
+        const bool moves = row.command == C::SelectPrevCue || row.command == C::SelectNextCue ||
+                           row.command == C::TestDeviceUp || row.command == C::TestDeviceDown ||
+                           row.command == C::ManualSelect || row.command == C::TempoStep ||
+                           row.command == C::OffsetStep;
+        EXPECT_EQ(Has(held, row.command), moves);
+    }
+    // A held key does not close the red window it may not even have seen.
+    KeySnapshot s = Base();
+    s.WarningVisible = true;
+    EXPECT_FALSE(Has(DecideKey(KeyStroke{.Code = 'Q', .AutoRepeat = true}, s), C::CloseWarning));
+    EXPECT_TRUE(Has(DecideKey(KeyStroke{.Code = 'Q'}, s), C::CloseWarning));
+}
+
+TEST(KeyHook, CtrlAltOrSuperLeaveEveryKeyToTheShortcuts) {
+    for (const Row& row : Rows()) {
+        SCOPED_TRACE(row.name);
+        KeySnapshot s = Base();
+        row.met(s);
+        const KeyDecision d = DecideKey(KeyStroke{.Code = row.key, .Command = true}, s);
+        EXPECT_TRUE(d.Actions.empty());
+        EXPECT_FALSE(d.Consumed);
+        s.WarningVisible = true;
+        const KeyDecision w = DecideKey(KeyStroke{.Code = row.key, .Command = true}, s);
+        ASSERT_EQ(w.Actions.size(), 1u);
+        EXPECT_EQ(w.Actions[0].Command, KeyCommand::CloseWarning);
+    }
+}
+
+TEST(KeyHook, ShiftActsAsThePlainKeyButNeverFiresArmsOrStarts) {
+    using C = KeyCommand;
+    for (const Row& row : Rows()) {
+        SCOPED_TRACE(row.name);
+        KeySnapshot s = Base();
+        row.met(s);
+        const KeyDecision plain = DecideKey(row.key, s);
+        const KeyDecision shifted = DecideKey(KeyStroke{.Code = row.key, .Shift = true}, s);
+        EXPECT_EQ(shifted.Consumed, plain.Consumed);
+        const bool launches = row.command == C::ManualFire || row.command == C::StepFire ||
+                              row.command == C::ArmToggle || row.command == C::Start;
+        EXPECT_EQ(Has(shifted, row.command), !launches);
+    }
+}

@@ -1,6 +1,7 @@
 #include "console/windows/CueListView.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 
 namespace kv {
 
@@ -67,6 +68,19 @@ void CueListView::SelectCue(int row) {
     setCurrentCell(row, 0);
     selectRow(row);
     scrollToItem(item(row, 0), QAbstractItemView::EnsureVisible);
+}
+
+void CueListView::keyboardSearch(const QString& /*search*/) {}
+
+void CueListView::keyPressEvent(QKeyEvent* event) {
+    const bool arrow = event->key() == Qt::Key_Up || event->key() == Qt::Key_Down;
+    const bool plain =
+        (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) == 0;
+    if (arrow && plain) {
+        QTableWidget::keyPressEvent(event);
+        return;
+    }
+    event->ignore();
 }
 
 int CueListView::SelectedCue() const {

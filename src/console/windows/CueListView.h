@@ -8,7 +8,9 @@
 namespace kv {
 
 // The cue list of the current script: "Время", "Пульт", "Канал", "Комментарии". While a show
-// runs the next cue is kept in the middle of the list.
+// runs the next cue is kept in the middle of the list. The keys move its selection only as the
+// console's keys describe it (Page Up/Down and step firing through SelectCue, the arrows in
+// automatic work mode).
 class CueListView : public QTableWidget {
     Q_OBJECT
 public:
@@ -25,6 +27,15 @@ public:
     // The selected cue, or -1.
     int SelectedCue() const;
     int VisibleRows() const;
+
+    // The list has no type-ahead search: a typed digit must never move the selection (and with
+    // it the start point that Enter takes from it).
+    void keyboardSearch(const QString& search) override;
+
+protected:
+    // Only Up and Down move the selection from the keyboard (the arrows of automatic work mode);
+    // every other key goes on to the window unused.
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 }  // namespace kv

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QWindow>
 
 #include "console/ConsoleWiring.h"
 #include "console/DeviceMaintenance.h"
@@ -86,41 +87,85 @@ void TMainForm::BuildActions() {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::KeyPress || !watched->isWidgetType()) {
+    // Each key-down reaches the top-level window it is typed into exactly once, after the
+    // action shortcuts and before the window hands it to the focused control (and then up the
+    // parents, through this filter again each time): the hook decides it there, so two keys of
+    // a chord are two decisions and no key is decided twice.
+    const QEvent::Type type = event->type();
+    if (type == QEvent::ApplicationStateChange ||
+        ((type == QEvent::WindowDeactivate || type == QEvent::WindowActivate) && watched == this)) {
+        // A key let go while another window had the keyboard may never be seen released here.
+        heldKeys_.clear();
         return false;
     }
-    auto* key = static_cast<QKeyEvent*>(event);
-    // A key that no widget takes travels up to the parents, through this filter each time.
-    if (event == lastKeyEvent_ && key->timestamp() == lastKeyTime_) {
+    if ((type != QEvent::KeyPress && type != QEvent::KeyRelease) || !watched->isWindowType()) {
         return false;
     }
-    lastKeyEvent_ = event;
-    lastKeyTime_ = key->timestamp();
-    const int code = KeyEventCode(*key);
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    // The physical key where the platform names it; X11 does not flag every repeat, so a key
+    // that goes down again before it came up is the keyboard's repeat as well.
+    const int physical =
+        key->nativeScanCode() != 0 ? static_cast<int>(key->nativeScanCode()) : key->key();
+    if (type == QEvent::KeyRelease) {
+        if (!key->isAutoRepeat()) {
+            heldKeys_[physical] = {key->timestamp(), true};
+        }
+        return false;
+    }
+    const Qt::KeyboardModifiers mods = key->modifiers();
+    KeyStroke stroke;
+    stroke.Code = KeyEventCode(*key);
+    // The X server repeats a held key as a release and a key-down at the same moment, or as
+    // key-downs alone. A key-down within the repeat delay of the key's previous key-down with
+    // no release between, or in the millisecond of its release, is such a repeat; a later one
+    // is a new press even if its release was lost.
+    constexpr quint64 kRepeatGapMs = 2000;
+    bool repeat = key->isAutoRepeat();
+    if (const auto last = heldKeys_.find(physical); last != heldKeys_.end()) {
+        const quint64 gap = key->timestamp() - last->second.time;
+        repeat = repeat || (last->second.released ? gap <= 1 : gap <= kRepeatGapMs);
+    }
+    heldKeys_[physical] = {key->timestamp(), false};
+    stroke.AutoRepeat = repeat;
+    stroke.Shift = mods.testFlag(Qt::ShiftModifier);
+    stroke.Command = (mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) != 0;
     const bool warningUp = warningForm_ != nullptr && warningForm_->isVisible();
-    if (code == 0 && !warningUp) {
+    if (stroke.Code == 0 && !warningUp) {
         return false;
     }
-    return KeyDown(code);
+    // A key typed into another window is that window's. So is one that reaches this window
+    // while a modal window blocks it: Qt drops it after this filter, and so does the hook.
+    const bool ownKey = watched == static_cast<QObject*>(windowHandle()) &&
+                        QApplication::activeModalWidget() == nullptr;
+    return HookKey(stroke, ownKey);
 }
 
 bool TMainForm::KeyDown(int keyCode) {
+    return HookKey(KeyStroke{.Code = keyCode}, true);
+}
+
+bool TMainForm::KeyDown(const KeyStroke& key) {
+    return HookKey(key, true);
+}
+
+bool TMainForm::HookKey(const KeyStroke& key, bool ownKey) {
+    const bool active = ownKey && isActiveWindow();
     // An operation on the devices' memory processes window events while it runs; no key may
     // start anything on the bus meanwhile (its window's own cancel button still works).
     if (memory_->Running()) {
         if (warningForm_ != nullptr && warningForm_->isVisible()) {
             warningForm_->CloseWarning();
         }
-        return isActiveWindow();
+        return active;
     }
     WindowKeyInputs in;
     in.WarningVisible = warningForm_ != nullptr && warningForm_->isVisible();
-    in.MainWindowActive = isActiveWindow();
+    in.MainWindowActive = active;
     in.SelectedCue = cues_->SelectedCue();
     in.TestModeAllEnabled = testPanel_->TestModeBtn->isEnabled();
     in.LaunchModeAllEnabled = testPanel_->LaunchModeBtn->isEnabled();
     const KeyDecision decision = show_->HandleKey(
-        keyCode, in, [this](const KeyAction& action) { PerformWindowCommand(action); });
+        key, in, [this](const KeyAction& action) { PerformWindowCommand(action); });
     return decision.Consumed;
 }
 

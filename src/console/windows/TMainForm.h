@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 
 #include "console/ConsoleState.h"
@@ -43,6 +44,7 @@ class TProjects;
 class TWarningForm;
 class TimePanel;
 struct KeyAction;
+struct KeyStroke;
 
 // The console's main window. Creating it opens the run's event log, reads the settings, brings
 // up the bus and the show control; showing it the first time translates every window and starts
@@ -128,6 +130,8 @@ public:
     // The key hook: one key-down with its US-layout virtual-key code, after the action
     // shortcuts had their chance. True when the key was consumed.
     bool KeyDown(int keyCode);
+    // The same with the key's repeat flag and modifiers, as the window received it.
+    bool KeyDown(const KeyStroke& key);
 
     // The refreshes of the display.
     void RefreshButtons();
@@ -196,6 +200,9 @@ private:
     void TestBtnClick();
     void ShowRightColumn();
     void OpenMixer();
+    // The hook for a key-down; ownKey false: typed into another window (or one blocked by a
+    // modal window), where the hook only closes the red window.
+    bool HookKey(const KeyStroke& key, bool ownKey);
     void PerformWindowCommand(const KeyAction& action);
     QString AskFile(const QString& filter);
 
@@ -243,10 +250,13 @@ private:
     QTimer soundTimer_;
     QTimer errFlashTimer_;
     QTimer pcPowerTimer_;
-    // The application filter sees a key event once per widget it propagates through; the hook
-    // must see each key-down once.
-    const QEvent* lastKeyEvent_ = nullptr;
-    unsigned long lastKeyTime_ = 0;
+    // The last key-down or release of each physical key, to tell the keyboard's repeat from a
+    // new press.
+    struct KeyEdge {
+        quint64 time = 0;
+        bool released = false;
+    };
+    std::map<int, KeyEdge> heldKeys_;
 };
 
 }  // namespace kv

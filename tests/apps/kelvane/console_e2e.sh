@@ -148,6 +148,13 @@ shot console-loaded
 key F1
 sleep 0.5
 shot console-armed
+# A typed digit does not search the cue list, so Enter after it keeps the start point at the
+# selected first cue (0.6 s); "1" once jumped to the cue at 1.2 s.
+key Return
+wait_log "Установка точки начала: 600 ms" 2 || fail "Enter did not set the start point"
+key 1
+key Return
+log | grep "Установка точки начала" | grep -qv ": 600 ms" && fail "a digit and Enter moved the start point"
 key F5
 wait_log "Запуск проекта" 5 || fail "F5 did not start the show"
 wait_log "Остановка проекта" 15 || fail "the show did not end"
@@ -187,6 +194,24 @@ wait_log "Ручной запуск, пульт: 12, канал: 38" 5 || fail "
 log | grep -q "Ручной запуск, пульт: 12, канал: 11" || fail "the key under Q did not fire channel 11"
 grep -Eiq " 84 0b 00 80 [0-9a-f]{2} 0c( |$)" "$work/traffic.txt" || fail "no manual fire frame for channel 11"
 grep -Eiq " 84 26 00 80 [0-9a-f]{2} 0c( |$)" "$work/traffic.txt" || fail "no manual fire frame for channel 38"
+# A held key fires once: the keyboard's own repeat is no new press. The key under W (channel
+# 12) held as long as the key under Q was pressed must send as many fire frames.
+single=$(count " 84 0b 00 80 [0-9a-f]{2} 0c( |$)")
+xdotool keydown w
+sleep 1.5
+xdotool keyup w
+sleep 0.5
+[ "$(count " 84 0c 00 80 [0-9a-f]{2} 0c( |$)")" = "$single" ] ||
+  fail "a held key sent $(count " 84 0c 00 80 [0-9a-f]{2} 0c( |$)") fire frames, a press $single"
+[ "$(log | grep -c "Ручной запуск, пульт: 12, канал: 12$")" = 1 ] || fail "a held key fired more than once"
+# Ctrl+Alt+X (exit, refused while a show plays) and Ctrl+C are no fire keys.
+fires=$(count " 84 [0-9a-f]{2} 00 80 ")
+key ctrl+alt+x
+key ctrl+c
+sleep 0.5
+kill -0 "$kpid" 2>/dev/null || fail "Ctrl+Alt+X closed the console during a show"
+[ "$(count " 84 [0-9a-f]{2} 00 80 ")" = "$fires" ] || fail "Ctrl+Alt+X or Ctrl+C sent a fire frame"
+log | grep -Eq "Ручной запуск, пульт: 12, канал: (32|33)$" && fail "Ctrl+Alt+X or Ctrl+C fired a channel"
 key Escape                       # stop
 wait_log "Остановка проекта.*" 5
 
