@@ -11,6 +11,7 @@
 #include "SimulatedBusSetup.h"
 #include "console/BusSelection.h"
 #include "console/ConsoleWiring.h"
+#include "console/windows/QtTranslations.h"
 #include "console/windows/TDebugForm.h"
 #include "console/windows/TExtStartForm.h"
 #include "console/windows/TMainForm.h"
@@ -41,6 +42,11 @@ int main(int argc, char** argv) {
     kv::SetFileLocations(locations);
     kv::SetLanguageFilePath(locations.languageFile);
     QTextStream err(stderr);
+    if (!kv::InstallQtTranslations(app, QString::fromLatin1(kv::kInterfaceLanguage))) {
+        // The console still works; only Qt's own buttons read in English.
+        err << "kelvane: Qt's translations (qtbase_" << kv::kInterfaceLanguage
+            << ".qm) not found; install qt6-translations-l10n\n";
+    }
     if (options.help) {
         QTextStream(stdout) << kv::KelvaneOptions::Usage(kv::DescribeFileLocations(locations));
         return 0;

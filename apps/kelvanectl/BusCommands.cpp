@@ -13,6 +13,7 @@
 #include "core/EventLog.h"
 #include "devices/ChannelTester.h"
 #include "devices/ConnectedChannelsExport.h"
+#include "devices/ModeChange.h"
 #include "devices/TCommonControl.h"
 #include "devices/TControls.h"
 #include "i18n/Localizer.h"
@@ -195,13 +196,26 @@ int RunMode(CtlContext& ctx, const QStringList& args) {
     if (Devices(ctx, args.mid(1), devices) != 0) {
         return 1;
     }
-    int worst = 0;
+    std::vector<TCommonControl*> modules;
     for (TCommonDevice* d : devices) {
-        if (d->IsModule()) {
-            const int r = static_cast<TCommonControl*>(d)->SetMode(mode);
-            worst = r != 0 ? r : worst;
-            ctx.Info(QStringLiteral("%1: mode %2, result %3").arg(d->Address).arg(args[0]).arg(r));
-        }
+        if (d->IsModule())
+            modules.push_back(static_cast<TCommonControl*>(d));
+    }
+    // The command is unanswered: its result says only that it left the console. What counts
+    // is the mode each module reports afterwards.
+    const ModeChangeReport report = SetModeAndReadBack(modules, mode);
+    int worst = 0;
+    for (const ModeReadBack& m : report.modules) {
+        worst = m.sent != 0 ? m.sent : (m.polled != 0 ? m.polled : worst);
+        ctx.Info(QStringLiteral("%1: mode %2, result %3, reads back %4")
+                     .arg(m.address)
+                     .arg(args[0])
+                     .arg(m.sent != 0 ? m.sent : m.polled)
+                     .arg(ModeWord(m.mode)));
+    }
+    if (!report.Unconfirmed().isEmpty()) {
+        return ctx.FailPlain(QStringLiteral("mode %1 not confirmed for modules: %2")
+                                 .arg(args[0], report.UnconfirmedText()));
     }
     return worst != 0 ? ctx.Fail(QStringLiteral("a mode command failed"), worst) : 0;
 }

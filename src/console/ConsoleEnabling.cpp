@@ -65,7 +65,8 @@ ActionEnabling ActionStates(const EnablingInputs& in) {
     a.ExtStart = idle && startable && l == ConsoleState::Armed;
     a.ClearMem = idle && l != ConsoleState::Running && in.ModuleCount >= 1;
     a.ReadMemLog = a.ClearMem;
-    a.SavePDU = idle && l != ConsoleState::Running && in.RemoteCount >= 1;
+    // As F8: an empty slot has nothing to write, and a newer remote would be erased for it.
+    a.SavePDU = idle && l != ConsoleState::Running && in.RemoteCount >= 1 && in.CueCount >= 1;
     a.CheckPDU = a.SavePDU;
     return a;
 }

@@ -52,6 +52,30 @@ NumberChange DeviceMaintenance::ChangeSelectedNumber() {
     return done(outcome);
 }
 
+ModeChangeReport DeviceMaintenance::SetModeAll(uint8_t mode) {
+    if (wiring_.BusHeld || wiring_.Searching || wiring_.Testing)
+        return {};
+    // No status poll between the commands and their read-back.
+    wiring_.BusHeld = true;
+    wiring_.IdleTimer().stop();
+    const ModeChangeReport report = SetModeAndReadBack(wiring_.Controls(), mode);
+    WriteLog(Message(mode == ModeTest ? 124 : 125) + QLatin1Char(' ') +
+                 QString::number(report.modules.size()),
+             1);
+    const QString unconfirmed = report.UnconfirmedText();
+    if (!unconfirmed.isEmpty()) {
+        // A crew that believes the whole rig is in test mode walks up to it: name every module
+        // the console could not see switch.
+        const QString line = Message(126) + QLatin1Char(' ') + unconfirmed;
+        WriteLog(line, 1);
+        if (ShowMessage)
+            ShowMessage(Message(68), line + QLatin1Char('\n') + Message(127));
+    }
+    wiring_.BusHeld = false;
+    wiring_.ResumePolling();
+    return report;
+}
+
 int32_t DeviceMaintenance::Forcing(TCommonControl& module, bool on) {
     const int32_t result = module.SetForcing(on ? ForcingOn : ForcingOff);
     WriteLog(Message(on ? 10 : 11) + QLatin1Char(' ') + QString::number(module.Address), 1);
@@ -61,7 +85,10 @@ int32_t DeviceMaintenance::Forcing(TCommonControl& module, bool on) {
 void DeviceMaintenance::ForcingAll(bool on) {
     TControls& controls = wiring_.Controls();
     for (int i = 0; i < controls.Count(); ++i) {
-        if (TCommonControl* module = controls.ModuleAt(i))
+        TCommonControl* module = controls.ModuleAt(i);
+        // As the per-module keys: HV and motor modules have no forcing, and as their mode
+        // cannot be read, the command would set it blind.
+        if (module != nullptr && module->Kind != KindHVControl && module->Kind != KindMotorControl)
             Forcing(*module, on);
     }
 }

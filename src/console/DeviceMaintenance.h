@@ -3,6 +3,7 @@
 #include <QString>
 #include <functional>
 
+#include "devices/ModeChange.h"
 #include "devices/ModuleNumber.h"
 
 namespace kv {
@@ -21,6 +22,13 @@ public:
     // Refused is returned) without a selected module or while the bus is held by another
     // operation.
     NumberChange ChangeSelectedNumber();
+
+    // "Режим теста" (F11) / "Режим пуска" (F12): the mode command to every module, each mode
+    // read back after it. The command is logged ("Режим теста, пультов: 3"); modules not
+    // confirmed in the mode asked for are logged and named in a box ("Режим не подтвержден,
+    // пульты: 20, 30"). Polling stops around it; refused (an empty report) while the bus is
+    // held by another operation.
+    ModeChangeReport SetModeAll(uint8_t mode);
 
     // Ctrl+Insert / Ctrl+Delete: forcing on (off) for every module in list order, each logged
     // "Включение форсирования, пульт: 5" ("Выключение ..."), as the per-module keys are.

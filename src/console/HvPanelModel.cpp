@@ -2,7 +2,10 @@
 
 #include <algorithm>
 
+#include "core/EventLog.h"
+#include "devices/MemoryResults.h"
 #include "devices/THVControl.h"
+#include "i18n/Localizer.h"
 
 namespace kv {
 
@@ -42,12 +45,43 @@ int HvPanelModel::EnergyChanged(THVControl* module, int value) {
     return result;
 }
 
-int HvPanelModel::ChargeRow(THVControl* module, int row) {
+namespace {
+
+QString ChargeTarget(int address, int row, int volts) {
+    return Message(78) + QLatin1Char(' ') + QString::number(address) + Message(13) +
+           QLatin1Char(' ') + QString::number(row + 1) + Message(115) + QLatin1Char(' ') +
+           QString::number(volts);
+}
+
+}  // namespace
+
+QString HvPanelModel::ChargeQuestion(int address, int row, int volts) {
+    return Message(123) + QLatin1Char('\n') + ChargeTarget(address, row, volts);
+}
+
+QString HvPanelModel::ChargeLogLine(int address, int row, int volts, int32_t result) {
+    QString line = Message(122) + QLatin1Char(' ') + QString::number(address) + Message(13) +
+                   QLatin1Char(' ') + QString::number(row + 1) + Message(115) + QLatin1Char(' ') +
+                   QString::number(volts);
+    if (result != 0)
+        line += QStringLiteral(" - ") + MemoryResultText(result);
+    return line;
+}
+
+HvPanelModel::ChargeOutcome HvPanelModel::ChargeRow(THVControl* module, int row,
+                                                    const Question& ask) {
     if (module == nullptr || row < 0 || row >= kRows ||
         !rows_[static_cast<size_t>(row)].ChargeEnabled) {
-        return 0;
+        return {};
     }
-    return module->Charge(module->ChargeVoltage[row]);
+    // A charged capacitor is live on the firing line: never on one click.
+    const int volts = module->ChargeVoltage[row];
+    const int address = module->Address;
+    if (!ask || !ask(Message(59), ChargeQuestion(address, row, volts)))
+        return {Charge::Declined, 0};
+    const int32_t result = module->Charge(volts);
+    WriteLog(ChargeLogLine(address, row, volts, result), 1);
+    return {Charge::Sent, result};
 }
 
 }  // namespace kv

@@ -1,6 +1,7 @@
 #include "console/MemoryOperations.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <algorithm>
 #include <utility>
 
@@ -208,6 +209,10 @@ MemoryOperations::Outcome MemoryOperations::ReadBlackBox() {
         const QString chosen = AskSaveFile ? AskSaveFile(DefaultBlackBoxFileName()) : QString();
         if (chosen.isEmpty())
             return Outcome{Status::Done, 0};
+        // ".DAT" may still be appended: the question is about the file that would be replaced.
+        const QString target = BlackBoxFileName(chosen);
+        if (QFileInfo::exists(target) && !(ConfirmOverwrite && ConfirmOverwrite(target)))
+            return Outcome{Status::Done, 0};  // as a cancelled dialog: nothing written
         QString error, written;
         if (!SaveBlackBoxFile(chosen, records, error, &written)) {
             // The reading was good but is not on disk: say so, never "successful".
@@ -234,11 +239,17 @@ MemoryOperations::Outcome MemoryOperations::WriteRemote(const TProjectList& proj
         return {Status::NoRemote, 0};
     }
     const std::vector<TScriptCue> cues = CuesOf(project);
+    // A newer remote is erased before the write: an empty slot would leave it with nothing.
+    if (cues.empty())
+        return {Status::NoScript, 0};
     if (!CuesCarried(MemoryOperation::WriteRemote, cues))
         return {Status::CuesRefused, ResultCueNotCarried};
-    // The remote relays its script to the modules by radio: those on the bus must be off.
-    if (wiring_.Controls().ModuleCount() > 0)
-        Box(kv::Message(66), kv::Message(69));
+    // The remote's cue frames are the bytes of a module's cue write: a module left on would
+    // store them as its own. Only the operator's OK goes on.
+    if (wiring_.Controls().ModuleCount() > 0 &&
+        !(ConfirmOkCancel &&
+          ConfirmOkCancel(kv::Message(68), kv::Message(69) + QLatin1Char('\n') + kv::Message(119))))
+        return Declined(MemoryOperation::WriteRemote);
     return Frame(MemoryOperation::WriteRemote, remote, [&] {
         const bool manualMode = remote->Version < fw::RemoteErase;
         if (manualMode)

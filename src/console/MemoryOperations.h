@@ -35,6 +35,7 @@ public:
         CuesRefused,  // the script holds cues the bus cannot carry: listed, nothing sent
         NoRemote,     // no radio remote control registered at address 0: nothing sent
         FileError,    // black box read, but its file could not be written (reported)
+        NoScript,     // the current slot has no cue: the remote's script is not erased for it
     };
     struct Outcome {
         Status status = Status::Done;
@@ -77,8 +78,15 @@ public:
     std::function<void(const QString& caption, const QString& text)> ShowMessage;
     // A Yes/No box; true on Yes.
     std::function<bool(const QString& caption, const QString& question)> Confirm;
-    // The save dialog ("Файлы данных|*.dat", asking before overwriting) with the name offered;
-    // returns the chosen name, empty when the operator cancelled.
+    // A warning whose only way on is OK; Cancel, Esc and closing the box send nothing. Unset
+    // means cancelled.
+    std::function<bool(const QString& caption, const QString& text)> ConfirmOkCancel;
+    // Whether an existing file may be replaced: asked about the name really written (".DAT"
+    // appended). Unset means no.
+    std::function<bool(const QString& file)> ConfirmOverwrite;
+    // The save dialog ("Файлы данных|*.dat") with the name offered; returns the chosen name,
+    // empty when the operator cancelled. The overwrite question is ConfirmOverwrite's: the
+    // dialog would ask about the name typed, not the one written.
     std::function<QString(const QString& offered)> AskSaveFile;
     // The show control's present-warning checks (missing modules; cue order, before writing
     // only); true to go on.

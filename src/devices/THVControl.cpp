@@ -34,7 +34,9 @@ int32_t THVControl::MeasureChannel(int channel, double& value) {
 int32_t THVControl::ReadStatusFrame(double& output, uint8_t& flag, double& supply) {
     int f = ModeUnknown;
     const int result = Bus().ReadHVStatus(Address, RelayId, PortIndex, output, f, supply);
-    flag = static_cast<uint8_t>(f);
+    // The top bit belongs to the output voltage here, not to a mode flag: an HV module does not
+    // report its mode, and taking the bit for one showed every HV module in launch mode.
+    flag = ModeUnknown;
     return result;
 }
 

@@ -9,6 +9,12 @@ void TMotorControl::PollStatus() {
     SupplyVoltage = OutputVoltage;
 }
 
+int32_t TMotorControl::ReadStatusFrame(double& output, uint8_t& flag, double& supply) {
+    const int32_t result = TCommonControl::ReadStatusFrame(output, flag, supply);
+    flag = ModeUnknown;
+    return result;
+}
+
 int32_t TMotorControl::MoveLeft(int speed) {
     return Bus().MotorLeft(Address, speed, RelayId, PortIndex);
 }

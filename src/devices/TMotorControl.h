@@ -22,6 +22,11 @@ public:
     int32_t MoveCentre(int speed);
     int32_t RotateLeft(int time, int speed);
     int32_t RotateRight(int time, int speed);
+
+protected:
+    // The status answer carries the motor supply where a firing module has its mode flag: the
+    // mode of a motor module cannot be read.
+    int32_t ReadStatusFrame(double& output, uint8_t& flag, double& supply) override;
 };
 
 }  // namespace kv

@@ -7,7 +7,7 @@ namespace kv {
 namespace {
 
 // clang-format off
-constexpr std::array<MessageDefault, 122> kMessages = {{
+constexpr std::array<MessageDefault, 131> kMessages = {{
     {0, " ", nullptr},
     {1, "Ошибка инициализации аудио-устройства", nullptr},
     {2, "Всего подключенных устройств:", nullptr},
@@ -135,6 +135,19 @@ constexpr std::array<MessageDefault, 122> kMessages = {{
     {116, "Старт невозможен, не рассчитано напряжение заряда ВВ:", nullptr},
     {117, "пульт", nullptr},
     {118, "каналы", nullptr},
+    // Writing the remote control while modules are registered: a question, not a notice.
+    {119, "Выключите пульты и нажмите <ОК>.", nullptr},
+    // The script and soundtrack dialogs' own filters (61 and 62 are the forcing words).
+    {120, "Текстовые файлы|*.txt", nullptr},
+    {121, "Аудиофайлы|*.wav; *.mp3; *.wma; *.ogg", nullptr},
+    // A charge from the HV test page is asked for and logged.
+    {122, "Заряд ВВ, пульт:", nullptr},
+    {123, "Зарядить конденсатор пульта ВВ?", nullptr},
+    // The module mode commands, and the modules whose mode did not read back as asked.
+    {124, "Режим теста, пультов:", nullptr},
+    {125, "Режим пуска, пультов:", nullptr},
+    {126, "Режим не подтвержден, пульты:", nullptr},
+    {127, "Проверьте режим этих пультов на месте.", nullptr},
     // Numbered apart from the messages above, so that texts added elsewhere keep their numbers.
     // The clock test refused: it starts the show clock of every device on the bus.
     {130, "Тест синхронизации не запущен: пульт управления не в ожидании, идет шоу или отсчет до запуска.", nullptr},

@@ -14,8 +14,8 @@ struct MessageDefault {
     const char* alternative;  // UTF-8, or nullptr
 };
 
-// Number of positions, unused ones included (0..118).
-inline constexpr int kMessageCount = 119;
+// Number of positions, unused ones included (0..127).
+inline constexpr int kMessageCount = 128;
 
 // The table, ordered by number, unused numbers left out.
 std::span<const MessageDefault> MessageDefaults();

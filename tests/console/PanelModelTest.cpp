@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QStringList>
+
 #include "../devices/FakeRig.h"
 #include "../devices/NoConverters.h"
 #include "console/HvPanelModel.h"
@@ -156,10 +158,30 @@ TEST(HvPanel, RowsVoltagesAndTheEnergyWrite) {
     EXPECT_EQ(panel.EnergyChanged(&hv, 0), 0);
     EXPECT_EQ(panel.Rows()[0].Voltage, QStringLiteral("1"));
 
-    EXPECT_EQ(panel.ChargeRow(&hv, 0), 0);
+    QStringList asked;
+    bool yes = false;
+    const HvPanelModel::Question ask = [&](const QString&, const QString& text) {
+        asked << text;
+        return yes;
+    };
+    EXPECT_EQ(panel.ChargeRow(&hv, 0, ask).charge, HvPanelModel::Charge::Declined);
+    EXPECT_EQ(panel.ChargeRow(&hv, 0, nullptr).charge, HvPanelModel::Charge::Declined);
+    EXPECT_EQ(bus.rig.Seen(0x84), 0) << "no charge without a yes";
+    yes = true;
+    const auto charged = panel.ChargeRow(&hv, 0, ask);
+    EXPECT_EQ(charged.charge, HvPanelModel::Charge::Sent);
+    EXPECT_EQ(charged.result, 0);
     EXPECT_EQ(bus.rig.Seen(0x84), 1);
-    EXPECT_EQ(panel.ChargeRow(&hv, 5), 0);  // disabled row: nothing sent
+    EXPECT_EQ(
+        asked.last(),
+        QStringLiteral("Зарядить конденсатор пульта ВВ?\nПульт: 3, канал: 1, напряжение, В: 1"));
+    asked.clear();
+    EXPECT_EQ(panel.ChargeRow(&hv, 5, ask).charge, HvPanelModel::Charge::NotSent);
+    EXPECT_TRUE(asked.isEmpty()) << "a disabled row asks nothing and sends nothing";
     EXPECT_EQ(bus.rig.Seen(0x84), 1);
+    EXPECT_EQ(HvPanelModel::ChargeLogLine(20, 2, 61, -3),
+              QStringLiteral("Заряд ВВ, пульт: 20, канал: 3, напряжение, В: 61 - Ошибка передачи "
+                             "данных (истекло время ожидания)."));
 
     // A failed write keeps the operator's value.
     bus.rig.SetSilent(3, true);

@@ -84,7 +84,13 @@ TEST(Enabling, ActionsFollowTheirRules) {
     in.ModuleCount = 1;
     in.RemoteCount = 1;
     a = ActionStates(in);
-    EXPECT_TRUE(a.PowerUp && a.PowerDown && a.ClearMem && a.ReadMemLog && a.SavePDU && a.CheckPDU);
+    EXPECT_TRUE(a.PowerUp && a.PowerDown && a.ClearMem && a.ReadMemLog);
+    // An empty slot writes nothing into the remote, as F8 writes nothing into the modules.
+    EXPECT_FALSE(a.SavePDU || a.CheckPDU);
+    in.CueCount = 1;
+    a = ActionStates(in);
+    EXPECT_TRUE(a.SavePDU && a.CheckPDU);
+    in.CueCount = 0;
     in.LaunchState = ConsoleState::Armed;
     a = ActionStates(in);
     EXPECT_FALSE(a.Control || a.Exit || a.ExtStart);  // no script yet

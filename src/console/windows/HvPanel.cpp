@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -15,6 +16,15 @@ namespace kv {
 
 HvPanel::HvPanel(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("HvPanel"));
+    AskCharge = [this](const QString& caption, const QString& text) {
+        QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Yes | QMessageBox::No,
+                        window());
+        box.setObjectName(QStringLiteral("ChargeBox"));
+        // A charged capacitor is live: Enter and Esc both leave it uncharged.
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes;
+    };
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     QFont bold = font();
@@ -59,7 +69,7 @@ HvPanel::HvPanel(QWidget* parent) : QWidget(parent) {
         charge_[at]->setMaximumHeight(22);
         grid->addWidget(charge_[at], i + 1, 3);
         connect(charge_[at], &QPushButton::clicked, this,
-                [this, i] { model_.ChargeRow(Module(), i); });
+                [this, i] { model_.ChargeRow(Module(), i, AskCharge); });
     }
     grid->setRowStretch(HvPanelModel::kRows + 1, 1);
     body->addWidget(rows);

@@ -28,6 +28,10 @@ public:
     // energy into the spin box does not write it back to the module.
     void Refresh();
 
+    // The question before a charge (caption, text; true on Yes). The main window sets a
+    // message box; unset, nothing is charged.
+    HvPanelModel::Question AskCharge;
+
     const HvPanelModel& Model() const { return model_; }
     QSpinBox* EnergyEdit() const { return energy_; }
     QLabel* ResistanceLabel(int row) const { return ohms_[static_cast<size_t>(row)]; }

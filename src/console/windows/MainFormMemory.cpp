@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QDate>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
@@ -15,8 +16,24 @@
 #include "console/windows/TMemoryForm.h"
 #include "console/windows/TPresentWarningForm.h"
 #include "console/windows/WindowTranslator.h"
+#include "i18n/Localizer.h"
 
 namespace kv {
+
+namespace {
+
+// A warning the operator must answer with OK to go on; "Отмена" is the default, and Esc or
+// closing the box is a cancel too.
+bool AskOkCancel(QWidget* parent, const QString& caption, const QString& text) {
+    QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Ok | QMessageBox::Cancel,
+                    parent);
+    box.setObjectName(QStringLiteral("OkCancelBox"));
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.setEscapeButton(QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Ok;
+}
+
+}  // namespace
 
 void TMainForm::SetMemoryForm(TMemoryForm* form) {
     memoryForm_ = form;
@@ -57,11 +74,28 @@ void TMainForm::ConnectMemoryOperations() {
         return QMessageBox::question(this, caption, question, QMessageBox::Yes | QMessageBox::No) ==
                QMessageBox::Yes;
     };
+    m.ConfirmOkCancel = [this](const QString& caption, const QString& text) {
+        return AskOkCancel(this, caption, text);
+    };
+    m.ConfirmOverwrite = [this](const QString& file) {
+        QWidget* parent = memoryForm_ != nullptr && memoryForm_->isVisible()
+                              ? static_cast<QWidget*>(memoryForm_)
+                              : this;
+        QMessageBox box(QMessageBox::Question, GetText(59, QStringLiteral("Подтверждение")),
+                        QFileInfo(file).fileName() + QStringLiteral(" уже существует.\nЗаменить?"),
+                        QMessageBox::Yes | QMessageBox::No, parent);
+        box.setObjectName(QStringLiteral("OverwriteBox"));
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes;
+    };
     m.AskSaveFile = [this](const QString& offered) {
         QFileDialog dialog(memoryForm_ != nullptr ? static_cast<QWidget*>(memoryForm_) : this);
         dialog.setObjectName(QStringLiteral("SaveDialog"));
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+        // ".DAT" may still be appended: the question is asked about the name really written.
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
         dialog.setNameFilters(
             WindowTranslator::QtNameFilters(QStringLiteral("Файлы данных|*.dat")));
         dialog.selectFile(offered);

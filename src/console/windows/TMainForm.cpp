@@ -44,6 +44,7 @@
 #include "core/EventLog.h"
 #include "core/LogName.h"
 #include "devices/ChannelClassifier.h"
+#include "devices/DeviceKinds.h"
 #include "devices/TControls.h"
 #include "i18n/Localizer.h"
 #include "shows/AudioSystem.h"
@@ -257,10 +258,10 @@ void TMainForm::CreateShowObjects() {
 void TMainForm::ConnectShowControl() {
     ShowControl& s = *show_;
     s.AskScriptFile = [this] {
-        return AskFile(GetText(61, QStringLiteral("Текстовые файлы|*.txt")));
+        return AskFile(GetText(120, QStringLiteral("Текстовые файлы|*.txt")));
     };
     s.AskSoundFile = [this] {
-        return AskFile(GetText(62, QStringLiteral("Аудиофайлы|*.wav; *.mp3; *.wma; *.ogg")));
+        return AskFile(GetText(121, QStringLiteral("Аудиофайлы|*.wav; *.mp3; *.wma; *.ogg")));
     };
     s.AskPresentWarning = [this](const QString& message, const QString& list) {
         return PresentWarningForm().Ask(message, list);
@@ -424,6 +425,10 @@ void TMainForm::ConnectWiring() {
     testPanel_->Attach(w);
     w.OnRefreshTestPanel = [this] { testPanel_->RefreshTestPanel(); };
     connect(testPanel_, &TestModePanel::SelectionChanged, this, [this] { RefreshButtons(); });
+    connect(testPanel_->TestModeBtn, &QPushButton::clicked, this,
+            [this] { maintenance_->SetModeAll(ModeTest); });
+    connect(testPanel_->LaunchModeBtn, &QPushButton::clicked, this,
+            [this] { maintenance_->SetModeAll(ModeLaunch); });
     connect(testPanel_->ChangeIdBtn, &QPushButton::clicked, this, [this] {
         maintenance_->ChangeSelectedNumber();
         testPanel_->RefreshTestPanel();

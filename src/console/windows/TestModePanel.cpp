@@ -160,8 +160,6 @@ TCommonControl* TestModePanel::Selected() const {
 
 void TestModePanel::Attach(ConsoleWiring& wiring) {
     wiring_ = &wiring;
-    connect(TestModeBtn, &QPushButton::clicked, this, [this] { wiring_->SetModeAll(1); });
-    connect(LaunchModeBtn, &QPushButton::clicked, this, [this] { wiring_->SetModeAll(0); });
     connect(UpBtn, &QPushButton::clicked, this, [this] {
         wiring_->SelectUp();
         emit SelectionChanged();

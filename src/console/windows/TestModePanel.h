@@ -65,6 +65,8 @@ public:
     // The seven module data values, in the order of TestPanelModel::Labels.
     QLabel* DataLabel(int index) const { return data_[static_cast<size_t>(index)]; }
 
+    // The main window connects the mode commands: they read the modes back and name the
+    // modules that did not switch, in boxes of their own.
     QPushButton* TestModeBtn = nullptr;    // "Режим теста" (F11)
     QPushButton* LaunchModeBtn = nullptr;  // "Режим пуска" (F12)
     QPushButton* UpBtn = nullptr;

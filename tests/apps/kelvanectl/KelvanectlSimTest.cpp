@@ -206,6 +206,28 @@ TEST_F(CtlOnSim, FireIsRefusedWithoutArmAndBurnsTheIgniterWithIt) {
     EXPECT_EQ(states[4].toInt(), ChannelConnected);
 }
 
+// "mode test" printed result 0 for modules whose mode nobody saw change: the exit status and the
+// message now name every module not read back in the mode asked for.
+TEST_F(CtlOnSim, ModeTestNamesTheModulesNotReadBackInTestMode) {
+    std::shared_ptr<SimBus> bus(SimRig::Demo().Build());
+    EXPECT_EQ(Run({QStringLiteral("mode"), QStringLiteral("test"), QStringLiteral("12"),
+                   QStringLiteral("20"), QStringLiteral("30")},
+                  bus),
+              1);
+    EXPECT_TRUE(out.contains(QStringLiteral("12: mode test, result 0, reads back test")))
+        << out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("20: mode test, result 0, reads back unknown")))
+        << out.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("not confirmed for modules: 20, 30")))
+        << err.toStdString();
+    {
+        auto lock = bus->Lock();
+        EXPECT_EQ(bus->FindAs<SimFiringModule>(20)->Mode(), ModeTest);
+    }
+    EXPECT_EQ(Run({QStringLiteral("mode"), QStringLiteral("launch"), QStringLiteral("12")}, bus), 0)
+        << err.toStdString();
+}
+
 TEST_F(CtlOnSim, FailuresExitNonZeroWithTheExchangeResult) {
     EXPECT_EQ(Run({QStringLiteral("--simulate"), QStringLiteral("status"), QStringLiteral("99")}),
               1);

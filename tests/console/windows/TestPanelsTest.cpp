@@ -186,8 +186,9 @@ TEST_F(HvPanelTest, RefreshShowsTheModulesVoltagesWithoutWritingTheEnergyBack) {
     EXPECT_EQ(panel.VoltageLabel(3)->text(), QStringLiteral("450"));  // 874.6, clamped
     EXPECT_EQ(hv->ChargeVoltage[3], 450);
 
-    // "Заряд" of a row charges to that output's voltage.
+    // "Заряд" of a row charges to that output's voltage, once the operator said yes.
     c.Bus().ClearRecords();
+    panel.AskCharge = [](const QString&, const QString&) { return true; };
     panel.ChargeButton(0)->click();
     const auto charges = c.Sent(-1, 0x84);
     ASSERT_FALSE(charges.empty());

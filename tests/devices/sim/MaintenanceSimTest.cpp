@@ -11,6 +11,7 @@
 #include "ConsoleSimHarness.h"
 #include "console/DebugSyncTest.h"
 #include "console/DeviceMaintenance.h"
+#include "devices/ModeChange.h"
 #include "devices/TCommonControl.h"
 #include "sim/SimFiringModule.h"
 
@@ -34,6 +35,14 @@ void OpenWith(ConsoleOnSim& c, const std::vector<SimDeviceConfig>& modules) {
         ASSERT_NE(c.Controls().RegisterDevice(m.address, 0), nullptr);
     c.Wiring().StartPolling();
     c.Bus().ClearRecords();
+}
+
+// One status poll of every module, as the idle timer does over a round.
+void PollAll(ConsoleOnSim& c) {
+    for (int i = 0; i < c.Controls().Count(); ++i) {
+        if (TCommonControl* module = c.Controls().ModuleAt(i))
+            module->PollStatus();
+    }
 }
 
 struct NumberChangeRun {
@@ -128,6 +137,83 @@ TEST(ForcingOnSim, AllModulesInListOrderEachLogged) {
     maintenance.ForcingAll(false);
     EXPECT_EQ(c.Log().With(U("Выключение форсирования, пульт: 4")).size(), 1);
     EXPECT_EQ(c.Bus().FindAs<SimFiringModule>(4)->Forcing(), 1);
+}
+
+// HV and motor modules have no forcing, and their mode cannot be read: the command for all
+// modules must not set it blind (it used to switch an HV module in test mode to launch mode).
+TEST(ForcingOnSim, AllModulesLeavesHvAndMotorModulesAlone) {
+    ConsoleOnSim c;
+    SimDeviceConfig hv = SimOf(SimDeviceKind::HvModule, 20);
+    hv.mode = ModeTest;
+    SimDeviceConfig motor = SimOf(SimDeviceKind::MotorModule, 30);
+    motor.mode = ModeTest;
+    OpenWith(c, {SimModule(4, 0x46B, 8), hv, motor});
+    PollAll(c);
+    DeviceMaintenance maintenance(c.Wiring());
+    maintenance.ForcingAll(true);
+    ASSERT_EQ(c.Sent(0, 0x88).size(), 1u);
+    EXPECT_EQ(c.Sent(0, 0x88)[0][5], 4);
+    EXPECT_EQ(c.Bus().FindAs<SimFiringModule>(20)->Mode(), ModeTest);
+    EXPECT_EQ(c.Bus().FindAs<SimFiringModule>(30)->Mode(), ModeTest);
+}
+
+// The mode command is unanswered; the mode each module reports afterwards is what counts.
+class ModeChangeOnSim : public ::testing::Test {
+protected:
+    void Open(const std::vector<SimDeviceConfig>& modules) {
+        ASSERT_NO_FATAL_FAILURE(OpenWith(c_, modules));
+        maintenance_ = std::make_unique<DeviceMaintenance>(c_.Wiring());
+        maintenance_->ShowMessage = [this](const QString& caption, const QString& text) {
+            boxes_.emplace_back(caption, text);
+        };
+    }
+    ConsoleOnSim c_;
+    std::unique_ptr<DeviceMaintenance> maintenance_;
+    std::vector<Box> boxes_;
+};
+
+TEST_F(ModeChangeOnSim, HvAndMotorStatusCarriesNoModeFlag) {
+    // In test mode or in launch mode alike, the status answer of these modules reads the same:
+    // their mode is unknown, never "launch".
+    SimDeviceConfig hv = SimOf(SimDeviceKind::HvModule, 20);
+    hv.mode = ModeTest;
+    SimDeviceConfig motor = SimOf(SimDeviceKind::MotorModule, 30);
+    motor.mode = ModeTest;
+    Open({hv, motor});
+    PollAll(c_);
+    EXPECT_EQ(c_.Controls().FindByAddress(20)->LastResult, 0);
+    EXPECT_EQ(static_cast<TCommonControl*>(c_.Controls().FindByAddress(20))->Mode, ModeUnknown);
+    EXPECT_EQ(static_cast<TCommonControl*>(c_.Controls().FindByAddress(30))->Mode, ModeUnknown);
+}
+
+TEST_F(ModeChangeOnSim, ModulesNotSeenInTheModeAskedAreNamedOnScreenAndInTheLog) {
+    SimDeviceConfig hv = SimOf(SimDeviceKind::HvModule, 20);
+    SimDeviceConfig motor = SimOf(SimDeviceKind::MotorModule, 30);
+    Open({SimModule(4, 0x46B, 8), SimModule(6, 0x150, 8), SimModule(9, 0x46B, 8), hv, motor});
+    c_.Bus().SwitchOff(0, 9);
+    const ModeChangeReport report = maintenance_->SetModeAll(ModeTest);
+    // 4 switched and said so; 6 cannot report its mode; 9 is off; HV and motor cannot report.
+    EXPECT_EQ(report.Unconfirmed(), (QList<int>{6, 9, 20, 30}));
+    EXPECT_EQ(c_.Bus().FindAs<SimFiringModule>(4)->Mode(), ModeTest);
+    EXPECT_EQ(c_.Bus().FindAs<SimFiringModule>(20)->Mode(), ModeTest) << "the command is the same";
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].first, U("Предупреждение"));
+    EXPECT_TRUE(boxes_[0].second.startsWith(U("Режим не подтвержден, пульты: 6, 9, 20, 30\n")));
+    EXPECT_EQ(c_.Log().With(U("Режим теста, пультов: 5")).size(), 1);
+    EXPECT_EQ(c_.Log().With(U("Режим не подтвержден, пульты: 6, 9, 20, 30")).size(), 1);
+    EXPECT_TRUE(c_.Wiring().IdleTimer().isActive()) << "polling resumed";
+    EXPECT_FALSE(c_.Wiring().BusHeld);
+
+    // All confirmed: one log line, no box.
+    boxes_.clear();
+    c_.Controls().Delete(c_.Controls().IndexOf(c_.Controls().FindByAddress(30)));
+    c_.Controls().Delete(c_.Controls().IndexOf(c_.Controls().FindByAddress(20)));
+    c_.Controls().Delete(c_.Controls().IndexOf(c_.Controls().FindByAddress(9)));
+    c_.Controls().Delete(c_.Controls().IndexOf(c_.Controls().FindByAddress(6)));
+    EXPECT_TRUE(maintenance_->SetModeAll(ModeLaunch).Unconfirmed().isEmpty());
+    EXPECT_EQ(c_.Bus().FindAs<SimFiringModule>(4)->Mode(), ModeLaunch);
+    EXPECT_TRUE(boxes_.empty());
+    EXPECT_EQ(c_.Log().With(U("Режим пуска, пультов: 1")).size(), 1);
 }
 
 // The clock test's broadcast would start a script in any module in launch mode.

@@ -3,6 +3,7 @@
 // cues the bus cannot carry, and the guard against a second operation started from inside one.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QFileInfo>
 #include <memory>
 #include <utility>
@@ -57,6 +58,14 @@ protected:
             boxes_.emplace_back(caption, question);
             return confirm_;
         };
+        ops_->ConfirmOkCancel = [this](const QString& caption, const QString& text) {
+            boxes_.emplace_back(caption, text);
+            return okCancel_;
+        };
+        ops_->ConfirmOverwrite = [this](const QString& file) {
+            overwriteAsked_ << file;
+            return overwrite_;
+        };
         ops_->AskSaveFile = [this](const QString& offered) {
             offered_ = offered;
             return saveAs_;
@@ -78,6 +87,9 @@ protected:
     int ends_ = 0;
     std::vector<Box> boxes_;
     bool confirm_ = true;
+    bool okCancel_ = true;
+    bool overwrite_ = false;
+    QStringList overwriteAsked_;
     QString saveAs_, offered_;
     std::function<void()> onProgress_;
 };
@@ -297,13 +309,15 @@ TEST_F(MemoryOnSim, RemoteWriteFollowsItsFirmwareAndIsRefusedWithoutARemote) {
     boxes_.clear();
     sim_.Bus().ClearRecords();
     EXPECT_EQ(ops_->WriteRemote(project).code, 0);
-    EXPECT_EQ(boxes_,
-              (std::vector<Box>{
-                  {U("Ошибка"), U("Необходимо выключить подключенные пульты.")},
-                  {U("Подтверждение"), U("Переведите ПДУР в режим записи и нажмите <ОК>.")},
-                  {U("Подтверждение"), U("Переведите ПДУР из режима записи и нажмите <ОК>.")},
-                  Result("Операция успешно завершена"),
-              }));
+    EXPECT_EQ(
+        boxes_,
+        (std::vector<Box>{
+            {U("Предупреждение"),
+             U("Необходимо выключить подключенные пульты.\nВыключите пульты и нажмите <ОК>.")},
+            {U("Подтверждение"), U("Переведите ПДУР в режим записи и нажмите <ОК>.")},
+            {U("Подтверждение"), U("Переведите ПДУР из режима записи и нажмите <ОК>.")},
+            Result("Операция успешно завершена"),
+        }));
     EXPECT_TRUE(sim_.Sent(0, 0x8A).empty()) << "no erase below 0x146";
     EXPECT_EQ(sim_.Log().With(U("Запись сценария в ПДУ(Р)... Успешно")).size(), 1);
     EXPECT_EQ(ops_->VerifyRemote(project).code, 0);
@@ -316,6 +330,68 @@ TEST_F(MemoryOnSim, NewerRemoteIsErasedBeforeTheWriteWithoutPrompts) {
     EXPECT_EQ(sim_.Sent(0, 0x8A).size(), 1u);
     EXPECT_EQ(boxes_, std::vector<Box>{Result("Операция успешно завершена")});
     EXPECT_EQ(statuses_.value(1), U("Пульт: 7, канал: 3"));
+}
+
+// The remote's cue frames are the bytes of a module's cue write: with modules registered the
+// write waits for the operator's OK, and a cancel (or Esc) sends nothing at all. An empty slot
+// never reaches a remote that would be erased for it.
+TEST_F(MemoryOnSim, RemoteWriteNeedsTheOperatorsOkWithModulesOnAndAScript) {
+    SimDeviceConfig remote = SimOf(SimDeviceKind::RemoteControl, 0, 0x146);
+    Start({SimModule(5, 0x165, 16), remote});
+    const TProjectList project = Project("1 5 3\n");
+    okCancel_ = false;
+    EXPECT_EQ(ops_->WriteRemote(project).status, MemoryOperations::Status::Declined);
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].first, U("Предупреждение"));
+    EXPECT_TRUE(sim_.Sent().empty()) << "no erase, no cue frame the module could take";
+    EXPECT_TRUE(titles_.isEmpty());
+    EXPECT_EQ(sim_.Log().With(U("Запись сценария в ПДУ(Р)... Операция прервана.")).size(), 1);
+
+    okCancel_ = true;
+    EXPECT_EQ(ops_->WriteRemote(project).code, 0);
+    EXPECT_EQ(sim_.Sent(0, 0x8A).size(), 1u);
+
+    boxes_.clear();
+    sim_.Bus().ClearRecords();
+    TProjectList empty;
+    EXPECT_EQ(ops_->WriteRemote(empty).status, MemoryOperations::Status::NoScript);
+    EXPECT_TRUE(sim_.Sent().empty()) << "the remote's script is not erased for an empty slot";
+    EXPECT_TRUE(boxes_.empty());
+    EXPECT_TRUE(sim_.Log().With(U("Успешно")).size() == 1u) << "only the real write's line";
+}
+
+// The overwrite question names the file really written (".DAT" appended), and a no leaves it
+// as it was.
+TEST_F(MemoryOnSim, BlackBoxAsksBeforeReplacingTheFileItWouldWrite) {
+    Start({SimModule(3, 0x46B, 8)});
+    TempDir dir;
+    const QString written = dir.file(QStringLiteral("box.DAT"));
+    {
+        QFile old(written);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("old");
+    }
+    {
+        QFile typed(dir.file(QStringLiteral("typed")));
+        ASSERT_TRUE(typed.open(QIODevice::WriteOnly));
+        typed.write("x");
+    }
+    // "typed" exists but "typed.DAT" does not: nothing to ask, nothing replaced but the new file.
+    saveAs_ = dir.file(QStringLiteral("typed"));
+    EXPECT_EQ(ops_->ReadBlackBox().code, 0);
+    EXPECT_TRUE(overwriteAsked_.isEmpty());
+    EXPECT_EQ(QFileInfo(dir.file(QStringLiteral("typed"))).size(), 1);
+    EXPECT_TRUE(QFileInfo::exists(dir.file(QStringLiteral("typed.DAT"))));
+
+    saveAs_ = dir.file(QStringLiteral("box"));
+    overwrite_ = false;
+    EXPECT_EQ(ops_->ReadBlackBox().code, 0);
+    EXPECT_EQ(overwriteAsked_, QStringList{written});
+    EXPECT_EQ(QFileInfo(written).size(), 3) << "declined: the old file stays";
+
+    overwrite_ = true;
+    EXPECT_EQ(ops_->ReadBlackBox().code, 0);
+    EXPECT_EQ(QFileInfo(written).size(), 4 + transfer::kBlackBoxRecordSize);
 }
 
 }  // namespace
