@@ -263,6 +263,50 @@ TEST_F(CtlOnSim, MemoryCommandsRefuseCuesTheBusCannotCarryWithTheirList) {
         "Запись сценария в пульты... В сценарии есть команды, которые невозможно передать")));
 }
 
+// Address 0 is the radio remote control, not a module: a cue for it would be dropped by every
+// module while the write reports success.
+TEST_F(CtlOnSim, MemoryCommandsRefuseCuesForAddressesThatAreNoModule) {
+    std::shared_ptr<SimBus> bus(SimRig::Demo().Build());
+    const QString script =
+        dir.write(QStringLiteral("zero.txt"), QByteArray("1 7 1\n2 0 3\n3 240 1\n"));
+    for (const char* action : {"write", "verify"}) {
+        SCOPED_TRACE(action);
+        EXPECT_EQ(Run({QStringLiteral("memory"), QString::fromLatin1(action), script}, bus), 2);
+        EXPECT_TRUE(out.contains(QString::fromUtf8("Пульт: 0, канал: 3, время: 2")))
+            << out.toStdString();
+        EXPECT_TRUE(out.contains(QString::fromUtf8("Пульт: 240, канал: 1, время: 3")));
+    }
+    auto lock = bus->Lock();
+    EXPECT_TRUE(bus->Records().empty()) << "nothing sent, not even a search";
+}
+
+// A write that stops at a module (here one that stops answering part-way) says, per module,
+// what each memory holds now: the ones before are written, that one is half-written, the ones
+// after still hold their old script.
+TEST_F(CtlOnSim, AWriteThatStopsPartWaySaysWhatEachModuleHolds) {
+    QByteArray rig =
+        "bus pacing=off seed=3\nconverter\n"
+        "module address=3 version=46B channels=8\n"
+        "module address=5 version=46B channels=64 lose=seq:40";
+    for (int n = 41; n < 400; ++n) {
+        rig += "," + QByteArray::number(n);
+    }
+    rig += "\nmodule address=9 version=46B channels=8\n";
+    QByteArray script = "1 3 1\n1 9 1\n";
+    for (int ch = 1; ch <= 60; ++ch) {
+        script += "2 5 " + QByteArray::number(ch) + "\n";
+    }
+    EXPECT_EQ(Run({QStringLiteral("--simulate"), dir.write(QStringLiteral("r.rig"), rig),
+                   QStringLiteral("memory"), QStringLiteral("write"),
+                   dir.write(QStringLiteral("s.txt"), script)}),
+              1);
+    for (const char* line : {"Пульт: 3 - записан", "Пульт: 5 - записан частично",
+                             "Пульт: 9 - не изменён: в памяти прежний сценарий"}) {
+        EXPECT_TRUE(err.contains(QString::fromUtf8(line))) << line << "\n" << err.toStdString();
+        EXPECT_TRUE(Log().contains(QString::fromUtf8(line))) << line;
+    }
+}
+
 TEST_F(CtlOnSim, RemoteEraseIsLoggedAsTheRemotesOwnOperation) {
     ASSERT_EQ(
         Run({QStringLiteral("--simulate"), QStringLiteral("remote"), QStringLiteral("erase")}), 0)

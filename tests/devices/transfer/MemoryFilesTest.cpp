@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QtEndian>
+#include <cerrno>
+#include <cstring>
 
 #include "QtPrinters.h"
 #include "TempDir.h"
@@ -79,6 +82,20 @@ TEST(BlackBoxFile, FailureReportsTheSystemErrorAndLeavesNoFile) {
         SaveBlackBoxFile(dir.file(QStringLiteral("missing/box.dat")), QByteArray(10, 'x'), error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(QFile::exists(dir.file(QStringLiteral("missing/box.dat"))));
+}
+
+// Before a read of minutes the room for the whole reading is asked for, and a shortage is named
+// as such, never as "Unknown error".
+TEST(BlackBoxFile, TheRoomForTheReadingIsCheckedBeforeTheRead) {
+    TempDir dir;
+    QString error;
+    EXPECT_TRUE(CanSaveBlackBoxFile(dir.file(QStringLiteral("box")), error, BlackBoxFileSize(3)))
+        << error.toStdString();
+    EXPECT_EQ(BlackBoxFileSize(3), 4 + 3 * 31901);
+    EXPECT_FALSE(CanSaveBlackBoxFile(dir.file(QStringLiteral("box")), error, qint64{1} << 60));
+    EXPECT_TRUE(error.startsWith(QString::fromLocal8Bit(std::strerror(ENOSPC))))
+        << error.toStdString();
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty()) << "nothing left behind";
 }
 
 }  // namespace
