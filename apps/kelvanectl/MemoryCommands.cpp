@@ -206,10 +206,10 @@ int RunMemory(CtlContext& ctx, const QStringList& given) {
     }
     controls.OnTransferProgress = nullptr;
     EndProgress();
-    const int status = Report(ctx, operation, code);
+    const int result = Report(ctx, operation, code);
     if (code != 0 && code != ResultCueNotCarried && operation != MemoryOperation::VerifyModules)
         ReportWhatWasLeft(ctx, operation, cues, reached);
-    return status;
+    return result;
 }
 
 int RunBlackBox(CtlContext& ctx, const QStringList& args) {

@@ -65,8 +65,11 @@ bool SaveBlackBoxFile(const QString& chosen, const QByteArray& records, QString&
     QSaveFile file(path);
     char format[4];
     qToLittleEndian<qint32>(kBlackBoxFormat, format);
-    const bool ok = file.open(QIODevice::WriteOnly) && file.write(format, 4) == 4 &&
-                    file.write(records) == records.size() && file.commit();
+    // Unbuffered: a short write (the disk filled up) shows in write()'s count; through the
+    // buffer it can get lost and the commit would put a cut file in place.
+    const bool ok = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
+                    file.write(format, 4) == 4 && file.write(records) == records.size() &&
+                    file.commit();
     if (!ok) {
         // A full disk shows at the commit, where the text is often only "Unknown error".
         const QString shortage = SpaceShortage(path, records.size() + 4);

@@ -49,8 +49,10 @@ bool ConnectedChannelsExport::Write(const TControls& controls, const QString& ch
         bytes += line.toUtf8() + "\r\n";
     }
     QSaveFile file(FileName(chosen));
-    const bool ok =
-        file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+    // Unbuffered: a short write (the disk filled up) shows in write()'s count; through the
+    // buffer it can get lost and the commit would put a cut file in place.
+    const bool ok = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
+                    file.write(bytes) == bytes.size() && file.commit();
     if (!ok) {
         if (error != nullptr) {
             *error = file.errorString();

@@ -55,8 +55,9 @@ TEST(ScriptTime, Fractions) {
     EXPECT_EQ(ParseCueTime("12.345"), 12345);
     EXPECT_EQ(ParseCueTime("3.7"), 3700);
     EXPECT_EQ(ParseCueTime("3.75"), 3750);
-    EXPECT_EQ(ParseCueTime("3.7x"), 3700);
-    EXPECT_EQ(ParseCueTime("3.x5"), 3000);
+    // A fraction with anything but digits is a typo, not a time.
+    EXPECT_EQ(ParseCueTime("3.7x"), 0);
+    EXPECT_EQ(ParseCueTime("3.x5"), 0);
     EXPECT_EQ(ParseCueTime("3."), 3000);
     EXPECT_EQ(ParseCueTime("3.1234"), 3123);
     EXPECT_EQ(ParseCueTime("x.5"), 0);

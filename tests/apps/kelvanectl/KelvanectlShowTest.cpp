@@ -300,10 +300,13 @@ TEST_F(CtlShow, CtrlCStopsTheShowAsTheStopKeyDoes) {
     const int status = Play("0.1 3 2\n3600 12 5\n");
     done.store(true);
     interrupter.join();
-    // A show stopped early did not do all it was asked: the cue left is counted.
+    // A show stopped early did not do all it was asked: the cues left are counted (the stop
+    // comes as the show starts, so the first cue may or may not have fired).
     ASSERT_EQ(status, 1) << err.toStdString();
-    EXPECT_TRUE(out.contains(QStringLiteral("1 fired, 0 not sent, 1 not played")))
+    EXPECT_TRUE(out.contains(QStringLiteral("0 fired, 0 not sent, 2 not played")) ||
+                out.contains(QStringLiteral("1 fired, 0 not sent, 1 not played")))
         << out.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("stopped by SIGINT"))) << err.toStdString();
     EXPECT_TRUE(Announced(0x11));
     const QStringList log = LogLines();
     EXPECT_TRUE(log.contains(QStringLiteral("Остановка проекта")));

@@ -70,7 +70,7 @@ TEST(Kelvanectl, ADeviceThatDoesNotAnswerFailsWithTheExchangeResult) {
     Ctl c;
     EXPECT_EQ(c.Run({QStringLiteral("status"), QStringLiteral("6")}), 1);
     EXPECT_TRUE(c.err.contains(QStringLiteral("result -3"))) << c.err.toStdString();
-    EXPECT_EQ(c.Run({QStringLiteral("status"), QStringLiteral("x")}), 1);
+    EXPECT_EQ(c.Run({QStringLiteral("status"), QStringLiteral("x")}), 2) << "a usage error";
     EXPECT_EQ(c.Run({QStringLiteral("nonsense")}), 2);
 }
 

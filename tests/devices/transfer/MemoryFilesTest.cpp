@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <QDir>
 #include <QFile>
 #include <QtEndian>
@@ -8,6 +9,7 @@
 
 #include "QtPrinters.h"
 #include "TempDir.h"
+#include "core/EventLog.h"
 #include "devices/BlackBoxFile.h"
 #include "devices/MemoryResults.h"
 #include "devices/ScriptTransfer.h"
@@ -82,6 +84,27 @@ TEST(BlackBoxFile, FailureReportsTheSystemErrorAndLeavesNoFile) {
         SaveBlackBoxFile(dir.file(QStringLiteral("missing/box.dat")), QByteArray(10, 'x'), error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(QFile::exists(dir.file(QStringLiteral("missing/box.dat"))));
+}
+
+// A write cut short (the file-size limit here, a full disk in the field) is a failure, and the
+// previous file stays as it was: a cut reading never takes its place.
+TEST(BlackBoxFile, AWriteCutShortIsAFailureAndKeepsThePreviousFile) {
+    TempDir dir;
+    const QByteArray previous(300, 'p');
+    dir.write(QStringLiteral("box.DAT"), previous);
+    IgnoreFileSizeSignal();
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = 1000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    QString error;
+    const bool saved = SaveBlackBoxFile(dir.file(QStringLiteral("box")),
+                                        QByteArray(transfer::kBlackBoxRecordSize, 'r'), error);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_FALSE(saved);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(dir.read(QStringLiteral("box.DAT")), previous);
 }
 
 // Before a read of minutes the room for the whole reading is asked for, and a shortage is named
