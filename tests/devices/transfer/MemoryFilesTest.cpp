@@ -90,17 +90,17 @@ TEST(BlackBoxFile, FailureReportsTheSystemErrorAndLeavesNoFile) {
 // previous file stays as it was: a cut reading never takes its place.
 TEST(BlackBoxFile, AWriteCutShortIsAFailureAndKeepsThePreviousFile) {
     TempDir dir;
-    const QByteArray previous(300, 'p');
+    const QByteArray previous(200, 'p');
     dir.write(QStringLiteral("box.DAT"), previous);
     IgnoreFileSizeSignal();
     rlimit old{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
     rlimit small = old;
-    small.rlim_cur = 1000;
+    small.rlim_cur = 300;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     QString error;
-    const bool saved = SaveBlackBoxFile(dir.file(QStringLiteral("box")),
-                                        QByteArray(transfer::kBlackBoxRecordSize, 'r'), error);
+    const bool saved =
+        SaveBlackBoxFile(dir.file(QStringLiteral("box")), QByteArray(600, 'r'), error);
     ::setrlimit(RLIMIT_FSIZE, &old);
     EXPECT_FALSE(saved);
     EXPECT_FALSE(error.isEmpty());
