@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -12,6 +13,7 @@
 #include <QTextStream>
 #include <atomic>
 #include <cerrno>
+#include <functional>
 #include <set>
 
 #include "CtlCommand.h"
@@ -362,10 +364,13 @@ TEST_F(CtlOnSim, BlackBoxIntoAFolderThatIsNotThereFailsBeforeReading) {
 namespace {
 
 // The simulated bus, except that every converter is unplugged the moment the first channel
-// measurement is written: the converter vanishes between the search and the test.
+// measurement is written: the converter vanishes between the search and the test. With a
+// code and an action, the action runs instead the moment the first frame of that code goes.
 class VanishingBus final : public ConverterBackend {
 public:
-    explicit VanishingBus(std::shared_ptr<SimBus> bus) : bus_(std::move(bus)) {}
+    explicit VanishingBus(std::shared_ptr<SimBus> bus, uint8_t code = 0x83,
+                          std::function<void()> action = {})
+        : bus_(std::move(bus)), code_(code), action_(std::move(action)) {}
     ConverterStatus CountDevices(uint32_t& count) override { return bus_->CountDevices(count); }
     ConverterStatus SerialNumber(uint32_t i, std::string& s) override {
         return bus_->SerialNumber(i, s);
@@ -399,10 +404,14 @@ public:
     }
     ConverterStatus Write(ConverterHandle h, const uint8_t* b, uint32_t n,
                           uint32_t& written) override {
-        if (n > 0 && b[0] == 0x83 && !vanished_) {
+        if (n > 0 && b[0] == code_ && !vanished_) {
             vanished_ = true;
-            for (int c = 0; c < bus_->ConverterTotal(); ++c) {
-                bus_->Unplug(c);
+            if (action_) {
+                action_();
+            } else {
+                for (int c = 0; c < bus_->ConverterTotal(); ++c) {
+                    bus_->Unplug(c);
+                }
             }
         }
         return bus_->Write(h, b, n, written);
@@ -413,10 +422,43 @@ public:
 
 private:
     std::shared_ptr<SimBus> bus_;
+    uint8_t code_;
+    std::function<void()> action_;
     std::atomic<bool> vanished_{false};
 };
 
 }  // namespace
+
+// The output's folder goes away while the black box is read (a stick pulled out): the reading
+// of minutes is not thrown away but kept in the temporary folder, and the command says where.
+TEST_F(CtlOnSim, ABlackBoxReadingThatCannotBeSavedIsKept) {
+    auto bus = std::shared_ptr<SimBus>(SimRig::Demo().Build());
+    const QString folder = dir.file(QStringLiteral("stick"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString temp = dir.file(QStringLiteral("tmp"));
+    ASSERT_TRUE(QDir().mkpath(temp));
+    const QByteArray oldTemp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", temp.toLocal8Bit());
+    // 0x8E starts the reading of each module's black box.
+    auto pulled = [folder] { QDir(folder).removeRecursively(); };
+    const int status = CtlRun::Run(
+        {QStringLiteral("blackbox"), folder + QStringLiteral("/box")},
+        [&](const QStringList& a, QTextStream& o, QTextStream& e) {
+            return RunKelvanectl(a, o, e, std::make_shared<VanishingBus>(bus, 0x8E, pulled),
+                                 QStringLiteral("demo"));
+        });
+    if (oldTemp.isNull()) {
+        qunsetenv("TMPDIR");
+    } else {
+        qputenv("TMPDIR", oldTemp);
+    }
+    EXPECT_EQ(status, 1) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("the reading was kept in ") + temp))
+        << err.toStdString();
+    const QStringList kept = QDir(temp).entryList({QStringLiteral("kelvane-blackbox-*.DAT")});
+    ASSERT_EQ(kept.size(), 1) << err.toStdString();
+    EXPECT_GT(QFileInfo(QDir(temp).filePath(kept[0])).size(), 31901);
+}
 
 TEST_F(CtlOnSim, TestAllWhoseConverterVanishedFails) {
     auto bus = std::shared_ptr<SimBus>(SimRig::Demo().Build());
