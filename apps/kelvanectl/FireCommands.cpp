@@ -70,6 +70,9 @@ int RunFire(CtlContext& ctx, const QStringList& given) {
         hv->ComputeChargeVoltages();
         CtlInterrupt interrupt;
         result = hv->Charge(hv->ChargeVoltage[channel - 1]);
+        ctx.Info(QStringLiteral("charging module %1 to %2 V; Ctrl+C stops before the fire")
+                     .arg(hv->Address)
+                     .arg(hv->ChargeVoltage[channel - 1]));
         const uint32_t charging = TickCount();
         while (ElapsedSince(charging) < kManualChargeWaitMs && !CtlInterrupt::Requested()) {
             SleepMs(10);

@@ -1,7 +1,10 @@
 // The script in the devices' memory and the black box: the console's memory window without the
 // window. Progress goes to the terminal as a bar, Ctrl+C (or SIGTERM, SIGHUP) cancels as the
 // window's cancel button does, and the result is logged and printed in the console's words.
+#include <poll.h>
+#include <unistd.h>
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 
 #include <QDateTime>
@@ -153,8 +156,22 @@ void Confirm(CtlContext& ctx, const QString& text, bool yes) {
     ctx.Info(text);
     if (yes)
         return;
-    QTextStream in(stdin);
-    in.readLine();
+    // Waits in steps, so that a stop signal ends the wait too (the transfer then cancels at
+    // its first step); a read blocked on the terminal would outlast it.
+    for (;;) {
+        if (CtlInterrupt::Requested())
+            return;
+        pollfd p{STDIN_FILENO, POLLIN, 0};
+        const int ready = ::poll(&p, 1, 100);
+        if (ready > 0) {
+            char c = 0;
+            while (::read(STDIN_FILENO, &c, 1) == 1 && c != '\n') {
+            }
+            return;
+        }
+        if (ready < 0 && errno != EINTR)
+            return;
+    }
 }
 
 int RunMemory(CtlContext& ctx, const QStringList& given) {

@@ -2,6 +2,7 @@
 // rig file, the whole command from its arguments to its exit status, output and event log.
 // The clock is fake, so the searches and answer windows cost no wall time.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
@@ -343,6 +344,23 @@ TEST_F(CtlOnSim, BadRigsAndNonTerminalPortsAreRefusedWithTwo) {
     EXPECT_EQ(Run({QStringLiteral("--port"), QStringLiteral("/dev/zero"), QStringLiteral("ports")}),
               2);
     EXPECT_TRUE(err.contains(QStringLiteral("/dev/zero is not a terminal"))) << err.toStdString();
+}
+
+// A rig is read only from a regular file: /dev/zero would fill the memory, a FIFO without a
+// writer would wait for ever. A byte-order mark in front of the text is no error.
+TEST_F(CtlOnSim, RigsAreReadOnlyFromRegularFilesAndMayStartWithAByteOrderMark) {
+    const QString fifo = dir.file(QStringLiteral("rig.fifo"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& rig : {QStringLiteral("/dev/zero"), fifo, dir.path()}) {
+        EXPECT_EQ(Run({QStringLiteral("--simulate"), rig, QStringLiteral("search")}), 2)
+            << rig.toStdString();
+        EXPECT_TRUE(err.contains(QStringLiteral("not a regular file"))) << err.toStdString();
+    }
+    const QString bom = dir.write(QStringLiteral("bom.rig"),
+                                  "\xEF\xBB\xBF# rig\nconverter\nmodule address=4 channels=8\n");
+    EXPECT_EQ(
+        Run({QStringLiteral("--simulate"), bom, QStringLiteral("status"), QStringLiteral("4")}), 0)
+        << err.toStdString();
 }
 
 // The output is checked before the minute of reading, and a file that cannot be written is

@@ -164,3 +164,16 @@ TEST_F(CtlStops, AShowWhoseBusVanishesEndsWithItsSummary) {
         << Report();
     EXPECT_TRUE(ctl->Out().contains(QStringLiteral("2 fired, 3 not sent"))) << Report();
 }
+
+// A signal during the charge wait of a manual HV fire: nothing fires, and the module is reset
+// instead of being left charged.
+TEST_F(CtlStops, AStopDuringTheHvChargeWaitFiresNothingAndResets) {
+    ctl->Start(dir.file("logs"), sim.Paths(), {"fire", "20", "1", "--arm"});
+    ASSERT_TRUE(ctl->WaitFor(QStringLiteral("charging module 20"), 15000)) << Report();
+    ctl->Signal(SIGTERM);
+    EXPECT_EQ(ctl->Finish(15000), 1) << Report();
+    EXPECT_TRUE(ctl->Err().contains(QStringLiteral("stopped by SIGTERM before the fire")))
+        << Report();
+    EXPECT_FALSE(ctl->Out().contains(QStringLiteral("fired:"))) << Report();
+    EXPECT_FALSE(Log().contains(QStringLiteral("Ручной запуск"))) << Report();
+}
