@@ -178,9 +178,8 @@ int RunExport(CtlContext& ctx, const QStringList& args) {
     TestModules(ctx, devices, false);
     QString error;
     if (!ConnectedChannelsExport::Write(ctx.Controls(), args[0], &error)) {
-        return ctx.Fail(QStringLiteral("cannot write %1: %2")
-                            .arg(ConnectedChannelsExport::FileName(args[0]), error),
-                        -1);
+        return ctx.FailPlain(QStringLiteral("cannot write %1: %2")
+                                 .arg(ConnectedChannelsExport::FileName(args[0]), error));
     }
     ctx.Info(QStringLiteral("written: %1").arg(ConnectedChannelsExport::FileName(args[0])));
     return 0;

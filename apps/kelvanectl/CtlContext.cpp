@@ -1,6 +1,7 @@
 #include "CtlContext.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTextStream>
@@ -69,6 +70,13 @@ std::shared_ptr<ConverterBackend> CtlContext::Backend() {
         } else {
             backend_ = chosen.backend;
             simulatedRig_ = chosen.simulatedRig;
+            // A converter unplugged now may come back, so the path is kept; but every exchange
+            // on it fails meanwhile, and the reason is this, not a device that does not answer.
+            for (const QString& port : options_.ports) {
+                if (!QFileInfo::exists(port)) {
+                    Warn(QStringLiteral("%1: no such device (converter unplugged?)").arg(port));
+                }
+            }
         }
     }
     return backend_;
@@ -314,6 +322,12 @@ void CtlContext::NoteFailure(int result, const QString& message) {
 }
 
 int CtlContext::Finish(int status) {
+    // A command that failed on its input (an address that is none, a rig that cannot be read,
+    // a port path that is no terminal) has the status of a refused command, whichever way it
+    // came back.
+    if (status == 1 && (refused_ || busRefused_)) {
+        status = 2;
+    }
     if (status == 0 && failures_ > 0) {
         status = Fail(failureMessage_, lastFailure_);
     }
@@ -341,6 +355,7 @@ void CtlContext::ReportLogFailure() {
 
 int CtlContext::Usage(const QString& message) {
     err_ << "kelvanectl: " << message << Qt::endl;
+    refused_ = true;
     return 2;
 }
 

@@ -82,7 +82,9 @@ public:
     // Whether a converter was lost (or could not be opened) while the command ran.
     bool BusLost() const { return busLost_; }
     // The exit status of the command that returned status: 1 instead of 0 when a device
-    // operation failed, the bus was lost or the event log stopped being written.
+    // operation failed, the bus was lost or the event log stopped being written; 2 instead of
+    // 1 when the command was refused on its input (a usage error, a bus the options could not
+    // give).
     int Finish(int status);
 
     // Address 0..255 or -1 when the text is none.
@@ -99,6 +101,7 @@ private:
     std::unique_ptr<ConsoleWiring> wiring_;
     QString simulatedRig_;
     bool busRefused_ = false;
+    bool refused_ = false;  // a usage error was reported
     bool backendTried_ = false;
     bool busLost_ = false;
     int failures_ = 0;

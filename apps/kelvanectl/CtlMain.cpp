@@ -1,5 +1,9 @@
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <filesystem>
+#include <string>
+#include <system_error>
 
 #include "CtlCommand.h"
 #include "CtlContext.h"
@@ -25,10 +29,17 @@ QString HelpText(const FileLocations& locations) {
 }
 
 // The event log of this run: a new file in the folder, named as the console names its own.
-// Returns whether the folder is new (the first run with these locations).
-bool OpenLog(const QString& dir) {
+// Returns whether the folder is new (the first run with these locations). A folder that cannot
+// be made is reported with its own reason: the failed writes later only see a missing file.
+bool OpenLog(const QString& dir, QTextStream& err) {
     const bool fresh = !QFileInfo(dir).isDir();
-    EnsureLogsDirectory(dir);
+    if (!EnsureLogsDirectory(dir)) {
+        std::error_code error;
+        std::filesystem::create_directories(QFile::encodeName(dir).toStdString(), error);
+        err << "kelvanectl: the log folder cannot be created: " << dir << ": "
+            << QString::fromLocal8Bit(error ? error.message() : std::string("unknown reason"))
+            << Qt::endl;
+    }
     SetLogLevel(1);
     SetLogFileName(NextLogFileName(dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/')));
     return fresh;
@@ -106,11 +117,22 @@ int RunKelvanectl(const QStringList& arguments, QTextStream& out, QTextStream& e
         return 2;
     }
     SetLanguageFilePath(locations.languageFile);
-    if (OpenLog(locations.logDir)) {
+    // The console's texts in the operator's language, as the console prints and logs them.
+    EnsureMessagesLoaded();
+    if (OpenLog(locations.logDir, err)) {
         WriteLog(FileLocationsLogLine(locations), 1);
     }
-    SetCurrentSettings(ReadConsoleSettings(locations.settingsFile));
+    const ConsoleSettings settings = ReadConsoleSettings(locations.settingsFile);
+    SetCurrentSettings(settings);
     LogUnreadableSettings();
+    if (!settings.Invalid.isEmpty()) {
+        // A channel test with such bands would call an open or shorted channel good.
+        for (const QString& text : settings.Invalid) {
+            err << "kelvanectl: " << locations.settingsFile << ": " << text << Qt::endl;
+        }
+        err << "kelvanectl: refused: correct the resistance thresholds" << Qt::endl;
+        return 2;
+    }
     InitBusGlobals();
     CtlContext ctx(std::move(options), out, err);
     return ctx.Finish(command->run(ctx, words.mid(1)));

@@ -2,6 +2,7 @@
 // motors. Firing and charging need --arm on the command line; nothing is sent without it.
 #include "CtlCommand.h"
 #include "CtlContext.h"
+#include "CtlInterrupt.h"
 #include "core/Clock.h"
 #include "core/EventLog.h"
 #include "devices/THVControl.h"
@@ -67,8 +68,23 @@ int RunFire(CtlContext& ctx, const QStringList& given) {
         // As the console's manual HV launch: charge, let it charge, fire without recharging.
         auto* hv = static_cast<THVControl*>(module);
         hv->ComputeChargeVoltages();
+        CtlInterrupt interrupt;
         result = hv->Charge(hv->ChargeVoltage[channel - 1]);
-        SleepMs(kManualChargeWaitMs);
+        ctx.Info(QStringLiteral("charging module %1 to %2 V; Ctrl+C stops before the fire")
+                     .arg(hv->Address)
+                     .arg(hv->ChargeVoltage[channel - 1]));
+        const uint32_t charging = TickCount();
+        while (ElapsedSince(charging) < kManualChargeWaitMs && !CtlInterrupt::Requested()) {
+            SleepMs(10);
+        }
+        if (CtlInterrupt::Requested()) {
+            // Stopped before the fire: nothing fires, and the capacitor is not left charged.
+            const int reset = hv->Reset();
+            ctx.Warn(QStringLiteral("stopped by %1 before the fire: module %2 reset")
+                         .arg(CtlInterrupt::SignalName())
+                         .arg(hv->Address));
+            return reset != 0 ? ctx.Fail(QStringLiteral("HV reset"), reset) : 1;
+        }
         const int fired = hv->FireWithRecharge(channel - 1, 0);
         result = fired != 0 ? fired : result;
     } else {
@@ -156,6 +172,11 @@ int RunHv(CtlContext& ctx, const QStringList& given) {
         THVControl* hv = HvAt(ctx, args[1], status);
         if (hv == nullptr) {
             return status;
+        }
+        // As fire refuses it: an output the module does not have is not sent, nor logged.
+        if (output > hv->ChannelCount) {
+            return ctx.Usage(
+                QStringLiteral("module %1 has %2 outputs").arg(hv->Address).arg(hv->ChannelCount));
         }
         const int r = hv->FireWithRecharge(output - 1, next);
         WriteLog(GetText(12, QStringLiteral("Ручной запуск, пульт:")) + QLatin1Char(' ') +

@@ -1,16 +1,20 @@
 // The script in the devices' memory and the black box: the console's memory window without the
-// window. Progress goes to the terminal as a bar, Ctrl+C cancels as the window's cancel button
-// does, and the result is logged and printed in the console's words.
+// window. Progress goes to the terminal as a bar, Ctrl+C (or SIGTERM, SIGHUP) cancels as the
+// window's cancel button does, and the result is logged and printed in the console's words.
+#include <poll.h>
+#include <unistd.h>
 #include <algorithm>
-#include <atomic>
-#include <csignal>
+#include <cerrno>
 #include <cstdio>
 
+#include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QTextStream>
 
 #include "CtlCommand.h"
 #include "CtlContext.h"
+#include "CtlInterrupt.h"
 #include "core/EventLog.h"
 #include "devices/BlackBoxFile.h"
 #include "devices/CueLimits.h"
@@ -26,33 +30,11 @@ namespace kv {
 
 namespace {
 
-std::atomic<bool> gCancelRequested{false};
-
-extern "C" void OnInterrupt(int) {
-    gCancelRequested.store(true);
-}
-
-// Ctrl+C asks the running operation to stop at its next progress report, for as long as the
-// guard lives; a second Ctrl+C is not needed and the default action comes back afterwards.
-class InterruptCancels {
-public:
-    InterruptCancels() {
-        gCancelRequested.store(false);
-        previous_ = std::signal(SIGINT, OnInterrupt);
-    }
-    ~InterruptCancels() { std::signal(SIGINT, previous_); }
-    InterruptCancels(const InterruptCancels&) = delete;
-    InterruptCancels& operator=(const InterruptCancels&) = delete;
-
-private:
-    void (*previous_)(int) = SIG_DFL;
-};
-
 // The progress handler of the memory window, drawn on stderr: "[#####     ]  42 %  Пульт: 5,
 // канал: 3". It also lets the bus worker hand over what it received, as the window does.
 TransferProgressEvent ProgressBar(CtlContext& ctx) {
     return [&ctx](int percent, int index, bool& cancel, int item, int address) {
-        cancel = gCancelRequested.load();
+        cancel = CtlInterrupt::Requested();
         constexpr int kWidth = 30;
         const int filled = std::clamp(percent, 0, 100) * kWidth / 100;
         QString status;
@@ -83,13 +65,17 @@ void EndProgress() {
 int Report(CtlContext& ctx, MemoryOperation operation, int32_t code) {
     WriteLog(MemoryResultLogLine(operation, code), 1);
     ctx.Line(MemoryResultMessage(code));
+    if (code != 0) {
+        // The failure on stderr too, where a script looks for it.
+        ctx.Warn(MemoryResultMessage(code));
+    }
     return code == 0 ? 0 : 1;
 }
 
 bool LoadScript(CtlContext& ctx, const QString& path, std::vector<TScriptCue>& cues, int& status) {
     TProjectList project;
     if (const ScriptLoadError error = project.LoadFromFile(path)) {
-        status = ctx.Fail(error.message, -1);
+        status = ctx.FailPlain(error.message);
         return false;
     }
     cues.clear();
@@ -134,13 +120,58 @@ bool ModulesPresent(CtlContext& ctx, const std::vector<TScriptCue>& cues, bool f
     return false;
 }
 
+// After a write or erase that stopped part-way (cancelled, or a module that failed): what each
+// module holds now, on screen and in the log, so that nobody fires a show from a memory that
+// holds half of it. reached is the list index of the module the operation was at.
+void ReportWhatWasLeft(CtlContext& ctx, MemoryOperation operation,
+                       const std::vector<TScriptCue>& cues, int reached) {
+    TControls& controls = ctx.Controls();
+    const bool write = operation == MemoryOperation::WriteModules;
+    for (int i = 0; i < controls.Count(); ++i) {
+        const TCommonControl* m = controls.ModuleAt(i);
+        if (m == nullptr || !m->IsModule())
+            continue;
+        const bool scripted = std::any_of(
+            cues.begin(), cues.end(), [m](const TScriptCue& c) { return c.Module == m->Address; });
+        QString state;
+        if (i < reached) {
+            state = !write     ? QStringLiteral("очищен")
+                    : scripted ? QStringLiteral("записан")
+                               : QStringLiteral("очищен (в сценарии его нет)");
+        } else if (i == reached) {
+            state = write ? QStringLiteral("записан частично: сценарий в памяти неполный")
+                          : QStringLiteral("очищен частично");
+        } else {
+            state = QStringLiteral("не изменён: в памяти прежний сценарий");
+        }
+        const QString line = Message(78) + QLatin1Char(' ') + QString::number(m->Address) +
+                             QStringLiteral(" - ") + state;
+        WriteLog(line, 1);
+        ctx.Warn(line);
+    }
+}
+
 // Waits for Enter, the headless form of the console's OK box; --yes answers it at once.
 void Confirm(CtlContext& ctx, const QString& text, bool yes) {
     ctx.Info(text);
     if (yes)
         return;
-    QTextStream in(stdin);
-    in.readLine();
+    // Waits in steps, so that a stop signal ends the wait too (the transfer then cancels at
+    // its first step); a read blocked on the terminal would outlast it.
+    for (;;) {
+        if (CtlInterrupt::Requested())
+            return;
+        pollfd p{STDIN_FILENO, POLLIN, 0};
+        const int ready = ::poll(&p, 1, 100);
+        if (ready > 0) {
+            char c = 0;
+            while (::read(STDIN_FILENO, &c, 1) == 1 && c != '\n') {
+            }
+            return;
+        }
+        if (ready < 0 && errno != EINTR)
+            return;
+    }
 }
 
 int RunMemory(CtlContext& ctx, const QStringList& given) {
@@ -169,8 +200,16 @@ int RunMemory(CtlContext& ctx, const QStringList& given) {
         return 1;
 
     TControls& controls = ctx.Controls();
-    InterruptCancels interrupt;
-    controls.OnTransferProgress = ProgressBar(ctx);
+    CtlInterrupt interrupt;
+    // The module the operation was at when it ended: the ones before it are done, the ones
+    // after it untouched.
+    int reached = -1;
+    controls.OnTransferProgress = [&reached, bar = ProgressBar(ctx)](
+                                      int percent, int index, bool& cancel, int item, int address) {
+        if (index >= 0)
+            reached = index;
+        bar(percent, index, cancel, item, address);
+    };
     MemoryOperation operation = MemoryOperation::EraseModules;
     int32_t code = 0;
     if (action == QLatin1String("write")) {
@@ -184,7 +223,10 @@ int RunMemory(CtlContext& ctx, const QStringList& given) {
     }
     controls.OnTransferProgress = nullptr;
     EndProgress();
-    return Report(ctx, operation, code);
+    const int result = Report(ctx, operation, code);
+    if (code != 0 && code != ResultCueNotCarried && operation != MemoryOperation::VerifyModules)
+        ReportWhatWasLeft(ctx, operation, cues, reached);
+    return result;
 }
 
 int RunBlackBox(CtlContext& ctx, const QStringList& args) {
@@ -199,10 +241,13 @@ int RunBlackBox(CtlContext& ctx, const QStringList& args) {
     if (!ctx.Resolve({}, devices, failure))
         return 1;
     TControls& controls = ctx.Controls();
+    // Now that the modules are known, the room for their reading is too.
+    if (!CanSaveBlackBoxFile(args[0], cannot, BlackBoxFileSize(controls.ModuleCount())))
+        return ctx.FailPlain(BlackBoxFileName(args[0]) + QStringLiteral(": ") + cannot);
     QByteArray records;
     int32_t code = 0;
     {
-        InterruptCancels interrupt;
+        CtlInterrupt interrupt;
         controls.OnTransferProgress = ProgressBar(ctx);
         int size = 0;
         code = controls.ReadBlackBox(records, size);
@@ -215,7 +260,21 @@ int RunBlackBox(CtlContext& ctx, const QStringList& args) {
             // The reading was good but it is not on disk: say so, never "saved".
             WriteLog(MemoryOperationTitle(MemoryOperation::ReadBlackBox) + QLatin1Char(' ') + error,
                      1);
-            return ctx.FailPlain(written + QStringLiteral(": ") + error);
+            ctx.Warn(written + QStringLiteral(": ") + error);
+            // A minute of reading is not thrown away: it goes to the temporary folder instead.
+            const QString kept = QDir(QDir::tempPath())
+                                     .filePath(QStringLiteral("kelvane-blackbox-%1.DAT")
+                                                   .arg(QDateTime::currentDateTime().toString(
+                                                       QStringLiteral("yyyyMMdd-HHmmss"))));
+            QString keptError;
+            if (SaveBlackBoxFile(kept, records, keptError)) {
+                WriteLog(
+                    MemoryOperationTitle(MemoryOperation::ReadBlackBox) + QLatin1Char(' ') + kept,
+                    1);
+                return ctx.FailPlain(QStringLiteral("the reading was kept in ") + kept);
+            }
+            return ctx.FailPlain(QStringLiteral("the reading could not be kept: ") + kept +
+                                 QStringLiteral(": ") + keptError);
         }
         ctx.Info(QStringLiteral("%1: %2 bytes").arg(written).arg(records.size() + 4));
     }
@@ -250,7 +309,7 @@ int RunRemote(CtlContext& ctx, const QStringList& given) {
         return ctx.Fail(QStringLiteral("no radio remote control answers at address 0"),
                         found != 0 ? found : -1);
 
-    InterruptCancels interrupt;
+    CtlInterrupt interrupt;
     remote->OnTransferProgress = ProgressBar(ctx);
     int32_t code = 0;
     MemoryOperation operation = MemoryOperation::WriteRemote;

@@ -5,12 +5,11 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QSet>
-#include <atomic>
-#include <csignal>
 #include <cstdio>
 
 #include "CtlCommand.h"
 #include "CtlContext.h"
+#include "CtlInterrupt.h"
 #include "bus/TPort.h"
 #include "console/ConsoleState.h"
 #include "console/ConsoleWiring.h"
@@ -33,11 +32,9 @@ namespace kv {
 
 namespace {
 
-std::atomic<bool> gInterrupted{false};
-
-void OnInterrupt(int) {
-    gInterrupted.store(true);
-}
+// The fired channels' checks give up when none of them got an answer for this long (the
+// converter is gone): the rest are reported as not measured instead of being asked for ever.
+constexpr uint32_t kCheckStallMs = 5000;
 
 struct PlayOptions {
     QString script;
@@ -167,8 +164,23 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
     TProjects projects;
     TProjectList& list = projects.Project(0);
     if (const ScriptLoadError e = list.LoadFromFile(o.script)) {
-        ctx.Info(e.message);
-        return 1;
+        return ctx.FailPlain(e.message);
+    }
+    // The show clock starts at 0 or later: a cue before it never fires. Said before the show,
+    // and counted in its end.
+    int neverFire = 0;
+    if (!o.manual) {
+        for (int i = 0; i < list.Count(); ++i) {
+            const TScriptCue& cue = list.Cue(i);
+            if (cue.Time < 0) {
+                ctx.Warn(QStringLiteral("cue at %1 for module %2 is before the show's start: "
+                                        "it never fires")
+                             .arg(cue.TimeText.isEmpty() ? QString::number(cue.Time / 1000.0)
+                                                         : cue.TimeText)
+                             .arg(cue.Module));
+                ++neverFire;
+            }
+        }
     }
     ConsoleWiring* wiring = ctx.Wiring();
     if (wiring == nullptr) {
@@ -211,15 +223,24 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
     player.Offset = o.offset;
     player.SetTempo(o.tempo);
     if (!o.sound.isEmpty()) {
+        QString soundError;
         show.AskSoundFile = [&] { return o.sound; };
-        show.ShowError = [&](const QString& text) {
-            ctx.Info(text + QStringLiteral(": ") + o.sound);
-        };
+        show.ShowError = [&](const QString& text) { soundError = text; };
         show.SoundBtnClick();
+        if (!show.SoundLoaded()) {
+            // The show was meant to run with its music: it does not start without it.
+            const QString text =
+                (soundError.isEmpty() ? TCommonPlayer::LoadSoundErrorText() : soundError) +
+                QStringLiteral(": ") + o.sound;
+            WriteLog(text, 1);
+            ctx.Warn(text);
+            return ctx.FailPlain(
+                QStringLiteral("refused: the show does not start without its "
+                               "soundtrack; nothing was sent"));
+        }
     }
 
-    gInterrupted.store(false);
-    auto previous = std::signal(SIGINT, OnInterrupt);
+    CtlInterrupt interrupt;
     show.ArmToggle();  // --arm: the operator's arming
     player.Position = o.from;
     if (o.waitExternal) {
@@ -228,16 +249,28 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
         // Which console this is: the others on the bus tell it by this number.
         ctx.Info(QStringLiteral("console %1 waiting for the start").arg(OwnConsoleId));
         ctx.Info(GetLocalizedText(71, QStringLiteral("Ожидание команды запуска...")));
-        while (!player.IsPlaying() && player.WaitingExtStart && !gInterrupted.load()) {
+        while (!player.IsPlaying() && player.WaitingExtStart && !CtlInterrupt::Requested()) {
             ctx.Pump(20);
         }
+        const bool stillWaiting = player.WaitingExtStart && !player.IsPlaying();
         player.WaitingExtStart = false;
-    } else {
+        if (stillWaiting) {
+            // Stopped while waiting: the start block is logged, so its end is too, with the
+            // stop sequence the stop key sends.
+            show.StopBtnClick();
+        }
+    } else if (!CtlInterrupt::Requested()) {
         show.StartBtnClick();
     }
-    while (player.IsPlaying() && !gInterrupted.load()) {
+    while (player.IsPlaying() && !CtlInterrupt::Requested()) {
         ctx.Pump(5);
     }
+    const bool interrupted = CtlInterrupt::Requested();
+    // Cues left when the show was stopped early (none when it ran to its end).
+    const int unplayed = (interrupted && player.WorkMode != TCommonPlayer::WorkManual
+                              ? std::max(0, list.Count() - std::max(0, player.NextCue))
+                              : 0) +
+                         neverFire;
     // The stop key: the first stop leaves the soundtrack playing, a second one stops it.
     if (player.IsPlaying()) {
         show.StopBtnClick();
@@ -246,18 +279,44 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
         show.StopBtnClick();
     }
     // The fired channels are measured once each, as the console's idle steps do after a show.
-    while (player.HasPendingChecks() && !gInterrupted.load()) {
-        ctx.Pump(TExtPlayer::kCheckDelayMs + 50);
-        while (player.HasPendingChecks()) {
-            player.CheckNextFired();
+    // A stop signal ends the waiting; so does a bus that answers none of the checks.
+    uint32_t lastProgress = TickCount();
+    int pending = player.PendingChecks();
+    while (player.HasPendingChecks() && !CtlInterrupt::Requested() &&
+           ElapsedSince(lastProgress) < kCheckStallMs) {
+        player.CheckNextFired();
+        if (player.PendingChecks() != pending) {
+            pending = player.PendingChecks();
+            lastProgress = TickCount();
+            ctx.Pump();
+        } else {
+            // Not due yet, or no answer: the next try after a pause, never in a spin.
+            ctx.Pump(20);
         }
     }
-    std::signal(SIGINT, previous);
+    int notMeasured = 0;
+    while (player.HasPendingChecks()) {
+        const TExtPlayer::FiredEntry entry = player.AbandonNextCheck();
+        ctx.Line(QStringLiteral("not measured module %1 channel %2")
+                     .arg(entry.Module)
+                     .arg(static_cast<int64_t>(entry.Channel) + 1));
+        ++notMeasured;
+    }
+    if (notMeasured > 0) {
+        ctx.NoteFailure(-3, QStringLiteral("%1 fired channel(s) not measured").arg(notMeasured));
+    }
+    if (interrupted) {
+        ctx.Warn(QStringLiteral("stopped by %1: %2 cue(s) not played")
+                     .arg(CtlInterrupt::SignalName())
+                     .arg(unplayed));
+    }
     ctx.Info(QStringLiteral("show ended at %1 ms, %2 fired, %3 not sent")
                  .arg(player.Position)
                  .arg(player.FiredCount())
-                 .arg(player.NotSentCount()));
-    return player.NotSentCount() > 0 ? 1 : 0;
+                 .arg(player.NotSentCount()) +
+             (unplayed > 0 || interrupted ? QStringLiteral(", %1 not played").arg(unplayed)
+                                          : QString()));
+    return player.NotSentCount() > 0 || unplayed > 0 || interrupted ? 1 : 0;
 }
 
 // What another console sent, in words; empty for frames of devices and of this console. Console
@@ -343,13 +402,14 @@ int RunWatch(CtlContext& ctx, const QStringList& args) {
     CtlShow session(ctx, *wiring, projects);
     wiring->StartPolling();
 
-    gInterrupted.store(false);
-    auto previous = std::signal(SIGINT, OnInterrupt);
     const uint32_t start = TickCount();
-    while (ElapsedSince(start) < static_cast<uint32_t>(seconds) * 1000u && !gInterrupted.load()) {
-        ctx.Pump(20);
+    {
+        CtlInterrupt interrupt;
+        while (ElapsedSince(start) < static_cast<uint32_t>(seconds) * 1000u &&
+               !CtlInterrupt::Requested()) {
+            ctx.Pump(20);
+        }
     }
-    std::signal(SIGINT, previous);
     wiring->StopPolling();
     *alive = false;
     ctx.Info(QStringLiteral("watched %1 ms, %2 frames from other consoles")

@@ -2,10 +2,11 @@
 
 #include <QDir>
 #include <mutex>
+#include <utility>
 
 #include "core/EventLog.h"
-#include "core/LogName.h"
 #include "core/FileLocations.h"
+#include "core/LogName.h"
 #include "util/IniFile.h"
 #include "util/SystemUtils.h"
 
@@ -45,17 +46,50 @@ ConsoleSettings ReadConsoleSettings(const QString& iniPath) {
     if (ini.HasKey(keys, startBtn) && !IniFile::ParseInt(ini.Value(keys, startBtn), s.StartKey)) {
         s.Unreadable << QStringLiteral("[keys] StartBtn");
     }
-    const auto threshold = [&](const char* key, const char* defaultText) {
+    // A threshold that does not read as a number keeps its default: as 0 it would turn every
+    // good igniter into a fault.
+    const auto threshold = [&](const char* key, double fallback) {
         const QString name = QString::fromLatin1(key);
-        const QString text = ini.Value(settings, name, QString::fromLatin1(defaultText));
+        const QString text = ini.Value(settings, name, QString::number(fallback));
         if (!LenientRealReadable(text)) {
             s.Unreadable << QStringLiteral("[settings] ") + name;
+            return fallback;
         }
         return LenientReal(text);
     };
-    s.ConnectResistLo = threshold("ConnectResistLo", "1");
-    s.ConnectResist = threshold("ConnectResist", "20");
-    s.ConnectResistHi = threshold("ConnectResistHi", "200");
+    const ConsoleSettings defaults;
+    s.ConnectResistLo = threshold("ConnectResistLo", defaults.ConnectResistLo);
+    s.ConnectResist = threshold("ConnectResist", defaults.ConnectResist);
+    s.ConnectResistHi = threshold("ConnectResistHi", defaults.ConnectResistHi);
+    // Bands that cannot tell a good igniter from an open or shorted channel are refused with
+    // the key that breaks them; the tests then use the defaults.
+    const auto refuse = [&](const char* key, double value, const char* why) {
+        s.Invalid << QStringLiteral("[settings] %1=%2: %3")
+                         .arg(QString::fromLatin1(key))
+                         .arg(value)
+                         .arg(QString::fromLatin1(why));
+    };
+    if (s.ConnectResistLo < 0) {
+        refuse("ConnectResistLo", s.ConnectResistLo, "below 0");
+    }
+    if (s.ConnectResist <= s.ConnectResistLo) {
+        refuse("ConnectResist", s.ConnectResist, "not above ConnectResistLo");
+    }
+    if (s.ConnectResistHi <= s.ConnectResist) {
+        refuse("ConnectResistHi", s.ConnectResistHi, "not above ConnectResist");
+    }
+    for (const auto& [key, value] : {std::pair{"ConnectResistLo", s.ConnectResistLo},
+                                     std::pair{"ConnectResist", s.ConnectResist},
+                                     std::pair{"ConnectResistHi", s.ConnectResistHi}}) {
+        if (value > kHighestResistanceReading) {
+            refuse(key, value, "above the highest reading of a module (6553.5)");
+        }
+    }
+    if (!s.Invalid.isEmpty()) {
+        s.ConnectResistLo = defaults.ConnectResistLo;
+        s.ConnectResist = defaults.ConnectResist;
+        s.ConnectResistHi = defaults.ConnectResistHi;
+    }
     return s;
 }
 
@@ -72,6 +106,7 @@ void SetCurrentSettings(const ConsoleSettings& settings) {
 
 void LogUnreadableSettings() {
     QStringList keys;
+    QStringList invalid;
     {
         std::lock_guard guard(SettingsLock());
         if (UnreadableLogged()) {
@@ -79,10 +114,14 @@ void LogUnreadableSettings() {
         }
         UnreadableLogged() = true;
         keys = Stored().Unreadable;
+        invalid = Stored().Invalid;
     }
     for (const QString& key : keys) {
         WriteLog(QStringLiteral("kelvanex.ini: ") + key + QStringLiteral(" не читается как число"),
                  1);
+    }
+    for (const QString& text : invalid) {
+        WriteLog(QStringLiteral("kelvanex.ini: ") + text, 1);
     }
 }
 

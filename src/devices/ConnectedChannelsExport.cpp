@@ -1,6 +1,6 @@
 #include "devices/ConnectedChannelsExport.h"
 
-#include <QFile>
+#include <QSaveFile>
 
 #include "devices/TCommonControl.h"
 #include "devices/TControls.h"
@@ -42,30 +42,24 @@ QString ConnectedChannelsExport::ProposedName() {
 
 bool ConnectedChannelsExport::Write(const TControls& controls, const QString& chosen,
                                     QString* error) {
-    QFile file(FileName(chosen));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        if (error != nullptr) {
-            *error = file.errorString();
-        }
-        return false;
-    }
+    // Written beside the target and put in its place only once complete: a write that fails
+    // (a full disk) leaves the previous file as it was instead of empty.
+    QByteArray bytes;
     for (const QString& line : Lines(controls)) {
-        const QByteArray bytes = line.toUtf8() + "\r\n";
-        if (file.write(bytes) != bytes.size() || !file.flush()) {
-            if (error != nullptr) {
-                *error = file.errorString();
-            }
-            return false;
-        }
+        bytes += line.toUtf8() + "\r\n";
     }
-    file.close();
-    if (file.error() != QFileDevice::NoError) {
+    QSaveFile file(FileName(chosen));
+    // Unbuffered: a short write (the disk filled up) shows in write()'s count; through the
+    // buffer it can get lost and the commit would put a cut file in place.
+    const bool ok = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
+                    file.write(bytes) == bytes.size() && file.commit();
+    if (!ok) {
         if (error != nullptr) {
             *error = file.errorString();
         }
-        return false;
+        file.cancelWriting();
     }
-    return true;
+    return ok;
 }
 
 }  // namespace kv

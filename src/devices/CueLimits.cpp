@@ -1,6 +1,7 @@
 #include "devices/CueLimits.h"
 
 #include "bus/TPortProto.h"
+#include "devices/DeviceKinds.h"
 #include "i18n/Localizer.h"
 
 namespace kv {
@@ -12,6 +13,11 @@ bool BusCarries(const TScriptCue& cue, CueTarget target) {
     if (!IsMotorCue(cue.Kind) && (cue.Channel < 0 || cue.Channel > TPortProto::kLastCueChannel))
         return false;
     if (target == CueTarget::RemoteControl && (cue.Module < 0 || cue.Module > 255))
+        return false;
+    // A module's memory takes only its own cues: a cue for the remote control's address 0, a
+    // radio unit's or a console's reaches no module. The search would "find" the device there
+    // and the cue would be dropped while the write reports success.
+    if (target == CueTarget::Modules && !IsModuleAddress(cue.Module))
         return false;
     return true;
 }

@@ -56,8 +56,26 @@ void PutDouble(QByteArray& buffer, qsizetype at, double v) {
     qToLittleEndian<quint64>(bits, buffer.data() + at);
 }
 
+int32_t VerifyModule(TControls& controls, TCommonControl& m, const std::vector<TScriptCue>& cues,
+                     int index, bool& cancel);
+
+// Writes a module's cues with the writes its firmware takes.
+int32_t WriteModuleCues(TControls& controls, TCommonControl& m, const std::vector<TScriptCue>& cues,
+                        int index, bool& cancel);
+
+// Firmware that does not answer cue writes cannot say that one was lost: its memory is read
+// back before the write counts as done, so that a lost write is a failure here instead of a
+// surprise at the show. (Motor modules of that firmware are refused as unsupported anyway.)
 int32_t WriteModule(TControls& controls, TCommonControl& m, const std::vector<TScriptCue>& cues,
                     int index, bool& cancel) {
+    int32_t result = WriteModuleCues(controls, m, cues, index, cancel);
+    if (result == 0 && !cancel && m.Kind != KindMotorControl && m.Version < fw::CheckedCueWrite)
+        result = VerifyModule(controls, m, cues, index, cancel);
+    return result;
+}
+
+int32_t WriteModuleCues(TControls& controls, TCommonControl& m, const std::vector<TScriptCue>& cues,
+                        int index, bool& cancel) {
     TPortProto& bus = controls.Bus();
     const TransferProgressEvent& event = controls.OnTransferProgress;
     const double whole = static_cast<double>(cues.size()) * controls.Count();

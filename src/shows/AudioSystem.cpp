@@ -50,6 +50,9 @@ void AcquireAudio() {
         if (s.active == AudioOutput::Null) {
             s.ready = true;
         } else {
+            // SDL would otherwise take SIGINT and SIGTERM (those still at their default) and turn
+            // them into quit events nobody reads: a stop signal during a show would be lost.
+            SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
             s.sdlUp = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
             s.ready = s.sdlUp && SdlAudioSink::ProbeDevice();
         }

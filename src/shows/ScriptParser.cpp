@@ -10,15 +10,18 @@ namespace kv {
 
 namespace {
 
-// Speeds and durations go to the motor as one byte each: out-of-range values are held at the
-// ends rather than wrapping into a different move.
-int32_t ClampByte(int64_t v) {
-    return static_cast<int32_t>(std::clamp<int64_t>(v, 0, 255));
-}
+// The longest rotation a motor cue carries: 255 steps of 100 ms.
+constexpr int32_t kLongestRotationMs = 255 * 100 + 99;
 
-// A percentage scaled to 0..255, truncated.
-int32_t PercentToByte(int32_t percent) {
-    return ClampByte(static_cast<int64_t>(std::trunc(percent / 100.0 * 255.0)));
+// A percentage 0..100 scaled to 0..255, truncated. Values outside are load errors: held at the
+// ends they would move the motor otherwise than the script says, without a word.
+bool PercentToByte(const QString& text, int32_t& byte) {
+    int32_t percent = 0;
+    if (!ParseScriptInt(text, percent) || percent < 0 || percent > 100) {
+        return false;
+    }
+    byte = static_cast<int32_t>(std::trunc(percent / 100.0 * 255.0));
+    return true;
 }
 
 bool AllDigits(QStringView s) {
@@ -119,14 +122,16 @@ int32_t ParseCueTime(const QString& token, bool* ok) {
     if (!wholeOk) {
         return 0;
     }
+    // The fraction is digits only ("1.x", "1..5", "1.2.3", "2.5s" are typos, not times); the
+    // digits past the third are ignored, as a millisecond is the finest step.
+    const QStringView digits = QStringView(token).mid(dot + 1);
+    if (!digits.isEmpty() && !AllDigits(digits)) {
+        return 0;
+    }
     int64_t fraction = 0;
     static constexpr int kWeights[3] = {100, 10, 1};
-    for (qsizetype k = 0; k < 3 && dot + 1 + k < token.size(); ++k) {
-        const QChar c = token[dot + 1 + k];
-        if (c < '0' || c > '9') {
-            break;
-        }
-        fraction += (c.unicode() - '0') * kWeights[k];
+    for (qsizetype k = 0; k < 3 && k < digits.size(); ++k) {
+        fraction += (digits[k].unicode() - '0') * kWeights[k];
     }
     // "-2.5" is two and a half seconds before zero, not one and a half.
     const int64_t ms = whole.startsWith(QChar('-')) ? base - fraction : base + fraction;
@@ -142,25 +147,22 @@ int32_t ParseCueTime(const QString& token, bool* ok) {
 bool ParseMotorToken(const QString& afterHash, TScriptCue& cue) {
     const TDivStrings parts(afterHash, QChar('#'));
     const QString word = parts[0].toUpper();
-    int32_t value = 0;
     if (word == QLatin1String("LT") || word == QLatin1String("RT")) {
         cue.Kind = word == QLatin1String("LT") ? ckRotateLeft : ckRotateRight;
         cue.Param1 = 255;
         cue.Param2 = 255;
         if (parts.size() > 1) {
-            // Duration in tenths of a second; an unreadable one would rotate for 0 s.
+            // Duration in tenths of a second; an unreadable one would rotate for 0 s, one
+            // outside 0..25.5 s for another time than written.
             bool ok = false;
             const int32_t ms = ParseCueTime(parts[1], &ok);
-            if (!ok) {
+            if (!ok || ms < 0 || ms > kLongestRotationMs) {
                 return false;
             }
-            cue.Param1 = ClampByte(ms / 100);
+            cue.Param1 = ms / 100;
         }
-        if (parts.size() > 2) {
-            if (!ParseScriptInt(parts[2], value)) {
-                return false;
-            }
-            cue.Param2 = PercentToByte(value);
+        if (parts.size() > 2 && !PercentToByte(parts[2], cue.Param2)) {
+            return false;
         }
         return true;
     }
@@ -170,11 +172,8 @@ bool ParseMotorToken(const QString& afterHash, TScriptCue& cue) {
                                                 : ckRight;
         cue.Param2 = 0;
         cue.Param1 = 255;
-        if (parts.size() > 1) {
-            if (!ParseScriptInt(parts[1], value)) {
-                return false;
-            }
-            cue.Param1 = PercentToByte(value);
+        if (parts.size() > 1 && !PercentToByte(parts[1], cue.Param1)) {
+            return false;
         }
         return true;
     }

@@ -464,6 +464,11 @@ int32_t TCommonPlayer::SendFire(int32_t module, int32_t channel) {
         return kFireNoChannel;
     }
     TCommonDevice* device = controls_.FindByAddress(module);
+    // Nor is a channel past the module's own count: the module would ignore it or fire another.
+    if (const auto* m = dynamic_cast<const TCommonControl*>(device);
+        m && m->ChannelCount > 0 && channel >= m->ChannelCount) {
+        return kFireNoChannel;
+    }
     if (THVControl* hv = HvControlAt(controls_, module)) {
         hv->ChargeQueueCursor += 1;
         const int32_t next = hv->ChargeQueueCursor < hv->ChargeQueueCount

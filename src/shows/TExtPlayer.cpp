@@ -80,6 +80,22 @@ void TExtPlayer::CheckNextFired() {
     ++checkIndex_;
 }
 
+TExtPlayer::FiredEntry TExtPlayer::AbandonNextCheck() {
+    if (checkIndex_ >= firedCount_) {
+        return {};
+    }
+    const FiredEntry entry = firedList_[static_cast<size_t>(checkIndex_++)];
+    checkFailures_ = 0;
+    auto* control = dynamic_cast<TCommonControl*>(controls_.FindByAddress(entry.Module));
+    if (control && entry.Channel >= 0 && entry.Channel < kMaxChannels) {
+        control->ChannelState[static_cast<size_t>(entry.Channel)] = ChannelUnknown;
+    }
+    if (OnChannelChecked) {
+        OnChannelChecked(entry.Module, entry.Channel);
+    }
+    return entry;
+}
+
 void TExtPlayer::HandleFrame(const BusFrame& f) {
     TCommonPlayer::HandleFrame(f);
     // Another device's show-time broadcast with the run flag: an external start command.

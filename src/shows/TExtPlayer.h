@@ -36,6 +36,11 @@ public:
     void HandleFrame(const BusFrame& frame) override;
 
     bool HasPendingChecks() const { return checkIndex_ < firedCount_; }
+    int PendingChecks() const { return firedCount_ - checkIndex_; }
+    // Gives up the next pending check (its module cannot be reached any more): the channel's
+    // state becomes unknown and is reported through OnChannelChecked like a measured one, so
+    // that no fired channel is dropped without a line. Returns the entry given up.
+    FiredEntry AbandonNextCheck();
     int FiredCount() const { return firedCount_; }
     const FiredEntry& Fired(int index) const { return firedList_[static_cast<size_t>(index)]; }
 

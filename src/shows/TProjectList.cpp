@@ -1,6 +1,5 @@
 #include "shows/TProjectList.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 
@@ -9,27 +8,21 @@
 #include "devices/TControls.h"
 #include "i18n/Localizer.h"
 #include "shows/ScriptParser.h"
+#include "util/SystemUtils.h"
 #include "util/TextEncoding.h"
 
 namespace kv {
 
 ScriptLoadError TProjectList::LoadFromFile(const QString& path) {
     Clear();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QByteArray bytes;
+    QString error;
+    if (!ReadInputFile(path, kMaxScriptBytes, bytes, error)) {
         ScriptLoadError e;
         e.kind = ScriptLoadError::Io;
-        e.message = file.errorString() + ": " + path;
+        e.message = error + ": " + path;
         return Fail(e);
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        ScriptLoadError e;
-        e.kind = ScriptLoadError::Io;
-        e.message = file.errorString() + ": " + path;
-        return Fail(e);
-    }
-    file.close();
     return LoadFromBytes(bytes, QFileInfo(path).fileName());
 }
 

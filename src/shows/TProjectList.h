@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
 #include <vector>
@@ -23,8 +24,13 @@ struct ScriptLoadError {
 // One project: the cues of a script file in time order, and the file's name.
 class TProjectList {
 public:
+    // The largest script file read: some hundred thousand cues, far beyond any show, while a
+    // wrong file (a disk image, a video) is refused at once instead of filling the memory.
+    static constexpr qint64 kMaxScriptBytes = 16 * 1024 * 1024;
+
     // Clears, then reads the file. On any failure the list is left empty with no Name; the
-    // failure is returned and kept in LastError().
+    // failure is returned and kept in LastError(). Only a regular file of at most
+    // kMaxScriptBytes is read (a FIFO or a device is refused without waiting on it).
     ScriptLoadError LoadFromFile(const QString& path);
     // The same from text already read (the file's bytes, UTF-8 or Windows-1251). name becomes
     // Name on success.

@@ -3,10 +3,11 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
-#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
+
+#include "util/SystemUtils.h"
 
 namespace kv {
 
@@ -445,14 +446,19 @@ bool SimRig::Parse(const std::string& text, SimRig& rig, std::string& error) {
 }
 
 bool SimRig::Load(const std::string& path, SimRig& rig, std::string& error) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f) {
-        error = "cannot read " + path;
+    // A rig is a few lines: a FIFO, a device or a huge file is refused before it is read.
+    constexpr qint64 kMaxRigBytes = 1024 * 1024;
+    QByteArray bytes;
+    QString why;
+    if (!ReadInputFile(QString::fromStdString(path), kMaxRigBytes, bytes, why)) {
+        error = "cannot read " + path + ": " + why.toStdString();
         return false;
     }
-    std::ostringstream text;
-    text << f.rdbuf();
-    if (!Parse(text.str(), rig, error)) {
+    // Editors that write a byte-order mark in front of UTF-8 text: the text is the same.
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        bytes.remove(0, 3);
+    }
+    if (!Parse(bytes.toStdString(), rig, error)) {
         error = path + ": " + error;
         return false;
     }

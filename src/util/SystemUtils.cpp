@@ -1,8 +1,14 @@
 #include "util/SystemUtils.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 
 #include "util/TDivStrings.h"
 
@@ -123,6 +129,49 @@ int64_t HexValue(const QString& text) {
         weight *= 16;
     }
     return static_cast<int64_t>(sum);
+}
+
+bool ReadInputFile(const QString& path, qint64 maxBytes, QByteArray& bytes, QString& error) {
+    bytes.clear();
+    // Opened without waiting (a FIFO's open would block until a writer comes), then looked at.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0;
+    if (!ok) {
+        error = QString::fromLocal8Bit(std::strerror(errno));
+    } else if (!S_ISREG(st.st_mode)) {
+        error = QStringLiteral("not a regular file");
+        ok = false;
+    } else if (st.st_size > maxBytes) {
+        error = QStringLiteral("larger than %1 bytes").arg(maxBytes);
+        ok = false;
+    }
+    if (ok) {
+        QFile file;
+        // The limit holds while reading too: the file may grow after the look.
+        if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle)) {
+            error = file.errorString();
+            ok = false;
+        } else {
+            bytes = file.read(maxBytes + 1);
+            if (file.error() != QFileDevice::NoError) {
+                error = file.errorString();
+                ok = false;
+            } else if (bytes.size() > maxBytes) {
+                error = QStringLiteral("larger than %1 bytes").arg(maxBytes);
+                ok = false;
+            }
+        }
+    }
+    ::close(fd);
+    if (!ok) {
+        bytes.clear();
+    }
+    return ok;
 }
 
 QString FileVersion(const QString& path) {

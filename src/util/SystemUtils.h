@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
 
@@ -33,6 +34,11 @@ bool LenientRealReadable(const QString& text);
 // Sum over the characters of (position in "0123456789ABCDEF") * 16^(distance from the end);
 // a character outside that set counts as -1, so "1f" is 31 and "1G" is 15.
 int64_t HexValue(const QString& text);
+
+// Reads a whole input file of at most maxBytes. A path that is no regular file (a FIFO that
+// would wait for a writer for ever, a device such as /dev/zero that never ends, a folder) and
+// a file past the limit are refused before anything is read; false with the reason in error.
+bool ReadInputFile(const QString& path, qint64 maxBytes, QByteArray& bytes, QString& error);
 
 // Version text of a program file. Only our own executables carry a version; any other file
 // reads as "0.0.0.0".

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <QDir>
 #include <QFile>
 
 #include "FakeRig.h"
 #include "LogCapture.h"
 #include "TempDir.h"
+#include "core/EventLog.h"
 #include "devices/ChannelTester.h"
 #include "devices/ConnectedChannelsExport.h"
 #include "devices/TAutoControl.h"
@@ -190,6 +193,30 @@ TEST(ConnectedChannels, NameGetsTxtUnlessItHasIt) {
     EXPECT_EQ(ConnectedChannelsExport::FileName(QStringLiteral("a.dat")),
               QStringLiteral("a.dat.txt"));
     EXPECT_EQ(ConnectedChannelsExport::ProposedName(), QStringLiteral("подключенные каналы"));
+}
+
+// A write that fails half-way (here the file-size limit, as a full disk would) leaves the
+// previous file whole.
+TEST(ConnectedChannels, AFailedWriteKeepsThePreviousFile) {
+    TestRig t;
+    TempDir dir;
+    t.Module(0).ChannelState.fill(ChannelConnected);
+    const QByteArray previous(325, 'x');
+    const QString chosen = dir.write(QStringLiteral("out.txt"), previous);
+    IgnoreFileSizeSignal();
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = 100;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    QString error;
+    const bool written = ConnectedChannelsExport::Write(t.controls, chosen, &error);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_FALSE(written);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(dir.read(QStringLiteral("out.txt")), previous);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("out.txt")})
+        << "no temporary file left behind";
 }
 
 TEST(ConnectedChannels, AnUnwritablePathFailsWithTheSystemMessage) {

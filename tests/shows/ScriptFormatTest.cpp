@@ -1,4 +1,11 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <chrono>
+#include <future>
 
 #include "TempDir.h"
 #include "shows/ScriptParser.h"
@@ -48,8 +55,9 @@ TEST(ScriptTime, Fractions) {
     EXPECT_EQ(ParseCueTime("12.345"), 12345);
     EXPECT_EQ(ParseCueTime("3.7"), 3700);
     EXPECT_EQ(ParseCueTime("3.75"), 3750);
-    EXPECT_EQ(ParseCueTime("3.7x"), 3700);
-    EXPECT_EQ(ParseCueTime("3.x5"), 3000);
+    // A fraction with anything but digits is a typo, not a time.
+    EXPECT_EQ(ParseCueTime("3.7x"), 0);
+    EXPECT_EQ(ParseCueTime("3.x5"), 0);
     EXPECT_EQ(ParseCueTime("3."), 3000);
     EXPECT_EQ(ParseCueTime("3.1234"), 3123);
     EXPECT_EQ(ParseCueTime("x.5"), 0);
@@ -93,8 +101,10 @@ TEST(ScriptLine, FireCueFieldsAndDescription) {
 // A time the loader cannot read would fire the cue at the show's zero: the line is refused.
 TEST(ScriptLine, UnreadableTimesAreLoadErrors) {
     for (const char* t :
-         {"soon", "0:60", "1:75", "99999999999", "1e400", "x.5", "0:60.5", "24:00:00", "1:2:3:4",
-          "1:", "2147484", "2147483.648", "-2147484", "-2147483.649", ".5"}) {
+         {"soon",     "0:60",         "1:75",    "99999999999", "1e400",   "x.5",
+          "0:60.5",   "24:00:00",     "1:2:3:4", "1:",          "2147484", "2147483.648",
+          "-2147484", "-2147483.649", ".5",      "1.x",         "1..5",    "1.2.3",
+          "2.5s",     "1:02.5x",      "0:05.-3", "3.7x",        "1.+5"}) {
         bool ok = true;
         EXPECT_EQ(ParseCueTime(QString::fromLatin1(t), &ok), 0) << t;
         EXPECT_FALSE(ok) << t;
@@ -104,8 +114,9 @@ TEST(ScriptLine, UnreadableTimesAreLoadErrors) {
     for (const auto& [t, ms] : std::initializer_list<std::pair<const char*, int32_t>>{
              {"5", 5000},
              {"0:05", 5000},
-             {"3.7x", 3700},
+             {"3.7", 3700},
              {"3.", 3000},
+             {"1:02.50000", 62500},
              {"-2", -2000},
              {"2147483.647", 2147483647},
              {"-2147483.648", -2147483647 - 1}}) {
@@ -154,10 +165,17 @@ TEST(ScriptLine, MotorTokens) {
     EXPECT_EQ(c.Param1, 10);
     EXPECT_EQ(c.Param2, 255);
 
-    // Values past what a byte holds stay at its ends instead of wrapping to another move.
-    EXPECT_EQ(Line("10 20 #R#200").Param1, 255);
-    EXPECT_EQ(Line("10 20 #R#-10").Param1, 0);
-    EXPECT_EQ(Line("10 20 #LT#60").Param1, 255);
+    // Speeds outside 0..100 % and rotations outside 0..25.5 s are load errors: held at the ends
+    // they would move the motor otherwise than written, without a word.
+    for (const char* t :
+         {"10 20 #R#1000", "10 20 #R#101", "10 20 #L#-5", "10 20 #C#-1", "10 20 #RT#-1",
+          "10 20 #LT#60", "10 20 #LT#25.6", "10 20 #LT#1#101", "10 20 #RT#1#-1"}) {
+        EXPECT_TRUE(Rejects(QString::fromLatin1(t))) << t;
+    }
+    EXPECT_EQ(Line("10 20 #R#100").Param1, 255);
+    EXPECT_EQ(Line("10 20 #R#0").Param1, 0);
+    EXPECT_EQ(Line("10 20 #LT#25.5").Param1, 255);
+    EXPECT_EQ(Line("10 20 #LT#0#0").Param2, 0);
 
     EXPECT_TRUE(Rejects("10 20 #X"));
     EXPECT_TRUE(Rejects("10 20 #"));
@@ -243,6 +261,40 @@ TEST_F(ScriptFileTest, MissingFileIsAnIoFailure) {
     EXPECT_EQ(e.line, 0);
     EXPECT_EQ(list_.Count(), 0);
     EXPECT_TRUE(list_.Name.isEmpty());
+}
+
+// A FIFO with no writer would block the loader (and the console's window) for ever, /dev/zero
+// would fill the memory: what is no regular file is refused at once, and so is a file past the
+// size limit.
+TEST_F(ScriptFileTest, OnlyRegularFilesOfBoundedSizeAreRead) {
+    const QString fifo = dir_.file("fifo.txt");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    auto pending = std::async(std::launch::async, [&] { return list_.LoadFromFile(fifo); });
+    if (pending.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        // Let the blocked reader go before failing, or the test would hang with it.
+        const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+        ::close(fd);
+        pending.wait();
+        FAIL() << "the load waited on a FIFO without a writer";
+    }
+    const ScriptLoadError e = pending.get();
+    EXPECT_EQ(e.kind, ScriptLoadError::Io);
+    EXPECT_TRUE(e.message.contains(QStringLiteral("not a regular file")))
+        << e.message.toStdString();
+
+    for (const QString& path : {QStringLiteral("/dev/zero"), dir_.path()}) {
+        const ScriptLoadError d = list_.LoadFromFile(path);
+        EXPECT_EQ(d.kind, ScriptLoadError::Io) << path.toStdString();
+        EXPECT_TRUE(d.message.contains(QStringLiteral("not a regular file")))
+            << d.message.toStdString();
+    }
+
+    // Empty lines: the limit itself is what is looked at here, not the loading of cues.
+    const QByteArray big(TProjectList::kMaxScriptBytes + 1, '\n');
+    const ScriptLoadError b = list_.LoadFromFile(dir_.write("big.txt", big));
+    EXPECT_EQ(b.kind, ScriptLoadError::Io);
+    EXPECT_TRUE(b.message.contains(QStringLiteral("larger than"))) << b.message.toStdString();
+    EXPECT_FALSE(list_.LoadFromFile(dir_.write("fits.txt", big.left(big.size() - 1))));
 }
 
 TEST(ProjectSlots, EightIndependentSlots) {

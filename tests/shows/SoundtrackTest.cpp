@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <functional>
 #include <thread>
@@ -250,6 +251,30 @@ TEST_F(SoundtrackTest, FailingDeviceIsNotReplacedByTheNullOutput) {
         p.OpenStream();
         EXPECT_FALSE(p.Loaded());
         EXPECT_EQ(p.SoundPosition(), 0);
+    }
+    if (old.isNull()) {
+        qunsetenv("SDL_AUDIODRIVER");
+    } else {
+        qputenv("SDL_AUDIODRIVER", old);
+    }
+}
+
+// The audio library must not take the stop signals: a SIGTERM it catches becomes a quit event
+// that nobody reads, and a show could not be stopped by it.
+TEST_F(SoundtrackTest, TheSoundDeviceLeavesTheStopSignalsAlone) {
+    SelectAudioOutput(AudioOutput::Device);
+    const QByteArray old = qgetenv("SDL_AUDIODRIVER");
+    qputenv("SDL_AUDIODRIVER", "dummy");
+    struct sigaction before[2]{};
+    ::sigaction(SIGTERM, nullptr, &before[0]);
+    ::sigaction(SIGINT, nullptr, &before[1]);
+    {
+        TBassPlayer p;
+        struct sigaction during {};
+        ::sigaction(SIGTERM, nullptr, &during);
+        EXPECT_EQ(during.sa_handler, before[0].sa_handler) << "SIGTERM";
+        ::sigaction(SIGINT, nullptr, &during);
+        EXPECT_EQ(during.sa_handler, before[1].sa_handler) << "SIGINT";
     }
     if (old.isNull()) {
         qunsetenv("SDL_AUDIODRIVER");

@@ -150,3 +150,16 @@ TEST_F(CtlAgainstBusSim, SearchFindsTheRigOnBothConvertersAndFailsOnceTheSimulat
     EXPECT_NE(gone.status, 0) << gone.out.toStdString();
     EXPECT_FALSE(gone.err.isEmpty());
 }
+
+// A --port path that is not there is named as such, not as a device that does not answer.
+TEST_F(CtlAgainstBusSim, AMissingPortPathIsNamed) {
+    QProcess p;
+    p.start(QStringLiteral(KV_KELVANECTL_BINARY),
+            {QStringLiteral("--log-dir"), dir.file("logs"), QStringLiteral("--port"),
+             dir.file("ttyGONE"), QStringLiteral("status"), QStringLiteral("5")});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_EQ(p.exitCode(), 1) << err.toStdString();
+    EXPECT_TRUE(err.contains(dir.file("ttyGONE") + QStringLiteral(": no such device")))
+        << err.toStdString();
+}

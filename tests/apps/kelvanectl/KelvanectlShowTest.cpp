@@ -300,15 +300,71 @@ TEST_F(CtlShow, CtrlCStopsTheShowAsTheStopKeyDoes) {
     const int status = Play("0.1 3 2\n3600 12 5\n");
     done.store(true);
     interrupter.join();
-    ASSERT_EQ(status, 0) << err.toStdString();
+    // A show stopped early did not do all it was asked: the cues left are counted (the stop
+    // comes as the show starts, so the first cue may or may not have fired).
+    ASSERT_EQ(status, 1) << err.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("0 fired, 0 not sent, 2 not played")) ||
+                out.contains(QStringLiteral("1 fired, 0 not sent, 1 not played")))
+        << out.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("stopped by SIGINT"))) << err.toStdString();
     EXPECT_TRUE(Announced(0x11));
     const QStringList log = LogLines();
     EXPECT_TRUE(log.contains(QStringLiteral("Остановка проекта")));
     EXPECT_FALSE(log.contains(QStringLiteral("Запуск, пульт: 12, канал: 5")));
     EXPECT_TRUE(out.contains(QStringLiteral("show ended at"))) << out.toStdString();
-    // The tool's own handler is gone again: the default one is back.
-    const auto previous = std::signal(SIGINT, SIG_DFL);
-    EXPECT_EQ(previous, SIG_DFL);
+    // The tool's own handlers are gone again: the default ones are back.
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        const auto previous = std::signal(sig, SIG_DFL);
+        EXPECT_EQ(previous, SIG_DFL) << sig;
+    }
+}
+
+// A cue before the show's start never fires: it is named before the show and the run fails.
+TEST_F(CtlShow, CuesThatCanNeverFireAreReportedAndFailTheRun) {
+    EXPECT_EQ(Play("-1.5 3 1\n0.2 3 2\n"), 1);
+    EXPECT_TRUE(err.contains(QStringLiteral("cue at -1.5 for module 3 is before the show's start")))
+        << err.toStdString();
+    ASSERT_EQ(Fires().size(), 1u) << out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("1 fired, 0 not sent, 1 not played")))
+        << out.toStdString();
+}
+
+// A channel the module does not have is not fired, in a show as by the manual commands.
+TEST_F(CtlShow, ChannelsPastTheModulesCountAreNotSentAnywhere) {
+    // Module 3 has 16 channels, HV module 20 four outputs.
+    EXPECT_EQ(Play("0.2 3 17\n0.3 3 16\n"), 1);
+    ASSERT_EQ(Fires().size(), 1u) << out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("not sent module 3 channel 17"))) << out.toStdString();
+    const QStringList log = LogLines();
+    EXPECT_FALSE(log.contains(QStringLiteral("Запуск, пульт: 3, канал: 17")));
+    EXPECT_TRUE(log.contains(
+        QStringLiteral("Запуск не выполнен, пульт: 3, канал: 17 - канал вне диапазона")))
+        << log.join('\n').toStdString();
+
+    bus->ClearRecords();
+    EXPECT_EQ(Run({QStringLiteral("--simulate"), QStringLiteral("hv"), QStringLiteral("fire"),
+                   QStringLiteral("20"), QStringLiteral("5"), QStringLiteral("--arm")}),
+              2);
+    EXPECT_TRUE(err.contains(QStringLiteral("module 20 has 4 outputs"))) << err.toStdString();
+    EXPECT_FALSE(Log().contains(QStringLiteral("Ручной запуск"))) << Log().toStdString();
+    EXPECT_EQ(Run({QStringLiteral("--simulate"), QStringLiteral("fire"), QStringLiteral("3"),
+                   QStringLiteral("17"), QStringLiteral("--arm")}),
+              2);
+    EXPECT_EQ(FireFramesOnTheWire(), 0);
+}
+
+// A show meant to run with its music does not start silent.
+TEST_F(CtlShow, ASoundtrackThatCannotBeLoadedStopsTheRunBeforeTheShow) {
+    const QString noise = dir.write(QStringLiteral("noise.wav"), QByteArray(64, 'x'));
+    EXPECT_EQ(Play("0.2 3 2\n", {QStringLiteral("--sound"), noise}), 1);
+    EXPECT_TRUE(err.contains(QStringLiteral("Ошибка загрузки фонограммы: ") + noise))
+        << err.toStdString();
+    EXPECT_FALSE(out.contains(QStringLiteral("Ошибка загрузки"))) << out.toStdString();
+    EXPECT_TRUE(Log().contains(QStringLiteral("Ошибка загрузки фонограммы")))
+        << Log().toStdString();
+    EXPECT_TRUE(Fires().empty());
+    EXPECT_EQ(FireFramesOnTheWire(), 0);
+    EXPECT_FALSE(Announced(0x10)) << "no show started";
 }
 
 }  // namespace

@@ -2,9 +2,11 @@
 // rig file, the whole command from its arguments to its exit status, output and event log.
 // The clock is fake, so the searches and answer windows cost no wall time.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -12,6 +14,7 @@
 #include <QTextStream>
 #include <atomic>
 #include <cerrno>
+#include <functional>
 #include <set>
 
 #include "CtlCommand.h"
@@ -285,6 +288,50 @@ TEST_F(CtlOnSim, MemoryCommandsRefuseCuesTheBusCannotCarryWithTheirList) {
         "Запись сценария в пульты... В сценарии есть команды, которые невозможно передать")));
 }
 
+// Address 0 is the radio remote control, not a module: a cue for it would be dropped by every
+// module while the write reports success.
+TEST_F(CtlOnSim, MemoryCommandsRefuseCuesForAddressesThatAreNoModule) {
+    std::shared_ptr<SimBus> bus(SimRig::Demo().Build());
+    const QString script =
+        dir.write(QStringLiteral("zero.txt"), QByteArray("1 7 1\n2 0 3\n3 240 1\n"));
+    for (const char* action : {"write", "verify"}) {
+        SCOPED_TRACE(action);
+        EXPECT_EQ(Run({QStringLiteral("memory"), QString::fromLatin1(action), script}, bus), 2);
+        EXPECT_TRUE(out.contains(QString::fromUtf8("Пульт: 0, канал: 3, время: 2")))
+            << out.toStdString();
+        EXPECT_TRUE(out.contains(QString::fromUtf8("Пульт: 240, канал: 1, время: 3")));
+    }
+    auto lock = bus->Lock();
+    EXPECT_TRUE(bus->Records().empty()) << "nothing sent, not even a search";
+}
+
+// A write that stops at a module (here one that stops answering part-way) says, per module,
+// what each memory holds now: the ones before are written, that one is half-written, the ones
+// after still hold their old script.
+TEST_F(CtlOnSim, AWriteThatStopsPartWaySaysWhatEachModuleHolds) {
+    QByteArray rig =
+        "bus pacing=off seed=3\nconverter\n"
+        "module address=3 version=46B channels=8\n"
+        "module address=5 version=46B channels=64 lose=seq:40";
+    for (int n = 41; n < 400; ++n) {
+        rig += "," + QByteArray::number(n);
+    }
+    rig += "\nmodule address=9 version=46B channels=8\n";
+    QByteArray script = "1 3 1\n1 9 1\n";
+    for (int ch = 1; ch <= 60; ++ch) {
+        script += "2 5 " + QByteArray::number(ch) + "\n";
+    }
+    EXPECT_EQ(Run({QStringLiteral("--simulate"), dir.write(QStringLiteral("r.rig"), rig),
+                   QStringLiteral("memory"), QStringLiteral("write"),
+                   dir.write(QStringLiteral("s.txt"), script)}),
+              1);
+    for (const char* line : {"Пульт: 3 - записан", "Пульт: 5 - записан частично",
+                             "Пульт: 9 - не изменён: в памяти прежний сценарий"}) {
+        EXPECT_TRUE(err.contains(QString::fromUtf8(line))) << line << "\n" << err.toStdString();
+        EXPECT_TRUE(Log().contains(QString::fromUtf8(line))) << line;
+    }
+}
+
 TEST_F(CtlOnSim, RemoteEraseIsLoggedAsTheRemotesOwnOperation) {
     ASSERT_EQ(
         Run({QStringLiteral("--simulate"), QStringLiteral("remote"), QStringLiteral("erase")}), 0)
@@ -321,6 +368,23 @@ TEST_F(CtlOnSim, BadRigsAndNonTerminalPortsAreRefusedWithTwo) {
     EXPECT_TRUE(err.contains(QStringLiteral("/dev/zero is not a terminal"))) << err.toStdString();
 }
 
+// A rig is read only from a regular file: /dev/zero would fill the memory, a FIFO without a
+// writer would wait for ever. A byte-order mark in front of the text is no error.
+TEST_F(CtlOnSim, RigsAreReadOnlyFromRegularFilesAndMayStartWithAByteOrderMark) {
+    const QString fifo = dir.file(QStringLiteral("rig.fifo"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& rig : {QStringLiteral("/dev/zero"), fifo, dir.path()}) {
+        EXPECT_EQ(Run({QStringLiteral("--simulate"), rig, QStringLiteral("search")}), 2)
+            << rig.toStdString();
+        EXPECT_TRUE(err.contains(QStringLiteral("not a regular file"))) << err.toStdString();
+    }
+    const QString bom = dir.write(QStringLiteral("bom.rig"),
+                                  "\xEF\xBB\xBF# rig\nconverter\nmodule address=4 channels=8\n");
+    EXPECT_EQ(
+        Run({QStringLiteral("--simulate"), bom, QStringLiteral("status"), QStringLiteral("4")}), 0)
+        << err.toStdString();
+}
+
 // The output is checked before the minute of reading, and a file that cannot be written is
 // reported with the system's words, not as a device error.
 TEST_F(CtlOnSim, BlackBoxIntoAFolderThatIsNotThereFailsBeforeReading) {
@@ -340,10 +404,13 @@ TEST_F(CtlOnSim, BlackBoxIntoAFolderThatIsNotThereFailsBeforeReading) {
 namespace {
 
 // The simulated bus, except that every converter is unplugged the moment the first channel
-// measurement is written: the converter vanishes between the search and the test.
+// measurement is written: the converter vanishes between the search and the test. With a
+// code and an action, the action runs instead the moment the first frame of that code goes.
 class VanishingBus final : public ConverterBackend {
 public:
-    explicit VanishingBus(std::shared_ptr<SimBus> bus) : bus_(std::move(bus)) {}
+    explicit VanishingBus(std::shared_ptr<SimBus> bus, uint8_t code = 0x83,
+                          std::function<void()> action = {})
+        : bus_(std::move(bus)), code_(code), action_(std::move(action)) {}
     ConverterStatus CountDevices(uint32_t& count) override { return bus_->CountDevices(count); }
     ConverterStatus SerialNumber(uint32_t i, std::string& s) override {
         return bus_->SerialNumber(i, s);
@@ -377,10 +444,14 @@ public:
     }
     ConverterStatus Write(ConverterHandle h, const uint8_t* b, uint32_t n,
                           uint32_t& written) override {
-        if (n > 0 && b[0] == 0x83 && !vanished_) {
+        if (n > 0 && b[0] == code_ && !vanished_) {
             vanished_ = true;
-            for (int c = 0; c < bus_->ConverterTotal(); ++c) {
-                bus_->Unplug(c);
+            if (action_) {
+                action_();
+            } else {
+                for (int c = 0; c < bus_->ConverterTotal(); ++c) {
+                    bus_->Unplug(c);
+                }
             }
         }
         return bus_->Write(h, b, n, written);
@@ -391,10 +462,43 @@ public:
 
 private:
     std::shared_ptr<SimBus> bus_;
+    uint8_t code_;
+    std::function<void()> action_;
     std::atomic<bool> vanished_{false};
 };
 
 }  // namespace
+
+// The output's folder goes away while the black box is read (a stick pulled out): the reading
+// of minutes is not thrown away but kept in the temporary folder, and the command says where.
+TEST_F(CtlOnSim, ABlackBoxReadingThatCannotBeSavedIsKept) {
+    auto bus = std::shared_ptr<SimBus>(SimRig::Demo().Build());
+    const QString folder = dir.file(QStringLiteral("stick"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString temp = dir.file(QStringLiteral("tmp"));
+    ASSERT_TRUE(QDir().mkpath(temp));
+    const QByteArray oldTemp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", temp.toLocal8Bit());
+    // 0x8E starts the reading of each module's black box.
+    auto pulled = [folder] { QDir(folder).removeRecursively(); };
+    const int status = CtlRun::Run(
+        {QStringLiteral("blackbox"), folder + QStringLiteral("/box")},
+        [&](const QStringList& a, QTextStream& o, QTextStream& e) {
+            return RunKelvanectl(a, o, e, std::make_shared<VanishingBus>(bus, 0x8E, pulled),
+                                 QStringLiteral("demo"));
+        });
+    if (oldTemp.isNull()) {
+        qunsetenv("TMPDIR");
+    } else {
+        qputenv("TMPDIR", oldTemp);
+    }
+    EXPECT_EQ(status, 1) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("the reading was kept in ") + temp))
+        << err.toStdString();
+    const QStringList kept = QDir(temp).entryList({QStringLiteral("kelvane-blackbox-*.DAT")});
+    ASSERT_EQ(kept.size(), 1) << err.toStdString();
+    EXPECT_GT(QFileInfo(QDir(temp).filePath(kept[0])).size(), 31901);
+}
 
 TEST_F(CtlOnSim, TestAllWhoseConverterVanishedFails) {
     auto bus = std::shared_ptr<SimBus>(SimRig::Demo().Build());

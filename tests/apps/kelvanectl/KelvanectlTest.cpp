@@ -12,6 +12,7 @@
 #include "CtlRun.h"
 #include "core/Settings.h"
 #include "devices/DeviceKinds.h"
+#include "i18n/Localizer.h"
 
 using namespace kv;
 
@@ -69,7 +70,7 @@ TEST(Kelvanectl, ADeviceThatDoesNotAnswerFailsWithTheExchangeResult) {
     Ctl c;
     EXPECT_EQ(c.Run({QStringLiteral("status"), QStringLiteral("6")}), 1);
     EXPECT_TRUE(c.err.contains(QStringLiteral("result -3"))) << c.err.toStdString();
-    EXPECT_EQ(c.Run({QStringLiteral("status"), QStringLiteral("x")}), 1);
+    EXPECT_EQ(c.Run({QStringLiteral("status"), QStringLiteral("x")}), 2) << "a usage error";
     EXPECT_EQ(c.Run({QStringLiteral("nonsense")}), 2);
 }
 
@@ -186,4 +187,73 @@ TEST(Kelvanectl, ConfigDirAndLogDirSayWhereTheFilesAreAndTheFirstRunLogsThem) {
     // Only the run that made the log folder says it.
     ASSERT_EQ(c.Run({QStringLiteral("status"), QStringLiteral("5")}), 0);
     EXPECT_EQ(c.LogLines().filter(locations).size(), 1);
+}
+
+// Thresholds that cannot tell a good igniter from an open or shorted channel: nothing runs.
+TEST(Kelvanectl, ResistanceThresholdsThatMakeNoBandsAreRefusedWithTheirKey) {
+    Ctl c;
+    TempDir config;
+    config.write(QStringLiteral("kelvanex.ini"), "[settings]\nConnectResist=1e300\n");
+    EXPECT_EQ(c.Run({QStringLiteral("--config-dir"), config.path(), QStringLiteral("test"),
+                     QStringLiteral("5")}),
+              2);
+    EXPECT_TRUE(c.err.contains(QStringLiteral("ConnectResist=1e+300"))) << c.err.toStdString();
+    EXPECT_TRUE(c.Log().contains(QStringLiteral("ConnectResist=1e+300"))) << c.Log().toStdString();
+    EXPECT_TRUE(c.rig.LastOf(0x8C).empty()) << "nothing sent";
+    // Unreadable values keep their defaults and the tool runs.
+    config.write(QStringLiteral("kelvanex.ini"), "[settings]\nConnectResistLo=nan\n");
+    EXPECT_EQ(c.Run({QStringLiteral("--config-dir"), config.path(), QStringLiteral("status"),
+                     QStringLiteral("5")}),
+              0)
+        << c.err.toStdString();
+    EXPECT_EQ(CurrentSettings().ConnectResistLo, 1);
+}
+
+// The texts the tool shares with the console come from the language file, as the console's do.
+TEST(Kelvanectl, TheLanguageFileIsRead) {
+    Ctl c;
+    TempDir config;
+    QByteArray lng = "[strings]\n";
+    for (int i = 0; i < 120; ++i) {
+        lng +=
+            "s" + QByteArray::number(i) + "=" +
+            (i == 94 ? QByteArray("Script load error (line:") : "text " + QByteArray::number(i)) +
+            "\n";
+    }
+    config.write(QStringLiteral("kelvanex.lng"), lng);
+    const QString bad = c.dir.write(QStringLiteral("bad.txt"), "1 1\n");
+    const int status = c.Run({QStringLiteral("--config-dir"), config.path(),
+                              QStringLiteral("script"), QStringLiteral("check"), bad});
+    ResetLocalizerForTesting();
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(c.out.contains(QStringLiteral("Script load error (line: 1).")))
+        << c.out.toStdString();
+}
+
+// An address that is none is a usage error (2) whichever command gets it; nothing is sent.
+TEST(Kelvanectl, AddressesThatAreNoneAreRefusedWithTwo) {
+    Ctl c;
+    const QString out = c.dir.file(QStringLiteral("channels"));
+    for (const QStringList& args :
+         {QStringList{QStringLiteral("status"), QStringLiteral("300")},
+          QStringList{QStringLiteral("test"), QStringLiteral("x")},
+          QStringList{QStringLiteral("export"), out, QStringLiteral("-1")},
+          QStringList{QStringLiteral("forcing"), QStringLiteral("on"), QStringLiteral("256")},
+          QStringList{QStringLiteral("mode"), QStringLiteral("test"), QStringLiteral("1.5")}}) {
+        EXPECT_EQ(c.Run(args), 2) << args.join(' ').toStdString() << c.err.toStdString();
+        EXPECT_TRUE(c.err.contains(QStringLiteral("not a device address"))) << c.err.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(out + QStringLiteral(".txt")));
+}
+
+// A log folder that cannot be made is reported with its own reason, not as a missing file.
+TEST(Kelvanectl, ALogFolderThatCannotBeMadeSaysWhy) {
+    Ctl c;
+    const QString file = c.dir.write(QStringLiteral("plain"), "x");
+    EXPECT_EQ(c.Run({QStringLiteral("--log-dir"), file + QStringLiteral("/logs"),
+                     QStringLiteral("status"), QStringLiteral("5")}),
+              1);
+    EXPECT_TRUE(c.err.contains(QStringLiteral("the log folder cannot be created: ") + file +
+                               QStringLiteral("/logs: Not a directory")))
+        << c.err.toStdString();
 }

@@ -28,10 +28,15 @@ TEST(CueLimits, TimeAndChannelEdges) {
         EXPECT_TRUE(BusCarries(Cue(6, 0, 1000, ckRotateLeft), target));
         EXPECT_FALSE(BusCarries(Cue(6, 0, 6553500, ckLeft), target));
     }
-    // The remote keeps the module in one byte; the modules' memories do not store it.
+    // The remote keeps the module in one byte; the modules' memories take only cues of module
+    // addresses: 0 is the remote control itself, 200 and above radio units and consoles.
     EXPECT_TRUE(BusCarries(Cue(255, 0, 1000), CueTarget::RemoteControl));
     EXPECT_FALSE(BusCarries(Cue(256, 0, 1000), CueTarget::RemoteControl));
-    EXPECT_TRUE(BusCarries(Cue(256, 0, 1000), CueTarget::Modules));
+    EXPECT_FALSE(BusCarries(Cue(256, 0, 1000), CueTarget::Modules));
+    EXPECT_FALSE(BusCarries(Cue(0, 0, 1000), CueTarget::Modules)) << "the remote control";
+    EXPECT_FALSE(BusCarries(Cue(200, 0, 1000), CueTarget::Modules));
+    EXPECT_TRUE(BusCarries(Cue(1, 0, 1000), CueTarget::Modules));
+    EXPECT_TRUE(BusCarries(Cue(199, 0, 1000), CueTarget::Modules));
 }
 
 TEST(CueLimits, ListKeepsScriptPositionsAndTheScriptsTimeText) {

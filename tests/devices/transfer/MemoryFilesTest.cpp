@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <QDir>
 #include <QFile>
 #include <QtEndian>
+#include <cerrno>
+#include <cstring>
 
 #include "QtPrinters.h"
 #include "TempDir.h"
+#include "core/EventLog.h"
 #include "devices/BlackBoxFile.h"
 #include "devices/MemoryResults.h"
 #include "devices/ScriptTransfer.h"
@@ -79,6 +84,41 @@ TEST(BlackBoxFile, FailureReportsTheSystemErrorAndLeavesNoFile) {
         SaveBlackBoxFile(dir.file(QStringLiteral("missing/box.dat")), QByteArray(10, 'x'), error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(QFile::exists(dir.file(QStringLiteral("missing/box.dat"))));
+}
+
+// A write cut short (the file-size limit here, a full disk in the field) is a failure, and the
+// previous file stays as it was: a cut reading never takes its place.
+TEST(BlackBoxFile, AWriteCutShortIsAFailureAndKeepsThePreviousFile) {
+    TempDir dir;
+    const QByteArray previous(200, 'p');
+    dir.write(QStringLiteral("box.DAT"), previous);
+    IgnoreFileSizeSignal();
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = 300;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    QString error;
+    const bool saved =
+        SaveBlackBoxFile(dir.file(QStringLiteral("box")), QByteArray(600, 'r'), error);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_FALSE(saved);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(dir.read(QStringLiteral("box.DAT")), previous);
+}
+
+// Before a read of minutes the room for the whole reading is asked for, and a shortage is named
+// as such, never as "Unknown error".
+TEST(BlackBoxFile, TheRoomForTheReadingIsCheckedBeforeTheRead) {
+    TempDir dir;
+    QString error;
+    EXPECT_TRUE(CanSaveBlackBoxFile(dir.file(QStringLiteral("box")), error, BlackBoxFileSize(3)))
+        << error.toStdString();
+    EXPECT_EQ(BlackBoxFileSize(3), 4 + 3 * 31901);
+    EXPECT_FALSE(CanSaveBlackBoxFile(dir.file(QStringLiteral("box")), error, qint64{1} << 60));
+    EXPECT_TRUE(error.startsWith(QString::fromLocal8Bit(std::strerror(ENOSPC))))
+        << error.toStdString();
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty()) << "nothing left behind";
 }
 
 }  // namespace

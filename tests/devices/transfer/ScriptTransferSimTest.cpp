@@ -143,6 +143,29 @@ TEST_F(TransferOnSimBus, PerChannelLayoutLeavesChannelsBelowTheHighestAlone) {
     EXPECT_FALSE(FinalReported());
 }
 
+// Firmware that does not answer cue writes cannot report a lost one: the write reads the memory
+// back, and a write the module never got is a failure, not "done".
+TEST_F(TransferOnSimBus, UnansweredWritesThatGotLostAreNotReportedAsSuccess) {
+    SimFiringModule& perChannel = Module(5, 0x140);
+    SimFiringModule& slotLayout = Module(6, 0x160);
+    Register(5);
+    Register(6);
+    std::vector<TScriptCue> cues = {Fire(5, 1, 1000), Fire(5, 2, 2000), Fire(6, 1, 1000),
+                                    Fire(6, 2, 2000)};
+    ASSERT_EQ(transfer::WriteScript(*controls_, cues), 0) << "an undisturbed write";
+    EXPECT_EQ(transfer::VerifyScript(*controls_, cues), 0);
+    for (SimFiringModule* sim : {&perChannel, &slotLayout}) {
+        // The ping before the writes goes through; the module's second cue write is lost.
+        sim->Faults().dropRequest = SimFaultPattern::Sequence({3});
+        reports_.clear();
+        cues = {Fire(5, 1, 1500), Fire(5, 2, 2500), Fire(6, 1, 1500), Fire(6, 2, 2500)};
+        EXPECT_EQ(transfer::WriteScript(*controls_, cues), ResultScriptMismatch);
+        EXPECT_FALSE(FinalReported());
+        sim->Faults().dropRequest = SimFaultPattern::Never();
+    }
+    ASSERT_EQ(transfer::WriteScript(*controls_, cues), 0) << "written again without losses";
+}
+
 TEST_F(TransferOnSimBus, AnsweredWritesKeepTwoMillisecondsAndVerifyAgainstWhatWasWritten) {
     Module(5, 0x165);
     Register(5);
