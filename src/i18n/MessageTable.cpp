@@ -7,7 +7,7 @@ namespace kv {
 namespace {
 
 // clang-format off
-constexpr std::array<MessageDefault, 117> kMessages = {{
+constexpr std::array<MessageDefault, 121> kMessages = {{
     {0, " ", nullptr},
     {1, "Ошибка инициализации аудио-устройства", nullptr},
     {2, "Всего подключенных устройств:", nullptr},
@@ -135,6 +135,12 @@ constexpr std::array<MessageDefault, 117> kMessages = {{
     {116, "Старт невозможен, не рассчитано напряжение заряда ВВ:", nullptr},
     {117, "пульт", nullptr},
     {118, "каналы", nullptr},
+    // The black-box read: words asked again, a module given up, the file without it. Numbered
+    // apart from the others' latest so that parallel additions do not collide.
+    {130, "Черный ящик, пульт:", nullptr},
+    {131, ", повторных запросов:", nullptr},
+    {132, ", не прочитано слово:", nullptr},
+    {133, "Черный ящик прочитан не полностью, пропущены пульты:", nullptr},
 }};
 // clang-format on
 
