@@ -7,11 +7,12 @@
 
 namespace kv {
 
-int RxFrameBuffer::Append(const uint8_t* bytes, int count, int converter) {
+int RxFrameBuffer::Append(const uint8_t* bytes, int count, int converter, uint32_t tick) {
     const int take = std::clamp(count, 0, Space());
     if (take > 0) {
         std::memcpy(bytes_.data() + length_, bytes, static_cast<std::size_t>(take));
         std::fill_n(converters_.data() + length_, take, converter);
+        std::fill_n(ticks_.data() + length_, take, tick);
         length_ += take;
     }
     return take;
@@ -37,6 +38,7 @@ int RxFrameBuffer::Parse(Entry* out, int maxFrames, const std::array<uint8_t, 25
         std::memcpy(e.frame.data(), bytes_.data() + p, 6);
         e.frame[5] = inTable[e.frame[5]];
         e.converter = converters_[static_cast<std::size_t>(p)];
+        e.tick = ticks_[static_cast<std::size_t>(p + kFrameBytes - 1)];
         start = p + kFrameBytes;
     }
     if (start > 0) {
@@ -44,6 +46,8 @@ int RxFrameBuffer::Parse(Entry* out, int maxFrames, const std::array<uint8_t, 25
         std::memmove(bytes_.data(), bytes_.data() + start, static_cast<std::size_t>(rest));
         std::memmove(converters_.data(), converters_.data() + start,
                      static_cast<std::size_t>(rest) * sizeof(int32_t));
+        std::memmove(ticks_.data(), ticks_.data() + start,
+                     static_cast<std::size_t>(rest) * sizeof(uint32_t));
         length_ = rest;
     }
     return found;

@@ -7,8 +7,9 @@
 
 namespace kv {
 
-// The worker's receive buffer: raw bytes with the converter each came through, and the scan
-// that finds frames in them. Not locked itself; the owner guards it.
+// A receive buffer: raw bytes with the converter each came through and the tick it arrived at,
+// and the scan that finds frames in them. The worker keeps one per converter, so that bytes of
+// two converters never mix into one frame. Not locked itself; the owner guards it.
 class RxFrameBuffer {
 public:
     static constexpr int kCapacity = TPort::kRxBufferSize;
@@ -17,12 +18,13 @@ public:
     struct Entry {
         BusFrame frame{};
         int converter = -1;
+        uint32_t tick = 0;  // arrival of the frame's last byte
     };
 
     int Length() const { return length_; }
     int Space() const { return kCapacity - length_; }
     // Appends what fits and returns how many bytes were taken.
-    int Append(const uint8_t* bytes, int count, int converter);
+    int Append(const uint8_t* bytes, int count, int converter, uint32_t tick = 0);
 
     // Scans for frames (valid check byte, code neither 0x00 nor 0xFF). The bytes before a frame
     // are dropped with it; bytes without a frame shrink to the last 6, which may be the start of
@@ -36,6 +38,7 @@ public:
 private:
     std::array<uint8_t, kCapacity> bytes_{};
     std::array<int32_t, kCapacity> converters_{};
+    std::array<uint32_t, kCapacity> ticks_{};
     int length_ = 0;
 };
 

@@ -71,6 +71,12 @@ void ScriptedConverter::SetEcho(int converter, EchoMode mode) {
     slots_.at(static_cast<std::size_t>(converter)).echo = mode;
 }
 
+void ScriptedConverter::QueueBeforeEcho(int converter, std::vector<uint8_t> bytes) {
+    std::lock_guard lock(mutex_);
+    auto& before = slots_.at(static_cast<std::size_t>(converter)).beforeEcho;
+    before.insert(before.end(), bytes.begin(), bytes.end());
+}
+
 void ScriptedConverter::SetWriteFails(int converter, bool fails) {
     std::lock_guard lock(mutex_);
     slots_.at(static_cast<std::size_t>(converter)).writeFails = fails;
@@ -447,7 +453,14 @@ ConverterStatus ScriptedConverter::Write(ConverterHandle handle, const uint8_t* 
                     echo[0] = static_cast<uint8_t>(echo[0] ^ 0x5A);
                 }
                 break;
+            case EchoMode::WrongLastByte:
+                if (!echo.empty()) {
+                    echo.back() = static_cast<uint8_t>(echo.back() ^ 0x5A);
+                }
+                break;
         }
+        deliver(s, s.beforeEcho, now);
+        s.beforeEcho.clear();
         deliver(s, echo, now);
         for (auto it = queue_.begin(); it != queue_.end(); ++it) {
             if (it->converter == -1 || it->converter == slot) {

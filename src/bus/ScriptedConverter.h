@@ -28,6 +28,7 @@ public:
         None,            // nothing: the line is dead or the transceiver is off
         Short,           // all but the last byte
         WrongFirstByte,  // all bytes, the first one altered (a collision on the line)
+        WrongLastByte,   // all bytes, the check byte altered (a collision late in the frame)
     };
 
     // Bytes arriving on a converter delayMs after the write they answer.
@@ -61,6 +62,9 @@ public:
     void SetOpenDelayMs(uint32_t ms);
     void SetListFails(bool fails);
     void SetEcho(int converter, EchoMode mode);
+    // Bytes another station put on the line just before the next write's echo (they arrive
+    // after the write started, so they are no stale bytes a purge could have taken).
+    void QueueBeforeEcho(int converter, std::vector<uint8_t> bytes);
     // A write puts no byte out (written 0).
     void SetWriteFails(int converter, bool fails);
     // Gone from the list; its open handle fails every call from now on. -1: all converters.
@@ -131,6 +135,7 @@ private:
         bool dtr = false;
         bool rts = true;
         std::deque<Timed> rx;  // in arrival order
+        std::vector<uint8_t> beforeEcho;
     };
     struct Queued {
         int converter;

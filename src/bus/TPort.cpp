@@ -9,6 +9,7 @@
 #include <unistd.h>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <random>
@@ -60,9 +61,12 @@ struct TPort::Dispatch {
 TPort::TPort(int maxConverters, std::shared_ptr<ConverterBackend> backend)
     : backend_(std::move(backend)),
       port_(std::make_unique<TUSBPort>(maxConverters, backend_)),
-      rx_(std::make_unique<RxFrameBuffer>()),
+      rx_(static_cast<std::size_t>(std::max(maxConverters, 0)) + 1),
       wakeFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
       dispatch_(std::make_shared<Dispatch>()) {
+    port_->SetForeignSink([this](const uint8_t* bytes, int count, int converterIndex) {
+        appendForeign(bytes, count, converterIndex);
+    });
     if (wakeFd_ >= 0) {
         wake_ = std::make_unique<QSocketNotifier>(wakeFd_, QSocketNotifier::Read);
         QObject::connect(wake_.get(), &QSocketNotifier::activated, [this] {
@@ -139,7 +143,10 @@ int TPort::writeFrame(const BusFrame& request, int converterIndex) {
     // already written to may hold one and are left alone.
     int n = -1;
     if (converterIndex == -1 && port_->ConverterCount() > 0) {
-        for (int k = 0; k < port_->ConverterCount(); ++k) {
+        for (int k = 0; k < port_->SlotCount(); ++k) {
+            if (!port_->Present(k)) {
+                continue;  // gone: its number stays its own, nothing to write to
+            }
             takeWaiting(k);
             n = port_->WriteChecked(frame.data(), 7, k);
         }
@@ -166,9 +173,25 @@ int TPort::Send(const BusFrame& request, int converterIndex) {
     return n == 7 ? BusOk : writeFailure(n);
 }
 
+RxFrameBuffer& TPort::rxOf(int converterIndex) {
+    const std::size_t unknown = rx_.size() - 1;
+    const std::size_t k = converterIndex >= 0 && static_cast<std::size_t>(converterIndex) < unknown
+                              ? static_cast<std::size_t>(converterIndex)
+                              : unknown;
+    if (!rx_[k]) {
+        rx_[k] = std::make_unique<RxFrameBuffer>();
+    }
+    return *rx_[k];
+}
+
+int TPort::rxSpace(int converterIndex) {
+    std::lock_guard lock(bufferLock_);
+    return rxOf(converterIndex).Space();
+}
+
 void TPort::appendForeign(const uint8_t* bytes, int count, int converterIndex) {
     std::lock_guard lock(bufferLock_);
-    const int taken = rx_->Append(bytes, count, converterIndex);
+    const int taken = rxOf(converterIndex).Append(bytes, count, converterIndex, TickCount());
     if (taken < count) {
         droppedBytes_.fetch_add(static_cast<uint64_t>(count - taken));
     }
@@ -306,7 +329,7 @@ bool TPort::takeWaiting(int converterIndex) {
     // Each converter is read for no more than it holds, so no read waits for bytes that sit in
     // another converter (a read that comes up short waits out the line's read time-out).
     const int first = converterIndex == -1 ? 0 : converterIndex;
-    const int last = converterIndex == -1 ? port_->ConverterCount() - 1 : converterIndex;
+    const int last = converterIndex == -1 ? port_->SlotCount() - 1 : converterIndex;
     std::vector<uint8_t> bytes;
     for (int k = first; k <= last; ++k) {
         const int waiting = port_->BytesWaitingOn(k);
@@ -314,12 +337,7 @@ bool TPort::takeWaiting(int converterIndex) {
             continue;
         }
         // Bytes the buffer cannot take stay in the converter for a later cycle.
-        int space = 0;
-        {
-            std::lock_guard bl(bufferLock_);
-            space = rx_->Space();
-        }
-        const int want = std::min(waiting, space);
+        const int want = std::min(waiting, rxSpace(k));
         if (want <= 0) {
             return true;
         }
@@ -337,13 +355,27 @@ void TPort::parseAndDispatch() {
     std::vector<RxFrameBuffer::Entry> frames;
     {
         std::lock_guard lock(bufferLock_);
-        if (rx_->Length() < RxFrameBuffer::kFrameBytes) {
-            return;
-        }
         std::array<RxFrameBuffer::Entry, kMaxFrames> found{};
-        const int n = rx_->Parse(found.data(), kMaxFrames, InAddressTable);
-        frames.assign(found.begin(), found.begin() + n);
+        for (auto& rx : rx_) {
+            const int room = kMaxFrames - static_cast<int>(frames.size());
+            if (!rx || rx->Length() < RxFrameBuffer::kFrameBytes || room <= 0) {
+                continue;
+            }
+            const int n = rx->Parse(found.data(), room, InAddressTable);
+            frames.insert(frames.end(), found.begin(), found.begin() + n);
+        }
     }
+    if (frames.empty()) {
+        return;
+    }
+    // In the order they arrived across the converters (ticks wrap, so by their difference).
+    std::stable_sort(frames.begin(), frames.end(),
+                     [](const RxFrameBuffer::Entry& a, const RxFrameBuffer::Entry& b) {
+                         return static_cast<int32_t>(a.tick - b.tick) < 0;
+                     });
+    std::erase_if(frames, [this](const RxFrameBuffer::Entry& e) {
+        return heardBefore(e.frame, e.converter, e.tick);
+    });
     if (frames.empty()) {
         return;
     }
@@ -357,6 +389,26 @@ void TPort::parseAndDispatch() {
             }
         }
     });
+}
+
+bool TPort::heardBefore(const BusFrame& frame, int converterIndex, uint32_t tick) {
+    std::erase_if(recent_, [tick](const Heard& h) {
+        return static_cast<int32_t>(tick - h.tick) > static_cast<int32_t>(kDuplicateWindowMs);
+    });
+    for (Heard& h : recent_) {
+        if (h.frame != frame) {
+            continue;
+        }
+        if (h.converter != converterIndex) {
+            return true;
+        }
+        // The same frame again on the same converter is a new frame (a repeat, the next
+        // poll): it is handed over and starts its own window.
+        h.tick = tick;
+        return false;
+    }
+    recent_.push_back(Heard{frame, converterIndex, tick});
+    return false;
 }
 
 void TPort::runOnOwnerThread(std::function<void()> job) {
@@ -402,6 +454,7 @@ bool TPort::DispatchPending() {
 }
 
 void TPort::workerLoop() {
+    uint32_t lastReturnCheck = TickCount();
     while (!stopping_.load()) {
         if (!pollOnce()) {
             runOnOwnerThread([this] {
@@ -425,7 +478,24 @@ void TPort::workerLoop() {
                     }
                 });
             }
+            lastReturnCheck = TickCount();
             continue;
+        }
+        // A converter that went away while others stayed comes back at its own number.
+        if (ElapsedSince(lastReturnCheck) >= static_cast<uint32_t>(kReopenIntervalMs)) {
+            lastReturnCheck = TickCount();
+            bool returned = false;
+            {
+                std::lock_guard lock(exchangeLock_);
+                returned = port_->OpenReturned();
+            }
+            if (returned) {
+                runOnOwnerThread([this] {
+                    if (OnPortRestored) {
+                        OnPortRestored();
+                    }
+                });
+            }
         }
         SleepMs(kWorkerSleepMs);
         parseAndDispatch();

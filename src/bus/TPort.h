@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 class QSocketNotifier;
 
@@ -67,6 +68,11 @@ public:
     static constexpr int kDefaultAnswerTimeoutMs = 70;
     static constexpr int kReopenIntervalMs = 100;
     static constexpr int kWorkerSleepMs = 3;
+    // A frame heard on a second converter within this time of the same frame on another is one
+    // frame heard twice (a broadcast sent through every converter of a console whose segments
+    // this console also hears): it is handed over once. Covers the sender's echo wait between
+    // its converters (up to 50 ms each) with room to spare.
+    static constexpr uint32_t kDuplicateWindowMs = 120;
 
     TPort(int maxConverters, std::shared_ptr<ConverterBackend> backend);
     virtual ~TPort();
@@ -124,6 +130,11 @@ private:
     int writeFrame(const BusFrame& request, int converterIndex);
     int awaitAnswer(uint8_t expectedCode, int& converterIndex, bool readAny, BusFrame& answer);
     void appendForeign(const uint8_t* bytes, int count, int converterIndex);
+    // The receive buffer of a converter (-1: bytes of no known converter); bufferLock_ held.
+    RxFrameBuffer& rxOf(int converterIndex);
+    int rxSpace(int converterIndex);
+    // Drops the second hearing of a frame another converter already delivered. Worker only.
+    bool heardBefore(const BusFrame& frame, int converterIndex, uint32_t tick);
     void workerLoop();
     bool pollOnce();  // false when the port counts as lost
     // Moves the bytes waiting in one converter (-1: all) to the unsolicited parser. Exchange
@@ -141,7 +152,15 @@ private:
     // an exchange (OnSend, OnReceive) may start an exchange of its own.
     mutable std::recursive_mutex exchangeLock_;
     std::mutex bufferLock_;
-    std::unique_ptr<RxFrameBuffer> rx_;  // guarded by bufferLock_
+    // One receive buffer per converter, the last for bytes of no known converter; made on
+    // first use. Guarded by bufferLock_.
+    std::vector<std::unique_ptr<RxFrameBuffer>> rx_;
+    struct Heard {
+        BusFrame frame{};
+        int converter = -1;
+        uint32_t tick = 0;
+    };
+    std::vector<Heard> recent_;  // frames handed over lately, worker only
 
     std::atomic<bool> listening_{true};
     std::atomic<int> answerTimeout_{kDefaultAnswerTimeoutMs};

@@ -3,8 +3,10 @@
 #include "bus/TUSBPortFT.h"
 #include "core/Clock.h"
 
+#include <algorithm>
 #include <array>
 #include <stdexcept>
+#include <vector>
 
 namespace kv {
 
@@ -26,6 +28,7 @@ bool TUSBPort::Open(int /*unused*/) {
     ft_ = std::make_unique<TUSBPortFT>(backend_);
     ft_->maxConverters = maxConverters_;
     ft_->Devices().Refresh();
+    ft_->Devices().Arrange(identities_);
     ft_->dataBits = 8;
     ft_->stopBits = 1;
     ft_->parity = 0;
@@ -36,23 +39,27 @@ bool TUSBPort::Open(int /*unused*/) {
     ft_->PurgeTx();
     ft_->SetDtr();
     ft_->ClearRts();
-    const int count = ft_->Devices().Count();
+    const int slots = ft_->Devices().Count();
+    const int count = ft_->Devices().PresentCount();
     // A listed converter that did not open (busy, no permission yet after a replug, a chip
     // still being set up) would answer every exchange with an error while the link looked
     // fine: the port counts as open only when every listed converter opened, and the worker
     // keeps reopening until they do.
     bool allOpened = true;
-    for (int k = 0; k < count; ++k) {
-        allOpened = allOpened && ft_->Devices().Item(k).handle != kNoConverterHandle;
+    for (int k = 0; k < slots; ++k) {
+        const ConverterInfo& c = ft_->Devices().Item(k);
+        allOpened = allOpened && (!c.present || c.handle != kNoConverterHandle);
     }
     if (count == 0 || !allOpened) {
         ft_->CloseAll();
         ft_.reset();
         connected.store(false);
         count_.store(0);
+        slots_.store(0);
         return false;
     }
     count_.store(count);
+    slots_.store(slots);
     connected.store(true);
     return true;
 }
@@ -66,6 +73,39 @@ void TUSBPort::Close() {
     }
     connected.store(false);
     count_.store(0);
+    slots_.store(0);
+}
+
+bool TUSBPort::Present(int converterIndex) const {
+    return ft_ && converterIndex >= 0 && converterIndex < ft_->Devices().Count() &&
+           ft_->Devices().Item(converterIndex).present;
+}
+
+bool TUSBPort::OpenReturned() {
+    if (!connected.load() || !ft_ || ft_->Devices().PresentCount() == ft_->Devices().Count()) {
+        return false;
+    }
+    const std::vector<ConverterInfo> found = ft_->Devices().Scan();
+    bool opened = false;
+    for (int k = 0; k < ft_->Devices().Count(); ++k) {
+        if (ft_->Devices().Item(k).present) {
+            continue;
+        }
+        // Only a converter that is one of a kind now: of two alike, which is the one still
+        // open is not known here (a search reopens them all).
+        const std::string& id = identities_.at(static_cast<std::size_t>(k));
+        const auto alike = std::count_if(
+            found.begin(), found.end(), [&](const ConverterInfo& c) { return c.Identity() == id; });
+        const auto same = std::count(identities_.begin(), identities_.end(), id);
+        if (alike != 1 || same != 1) {
+            continue;
+        }
+        const auto it = std::find_if(found.begin(), found.end(),
+                                     [&](const ConverterInfo& c) { return c.Identity() == id; });
+        opened = ft_->OpenReturned(k, *it) || opened;
+    }
+    count_.store(ft_->Devices().PresentCount());
+    return opened;
 }
 
 bool TUSBPort::Reopen() {
@@ -129,23 +169,67 @@ int TUSBPort::ReadAny(uint8_t* buffer, int count, int& converterIndex) {
     return 0;
 }
 
+namespace {
+// Length of the longest end of `seen` that is a beginning of `frame` (whole frame included).
+int matchedTail(const std::vector<uint8_t>& seen, const uint8_t* frame, int count) {
+    const int n = static_cast<int>(seen.size());
+    for (int m = std::min(n, count); m > 0; --m) {
+        if (std::equal(frame, frame + m, seen.end() - m)) {
+            return m;
+        }
+    }
+    return 0;
+}
+}  // namespace
+
+void TUSBPort::handOver(const uint8_t* bytes, int count, int converterIndex) {
+    if (count > 0 && foreign_) {
+        foreign_(bytes, count, converterIndex);
+    }
+}
+
 int TUSBPort::writeOne(const uint8_t* buffer, int count, int converterIndex) {
+    // What is waiting now came before our frame: it is another station's, not our echo.
+    {
+        int waiting = 0;
+        if (ft_->QueueStatusOf(converterIndex, waiting) == ConvOk && waiting > 0) {
+            std::vector<uint8_t> before(static_cast<std::size_t>(waiting));
+            const int got = ft_->ReadFrom(converterIndex, before.data(), waiting);
+            handOver(before.data(), got, converterIndex);
+        }
+    }
     const uint32_t start = TickCount();
     const int written = ft_->WriteTo(converterIndex, buffer, count);
     if (written != count) {
         return -2;
     }
-    std::array<uint8_t, kEchoBufferSize> echo{};
-    int got = 0;
-    while (got < count && ElapsedSince(start) < kEchoWaitMs) {
-        const int n = ft_->ReadFrom(converterIndex, echo.data() + got, count - got);
-        if (n > 0) {
-            got += n;
+    // The echo is the whole frame, found in the received stream: another console may have
+    // been on the line a moment before us, and a collision may garble any byte. Each read asks
+    // only for what could complete the frame, so the answer behind the echo stays unread.
+    std::vector<uint8_t> seen;
+    seen.reserve(kEchoBufferSize);
+    int matched = 0;
+    while (matched < count && ElapsedSince(start) < kEchoWaitMs) {
+        std::array<uint8_t, kEchoBufferSize> chunk{};
+        const int n = ft_->ReadFrom(converterIndex, chunk.data(), count - matched);
+        if (n <= 0) {
+            continue;
+        }
+        seen.insert(seen.end(), chunk.begin(), chunk.begin() + n);
+        matched = matchedTail(seen, buffer, count);
+        // Bytes that can no longer be part of the echo go to the scanner as they come, so a
+        // long foreign burst never grows the buffer.
+        const int settled = static_cast<int>(seen.size()) - matched;
+        if (settled >= kEchoBufferSize) {
+            handOver(seen.data(), settled, converterIndex);
+            seen.erase(seen.begin(), seen.begin() + settled);
         }
     }
-    if (got == count && echo[0] == buffer[0]) {
+    if (matched == count) {
+        handOver(seen.data(), static_cast<int>(seen.size()) - count, converterIndex);
         return count;
     }
+    handOver(seen.data(), static_cast<int>(seen.size()), converterIndex);
     return -2;
 }
 
@@ -157,16 +241,24 @@ int TUSBPort::WriteChecked(const uint8_t* buffer, int count, int converterIndex)
     if (count <= 0 || count > kEchoBufferSize) {
         return -2;
     }
-    SleepMs(kPreWriteWaitMs);
     if (converterIndex != -1) {
         if (converterIndex < 0 || converterIndex >= ft_->Devices().Count()) {
             return -2;
         }
+        // The converter of this device is gone: nothing goes out, least of all on another
+        // converter's wire.
+        if (!ft_->Devices().Item(converterIndex).present) {
+            return -1;
+        }
+        SleepMs(kPreWriteWaitMs);
         return writeOne(buffer, count, converterIndex);
     }
+    SleepMs(kPreWriteWaitMs);
     int result = -2;
     for (int k = 0; k < ft_->Devices().Count(); ++k) {
-        result = writeOne(buffer, count, k);
+        if (ft_->Devices().Item(k).present) {
+            result = writeOne(buffer, count, k);
+        }
     }
     return result;
 }

@@ -4,7 +4,10 @@
 #include "bus/TCommonPort.h"
 
 #include <atomic>
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace kv {
 
@@ -26,6 +29,9 @@ public:
     void Close() override;
     bool Reopen() override;
     int ConverterCount() const override { return count_.load(); }
+    int SlotCount() const override { return slots_.load(); }
+    bool Present(int converterIndex) const override;
+    bool OpenReturned() override;
     int BytesWaiting() override;
     int BytesWaitingOn(int converterIndex) override;
     int Read(uint8_t* buffer, int count, int converterIndex) override;
@@ -34,13 +40,24 @@ public:
 
     int MaxConverters() const { return maxConverters_; }
 
+    // Where the bytes go that a checked write reads before its echo (another station's frame
+    // that was on the line) or instead of it (a garbled echo): the frame layer's scanner.
+    using ForeignBytes = std::function<void(const uint8_t* bytes, int count, int converterIndex)>;
+    void SetForeignSink(ForeignBytes sink) { foreign_ = std::move(sink); }
+
 private:
     int writeOne(const uint8_t* buffer, int count, int converterIndex);
+    void handOver(const uint8_t* bytes, int count, int converterIndex);
 
     int maxConverters_;
     std::shared_ptr<ConverterBackend> backend_;
     std::unique_ptr<TUSBPortFT> ft_;
     std::atomic<int> count_{0};
+    std::atomic<int> slots_{0};
+    // By converter number, every converter listed since the port was made; kept across
+    // closing and reopening, so that a converter's number is its own for the whole run.
+    std::vector<std::string> identities_;
+    ForeignBytes foreign_;
 };
 
 }  // namespace kv

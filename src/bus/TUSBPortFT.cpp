@@ -24,7 +24,9 @@ template <typename F>
 ConverterStatus TUSBPortFT::forEachOpen(F&& call) {
     ConverterStatus status = ConvOk;
     for (int k = 0; k < devices_.Count(); ++k) {
-        status |= call(devices_.Item(k).handle);
+        if (devices_.Item(k).present) {
+            status |= call(devices_.Item(k).handle);
+        }
     }
     return status;
 }
@@ -42,6 +44,9 @@ ConverterStatus TUSBPortFT::OpenAll() {
     ConverterStatus status = ConvOtherError;
     for (int k = 0; k < devices_.Count(); ++k) {
         ConverterInfo& info = devices_.Item(k);
+        if (!info.present) {
+            continue;
+        }
         const ConverterStatus opened = backend_->Open(info.deviceIndex, info.handle);
         status |= opened;
         if (opened == ConvOk) {
@@ -51,6 +56,23 @@ ConverterStatus TUSBPortFT::OpenAll() {
         }
     }
     return status;
+}
+
+bool TUSBPortFT::OpenReturned(int converterIndex, const ConverterInfo& found) {
+    ConverterInfo& info = devices_.Item(converterIndex);
+    ConverterHandle h = kNoConverterHandle;
+    if (info.present || backend_->Open(found.deviceIndex, h) != ConvOk) {
+        return false;
+    }
+    configureOne(h);
+    backend_->Purge(h, ConvPurgeRx);
+    backend_->Purge(h, ConvPurgeTx);
+    backend_->SetDtr(h);
+    backend_->ClrRts(h);
+    info = found;
+    info.handle = h;
+    info.present = true;
+    return true;
 }
 
 ConverterStatus TUSBPortFT::Configure() {
@@ -77,7 +99,9 @@ ConverterStatus TUSBPortFT::CloseAll() {
     ConverterStatus status = ConvOk;
     for (int k = 0; k < devices_.Count(); ++k) {
         ConverterInfo& info = devices_.Item(k);
-        status |= backend_->Close(info.handle);
+        if (info.present) {
+            status |= backend_->Close(info.handle);
+        }
         info.handle = kNoConverterHandle;
     }
     return status;
@@ -125,8 +149,12 @@ int TUSBPortFT::ReadFrom(int converterIndex, uint8_t* buffer, int count) {
         return 0;
     }
     std::lock_guard lock(lock_);
+    const ConverterHandle h = devices_.Item(converterIndex).handle;
+    if (h == kNoConverterHandle) {
+        return 0;
+    }
     uint32_t got = 0;
-    backend_->Read(devices_.Item(converterIndex).handle, buffer, static_cast<uint32_t>(count), got);
+    backend_->Read(h, buffer, static_cast<uint32_t>(count), got);
     return static_cast<int>(got > static_cast<uint32_t>(count) ? count : got);
 }
 
@@ -136,7 +164,11 @@ int TUSBPortFT::WriteTo(int converterIndex, const uint8_t* buffer, int count) {
     }
     std::lock_guard lock(lock_);
     const ConverterHandle h = devices_.Item(converterIndex).handle;
-    backend_->Purge(h, ConvPurgeRx);
+    if (h == kNoConverterHandle) {
+        return 0;  // a converter that is gone: nothing goes out on another's wire
+    }
+    // Only the transmit queue: what was received may be another station's frame, which the
+    // checked write hands to the scanner instead of throwing it away.
     backend_->Purge(h, ConvPurgeTx);
     uint32_t written = 0;
     backend_->Write(h, buffer, static_cast<uint32_t>(count), written);

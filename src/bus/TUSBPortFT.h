@@ -36,6 +36,9 @@ public:
     ConverterBackend& Backend() { return *backend_; }
 
     ConverterStatus OpenAll();
+    // Opens a converter that came back (found by a Scan) at its own place, set up as OpenAll
+    // and Open set up the others. False when it did not open.
+    bool OpenReturned(int converterIndex, const ConverterInfo& found);
     ConverterStatus Configure();
     ConverterStatus PurgeRx();
     ConverterStatus PurgeTx();
@@ -49,8 +52,8 @@ public:
 
     // One read of one converter under the lock; the count that arrived within the read time-out.
     int ReadFrom(int converterIndex, uint8_t* buffer, int count);
-    // Empties both queues of the converter, then writes; the count written. Bytes that were
-    // waiting on that converter are thrown away.
+    // Empties the converter's transmit queue, then writes; the count written. Received bytes
+    // stay for the caller to read.
     int WriteTo(int converterIndex, const uint8_t* buffer, int count);
 
     // The codes passed to the back end.

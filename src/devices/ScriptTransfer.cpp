@@ -1,15 +1,20 @@
 #include "devices/ScriptTransfer.h"
 
 #include <QDateTime>
+#include <QStringList>
 #include <QtEndian>
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "bus/TPortProto.h"
+#include "core/Clock.h"
+#include "core/EventLog.h"
 #include "devices/CueLimits.h"
 #include "devices/TCommonControl.h"
 #include "devices/TControls.h"
 #include "devices/TRemoteControl.h"
+#include "i18n/Localizer.h"
 #include "util/SystemUtils.h"
 
 namespace kv::transfer {
@@ -263,41 +268,138 @@ int32_t EraseScripts(TControls& controls) {
     return Finish(event, cancel, result);
 }
 
-int32_t ReadBlackBox(TControls& controls, QByteArray& buffer) {
+namespace {
+
+enum class WordRead { Read, Dead, Cancelled };
+
+// One memory word, asked again after a failure. The answer names no word, so the read never
+// moves on past a word it did not get: a late answer would be taken for the next word. A
+// converter that is being reopened (a port error) is waited for, and those attempts are no
+// tries. `between` runs between attempts (progress, the operator's cancel).
+WordRead ReadWordWithRetries(TPortProto& bus, const TCommonControl& m, int w, uint8_t (&b)[4],
+                             int& retries, int32_t& failure, const std::function<bool()>& between) {
+    int tries = 0;
+    bool waiting = false;
+    uint32_t waitingSince = 0;
+    for (;;) {
+        const int32_t r =
+            bus.ReadLogWord(m.Address, w, m.RelayId, m.PortIndex, b[0], b[1], b[2], b[3]);
+        if (r == 0)
+            return WordRead::Read;
+        failure = r;
+        if (r != BusNoAnswer) {
+            // The frame did not go out right: the converter may be going away. A moment lets
+            // the bus worker see it before the next try.
+            if (between())
+                return WordRead::Cancelled;
+            SleepMs(kBlackBoxBackOffMs);
+        }
+        if (r == BusPortError || !bus.IsOpen()) {
+            if (!waiting) {
+                waiting = true;
+                waitingSince = TickCount();
+            }
+            if (ElapsedSince(waitingSince) < kBlackBoxReopenWaitMs) {
+                if (between())
+                    return WordRead::Cancelled;
+                SleepMs(kBlackBoxReopenPollMs);
+                continue;
+            }
+        }
+        waiting = false;
+        if (++tries >= kBlackBoxTries)
+            return WordRead::Dead;
+        ++retries;
+        if (between())
+            return WordRead::Cancelled;
+    }
+}
+
+QString BlackBoxModuleText(int address) {
+    return GetText(135, QStringLiteral("Черный ящик, пульт:")) + QLatin1Char(' ') +
+           QString::number(address);
+}
+
+}  // namespace
+
+int32_t ReadBlackBox(TControls& controls, QByteArray& buffer, BlackBoxReadSummary* summary) {
     TPortProto& bus = controls.Bus();
     const TransferProgressEvent& event = controls.OnTransferProgress;
     buffer = QByteArray(static_cast<qsizetype>(controls.ModuleCount()) * kBlackBoxRecordSize, '\0');
     const double whole = static_cast<double>(controls.Count()) * kBlackBoxWords;
+    BlackBoxReadSummary sum;
     bool cancel = false;
-    int32_t result = 0;
+    int32_t failure = 0;
     qsizetype record = 0;
-    for (int i = 0; i < controls.Count() && result == 0 && !cancel; ++i) {
+    for (int i = 0; i < controls.Count() && !cancel; ++i) {
         TCommonControl* m = controls.ModuleAt(i);
         if (!m || !m->IsModule())
             continue;
         if ((record + 1) * kBlackBoxRecordSize > buffer.size())
             break;  // list changed under us
         const qsizetype at = record * kBlackBoxRecordSize;
+        std::fill(buffer.begin() + at, buffer.begin() + at + kBlackBoxRecordSize, '\0');
         buffer[at] = static_cast<char>(m->Address & 0xFF);
         PutInt32(buffer, at + 1, m->Version);
         PutInt32(buffer, at + 5, m->ChannelCount);
         PutDouble(buffer, at + 9, RecordDateTime(QDateTime::currentDateTime()));
         PutDouble(buffer, at + 17, RecordDateTime(QDateTime::currentDateTime()));
         int length = 0;
-        bus.ReadLogLength(m->Address, m->RelayId, m->PortIndex, length);
+        for (int t = 0; t < kBlackBoxTries; ++t) {
+            if (bus.ReadLogLength(m->Address, m->RelayId, m->PortIndex, length) == 0)
+                break;
+        }
         PutInt32(buffer, at + 25, length);
-        for (int w = 0; w < kBlackBoxWords && result == 0 && !cancel; ++w) {
+        int w = 0;
+        int retries = 0;
+        int lastPercent = 0;
+        const auto between = [&] { return Report(event, cancel, lastPercent, i, -1, m->Address); };
+        for (; w < kBlackBoxWords && !cancel; ++w) {
             uint8_t b[4] = {0, 0, 0, 0};
-            result =
-                bus.ReadLogWord(m->Address, w, m->RelayId, m->PortIndex, b[0], b[1], b[2], b[3]);
-            Report(event, cancel, Percent(static_cast<double>(i) * kBlackBoxWords + w, whole), i,
-                   -1, m->Address);
-            if (result == 0)
-                std::memcpy(buffer.data() + at + kBlackBoxHeaderSize + 4 * w, b, sizeof b);
+            const WordRead got = ReadWordWithRetries(bus, *m, w, b, retries, failure, between);
+            if (got != WordRead::Read)
+                break;
+            std::memcpy(buffer.data() + at + kBlackBoxHeaderSize + 4 * w, b, sizeof b);
+            lastPercent = Percent(static_cast<double>(i) * kBlackBoxWords + w, whole);
+            Report(event, cancel, lastPercent, i, -1, m->Address);
+        }
+        sum.retries += retries;
+        if (retries > 0)
+            WriteLog(BlackBoxModuleText(m->Address) +
+                         GetText(136, QStringLiteral(", повторных запросов:")) + QLatin1Char(' ') +
+                         QString::number(retries),
+                     1);
+        if (cancel)
+            break;
+        if (w < kBlackBoxWords) {
+            // Given up: its record is left out rather than saved with a gap that reads as data.
+            sum.skipped.push_back(m->Address);
+            WriteLog(BlackBoxModuleText(m->Address) +
+                         GetText(137, QStringLiteral(", не прочитано слово:")) + QLatin1Char(' ') +
+                         QString::number(w),
+                     1);
+            continue;
         }
         ++record;
     }
-    return cancel ? ResultCancelled : result;
+    buffer.truncate(record * kBlackBoxRecordSize);
+    sum.read = static_cast<int>(record);
+    if (summary)
+        *summary = sum;
+    if (cancel)
+        return ResultCancelled;
+    if (!sum.skipped.empty()) {
+        if (record == 0)
+            return failure;
+        QStringList addresses;
+        for (int a : sum.skipped)
+            addresses << QString::number(a);
+        WriteLog(
+            GetText(138, QStringLiteral("Черный ящик прочитан не полностью, пропущены пульты:")) +
+                QLatin1Char(' ') + addresses.join(QStringLiteral(", ")),
+            1);
+    }
+    return 0;
 }
 
 int32_t WriteRemoteScript(TRemoteControl& remote, const std::vector<TScriptCue>& cues) {

@@ -46,8 +46,25 @@ void SortCuesByTime(std::vector<TScriptCue>& cues);
 int32_t WriteScript(TControls& controls, std::vector<TScriptCue>& cues);
 int32_t VerifyScript(TControls& controls, std::vector<TScriptCue>& cues);
 int32_t EraseScripts(TControls& controls);
-// buffer: one record of kBlackBoxRecordSize bytes per module, filled as far as the read got.
-int32_t ReadBlackBox(TControls& controls, QByteArray& buffer);
+// A memory word is asked up to kBlackBoxTries times; a module whose word stays unanswered is
+// given up and left out, and the read goes on with the next module. A converter being reopened
+// is waited for up to kBlackBoxReopenWaitMs without using up the tries.
+constexpr int kBlackBoxTries = 3;
+constexpr uint32_t kBlackBoxReopenWaitMs = 3000;
+constexpr uint32_t kBlackBoxReopenPollMs = 100;
+constexpr uint32_t kBlackBoxBackOffMs = 20;  // after a failed write, before the next try
+
+struct BlackBoxReadSummary {
+    int read = 0;              // records in the buffer
+    std::vector<int> skipped;  // addresses of the modules given up
+    int retries = 0;           // words asked again
+};
+
+// buffer: one record of kBlackBoxRecordSize bytes per module read whole. Returns 0 when at least
+// one module was read (the modules given up are logged and in the summary), the last failure
+// when none was, ResultCancelled on a cancel.
+int32_t ReadBlackBox(TControls& controls, QByteArray& buffer,
+                     BlackBoxReadSummary* summary = nullptr);
 
 int32_t WriteRemoteScript(TRemoteControl& remote, const std::vector<TScriptCue>& cues);
 int32_t VerifyRemoteScript(TRemoteControl& remote, const std::vector<TScriptCue>& cues);

@@ -7,7 +7,7 @@ namespace kv {
 namespace {
 
 // clang-format off
-constexpr std::array<MessageDefault, 131> kMessages = {{
+constexpr std::array<MessageDefault, 135> kMessages = {{
     {0, " ", nullptr},
     {1, "Ошибка инициализации аудио-устройства", nullptr},
     {2, "Всего подключенных устройств:", nullptr},
@@ -157,6 +157,11 @@ constexpr std::array<MessageDefault, 131> kMessages = {{
     // A show that ran to its end is not started again from there.
     {133, "Сценарий отработан до конца. Новый запуск: <F4> В начало или выбор точки запуска.", nullptr},
     {134, "Отсчет до запуска отменен", nullptr},
+    // The black-box read: words asked again, a module given up, the file without it. 
+    {135, "Черный ящик, пульт:", nullptr},
+    {136, ", повторных запросов:", nullptr},
+    {137, ", не прочитано слово:", nullptr},
+    {138, "Черный ящик прочитан не полностью, пропущены пульты:", nullptr},
 }};
 // clang-format on
 

@@ -102,6 +102,19 @@ bool SimBus::IsOpen(int converter) const {
     return converters_.at(static_cast<std::size_t>(converter)).open != kNoConverterHandle;
 }
 
+int SimBus::ListedIndexOf(int converter) const {
+    auto lock = Lock();
+    if (converter < 0 || static_cast<std::size_t>(converter) >= converters_.size() ||
+        !converters_[static_cast<std::size_t>(converter)].plugged) {
+        return -1;
+    }
+    int n = 0;
+    for (int i = 0; i < converter; ++i) {
+        n += converters_[static_cast<std::size_t>(i)].plugged ? 1 : 0;
+    }
+    return n;
+}
+
 void SimBus::pumpAll(SimTimeUs now) {
     for (auto& s : segments_) {
         s->RunUntil(now);

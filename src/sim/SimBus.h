@@ -67,6 +67,8 @@ public:
     void Replug(int converter);
     bool Plugged(int converter) const;
     bool IsOpen(int converter) const;
+    // The converter's position in the converter list now, or -1 while it is unplugged.
+    int ListedIndexOf(int converter) const;
 
     // Runs device work due up to now (show clocks, slow answers, announcements).
     void Pump();

@@ -271,3 +271,47 @@ TEST(TPortWorker, ConverterThatDoesNotOpenKeepsThePortLostUntilItDoes) {
     conv->QueueAnswer(Answer(0x85, 1, 2, 3, 4), 2, 1);
     EXPECT_EQ(proto.Request(kStatus, 0x85, -1, 1, answer), kv::BusOk);
 }
+
+// Another console's frame on the line just before our echo: our request went out and gets its
+// answer, and the other console's frame is still handed over.
+TEST(TPortExchange, AFrameJustBeforeTheEchoIsNeitherLostNorAFailedWrite) {
+    ScriptedBus bus;
+    std::vector<BusFrame> heard;
+    bus.proto.OnFrame = [&](const BusFrame& f, int) { heard.push_back(f); };
+    bus.conv->QueueBeforeEcho(0, Answer(0x90, 0, 10, 0, 0, 0));
+    bus.conv->QueueAnswer(Answer(0x7A, 0, 0, 0, 0), 3);
+    BusFrame a{};
+    EXPECT_EQ(bus.proto.Request(kStatus, 0x7A, -1, 0, a), kv::BusOk);
+    EXPECT_EQ(a[0], 0x7A);
+    ASSERT_TRUE(PumpUntil([&] { return !heard.empty(); }));
+    EXPECT_EQ(heard[0], (BusFrame{0x90, 0, 10, 0, 0, 0}));
+
+    // A send (a fire command) is reported as sent.
+    bus.conv->QueueBeforeEcho(0, Answer(0x91, 0, 10, 0, 0, 0));
+    EXPECT_EQ(bus.proto.Send(BusFrame{0x84, 3, 0, 0x80, 0, 5}, 0), kv::BusOk);
+    ASSERT_TRUE(PumpUntil([&] { return heard.size() >= 2; }));
+    EXPECT_EQ(heard[1][0], 0x91);
+
+    // A collision that garbles the end of our frame is no success.
+    bus.conv->SetEcho(0, ScriptedConverter::EchoMode::WrongLastByte);
+    EXPECT_EQ(bus.proto.Send(BusFrame{0x84, 3, 0, 0x80, 0, 5}, 0), kv::BusTransferError);
+}
+
+// Part of a frame on one converter, a whole frame on another, then the rest of the first: both
+// frames are heard, each with its converter.
+TEST(TPortWorker, APartialFrameOnOneConverterSurvivesAFrameOnAnother) {
+    ScriptedBus bus(2);
+    std::vector<std::pair<BusFrame, int>> got;
+    bus.proto.OnFrame = [&](const BusFrame& f, int c) { got.emplace_back(f, c); };
+    const auto first = Answer(0x70, 'O', 'k', 0, 16, 12);
+    bus.conv->Inject(0, {first.begin(), first.begin() + 3});
+    PumpUntil([] { return false; }, 30);
+    bus.conv->Inject(1, Answer(0x90, 0, 10, 0, 0, 0));
+    PumpUntil([] { return false; }, 30);
+    bus.conv->Inject(0, {first.begin() + 3, first.end()});
+    ASSERT_TRUE(PumpUntil([&] { return got.size() >= 2; }));
+    EXPECT_EQ(got[0].first[0], 0x90);
+    EXPECT_EQ(got[0].second, 1);
+    EXPECT_EQ(got[1].first[0], 0x70);
+    EXPECT_EQ(got[1].second, 0);
+}

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 using kv::ScriptedConverter;
 using kv::TUSBPort;
@@ -132,9 +134,13 @@ TEST(TUSBPort, CheckedWriteComparesTheEcho) {
     EXPECT_EQ(port.WriteChecked(kFrame, 7, 5), -2);  // no such converter
 }
 
-TEST(TUSBPort, WriteToAllReportsTheLastConverterAndDiscardsEarlierBytes) {
+TEST(TUSBPort, WriteToAllReportsTheLastConverterAndHandsOverEarlierBytes) {
     auto conv = std::make_shared<ScriptedConverter>(2);
     TUSBPort port(16, conv);
+    std::vector<std::pair<std::vector<uint8_t>, int>> foreign;
+    port.SetForeignSink([&](const uint8_t* b, int n, int k) {
+        foreign.push_back({{b, b + n}, k});
+    });
     ASSERT_TRUE(port.Open(0));
     conv->Inject(0, {1, 2, 3});
     conv->SetEcho(0, ScriptedConverter::EchoMode::None);
@@ -144,11 +150,52 @@ TEST(TUSBPort, WriteToAllReportsTheLastConverterAndDiscardsEarlierBytes) {
     EXPECT_EQ(writes[0].converter, 0);
     EXPECT_EQ(writes[1].converter, 1);
     EXPECT_EQ(writes[0].bytes, writes[1].bytes);
-    EXPECT_EQ(conv->PendingBytes(0), 0);  // the old bytes went with the write's purge
+    EXPECT_EQ(conv->PendingBytes(0), 0);
+    // What was waiting is another station's, for the scanner, not thrown away.
+    ASSERT_EQ(foreign.size(), 1u);
+    EXPECT_EQ(foreign[0].first, (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(foreign[0].second, 0);
 
     conv->SetEcho(0, ScriptedConverter::EchoMode::Full);
     conv->SetEcho(1, ScriptedConverter::EchoMode::None);
     EXPECT_EQ(port.WriteChecked(kFrame, 7, -1), -2);
+}
+
+// The echo is the whole frame, wherever it sits in what comes back: another console's bytes
+// just before it are that console's (its stop, its announcement), a garbled byte anywhere is a
+// failed write, and the answer behind it is left for the reader.
+TEST(TUSBPort, EchoIsTheWholeFrameFoundInTheReceivedStream) {
+    auto conv = std::make_shared<ScriptedConverter>(1);
+    TUSBPort port(16, conv);
+    std::vector<uint8_t> foreign;
+    port.SetForeignSink([&](const uint8_t* b, int n, int k) {
+        EXPECT_EQ(k, 0);
+        foreign.insert(foreign.end(), b, b + n);
+    });
+    ASSERT_TRUE(port.Open(0));
+
+    const auto stop = ScriptedConverter::Frame(0x90, 0, 10, 0, 0, 0);
+    conv->QueueBeforeEcho(0, stop);
+    const auto answer = ScriptedConverter::Frame(0x7A, 1, 2, 3, 4, 5);
+    conv->QueueAnswer(answer, 0, 0);
+    EXPECT_EQ(port.WriteChecked(kFrame, 7, 0), 7);
+    EXPECT_EQ(foreign, stop);
+    std::vector<uint8_t> rest(7);
+    EXPECT_EQ(port.Read(rest.data(), 7, 0), 7);
+    EXPECT_EQ(rest, answer) << "the answer behind the echo is not eaten by the echo check";
+
+    // A stray partial frame whose first bytes look like ours does not hide the real echo.
+    foreign.clear();
+    conv->QueueBeforeEcho(0, {kFrame[0], kFrame[1], 0x42});
+    EXPECT_EQ(port.WriteChecked(kFrame, 7, 0), 7);
+    EXPECT_EQ(foreign, (std::vector<uint8_t>{kFrame[0], kFrame[1], 0x42}));
+
+    // A collision late in the frame: the first byte is right, the write still failed, and the
+    // garbled bytes go to the scanner (which finds no frame in them).
+    foreign.clear();
+    conv->SetEcho(0, ScriptedConverter::EchoMode::WrongLastByte);
+    EXPECT_EQ(port.WriteChecked(kFrame, 7, 0), -2);
+    EXPECT_EQ(foreign.size(), 7u);
 }
 
 TEST(TUSBPort, ReadAnyTakesTheFirstConverterWithData) {

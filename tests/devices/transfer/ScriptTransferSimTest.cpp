@@ -2,10 +2,13 @@
 // the wire, what the devices hold afterwards, and how failures and cancels end an operation.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QtEndian>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "bus/TPortProto.h"
@@ -253,6 +256,126 @@ TEST_F(TransferOnSimBus, BlackBoxRecordsOfTwoModules) {
     std::memcpy(&started, &bits, sizeof started);
     EXPECT_GT(started, 46000.0) << "days since 30 December 1899";
     EXPECT_FALSE(FinalReported()) << "the black-box read has no final report";
+}
+
+// The words of a record, without its header (which holds the time of the reading).
+QByteArray Words(const QByteArray& box, int record) {
+    return box.mid(record * transfer::kBlackBoxRecordSize + transfer::kBlackBoxHeaderSize,
+                   transfer::kBlackBoxRecordSize - transfer::kBlackBoxHeaderSize);
+}
+
+// A lost answer costs a retry of the same word, never the module nor the records read so far.
+TEST_F(TransferOnSimBus, BlackBoxAsksALostWordAgain) {
+    SimFiringModule& m3 = Module(3, 0x46B, 8);
+    Module(4, 0x165, 16);
+    Register(3);
+    Register(4);
+    QByteArray clean;
+    ASSERT_EQ(transfer::ReadBlackBox(*controls_, clean), 0);
+    // Answer 1 is the length; then one lost answer, and later two in a row on one word.
+    m3.Faults().loseAnswer = SimFaultPattern::Sequence({10, 500, 501});
+    QByteArray box;
+    transfer::BlackBoxReadSummary sum;
+    ASSERT_EQ(transfer::ReadBlackBox(*controls_, box, &sum), 0);
+    ASSERT_EQ(box.size(), 2 * transfer::kBlackBoxRecordSize);
+    EXPECT_EQ(sum.read, 2);
+    EXPECT_EQ(sum.retries, 3);
+    EXPECT_TRUE(sum.skipped.empty());
+    EXPECT_EQ(Words(box, 0), Words(clean, 0)) << "every word in its place";
+    EXPECT_EQ(Words(box, 1), Words(clean, 1));
+}
+
+// A word that stays unanswered gives the module up: the read goes on with the others, keeps
+// what it read, and leaves the dead module out instead of saving a gap as data. With no module
+// read, the failure is the result.
+TEST_F(TransferOnSimBus, BlackBoxGivesUpADeadModuleAndKeepsTheOthers) {
+    SimFiringModule& m3 = Module(3, 0x46B, 8);
+    SimFiringModule& m4 = Module(4, 0x165, 16);
+    Register(3);
+    Register(4);
+    m3.Faults().loseAnswer = SimFaultPattern::Sequence({100, 101, 102});
+    sim_->ClearRecords();
+    QByteArray box;
+    transfer::BlackBoxReadSummary sum;
+    ASSERT_EQ(transfer::ReadBlackBox(*controls_, box, &sum), 0);
+    ASSERT_EQ(box.size(), transfer::kBlackBoxRecordSize);
+    EXPECT_EQ(static_cast<uint8_t>(box[0]), 4);
+    EXPECT_EQ(sum.skipped, std::vector<int>{3});
+    // Three tries of the dead word, and never a later word of that module.
+    int tries = 0;
+    int beyond = 0;
+    for (const auto& f : Sent(0x94)) {
+        const int word = ((f[0] << 8 | f[1]) - 0x400) / 4;
+        if (f[4] == 3) {
+            tries += word == 98 ? 1 : 0;
+            beyond += word > 98 ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(tries, 3);
+    EXPECT_EQ(beyond, 0);
+
+    m4.Faults().loseAnswer = SimFaultPattern::Always();
+    m3.Faults().loseAnswer = SimFaultPattern::Always();
+    EXPECT_EQ(transfer::ReadBlackBox(*controls_, box, &sum), BusNoAnswer);
+    EXPECT_TRUE(box.isEmpty());
+    EXPECT_EQ(sum.skipped, (std::vector<int>{3, 4}));
+}
+
+// Between two tries the operator's cancel is seen at once.
+TEST_F(TransferOnSimBus, BlackBoxCancelActsBetweenTries) {
+    SimFiringModule& m3 = Module(3, 0x46B, 8);
+    Register(3);
+    m3.Faults().loseAnswer = SimFaultPattern::Always();
+    cancelWhen_ = [this](int) { return reports_.size() >= 2; };
+    sim_->ClearRecords();
+    QByteArray box;
+    EXPECT_EQ(transfer::ReadBlackBox(*controls_, box), ResultCancelled);
+    EXPECT_EQ(Sent(0x94).size(), 2u) << "cancelled after the second try, before a third";
+}
+
+// The converter goes away in the middle of a module and is reopened: the read waits for it and
+// goes on where it was.
+TEST_F(TransferOnSimBus, BlackBoxWaitsForAConverterBeingReopened) {
+    Module(3, 0x46B, 8);
+    Register(3);
+    QByteArray clean;
+    ASSERT_EQ(transfer::ReadBlackBox(*controls_, clean), 0);
+    const auto pump = [this] {
+        QCoreApplication::processEvents();
+        while (proto_->DispatchPending()) {
+        }
+    };
+    // Real time for the worker's loss and reopen, whatever the fake clock does meanwhile.
+    const auto waitFor = [&](const std::function<bool()>& done) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!done() && std::chrono::steady_clock::now() < until) {
+            pump();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return done();
+    };
+    reports_.clear();
+    std::size_t unpluggedAt = 0;
+    bool replugged = false;
+    cancelWhen_ = [&](int) {
+        pump();
+        if (unpluggedAt == 0 && reports_.size() == 1000) {
+            sim_->Unplug(0);
+            unpluggedAt = reports_.size();
+            EXPECT_TRUE(waitFor([&] { return !proto_->IsOpen(); }));
+        } else if (unpluggedAt != 0 && !replugged && reports_.size() >= unpluggedAt + 3) {
+            sim_->Replug(0);
+            replugged = true;
+            EXPECT_TRUE(waitFor([&] { return proto_->IsOpen(); }));
+        }
+        return false;
+    };
+    QByteArray box;
+    transfer::BlackBoxReadSummary sum;
+    ASSERT_EQ(transfer::ReadBlackBox(*controls_, box, &sum), 0);
+    EXPECT_TRUE(replugged);
+    ASSERT_EQ(box.size(), transfer::kBlackBoxRecordSize);
+    EXPECT_EQ(Words(box, 0), Words(clean, 0));
 }
 
 TEST_F(TransferOnSimBus, RemoteControlOfBothGenerations) {
