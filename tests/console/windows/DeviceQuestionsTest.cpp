@@ -138,7 +138,7 @@ protected:
 // is logged.
 TEST_F(DeviceQuestionsTest, HvChargeAsksFirstAndIsLogged) {
     TMainForm& form = MakeForm({SimOf(SimDeviceKind::HvModule, 20)});
-    QTest::keyClick(&form, Qt::Key_Tab);  // test mode; the HV module is selected
+    QTest::keyClick(form.windowHandle(), Qt::Key_Tab);  // test mode; the HV module is selected
     HvPanel& hv = form.TestPage().Hv();
     ASSERT_FALSE(hv.isHidden());
     QPushButton* charge = hv.ChargeButton(0);
@@ -171,7 +171,7 @@ TEST_F(DeviceQuestionsTest, F11NamesTheModulesNotSeenInTestMode) {
                                 SimOf(SimDeviceKind::MotorModule, 30)});
     QStringList boxes;
     form.Maintenance().ShowMessage = [&](const QString&, const QString& text) { boxes << text; };
-    QTest::keyClick(&form, Qt::Key_F11);
+    QTest::keyClick(form.windowHandle(), Qt::Key_F11);
     EXPECT_EQ(bus_->FindAs<SimFiringModule>(4)->Mode(), ModeTest);
     ASSERT_EQ(boxes.size(), 1);
     EXPECT_TRUE(boxes[0].startsWith(U("Режим не подтвержден, пульты: 20, 30")))
