@@ -206,13 +206,15 @@ MemoryOperations::Outcome MemoryOperations::ReadBlackBox() {
         const int32_t code = wiring_.Controls().ReadBlackBox(records, size);
         if (code != 0)
             return Outcome{Status::Done, code};  // the records are dropped, no file offered
+        // A reading the operator does not save is not on disk: it ends as an operation called
+        // off, never as "successful", so nobody takes the black box for saved.
         const QString chosen = AskSaveFile ? AskSaveFile(DefaultBlackBoxFileName()) : QString();
         if (chosen.isEmpty())
-            return Outcome{Status::Done, 0};
+            return Outcome{Status::Done, ResultCancelled};
         // ".DAT" may still be appended: the question is about the file that would be replaced.
         const QString target = BlackBoxFileName(chosen);
         if (QFileInfo::exists(target) && !(ConfirmOverwrite && ConfirmOverwrite(target)))
-            return Outcome{Status::Done, 0};  // as a cancelled dialog: nothing written
+            return Outcome{Status::Done, ResultCancelled};
         QString error, written;
         if (!SaveBlackBoxFile(chosen, records, error, &written)) {
             // The reading was good but is not on disk: say so, never "successful".

@@ -204,11 +204,11 @@ TEST_F(MemoryOnSim, BlackBoxIsSavedUnderTheDatRuleWithItsRecords) {
     EXPECT_TRUE(QFileInfo::exists(dir.file(QStringLiteral("kept.Dat"))));
     EXPECT_FALSE(QFileInfo::exists(dir.file(QStringLiteral("kept.Dat.DAT"))));
 
-    // A dialog cancelled writes nothing and still reports success.
+    // A dialog cancelled writes nothing, and says that the reading was not saved.
     saveAs_.clear();
     boxes_.clear();
-    EXPECT_EQ(ops_->ReadBlackBox().code, 0);
-    EXPECT_EQ(boxes_, std::vector<Box>{Result("Операция успешно завершена")});
+    EXPECT_EQ(ops_->ReadBlackBox().code, ResultCancelled);
+    EXPECT_EQ(boxes_, std::vector<Box>{Result("Операция прервана.")});
 
     // A file that cannot be written is an error, never a success.
     saveAs_ = dir.file(QStringLiteral("missing/folder/box"));
@@ -385,7 +385,7 @@ TEST_F(MemoryOnSim, BlackBoxAsksBeforeReplacingTheFileItWouldWrite) {
 
     saveAs_ = dir.file(QStringLiteral("box"));
     overwrite_ = false;
-    EXPECT_EQ(ops_->ReadBlackBox().code, 0);
+    EXPECT_EQ(ops_->ReadBlackBox().code, ResultCancelled) << "not saved is no success";
     EXPECT_EQ(overwriteAsked_, QStringList{written});
     EXPECT_EQ(QFileInfo(written).size(), 3) << "declined: the old file stays";
 
