@@ -12,9 +12,11 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
 #include <QStackedWidget>
 #include <QStandardPaths>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "console/ConsoleWiring.h"
 #include "console/DebugSyncTest.h"
@@ -464,10 +466,27 @@ void TMainForm::ConnectWiring() {
 
 void TMainForm::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
+    FitToScreen();
+    if (windowHandle() != nullptr && !screenWatched_) {
+        screenWatched_ = true;
+        connect(windowHandle(), &QWindow::screenChanged, this, [this] { FitToScreen(); });
+    }
     if (!shown_) {
         shown_ = true;
         FormShow();
     }
+}
+
+void TMainForm::FitToScreen() {
+    const QScreen* const screen = this->screen();
+    if (screen == nullptr) {
+        return;
+    }
+    // Whatever a panel or a translated text asks for, the window never grows past the screen:
+    // the clock and the command keys below must stay in sight. The frame is the window
+    // manager's and comes off the available area.
+    const QSize frame = isVisible() ? frameGeometry().size() - geometry().size() : QSize();
+    setMaximumSize(screen->availableGeometry().size() - frame);
 }
 
 void TMainForm::FormShow() {
@@ -588,6 +607,9 @@ void TMainForm::ShowRightColumn() {
         centre_->widget(i)->setSizePolicy(current ? QSizePolicy::Preferred : QSizePolicy::Ignored,
                                           current ? QSizePolicy::Preferred : QSizePolicy::Ignored);
     }
+    // The page just hidden tells no layout of its new policy; without this the next layout
+    // (the clocks shown below) would still count its width and widen the window.
+    centre_->updateGeometry();
     // The test page needs the whole width at 1280 pixels; the clocks and the search figures
     // belong to the launch panel. While searching the figures take the clocks' place.
     const bool launch = !wiring_->TestMode;

@@ -199,6 +199,7 @@ private:
     void SearchBtnClick();
     void TestBtnClick();
     void ShowRightColumn();
+    void FitToScreen();
     void OpenMixer();
     // The hook for a key-down; ownKey false: typed into another window (or one blocked by a
     // modal window), where the hook only closes the red window.
@@ -228,6 +229,7 @@ private:
     // clock test is detached from the bus before the bus goes.
     QPointer<TDebugForm> debugForm_;
     bool shown_ = false;
+    bool screenWatched_ = false;
     bool closed_ = false;
     bool logFailed_ = false;
     PresenceLeds presence_;

@@ -213,9 +213,20 @@ void TestModePanel::RefreshLabels() {
 void TestModePanel::RefreshTestPanel() {
     RefreshLabels();
     const TestPanelModel::Panel panel = TestPanelModel::PanelFor(Selected());
-    channels_->setVisible(panel == TestPanelModel::Panel::Channels);
-    hv_->setVisible(panel == TestPanelModel::Panel::HighVoltage);
-    motor_->setVisible(panel == TestPanelModel::Panel::Motor);
+    // Hidden first, then shown: showing a panel lays the window out at once, and with the
+    // old panel still there the two together would push the window past the screen.
+    QWidget* const shown = panel == TestPanelModel::Panel::HighVoltage ? static_cast<QWidget*>(hv_)
+                           : panel == TestPanelModel::Panel::Motor
+                               ? static_cast<QWidget*>(motor_)
+                               : (panel == TestPanelModel::Panel::Channels ? channels_ : nullptr);
+    for (QWidget* w : {channels_, static_cast<QWidget*>(hv_), static_cast<QWidget*>(motor_)}) {
+        if (w != shown) {
+            w->hide();
+        }
+    }
+    if (shown != nullptr) {
+        shown->show();
+    }
     switch (panel) {
         case TestPanelModel::Panel::Channels:
             graph_->Redraw();
