@@ -13,7 +13,9 @@ QPushButton* NewButton(const QString& name, const QString& text, QWidget* parent
     // The keyboard belongs to the key hook and the cue list; a focused button would take
     // Enter and the space bar.
     button->setFocusPolicy(Qt::NoFocus);
-    button->setMinimumHeight(40);
+    // Not the width of its text: a long translated caption is cut rather than widening the
+    // window past the screen.
+    button->setMinimumSize(40, 40);
     QFont font = button->font();
     font.setBold(true);
     button->setFont(font);

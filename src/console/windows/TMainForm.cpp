@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QStackedWidget>
 #include <QStandardPaths>
 #include <QVBoxLayout>
@@ -346,14 +347,25 @@ void TMainForm::BuildWidgets() {
     big.setBold(true);
     big.setPointSizeF(big.pointSizeF() * 1.3);
     projectName_->setFont(big);
+    // A long project name is cut, not given the width it asks for.
+    projectName_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     launchLayout->addWidget(projectName_);
     cues_ = new CueListView(launch);
     launchLayout->addWidget(cues_, 1);
     centre_->addWidget(launch);
 
-    testPanel_ = new TestModePanel(centre_);
-    centre_->addWidget(testPanel_);
-    testPanel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    // A translated caption or a module panel wider or taller than the screen scrolls inside
+    // the page instead of pushing the clock and the command keys off the screen.
+    auto* testScroll = new QScrollArea(centre_);
+    testScroll->setObjectName(QStringLiteral("TestPageScroll"));
+    testScroll->setFrameShape(QFrame::NoFrame);
+    testScroll->setWidgetResizable(true);
+    // The keys belong to the key hook; the arrows must not scroll the page.
+    testScroll->setFocusPolicy(Qt::NoFocus);
+    testPanel_ = new TestModePanel(testScroll);
+    testScroll->setWidget(testPanel_);
+    centre_->addWidget(testScroll);
+    testScroll->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     body->addWidget(centre_, 1);
 
     auto* right = new QVBoxLayout();

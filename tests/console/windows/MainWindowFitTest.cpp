@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <QWindow>
@@ -95,6 +97,34 @@ TEST_F(MainWindowFitTest, TestPageAndModulePanelsStayInsideTheScreen) {
     }
     EXPECT_TRUE(hvSeen);
     EXPECT_TRUE(motorSeen);
+    Click(Qt::Key_Tab);
+    ExpectInside("launch page again");
+}
+
+// Translations may be far longer than the built-in texts; the window keeps to the screen.
+TEST_F(MainWindowFitTest, LongTranslatedTextsStayInsideTheScreen) {
+    const QByteArray longText(160, 'W');
+    QByteArray lng = "[labels]\n";
+    for (const char* name : {"HvTitleLabel", "HvWarningLabel2", "TestTitleLabel", "EnergyLabel",
+                             "SpeedCaption", "NumberCaption"}) {
+        lng += QByteArray("TMainForm.") + name + "=" + longText + "\n";
+    }
+    lng += "[buttons]\n";
+    for (const char* name : {"StartBtn", "ChangeIdBtn", "CheckTestBtn", "LeftBtn"}) {
+        lng += QByteArray("TMainForm.") + name + "=" + longText + "\n";
+    }
+    dir_.write(QStringLiteral("kelvanex.lng"), lng);
+    MakeForm();
+    ASSERT_EQ(form_->findChild<QLabel*>(QStringLiteral("HvTitleLabel"))->text(),
+              QString::fromLatin1(longText));
+    ASSERT_EQ(form_->StartBtn()->text(), QString::fromLatin1(longText));
+    ExpectInside("launch page");
+    Click(Qt::Key_Tab);
+    ExpectInside("test page");
+    for (int i = 0; i < 4; ++i) {
+        Click(Qt::Key_Down);
+        ExpectInside("down");
+    }
     Click(Qt::Key_Tab);
     ExpectInside("launch page again");
 }
