@@ -11,6 +11,8 @@
 #include "devices/TCommonControl.h"
 #include "devices/TControls.h"
 #include "i18n/Localizer.h"
+#include "shows/OtherConsoleShows.h"
+#include "shows/TCommonPlayer.h"
 
 namespace kv {
 
@@ -43,6 +45,10 @@ void DebugSyncTest::Reset() {
     }
     clock_ = QStringLiteral("00:00:00");
     Changed();
+}
+
+void DebugSyncTest::AnnounceTest(bool start) {
+    wiring_.Proto().Send(OtherConsoleShows::ClockTestFrame(start, OwnConsoleId), -1);
 }
 
 void DebugSyncTest::Refuse(const QString& text) {
@@ -100,8 +106,13 @@ bool DebugSyncTest::Start() {
         if (const TCommonControl* m = controls.ModuleAt(i))
             bus.WriteCue(m->Address, 0, m->RelayId, m->PortIndex, kFireTimeMs);
     }
+    // Announced as a clock test first (twice, so that one lost copy does no harm): another
+    // console would otherwise take the clock frame for a start command, hold it or start its
+    // show from it, and take the stop for the stop of its own show.
+    AnnounceTest(true);
+    AnnounceTest(true);
     bus.StartShowClock(0);
-    startTick_ = TickCount();
+    startTick_ = lastAnnounce_ = TickCount();
     running_ = true;
     WriteLog(Message(107), 1);
     timer_.start();
@@ -116,6 +127,11 @@ void DebugSyncTest::Tick() {
     if (elapsed >= kAutoStopMs) {
         Stop();
         return;
+    }
+    // Again every second, for consoles that joined since or lost the first.
+    if (ElapsedSince(lastAnnounce_) >= TCommonPlayer::kReannounceMs) {
+        AnnounceTest(true);
+        lastAnnounce_ = TickCount();
     }
     clock_ = QTime(0, 0).addMSecs(static_cast<int>(elapsed)).toString(QStringLiteral("hh:mm:ss"));
     TControls& controls = wiring_.Controls();
@@ -144,6 +160,7 @@ void DebugSyncTest::Stop() {
     timer_.stop();
     running_ = false;
     wiring_.Proto().StopShowClock(0);
+    AnnounceTest(false);
     // Channel 1 of every module now holds the test's cue instead of the script's.
     WriteLog(Message(108), 1);
     ReleaseBus();

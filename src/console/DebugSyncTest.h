@@ -76,12 +76,15 @@ private:
     // Polls every module for its status and returns the addresses of those not in test mode.
     std::vector<int> ModulesNotInTestMode();
     void ReleaseBus();
+    // The clock test's announcement (start) or end frame to the other consoles.
+    void AnnounceTest(bool start);
 
     ConsoleWiring& wiring_;
     std::vector<Row> rows_;
     QString clock_;
     QTimer timer_;
     uint32_t startTick_ = 0;
+    uint32_t lastAnnounce_ = 0;
     bool running_ = false;
 };
 

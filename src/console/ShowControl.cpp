@@ -461,7 +461,8 @@ void ShowControl::TempoStep(int delta) {
 }
 
 void ShowControl::OffsetStep(int delta) {
-    player_.Offset = Saturated(static_cast<int64_t>(player_.Offset) + delta);
+    // Through SetOffset: the timer of the next cue is re-aimed at once, not a tick later.
+    player_.SetOffset(Saturated(static_cast<int64_t>(player_.Offset) + delta));
     Log(OffsetLogLine(player_.Offset));
     Notify(OnOffsetChanged);
 }

@@ -152,6 +152,8 @@ void TCommonPlayer::Tick() {
                 return;
             }
         } else {
+            // The announcement goes ahead of the clock frame it vouches for.
+            Reannounce(now, true);
             if (DueNow(SyncInterval, lastSync_, now)) {
                 Proto().StartShowClock(Position);
                 lastSync_ = now;
@@ -166,11 +168,17 @@ void TCommonPlayer::Tick() {
             }
             const int32_t last = script_ ? script_->LastTime() : 0;
             if (static_cast<int64_t>(Position) >= static_cast<int64_t>(last) + 500) {
+                // More cues in the last half second than ticks: the modules fired them all, so
+                // each still gets its line and its check.
+                RecordPassedCues(last);
                 BeginEnd(last);
                 busy_ = false;
                 return;
             }
         }
+    }
+    if (ControlMode != ControlAutonomous || WorkMode == WorkManual) {
+        Reannounce(now, false);
     }
     if (OnPosition && (DueNow(PositionReportInterval, lastReport_, now) || !IsPlaying())) {
         lastReport_ = now;
@@ -198,6 +206,32 @@ void TCommonPlayer::BeginEnd(int32_t endPosition) {
     endTick_ = TickCount() + kEndWaitMs;
     endPosition_ = endPosition;
     ArmCueTimer();
+}
+
+void TCommonPlayer::RecordPassedCues(int32_t upTo) {
+    const int count = script_ ? script_->Count() : 0;
+    while (NextCue < count && script_->Cue(NextCue).Time <= upTo) {
+        const TScriptCue& cue = script_->Cue(NextCue);
+        ++NextCue;
+        if (!IsMotorCue(cue.Kind)) {
+            Fire(cue.Module, cue.Channel, false, true);
+        }
+    }
+}
+
+void TCommonPlayer::Reannounce(uint32_t now, bool withClock) {
+    if (!DueNow(kReannounceMs, lastAnnounce_, now)) {
+        return;
+    }
+    // A fire frame due within moments goes first; the announcement waits for a tick with room,
+    // but not for so long that the other consoles take the show for gone.
+    if (!withClock && now - lastAnnounce_ < kReannounceMs + kReannounceLateMs && script_ &&
+        WorkMode != WorkManual && NextCue < script_->Count() &&
+        static_cast<int64_t>(script_->Cue(NextCue).Time) - Position < kReannounceClearMs) {
+        return;
+    }
+    Proto().AnnounceStart(std::max(Position, 0));
+    lastAnnounce_ = now;
 }
 
 void TCommonPlayer::ArmCueTimer() {
@@ -268,10 +302,10 @@ void TCommonPlayer::MoveMotor(const TScriptCue& cue) {
 }
 
 void TCommonPlayer::Start(int32_t position) {
-    StartAt(position, true, true);
+    StartAt(position, true);
 }
 
-void TCommonPlayer::StartAt(int32_t position, bool withSound, bool announce) {
+void TCommonPlayer::StartAt(int32_t position, bool withSound) {
     ending_ = false;
     if (WorkMode != WorkManual) {
         NextCue = script_ ? script_->FirstCueAtOrAfter(position) : 0;
@@ -286,7 +320,7 @@ void TCommonPlayer::StartAt(int32_t position, bool withSound, bool announce) {
     PrepareChargeQueues(position);
     notSentCount_ = 0;
     const uint32_t now = TickCount();
-    baseTick_ = lastSync_ = lastIdle_ = lastReport_ = now;
+    baseTick_ = lastSync_ = lastIdle_ = lastReport_ = lastAnnounce_ = now;
     Position = basePosition_ = position;
     if (withSound && sound_.Loaded()) {
         sound_.PlayFrom(position);
@@ -295,10 +329,14 @@ void TCommonPlayer::StartAt(int32_t position, bool withSound, bool announce) {
     ArmCueTimer();
     // The announcement goes first: the other consoles then know the clock that follows for
     // this show's and do not answer it with the hold frame of an external start.
-    if (announce) {
-        Proto().AnnounceStart(Position);
+    const bool clock = ControlMode == ControlAutonomous && WorkMode != WorkManual;
+    Proto().AnnounceStart(std::max(Position, 0));
+    // Twice ahead of a clock frame: a console that lost the one copy would hold the clock and
+    // so stop this show.
+    if (clock) {
+        Proto().AnnounceStart(std::max(Position, 0));
     }
-    if (ControlMode == ControlAutonomous && WorkMode != WorkManual) {
+    if (clock) {
         Proto().StartShowClock(Position);
     }
     if (OnStateChange) {
@@ -310,6 +348,10 @@ void TCommonPlayer::Stop(bool stopSound) {
     DropManualFires();
     const bool wasPlaying = IsPlaying();
     const bool ending = ending_;
+    if (wasPlaying && !ending && ControlMode == ControlAutonomous && WorkMode != WorkManual) {
+        // The modules' clocks passed these cues before the stop reached them: they fired.
+        RecordPassedCues(Position);
+    }
     ending_ = false;
     cueTimer_.Cancel();
     timer_.stop();
@@ -346,12 +388,15 @@ void TCommonPlayer::Stop(bool stopSound) {
 }
 
 void TCommonPlayer::SetTempo(int32_t perMille) {
-    tempo_ = perMille;
-    if (IsPlaying()) {
-        basePosition_ = Position - Offset;
-        baseTick_ = TickCount();
-        ArmCueTimer();
+    if (IsPlaying() && !ending_) {
+        // Rebased on where the clock is now, not where the last tick left it: that tick may be
+        // up to a poll's length ago, and the show would jump back by as much.
+        const uint32_t now = TickCount();
+        basePosition_ = ShowPosition(now, baseTick_, tempo_, basePosition_, 0);
+        baseTick_ = now;
     }
+    tempo_ = perMille;
+    ArmCueTimer();
 }
 
 void TCommonPlayer::SetOffset(int32_t ms) {
@@ -529,6 +574,11 @@ void TCommonPlayer::FireNotSent(int32_t module, int32_t channel, int32_t result)
     }
 }
 
+bool TCommonPlayer::IsClockTestFrame(const BusFrame& f, uint32_t now) {
+    // The clock test runs the modules' clocks from time 0 and stops them there.
+    return f[0] == 0x90 && f[1] == 0 && f[2] == 0 && otherShows_.ClockTestStanding(now);
+}
+
 void TCommonPlayer::HandleFrame(const BusFrame& f) {
     if (f[5] == 0xFF) {
         if (f[0] == 0x03 && (f[4] == 0 || f[4] == OwnConsoleId)) {
@@ -540,15 +590,14 @@ void TCommonPlayer::HandleFrame(const BusFrame& f) {
                 f[3],
                 0xFF};
             Proto().Send(answer, -1);
-        } else if ((f[0] == 0x10 || f[0] == 0x11) && f[3] != OwnConsoleId) {
-            if (f[0] == 0x10) {
-                otherShows_.Announced(f[3], TickCount());
-            } else {
-                otherShows_.Ended(f[3]);
-            }
+        } else if (f[3] != OwnConsoleId) {
+            otherShows_.Heard(f, TickCount());
         }
     } else if (f[0] == 0x90 && f[3] == 0x00) {
         const uint32_t now = TickCount();
+        if (IsClockTestFrame(f, now)) {
+            return;
+        }
         if (!IsPlaying() &&
             (otherShows_.Standing(now) || (stoppedOnce_ && now - lastStopTick_ < kStopEchoMs))) {
             // Another console's show ended (its end frame follows), or our own stop came back:

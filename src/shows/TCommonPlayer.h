@@ -42,6 +42,14 @@ public:
     // back by a console that did its stop sequence on hearing it; answering it again would
     // bounce stops between the consoles for good.
     static constexpr uint32_t kStopEchoMs = 1000;
+    // A running show is announced again this often (in autonomous control with its clock
+    // frame), so that a console that joined late or lost a frame still knows whose it is, and
+    // one that lost the end frame sees the show fall silent.
+    static constexpr uint32_t kReannounceMs = 1000;
+    // In direct control the announcement gives way to a cue due within kReannounceClearMs, but
+    // is never held back more than kReannounceLateMs.
+    static constexpr int32_t kReannounceClearMs = 50;
+    static constexpr uint32_t kReannounceLateMs = 1000;
 
     explicit TCommonPlayer(TControls& controls);
     virtual ~TCommonPlayer();
@@ -127,8 +135,8 @@ public:
     std::function<uint8_t()> LaunchStateSource;
 
 protected:
-    // Start without the soundtrack and the announcement (the soundtrack already plays).
-    void StartAt(int32_t position, bool withSound, bool announce);
+    // withSound false: the soundtrack already plays and is left as it is.
+    void StartAt(int32_t position, bool withSound);
     void ExecuteCue(int index);
     // The fire frame of a channel: 0 when it was sent, else why not.
     int32_t SendFire(int32_t module, int32_t channel);
@@ -138,6 +146,10 @@ protected:
     void FireNotSent(int32_t module, int32_t channel, int32_t result);
     // The last cue is done: the stop follows after kEndWaitMs, the show ending at endPosition.
     void BeginEnd(int32_t endPosition);
+    // Autonomous control: records every cue from NextCue on with a time up to upTo.
+    void RecordPassedCues(int32_t upTo);
+    // Announces the show again when kReannounceMs have passed since the last announcement.
+    void Reannounce(uint32_t now, bool withClock);
     // Aims the cue timer at the next cue (or the end of the pause after the last one).
     void ArmCueTimer();
     // Fires the manual key fires in order until one is an HV launch that must charge first.
@@ -148,6 +160,8 @@ protected:
     void DropManualFires();
     uint8_t LaunchState() const { return LaunchStateSource ? LaunchStateSource() : 0; }
     OtherConsoleShows& OtherShows() { return otherShows_; }
+    // A show-clock frame of another console's clock test: neither a start nor a stop.
+    bool IsClockTestFrame(const BusFrame& f, uint32_t now);
 
     bool busy_ = false;
     TControls& controls_;
@@ -174,6 +188,7 @@ protected:
     uint32_t lastReport_ = 0;
     uint32_t lastSync_ = 0;
     uint32_t lastIdle_ = 0;
+    uint32_t lastAnnounce_ = 0;
     int32_t lastFiredModule_ = -1;
     int32_t lastFiredChannel_ = -1;
     uint32_t lastFireTick_ = 0;

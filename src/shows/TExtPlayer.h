@@ -29,8 +29,7 @@ public:
 
     void CheckNextFired() override;
     void Start(int32_t position) override;
-    // Starts at the soundtrack's current position; the soundtrack is left as it plays and no
-    // start is announced.
+    // Starts at the soundtrack's current position; the soundtrack is left as it plays.
     void StartFromSound();
     void Stop(bool stopSound) override;
     void HandleFrame(const BusFrame& frame) override;

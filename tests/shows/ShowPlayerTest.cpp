@@ -109,6 +109,67 @@ TEST_F(ShowPlayerTest, StartPointOffsetAndTempo) {
     EXPECT_EQ(p.Position, 10000);
 }
 
+TEST_F(ShowPlayerTest, TempoChangeBetweenTicksContinuesFromTheClockNotTheLastTick) {
+    r.AddDevice(5);
+    r.Load("2.1 5 1\n9 5 2\n");
+    const uint32_t t0 = r.clock.TickCount();
+    p.Offset = 300;
+    p.Start(0);
+    r.TickAt(t0, 1700);
+    ASSERT_EQ(p.Position, 2000);
+    // 20 ms after that tick the operator halves the tempo: the clock goes on from 2020.
+    r.clock.Set(t0 + 1720);
+    p.SetTempo(500);
+    r.TickAt(t0, 1720);
+    EXPECT_EQ(p.Position, 2020);
+    r.TickAt(t0, 1820);
+    EXPECT_EQ(p.Position, 2070);
+    // And the cue at 2.1 s is aimed from there: 30 ms of show clock, 59 ms at half speed.
+    ASSERT_TRUE(p.NextCueDueTick().has_value());
+    EXPECT_EQ(*p.NextCueDueTick(), t0 + 1879);  // 79.5 rounds to 80
+    p.Stop(true);
+}
+
+TEST_F(ShowPlayerTest, EveryCueOfADenseAutonomousEndingIsRecordedAndChecked) {
+    r.AddDevice(5);
+    r.AddDevice(6);
+    // 60 cues in the last 300 ms: more than the ticks left until the end.
+    QByteArray text;
+    for (int i = 0; i < 60; ++i) {
+        text += QByteArray::number(9.7 + i * 0.005, 'f', 3) + ' ' + QByteArray::number(5 + i % 2) +
+                ' ' + QByteArray::number(i / 2 + 1) + '\n';
+    }
+    r.script.LoadFromBytes(text, "show.txt");
+    ASSERT_EQ(r.script.Count(), 60);
+    p.ControlMode = TCommonPlayer::ControlAutonomous;
+    const uint32_t t0 = r.clock.TickCount();
+    p.Start(9000);
+    for (uint32_t t = 25; p.IsPlaying() && t < 3000; t += 25) {
+        r.TickAt(t0, t);
+    }
+    ASSERT_FALSE(p.IsPlaying());
+    EXPECT_EQ(p.FiredCount(), 60);
+    EXPECT_EQ(r.log.With(QString::fromUtf8("Запуск, пульт:")).size(), 60);
+    EXPECT_EQ(r.log.With(QString::fromUtf8("Запуск, пульт: 6, канал: 30")).size(), 1);
+    EXPECT_EQ(p.PendingChecks(), 60);
+}
+
+TEST_F(ShowPlayerTest, AStoppedAutonomousShowRecordsTheCuesTheModulesPassed) {
+    r.AddDevice(5);
+    r.Load("1.000 5 1\n1.002 5 2\n1.004 5 3\n1.006 5 4\n1.5 5 5\n");
+    p.ControlMode = TCommonPlayer::ControlAutonomous;
+    const uint32_t t0 = r.clock.TickCount();
+    p.Start(0);
+    r.TickAt(t0, 1010);
+    EXPECT_EQ(p.FiredCount(), 1);
+    p.Stop(true);
+    // The four whose time had come, not the one after the stop.
+    EXPECT_EQ(p.FiredCount(), 4);
+    EXPECT_EQ(p.NextCue, 4);
+    EXPECT_EQ(r.log.With(QString::fromUtf8("Запуск, пульт: 5, канал: 4")).size(), 1);
+    EXPECT_TRUE(r.log.With(QString::fromUtf8("Запуск, пульт: 5, канал: 5")).isEmpty());
+}
+
 TEST_F(ShowPlayerTest, AutonomousControlFollowsOneCueATickAndBroadcastsTheTime) {
     r.AddDevice(5);
     r.Load("1 5 1\n1 5 2\n1 5 #C\n2 5 3\n");
