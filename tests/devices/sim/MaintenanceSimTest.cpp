@@ -13,6 +13,9 @@
 #include "console/DeviceMaintenance.h"
 #include "devices/ModeChange.h"
 #include "devices/TCommonControl.h"
+#include "shows/OtherConsoleShows.h"
+#include "shows/TExtPlayer.h"
+#include "shows/TProjectList.h"
 #include "sim/SimFiringModule.h"
 
 using namespace kv;
@@ -317,6 +320,54 @@ TEST_F(DebugTestOnSim, StopBroadcastsTheClockStopAndTellsToRewriteTheScript) {
     EXPECT_TRUE(c_.Wiring().IdleTimer().isActive());
     test_->Stop();
     EXPECT_EQ(c_.Sent(0, 0x90).size(), 1u) << "a second stop sends nothing";
+}
+
+TEST_F(DebugTestOnSim, AnotherConsoleNeitherStartsNorStopsItsShowOnTheTestsClock) {
+    ASSERT_TRUE(test_->Start());
+    test_->Timer().stop();
+    c_.Pump(1100);
+    test_->Tick();  // announced again a second on
+    test_->Stop();
+    std::vector<BusFrame> frames;
+    for (const auto& f : c_.Sent(0)) {
+        if (f[0] == 0x10 || f[0] == 0x11 || f[0] == 0x90) {
+            frames.push_back(BusFrame{f[0], f[1], f[2], f[3], f[4], f[5]});
+        }
+    }
+    // Marked as a clock test and announced ahead of the clock start, again a second later,
+    // and its end after the clock stop.
+    ASSERT_EQ(frames.size(), 6u);
+    EXPECT_EQ(frames[0], OtherConsoleShows::ClockTestFrame(true, OwnConsoleId));
+    EXPECT_EQ(frames[1], frames[0]);
+    EXPECT_EQ(frames[2], (BusFrame{0x90, 0, 0, 0x80, 0, 0}));
+    EXPECT_EQ(frames[3], frames[0]);
+    EXPECT_EQ(frames[4], (BusFrame{0x90, 0, 0, 0x00, 0, 0}));
+    EXPECT_EQ(frames[5], OtherConsoleShows::ClockTestFrame(false, OwnConsoleId));
+
+    // Another console hears them: one waiting for an external start, one playing a show.
+    TProjectList script;
+    TExtPlayer waiting(c_.Controls());
+    TExtPlayer playing(c_.Controls());
+    int stops = 0;
+    for (TExtPlayer* p : {&waiting, &playing}) {
+        p->SetScript(&script);
+        p->OnExternalStop = [&stops] { ++stops; };
+    }
+    waiting.WaitingExtStart = true;
+    playing.Start(0);
+    const uint8_t ownId = OwnConsoleId;
+    OwnConsoleId = static_cast<uint8_t>(ownId + 1);
+    for (const BusFrame& f : frames) {
+        waiting.HandleFrame(f);
+        playing.HandleFrame(f);
+    }
+    OwnConsoleId = ownId;
+    EXPECT_FALSE(waiting.IsPlaying());
+    EXPECT_TRUE(waiting.WaitingExtStart);
+    EXPECT_TRUE(playing.IsPlaying());
+    EXPECT_EQ(stops, 0);
+    EXPECT_TRUE(c_.Log().With(U("Внешняя команда запуска")).isEmpty());
+    playing.Stop(true);
 }
 
 TEST_F(DebugTestOnSim, DestroyingTheObjectStopsARunningTest) {
