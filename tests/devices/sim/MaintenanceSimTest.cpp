@@ -427,15 +427,17 @@ TEST_F(DebugTestOnSim, RefusedUnlessTheConsoleAllowsAndEveryModuleIsInTestMode) 
     test_->Stop();
 }
 
-TEST(DebugTestNoModules, OnlyTheClockStartIsBroadcast) {
+TEST(DebugTestNoModules, OnlyTheClockStartAndItsAnnouncementAreBroadcast) {
     ConsoleOnSim c;
     OpenWith(c, {});
     DebugSyncTest test(c.Wiring());
     test.Allowed = [] { return true; };
     test.ConfirmOverwrite = [](const QString&, const QString&) { return true; };
     ASSERT_TRUE(test.Start());
-    ASSERT_EQ(c.Sent().size(), 1u);
-    EXPECT_EQ(c.Sent()[0][0], 0x90);
+    ASSERT_EQ(c.Sent().size(), 3u);
+    EXPECT_EQ(c.Sent()[0][0], 0x10);
+    EXPECT_EQ(c.Sent()[1][0], 0x10);
+    EXPECT_EQ(c.Sent()[2][0], 0x90);
 }
 
 }  // namespace
