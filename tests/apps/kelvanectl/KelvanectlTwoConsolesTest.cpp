@@ -286,6 +286,44 @@ TEST_F(TwoConsoles, AnAutonomousShowPlaysToItsEndBesideAnIdleConsole) {
     }
 }
 
+TEST_F(TwoConsoles, AConsoleThatComesOnTheBusDuringAnAutonomousShowLeavesItAlone) {
+    // A longer show, so that B is up while A still sends its clock.
+    const char* const show = "0.5 3 1\n2.5 7 3\n4.5 12 1\n6.5 3 2\n";
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        ASSERT_NO_FATAL_FAILURE(StartBus(attempt));
+        a_->Start(Ports(0), {QStringLiteral("play"), Script("a.txt", show), QStringLiteral("--arm"),
+                             QStringLiteral("--autonomous")});
+        // B starts once A's show runs: it never hears A's start.
+        ASSERT_TRUE(a_->WaitFor(QStringLiteral("fire module 3 channel 1"), 10000)) << a_->Report();
+        b_->Start(Ports(2), {QStringLiteral("watch"), QStringLiteral("60")});
+        const int statusA = a_->Finish(20000);
+        b_->Interrupt();
+        const int statusB = b_->Finish(5000);
+        StopBus();
+
+        const auto idA = IdOfA();
+        if (SameIds(idA, b_->ConsoleId()) && attempt + 1 < kAttempts) {
+            continue;
+        }
+        EXPECT_EQ(statusA, 0);
+        EXPECT_TRUE(
+            a_->Out().contains(QStringLiteral("show ended at 6500 ms, 4 fired, 0 not sent")))
+            << "A's show was cut short";
+        EXPECT_FALSE(a_->Out().contains(QLatin1String(kStoppedPrinted)));
+        EXPECT_FALSE(a_->Log().contains(QString::fromUtf8(kStoppedLogged)));
+        EXPECT_EQ(statusB, 0);
+        // B heard A's show in the middle, and learnt whose it was.
+        EXPECT_TRUE(
+            b_->Out().contains(QStringLiteral("console %1 announces").arg(idA.value_or(-1))));
+        EXPECT_GE(b_->Out().count(QStringLiteral(", running")), 1);
+        EXPECT_FALSE(b_->Log().contains(QStringLiteral("Внешняя команда запуска - отменено")));
+        const auto [from, to] = ShowOfA();
+        EXPECT_EQ(HoldsFromB(from, to).join(QStringLiteral(", ")).toStdString(), "");
+        ReportOnFailure();
+        return;
+    }
+}
+
 TEST_F(TwoConsoles, AConsoleWaitingForTheStartFollowsTheAutonomousShowWithoutStoppingIt) {
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         ASSERT_NO_FATAL_FAILURE(StartBus(attempt));
