@@ -329,14 +329,11 @@ void TCommonPlayer::StartAt(int32_t position, bool withSound) {
     ArmCueTimer();
     // The announcement goes first: the other consoles then know the clock that follows for
     // this show's and do not answer it with the hold frame of an external start.
-    const bool clock = ControlMode == ControlAutonomous && WorkMode != WorkManual;
     Proto().AnnounceStart(std::max(Position, 0));
-    // Twice ahead of a clock frame: a console that lost the one copy would hold the clock and
-    // so stop this show.
-    if (clock) {
+    if (ControlMode == ControlAutonomous && WorkMode != WorkManual) {
+        // Twice ahead of a clock frame: a console that lost the one copy would hold the clock
+        // and so stop this show.
         Proto().AnnounceStart(std::max(Position, 0));
-    }
-    if (clock) {
         Proto().StartShowClock(Position);
     }
     if (OnStateChange) {
