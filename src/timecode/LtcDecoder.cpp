@@ -56,8 +56,8 @@ void LtcDecoder::Drain() {
         SMPTETimecode stime;
         ltc_frame_to_time(&stime, &ext.ltc, 0);
         LtcFrame frame;
-        frame.timecode = Timecode{stime.hours, stime.mins, stime.secs, stime.frame,
-                                  ext.ltc.dfbit != 0};
+        frame.timecode =
+            Timecode{stime.hours, stime.mins, stime.secs, stime.frame, ext.ltc.dfbit != 0};
         frame.reverse = ext.reverse != 0;
         frame.startSample = frame.reverse ? ext.off_end : ext.off_start;
         frame.endSample = frame.reverse ? ext.off_start : ext.off_end;

@@ -49,8 +49,8 @@ void ExpectDecodes(const LtcTestSignal& signal, const std::vector<LtcFrame>& got
 }
 
 TEST(LtcDecoderTest, DecodesEveryRateWithItsFramesAndTheirPlaceInTheAudio) {
-    for (TimecodeRate rate : {TimecodeRate::Fps24, TimecodeRate::Fps25, TimecodeRate::Fps2997Df,
-                              TimecodeRate::Fps30}) {
+    for (TimecodeRate rate :
+         {TimecodeRate::Fps24, TimecodeRate::Fps25, TimecodeRate::Fps2997Df, TimecodeRate::Fps30}) {
         SCOPED_TRACE(RateText(rate).toStdString());
         LtcTestSignal signal(kRate, rate);
         signal.AppendTimecode(Timecode{0, 59, 58, 0, rate == TimecodeRate::Fps2997Df}, 100);
@@ -85,8 +85,9 @@ TEST(LtcDecoderTest, SixteenBitSamplesDecodeLikeFloats) {
     EXPECT_EQ(got.back().timecode, (Timecode{2, 0, 1, 4, false}));
     EXPECT_EQ(decoder.Rate(), TimecodeRate::Fps24);
     // The position given with the samples carries into the frames.
-    EXPECT_NEAR(static_cast<double>(got.back().startSample - 1000 - signal.Frames()[28].startSample),
-                0.0, 22.0);
+    EXPECT_NEAR(
+        static_cast<double>(got.back().startSample - 1000 - signal.Frames()[28].startSample), 0.0,
+        22.0);
 }
 
 }  // namespace

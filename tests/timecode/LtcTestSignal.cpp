@@ -14,8 +14,9 @@ LtcTestSignal::LtcTestSignal(int sampleRate, TimecodeRate rate)
 
 void LtcTestSignal::AppendTimecode(const Timecode& start, int frames, double speed) {
     const LTC_TV_STANDARD standard =
-        rate_ == TimecodeRate::Fps25 ? LTC_TV_625_50
-                                     : (rate_ == TimecodeRate::Fps24 ? LTC_TV_FILM_24 : LTC_TV_525_60);
+        rate_ == TimecodeRate::Fps25
+            ? LTC_TV_625_50
+            : (rate_ == TimecodeRate::Fps24 ? LTC_TV_FILM_24 : LTC_TV_525_60);
     LTCEncoder* encoder = ltc_encoder_create(sampleRate_, RealFps(rate_), standard, 0);
     // Room for a slowed frame: each byte is copied out as soon as it is encoded anyway.
     ltc_encoder_set_buffersize(encoder, sampleRate_, RealFps(rate_) / 2);
@@ -80,14 +81,16 @@ bool LtcTestSignal::WriteWav(const QString& path, int channels, int channel) con
         return false;
     }
     const auto u32 = [&f](uint32_t v) {
-        const char b[4] = {char(v & 0xFF), char(v >> 8 & 0xFF), char(v >> 16 & 0xFF), char(v >> 24)};
+        const char b[4] = {char(v & 0xFF), char(v >> 8 & 0xFF), char(v >> 16 & 0xFF),
+                           char(v >> 24)};
         f.write(b, 4);
     };
     const auto u16 = [&f](uint16_t v) {
         const char b[2] = {char(v & 0xFF), char(v >> 8)};
         f.write(b, 2);
     };
-    const uint32_t dataBytes = static_cast<uint32_t>(samples_.size() * 2 * static_cast<size_t>(channels));
+    const uint32_t dataBytes =
+        static_cast<uint32_t>(samples_.size() * 2 * static_cast<size_t>(channels));
     f.write("RIFF", 4);
     u32(36 + dataBytes);
     f.write("WAVEfmt ", 8);
@@ -102,7 +105,8 @@ bool LtcTestSignal::WriteWav(const QString& path, int channels, int channel) con
     u32(dataBytes);
     for (float s : samples_) {
         for (int c = 0; c < channels; ++c) {
-            u16(static_cast<uint16_t>(c == channel ? static_cast<int16_t>(std::lround(s * 32767.0f)) : 0));
+            u16(static_cast<uint16_t>(c == channel ? static_cast<int16_t>(std::lround(s * 32767.0f))
+                                                   : 0));
         }
     }
     return f.error() == QFile::NoError;

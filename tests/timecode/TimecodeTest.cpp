@@ -9,8 +9,8 @@ namespace kv {
 namespace {
 
 TEST(TimecodeTest, FrameNumbersRoundTripAtEveryRateAcrossMinutesAndMidnight) {
-    for (TimecodeRate rate : {TimecodeRate::Fps24, TimecodeRate::Fps25, TimecodeRate::Fps2997Df,
-                              TimecodeRate::Fps30}) {
+    for (TimecodeRate rate :
+         {TimecodeRate::Fps24, TimecodeRate::Fps25, TimecodeRate::Fps2997Df, TimecodeRate::Fps30}) {
         const long long perDay = TimecodeFrameNumber(Timecode{24, 0, 0, 0}, rate);
         for (long long n : {0LL, 1LL, 1799LL, 1800LL, 17981LL, 17982LL, 107891LL, perDay - 1}) {
             const Timecode tc = TimecodeOfFrame(n, rate);
