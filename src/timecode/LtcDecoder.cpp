@@ -64,6 +64,12 @@ void LtcDecoder::Drain() {
         if (frame.startSample > frame.endSample) {
             std::swap(frame.startSample, frame.endSample);
         }
+        if (!PlausibleLength(frame.endSample - frame.startSample + 1)) {
+            // The last frame before a silence ends only on the first edge after it: its length
+            // says nothing of the rate and its end is not where it ended. Not to be followed.
+            frames_.push_back(frame);
+            continue;
+        }
         MeasureRate(frame);
         frame.rate = rate_;
         if (rate_ && !IsValidTimecode(frame.timecode, *rate_)) {
@@ -72,6 +78,11 @@ void LtcDecoder::Drain() {
         }
         frames_.push_back(frame);
     }
+}
+
+bool LtcDecoder::PlausibleLength(int64_t samples) const {
+    const double fps = sampleRate_ / static_cast<double>(samples);
+    return fps >= 24.0 * (1.0 - kRateTolerance) && fps <= 30.0 * (1.0 + kRateTolerance);
 }
 
 void LtcDecoder::MeasureRate(const LtcFrame& frame) {

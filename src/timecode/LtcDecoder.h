@@ -37,6 +37,7 @@ public:
 private:
     void Drain();
     void MeasureRate(const LtcFrame& frame);
+    bool PlausibleLength(int64_t samples) const;
 
     int sampleRate_;
     LTCDecoder* decoder_ = nullptr;

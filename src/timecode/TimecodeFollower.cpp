@@ -205,7 +205,8 @@ void TimecodeFollower::Anchor(const LtcFrame& frame) {
     zero.frames = std::min(zero.frames, NominalFps(rate_) - 1);
     zeroMs_ = TimecodeMs(zero, rate_);
     haveLine_ = true;
-    lastGoodEnd_ = frame.endSample;
+    // By the frame's start: its end may lie past a silence that followed it.
+    lastGoodEnd_ = frame.startSample + FramesToSamples(1) - 1;
 }
 
 void TimecodeFollower::Advance(int64_t nowSample) {
@@ -225,7 +226,8 @@ void TimecodeFollower::Advance(int64_t nowSample) {
             haveLine_ = false;
         }
     }
-    if (!locked_ && runCount_ > 0 && nowSample - runLast_.endSample > lossSamples) {
+    if (!locked_ && runCount_ > 0 &&
+        nowSample - (runLast_.startSample + FramesToSamples(1)) > lossSamples) {
         runCount_ = 0;
     }
     if (phase_ == TimecodeShowPhase::Running && haveLine_ && !locked_ && !freewheelOver_ &&

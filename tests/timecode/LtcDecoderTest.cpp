@@ -70,6 +70,27 @@ TEST(LtcDecoderTest, KeepsTheRateAtPlusMinusATenthOfAPercentAndInNoise) {
     ExpectDecodes(noisy, DecodeAll(noisy, 333), 0.5);
 }
 
+TEST(LtcDecoderTest, AFrameStretchedOverASilenceIsNotFollowedNorSpoilsTheRate) {
+    LtcTestSignal signal(kRate, TimecodeRate::Fps25);
+    signal.AppendTimecode(Timecode{1, 0, 0, 0}, 25);
+    signal.AppendSilence(1000);
+    signal.AppendTimecode(Timecode{1, 0, 2, 0}, 25);
+    const std::vector<LtcFrame> got = DecodeAll(signal, 480);
+    int after = 0;
+    for (const LtcFrame& f : got) {
+        if (f.rate) {
+            // Every frame with a rate ends where a frame of that rate ends.
+            EXPECT_NEAR(static_cast<double>(f.endSample - f.startSample), kRate / 25.0, 20.0)
+                << FormatTimecode(f.timecode).toStdString();
+        }
+        if (f.startSample > signal.Frames()[25].startSample) {
+            EXPECT_TRUE(f.rate) << FormatTimecode(f.timecode).toStdString();
+            ++after;
+        }
+    }
+    EXPECT_GE(after, 23);
+}
+
 TEST(LtcDecoderTest, SixteenBitSamplesDecodeLikeFloats) {
     LtcTestSignal signal(44100, TimecodeRate::Fps24);
     signal.AppendTimecode(Timecode{2, 0, 0, 0}, 30);
