@@ -62,6 +62,8 @@ public:
     std::optional<double> TimecodeAtMs(int64_t nowSample) const;
     // The first cue not yet fired or skipped.
     int NextCue() const { return next_; }
+    // A discontinuity waits for the next frames to say whether it is a jump: no cue fires.
+    bool Holding() const { return holding_; }
 
 private:
     void Advance(int64_t nowSample);
