@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <limits>
 
 namespace kv {
@@ -25,5 +26,15 @@ public:
     virtual ~ShowClockSource() = default;
     virtual Reading Read() = 0;
 };
+
+class TProjectList;
+
+// One tick of a player on an outside clock: reads it, passes over the cues it skipped (nextCue
+// moves past them) and sets position. False when the show is not to go on this tick: the clock
+// waits (armed, no timecode yet) or asked for the stop, in which case onStop runs (the stop key's
+// command), or stop when onStop is unassigned.
+bool FollowClockSource(ShowClockSource& clock, const TProjectList* script, int32_t& position,
+                       int32_t& nextCue, const std::function<void()>& onStop,
+                       const std::function<void()>& stop);
 
 }  // namespace kv

@@ -131,7 +131,15 @@ void TCommonPlayer::Tick() {
         return;
     }
     const uint32_t now = TickCount();
-    Position = ShowPosition(now, baseTick_, tempo_, basePosition_, Offset);
+    if (clock_) {
+        if (!FollowClockSource(*clock_, script_, Position, NextCue, OnClockStop,
+                               [this] { Stop(false); })) {
+            busy_ = false;
+            return;
+        }
+    } else {
+        Position = ShowPosition(now, baseTick_, tempo_, basePosition_, Offset);
+    }
     if (Position < 0 && ControlMode == ControlAutonomous) {
         Position = 0;
     }
@@ -217,7 +225,11 @@ void TCommonPlayer::ArmCueTimer() {
         NextCue < script_->Count()) {
         elapsed = ElapsedToReach(script_->Cue(NextCue).Time, tempo_, basePosition_, Offset);
     }
-    if (elapsed) {
+    if (clock_ && elapsed) {
+        // An outside clock runs a millisecond a millisecond from the position it last gave.
+        cueTimer_.ArmAt(TickCount() + static_cast<uint32_t>(std::max<int64_t>(
+                                          0, int64_t{script_->Cue(NextCue).Time} - Position)));
+    } else if (elapsed) {
         cueTimer_.ArmAt(baseTick_ + *elapsed);
     } else {
         cueTimer_.Cancel();
