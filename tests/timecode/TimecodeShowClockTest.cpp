@@ -4,9 +4,11 @@
 
 #include <QStringList>
 
+#include "TempDir.h"
 #include "shows/TProjectList.h"
 #include "timecode/LtcDecoder.h"
 #include "timecode/LtcTestSignal.h"
+#include "timecode/TimecodeSlotClock.h"
 
 namespace kv {
 namespace {
@@ -126,6 +128,42 @@ TEST(TimecodeShowClockTest, ALossPastTheFreewheelTimeAsksTheStopWhenTheSlotSaysS
     EXPECT_TRUE(player.stopped);
     EXPECT_EQ(player.fired, (std::vector<int>{0}));
     EXPECT_TRUE(clock.TimeText().isEmpty());
+}
+
+TEST(TimecodeSlotClockTest, ASlotGivesItsClockOrSaysWhyNot) {
+    TimecodeSlot slot;
+    EXPECT_FALSE(slot.Enabled);  // off unless the slot says so
+    QString error;
+    std::optional<TimecodeFollowerSettings> s = TimecodeSettingsOf(slot, error);
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->showZero, (Timecode{1, 0, 0, 0}));
+    EXPECT_EQ(s->onLoss, TimecodeLossAction::GoOn);
+    EXPECT_EQ(s->lockFrames, 10);
+    EXPECT_EQ(s->freewheelMs, 2000);
+    slot.StopOnLoss = true;
+    slot.ShowZero = QStringLiteral("00:59:50:00");
+    s = TimecodeSettingsOf(slot, error);
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->onLoss, TimecodeLossAction::Stop);
+    EXPECT_EQ(s->showZero, (Timecode{0, 59, 50, 0}));
+
+    slot.ShowZero = QStringLiteral("0:59:50");
+    EXPECT_FALSE(TimecodeSettingsOf(slot, error));
+    EXPECT_TRUE(error.contains(QStringLiteral("0:59:50")));
+    slot.ShowZero = QStringLiteral("01:00:00:00");
+    slot.Channel = 0;
+    EXPECT_FALSE(MakeTimecodeShowClock(slot, QString(), error));
+
+    // A rehearsal file in place of the device.
+    TempDir dir;
+    LtcTestSignal signal(48000, TimecodeRate::Fps25);
+    signal.AppendTimecode(Timecode{1, 0, 0, 0}, 5);
+    ASSERT_TRUE(signal.WriteWav(dir.file(QStringLiteral("tc.wav")), 2, 1));
+    slot.Channel = 2;
+    EXPECT_TRUE(MakeTimecodeShowClock(slot, dir.file(QStringLiteral("tc.wav")), error));
+    slot.Channel = 3;
+    EXPECT_FALSE(MakeTimecodeShowClock(slot, dir.file(QStringLiteral("tc.wav")), error));
+    EXPECT_TRUE(error.contains(QStringLiteral("no channel 3")));
 }
 
 }  // namespace
