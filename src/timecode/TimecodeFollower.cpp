@@ -18,6 +18,7 @@ void TimecodeFollower::Arm(std::vector<int> cueTimesMs) {
     next_ = 0;
     phase_ = TimecodeShowPhase::Waiting;
     freewheelOver_ = false;
+    waitingAt_.reset();
 }
 
 void TimecodeFollower::Disarm() {
@@ -174,23 +175,31 @@ void TimecodeFollower::Accept(const LtcFrame& frame) {
         e.positionMs = newPosition;
         out_.push_back(e);
         if (following && newPosition > oldPosition) {
-            SkipBefore(newPosition, frame);
+            SkipBefore(newPosition, &frame);
         }
     }
-    if (phase_ == TimecodeShowPhase::Waiting && newPosition > 0) {
-        // Locked past the zero: start from the first cue at or after the timecode, never with
-        // the ones before it.
-        phase_ = TimecodeShowPhase::Running;
-        TimecodeEvent e = MakeEvent(TimecodeEventKind::StartedLate, &frame);
-        e.positionMs = newPosition;
-        out_.push_back(e);
-        SkipBefore(newPosition, frame);
+    if (phase_ == TimecodeShowPhase::Waiting) {
+        if (newPosition > 0) {
+            StartLate(newPosition, &frame);
+        } else {
+            waitingAt_ = newPosition;
+        }
     }
 }
 
-void TimecodeFollower::SkipBefore(double positionMs, const LtcFrame& frame) {
+void TimecodeFollower::StartLate(double positionMs, const LtcFrame* frame) {
+    // Past the zero: start from the first cue at or after the timecode, never with the ones
+    // before it.
+    phase_ = TimecodeShowPhase::Running;
+    TimecodeEvent e = MakeEvent(TimecodeEventKind::StartedLate, frame);
+    e.positionMs = positionMs;
+    out_.push_back(e);
+    SkipBefore(positionMs, frame);
+}
+
+void TimecodeFollower::SkipBefore(double positionMs, const LtcFrame* frame) {
     while (next_ < static_cast<int>(cues_.size()) && cues_[next_] < positionMs) {
-        TimecodeEvent e = MakeEvent(TimecodeEventKind::CueSkipped, &frame);
+        TimecodeEvent e = MakeEvent(TimecodeEventKind::CueSkipped, frame);
         e.cue = next_;
         e.positionMs = positionMs;
         out_.push_back(e);
@@ -224,6 +233,7 @@ void TimecodeFollower::Advance(int64_t nowSample) {
             // Before the start nothing freewheels: a deck stopped in the pre-roll must not
             // start the show by the console's clock.
             haveLine_ = false;
+            waitingAt_.reset();
         }
     }
     if (!locked_ && runCount_ > 0 &&
@@ -250,11 +260,19 @@ void TimecodeFollower::Advance(int64_t nowSample) {
         return;
     }
     const double position = *PositionMs(nowSample);
-    if (phase_ == TimecodeShowPhase::Waiting && locked_ && position >= 0) {
-        phase_ = TimecodeShowPhase::Running;
-        TimecodeEvent e = MakeEvent(TimecodeEventKind::Started, nullptr);
-        e.positionMs = position;
-        out_.push_back(e);
+    if (phase_ == TimecodeShowPhase::Waiting && locked_) {
+        if (position < 0) {
+            waitingAt_ = position;
+        } else if (waitingAt_) {
+            // The clock was seen before the zero and has reached it.
+            phase_ = TimecodeShowPhase::Running;
+            TimecodeEvent e = MakeEvent(TimecodeEventKind::Started, nullptr);
+            e.positionMs = position;
+            out_.push_back(e);
+        } else {
+            // Armed while the timecode was already past the zero.
+            StartLate(position, nullptr);
+        }
     }
     if (phase_ != TimecodeShowPhase::Running) {
         return;

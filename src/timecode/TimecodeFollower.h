@@ -73,7 +73,8 @@ private:
     void Anchor(const LtcFrame& frame);
     bool OnLine(const LtcFrame& frame, int64_t refSample, double refTcMs,
                 TimecodeRate refRate) const;
-    void SkipBefore(double positionMs, const LtcFrame& frame);
+    void SkipBefore(double positionMs, const LtcFrame* frame);
+    void StartLate(double positionMs, const LtcFrame* frame);
     double FrameMs() const;
     int64_t FramesToSamples(double frames) const;
     TimecodeEvent MakeEvent(TimecodeEventKind kind, const LtcFrame* frame) const;
@@ -98,6 +99,10 @@ private:
     bool holding_ = false;
     bool lostReported_ = false;
     bool freewheelOver_ = false;
+
+    // Where the armed show's clock was when last seen before the start: a start at the zero
+    // needs the clock seen before it, else the show starts late (armed past the zero).
+    std::optional<double> waitingAt_;
 
     // Frames in a row that agree with each other (a lock or a jump being confirmed).
     int runCount_ = 0;

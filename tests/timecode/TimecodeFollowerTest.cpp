@@ -160,6 +160,41 @@ TEST(TimecodeFollowerTest, AStartInTheMiddleFiresFromTheFirstCueAtOrAfterTheTime
     ExpectOnTime(run, signal, cues, zero, {3, 4});
 }
 
+TEST(TimecodeFollowerTest, ArmingWhileTheTimecodeIsPastTheZeroFiresNoEarlierCue) {
+    TimecodeFollowerSettings settings;
+    settings.showZero = Timecode{1, 0, 0, 0};
+    LtcTestSignal signal(kRate, TimecodeRate::Fps25);
+    signal.AppendTimecodeAt(TimecodeMs(settings.showZero, TimecodeRate::Fps25) + 5000, 4000);
+    LtcDecoder decoder(kRate);
+    TimecodeFollower follower(kRate, settings);  // following, not armed
+    std::vector<TimecodeEvent> events;
+    for (int64_t at = 0; at < signal.Size(); at += kChunk) {
+        decoder.Feed(signal.Samples().data() + at,
+                     static_cast<size_t>(std::min<int64_t>(kChunk, signal.Size() - at)), at);
+        for (const LtcFrame& f : decoder.TakeFrames()) {
+            follower.OnFrame(f);
+        }
+        if (at == 2 * kRate) {  // armed two seconds in: the show is at 7 s
+            follower.Arm({1000, 6900, 7100, 8000});
+        }
+        for (const TimecodeEvent& e : follower.Update(at + kChunk)) {
+            events.push_back(e);
+        }
+    }
+    std::vector<int> fired, skipped;
+    for (const TimecodeEvent& e : events) {
+        if (e.kind == TimecodeEventKind::CueFired) {
+            fired.push_back(e.cue);
+        } else if (e.kind == TimecodeEventKind::CueSkipped) {
+            skipped.push_back(e.cue);
+        }
+    }
+    EXPECT_EQ(skipped, (std::vector<int>{0, 1}));
+    EXPECT_EQ(fired, (std::vector<int>{2, 3}));
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events.front().kind, TimecodeEventKind::StartedLate);
+}
+
 TEST(TimecodeFollowerTest, AJumpForwardSkipsTheCuesBetweenAndAJumpBackRepeatsNone) {
     TimecodeFollowerSettings settings;
     settings.showZero = Timecode{1, 0, 0, 0};
