@@ -301,7 +301,6 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
             WriteLog(line, 1);
             ctx.Info(line);
         };
-        timecode->SetOffset(o.offset);
         timecode->Arm(list);
         player.SetClockSource(timecode.get());
         // A timecode lost for good stops the show as the stop key does.

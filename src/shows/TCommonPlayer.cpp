@@ -132,7 +132,7 @@ void TCommonPlayer::Tick() {
     }
     const uint32_t now = TickCount();
     if (clock_) {
-        if (!FollowClockSource(*clock_, script_, Position, NextCue, OnClockStop,
+        if (!FollowClockSource(*clock_, script_, Offset, Position, NextCue, OnClockStop,
                                [this] { Stop(false); })) {
             busy_ = false;
             return;

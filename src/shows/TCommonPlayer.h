@@ -94,7 +94,7 @@ public:
 
     // A clock from outside (timecode) that gives the show position instead of the console's
     // own; null for the own clock. While it says it is not running the show waits: no cue, no
-    // clock frame. Tempo does not apply to it; the offset is the clock's own.
+    // clock frame. Tempo does not apply to it; Offset does, as on the own clock.
     void SetClockSource(ShowClockSource* clock) { clock_ = clock; }
     ShowClockSource* ClockSource() const { return clock_; }
 

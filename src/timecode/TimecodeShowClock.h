@@ -30,7 +30,6 @@ public:
     // caller's and must outlive the arming.
     void Arm(const TProjectList& script);
     void Disarm();
-    void SetOffset(int32_t ms) { follower_.SetOffsetMs(ms); }
 
     // Takes what the source decoded and moves the clock; Read does this as well.
     void Poll();

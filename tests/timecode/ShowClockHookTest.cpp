@@ -104,6 +104,21 @@ TEST_F(ShowClockHookTest, CuesPassedOverAreNeverFiredAndAClockGoingBackRepeatsNo
     EXPECT_EQ(p.Position, 11000);
 }
 
+TEST_F(ShowClockHookTest, TheOffsetShiftsTheOutsideClockAndItsSkipBoundAlike) {
+    p.Start(0);
+    p.SetOffset(500);
+    clock.Then(true, 4000);
+    Tick();
+    EXPECT_EQ(p.Position, 4500);
+    EXPECT_EQ(Fired(), (std::vector<std::string>{"5/1", "5/2"}));
+    // Passed over up to 9 s of the clock, 9.5 s of the show: the cue at 9.5 s is not skipped.
+    clock.queue.clear();
+    clock.Then(true, 9000, 9000);
+    Tick();
+    EXPECT_EQ(Fired(), (std::vector<std::string>{"5/1", "5/2", "5/3"}));
+    EXPECT_EQ(p.NextCue, 4);
+}
+
 TEST_F(ShowClockHookTest, TempoDoesNotMoveAnOutsideClockAndAStopRequestRunsTheStopCommand) {
     p.Start(0);
     p.SetTempo(500);
