@@ -13,9 +13,10 @@ int32_t Saturate(int64_t v) {
 }
 }  // namespace
 
-bool FollowClockSource(ShowClockSource& clock, const TProjectList* script, int32_t offset,
-                       int32_t& position, int32_t& nextCue, const std::function<void()>& onStop,
-                       const std::function<void()>& stop) {
+ClockStep FollowClockSource(ShowClockSource& clock, const TProjectList* script, int32_t offset,
+                            int32_t& position, int32_t& nextCue,
+                            const std::function<void()>& onStop,
+                            const std::function<void()>& stop) {
     const ShowClockSource::Reading r = clock.Read();
     if (r.stop) {
         if (onStop) {
@@ -23,12 +24,12 @@ bool FollowClockSource(ShowClockSource& clock, const TProjectList* script, int32
         } else if (stop) {
             stop();
         }
-        return false;
-    }
-    if (!r.running) {
-        return false;
+        return ClockStep::Stopped;
     }
     position = Saturate(int64_t{r.position} + offset);
+    if (!r.running) {
+        return ClockStep::Wait;
+    }
     // Passed over, never fired: the clock logged them.
     const int64_t skipBefore = r.skipBefore == std::numeric_limits<int32_t>::min()
                                    ? r.skipBefore
@@ -37,7 +38,7 @@ bool FollowClockSource(ShowClockSource& clock, const TProjectList* script, int32
     while (nextCue < count && script->Cue(nextCue).Time < skipBefore) {
         ++nextCue;
     }
-    return true;
+    return ClockStep::Run;
 }
 
 }  // namespace kv

@@ -29,13 +29,19 @@ public:
 
 class TProjectList;
 
+// What a player's tick does on an outside clock.
+enum class ClockStep {
+    Run,      // the show runs: fire what has come
+    Wait,     // armed and waiting: the position moves (a pre-roll counts up to 0), nothing fires
+    Stopped,  // the clock asked for the stop, which has run
+};
+
 // One tick of a player on an outside clock: reads it, passes over the cues it skipped (nextCue
 // moves past them) and sets position: the clock's position plus the operator's offset, which
-// shifts the skip bound alike. False when the show is not to go on this tick: the clock waits
-// (armed, no timecode yet) or asked for the stop, in which case onStop runs (the stop key's
-// command), or stop when onStop is unassigned.
-bool FollowClockSource(ShowClockSource& clock, const TProjectList* script, int32_t offset,
-                       int32_t& position, int32_t& nextCue, const std::function<void()>& onStop,
-                       const std::function<void()>& stop);
+// shifts the skip bound alike. On a stop request onStop runs (the stop key's command), or stop
+// when onStop is unassigned.
+ClockStep FollowClockSource(ShowClockSource& clock, const TProjectList* script, int32_t offset,
+                            int32_t& position, int32_t& nextCue,
+                            const std::function<void()>& onStop, const std::function<void()>& stop);
 
 }  // namespace kv

@@ -131,9 +131,11 @@ void TCommonPlayer::Tick() {
         return;
     }
     const uint32_t now = TickCount();
+    ClockStep step = ClockStep::Run;
     if (clock_) {
-        if (!FollowClockSource(*clock_, script_, Offset, Position, NextCue, OnClockStop,
-                               [this] { Stop(false); })) {
+        step = FollowClockSource(*clock_, script_, Offset, Position, NextCue, OnClockStop,
+                                 [this] { Stop(false); });
+        if (step == ClockStep::Stopped) {
             busy_ = false;
             return;
         }
@@ -144,7 +146,8 @@ void TCommonPlayer::Tick() {
         Position = 0;
     }
     const int count = script_ ? script_->Count() : 0;
-    if (WorkMode != WorkManual) {
+    // An outside clock that waits: no cue, no clock frame; positions and polling go on.
+    if (WorkMode != WorkManual && step == ClockStep::Run) {
         if (ControlMode != ControlAutonomous) {
             int i = NextCue;
             while (i < count && script_->Cue(i).Time <= Position) {

@@ -56,11 +56,35 @@ protected:
 };
 
 TEST_F(ShowClockHookTest, WaitsWithoutCuesOrClockFramesUntilTheClockRuns) {
+    p.ControlMode = TCommonPlayer::ControlDirect;
+    std::vector<int32_t> reported;
+    p.OnPosition = [&](int32_t pos) { reported.push_back(pos); };
+    int idles = 0;
+    p.IdleInterval = 100;
+    p.OnIdle = [&] { ++idles; };
+    p.Start(0);
+    r.ClearSent();
+    for (int32_t pos = -3000; pos < -1000; pos += 25) {  // two seconds of pre-roll
+        clock.Then(false, pos);
+    }
+    for (int i = 0; i < 80; ++i) {
+        Tick();
+    }
+    EXPECT_TRUE(r.Sent(0x84).empty());
+    EXPECT_TRUE(p.IsPlaying());
+    // The pre-roll counts up on the display, and the devices are polled meanwhile.
+    ASSERT_FALSE(reported.empty());
+    EXPECT_LT(reported.back(), -1000);
+    EXPECT_GT(reported.back(), -1100);
+    EXPECT_GE(idles, 10);
+
+    p.Stop(false);
     p.ControlMode = TCommonPlayer::ControlAutonomous;
     p.Start(0);
     r.ClearSent();
+    clock.queue.clear();
     clock.Then(false, -3000);
-    for (int i = 0; i < 80; ++i) {  // two seconds of pre-roll
+    for (int i = 0; i < 80; ++i) {
         Tick();
     }
     EXPECT_TRUE(r.Sent(0x90).empty());  // no module clock started
