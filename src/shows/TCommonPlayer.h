@@ -94,7 +94,9 @@ public:
 
     // A clock from outside (timecode) that gives the show position instead of the console's
     // own; null for the own clock. While it says it is not running the show waits: no cue, no
-    // clock frame. Tempo does not apply to it; Offset does, as on the own clock.
+    // clock frame from the tick. Tempo does not apply to it; Offset does, as on the own clock.
+    // Direct control only for now: Start still announces the show, starts the soundtrack and,
+    // in autonomous control, the modules' clocks at once.
     void SetClockSource(ShowClockSource* clock) { clock_ = clock; }
     ShowClockSource* ClockSource() const { return clock_; }
 
