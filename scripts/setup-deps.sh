@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git ccache
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
-  libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libsdl2-dev
+  libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libsdl2-dev libltc-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool x11-xkb-utils x11-utils imagemagick ffmpeg sox lame vorbis-tools espeak-ng
 )

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QSet>
 #include <cstdio>
+#include <memory>
 
 #include "CtlCommand.h"
 #include "CtlContext.h"
@@ -26,6 +27,8 @@
 #include "shows/TExtPlayer.h"
 #include "shows/TProjectList.h"
 #include "shows/TProjects.h"
+#include "timecode/TimecodeShowClock.h"
+#include "timecode/WavTimecodeSource.h"
 #include "util/SystemUtils.h"
 
 namespace kv {
@@ -46,6 +49,12 @@ struct PlayOptions {
     int from = 0;
     int tempo = 1000;
     int offset = 0;
+    // The show clock follows the timecode of this file, played in real time as if captured.
+    QString timecode;
+    int timecodeChannel = 1;
+    QString timecodeStart;  // the show's zero
+    TimecodeLossAction timecodeLoss = TimecodeLossAction::GoOn;
+    bool fromGiven = false;
 };
 
 bool ParseOptions(const QStringList& args, PlayOptions& o, QString& error) {
@@ -76,6 +85,25 @@ bool ParseOptions(const QStringList& args, PlayOptions& o, QString& error) {
             if (!number(o.from, 0, 86400000)) {
                 return false;
             }
+            o.fromGiven = true;
+        } else if (a == QLatin1String("--timecode") && i + 1 < args.size()) {
+            o.timecode = args[++i];
+        } else if (a == QLatin1String("--timecode-channel")) {
+            if (!number(o.timecodeChannel, 1, 255)) {
+                return false;
+            }
+        } else if (a == QLatin1String("--timecode-start") && i + 1 < args.size()) {
+            o.timecodeStart = args[++i];
+        } else if (a == QLatin1String("--timecode-loss") && i + 1 < args.size()) {
+            const QString v = args[++i];
+            if (v == QLatin1String("stop")) {
+                o.timecodeLoss = TimecodeLossAction::Stop;
+            } else if (v == QLatin1String("go-on")) {
+                o.timecodeLoss = TimecodeLossAction::GoOn;
+            } else {
+                error = QStringLiteral("--timecode-loss is go-on or stop");
+                return false;
+            }
         } else if (a == QLatin1String("--tempo")) {
             if (!number(o.tempo, 1, 10000)) {
                 return false;
@@ -94,6 +122,24 @@ bool ParseOptions(const QStringList& args, PlayOptions& o, QString& error) {
     if (o.script.isEmpty()) {
         error = QStringLiteral("no script file");
         return false;
+    }
+    if (o.timecode.isEmpty() != o.timecodeStart.isEmpty()) {
+        error = QStringLiteral("--timecode and --timecode-start go together");
+        return false;
+    }
+    if (!o.timecode.isEmpty()) {
+        if (!ParseTimecode(o.timecodeStart)) {
+            error = QStringLiteral("--timecode-start needs HH:MM:SS:FF");
+            return false;
+        }
+        // The timecode starts the show and sets its position; the module clocks, the
+        // soundtrack and the keys' launches do not yet follow it.
+        if (o.autonomous || o.manual || o.waitExternal || !o.sound.isEmpty() || o.fromGiven) {
+            error = QStringLiteral(
+                "--timecode goes with direct control only (not with --autonomous, --manual, "
+                "--wait-external-start, --sound or --from)");
+            return false;
+        }
     }
     return true;
 }
@@ -212,6 +258,8 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
     }
 
     SelectSoundOutput(ctx);
+    // Outlives the player that reads it.
+    std::unique_ptr<TimecodeShowClock> timecode;
     CtlShow session(ctx, *wiring, projects);
     TExtPlayer& player = session.player;
     ShowControl& show = session.show;
@@ -240,9 +288,31 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
         }
     }
 
+    if (!o.timecode.isEmpty()) {
+        auto source = std::make_unique<WavTimecodeSource>();
+        if (!source->Open(o.timecode, o.timecodeChannel - 1)) {
+            return ctx.FailPlain(source->Error());
+        }
+        TimecodeFollowerSettings settings;
+        settings.showZero = *ParseTimecode(o.timecodeStart);
+        settings.onLoss = o.timecodeLoss;
+        timecode = std::make_unique<TimecodeShowClock>(std::move(source), settings);
+        timecode->OnLog = [&ctx](const QString& line) {
+            WriteLog(line, 1);
+            ctx.Info(line);
+        };
+        timecode->Arm(list);
+        player.SetClockSource(timecode.get());
+        // A timecode lost for good stops the show as the stop key does.
+        player.OnClockStop = [&show] { show.StopBtnClick(); };
+    }
+
     CtlInterrupt interrupt;
     show.ArmToggle();  // --arm: the operator's arming
     player.Position = o.from;
+    if (timecode && !timecode->Start()) {
+        return ctx.FailPlain(timecode->Error());
+    }
     if (o.waitExternal) {
         show.LogStartBlock();
         player.WaitingExtStart = true;
@@ -399,6 +469,8 @@ int RunWatch(CtlContext& ctx, const QStringList& args) {
     });
     TProjects projects;
     SelectSoundOutput(ctx);
+    // Outlives the player that reads it.
+    std::unique_ptr<TimecodeShowClock> timecode;
     CtlShow session(ctx, *wiring, projects);
     wiring->StartPolling();
 
@@ -421,7 +493,9 @@ int RunWatch(CtlContext& ctx, const QStringList& args) {
 const CtlRegistrar kPlayCommands{
     {QStringLiteral("play"),
      QStringLiteral("FILE --arm [--sound AUDIO] [--autonomous] [--manual] [--from MS] "
-                    "[--tempo PERMILLE] [--offset MS] [--wait-external-start]"),
+                    "[--tempo PERMILLE] [--offset MS] [--wait-external-start] "
+                    "[--timecode FILE.wav --timecode-start HH:MM:SS:FF "
+                    "[--timecode-channel N] [--timecode-loss go-on|stop]]"),
      QStringLiteral("run a show headless: fires with show and wall time, start block in the "
                     "event log, the stop sequence at the end; Ctrl+C stops it"),
      RunPlay},

@@ -131,12 +131,23 @@ void TCommonPlayer::Tick() {
         return;
     }
     const uint32_t now = TickCount();
-    Position = ShowPosition(now, baseTick_, tempo_, basePosition_, Offset);
+    ClockStep step = ClockStep::Run;
+    if (clock_) {
+        step = FollowClockSource(*clock_, script_, Offset, Position, NextCue, OnClockStop,
+                                 [this] { Stop(false); });
+        if (step == ClockStep::Stopped) {
+            busy_ = false;
+            return;
+        }
+    } else {
+        Position = ShowPosition(now, baseTick_, tempo_, basePosition_, Offset);
+    }
     if (Position < 0 && ControlMode == ControlAutonomous) {
         Position = 0;
     }
     const int count = script_ ? script_->Count() : 0;
-    if (WorkMode != WorkManual) {
+    // An outside clock that waits: no cue, no clock frame; positions and polling go on.
+    if (WorkMode != WorkManual && step == ClockStep::Run) {
         if (ControlMode != ControlAutonomous) {
             int i = NextCue;
             while (i < count && script_->Cue(i).Time <= Position) {
@@ -251,7 +262,11 @@ void TCommonPlayer::ArmCueTimer() {
         NextCue < script_->Count()) {
         elapsed = ElapsedToReach(script_->Cue(NextCue).Time, tempo_, basePosition_, Offset);
     }
-    if (elapsed) {
+    if (clock_ && elapsed) {
+        // An outside clock runs a millisecond a millisecond from the position it last gave.
+        cueTimer_.ArmAt(TickCount() + static_cast<uint32_t>(std::max<int64_t>(
+                                          0, int64_t{script_->Cue(NextCue).Time} - Position)));
+    } else if (elapsed) {
         cueTimer_.ArmAt(baseTick_ + *elapsed);
     } else {
         cueTimer_.Cancel();

@@ -11,6 +11,7 @@
 #include "devices/TScriptCue.h"
 #include "shows/ClockTimer.h"
 #include "shows/OtherConsoleShows.h"
+#include "shows/ShowClockSource.h"
 #include "shows/TBassPlayer.h"
 
 namespace kv {
@@ -99,6 +100,14 @@ public:
     // Fires not sent since the last start.
     int NotSentCount() const { return notSentCount_; }
 
+    // A clock from outside (timecode) that gives the show position instead of the console's
+    // own; null for the own clock. While it says it is not running the show waits: no cue, no
+    // clock frame from the tick. Tempo does not apply to it; Offset does, as on the own clock.
+    // Direct control only for now: Start still announces the show, starts the soundtrack and,
+    // in autonomous control, the modules' clocks at once.
+    void SetClockSource(ShowClockSource* clock) { clock_ = clock; }
+    ShowClockSource* ClockSource() const { return clock_; }
+
     TBassPlayer& Sound() { return sound_; }
     TControls& Controls() const { return controls_; }
     TPortProto& Proto() const;
@@ -127,6 +136,8 @@ public:
     std::function<void(int32_t position)> OnPosition;
     std::function<void()> OnStateChange;
     std::function<void()> OnExternalStop;
+    // The clock source asks for the stop (the stop key's command); unassigned, the player stops.
+    std::function<void()> OnClockStop;
     std::function<void()> OnIdle;
     // A fire frame did not leave the console: result is the send's bus result or kFireNotOnBus
     // or kFireNoChannel.
@@ -204,6 +215,7 @@ protected:
     };
     RunLeft runLeft_;
     uint32_t lastStopTick_ = 0;
+    ShowClockSource* clock_ = nullptr;
 };
 
 // The show position of a clock started at basePosition: elapsed ms scaled by tempo per mille

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "devices/TScriptCue.h"
+#include "shows/TimecodeSlot.h"
 
 namespace kv {
 
@@ -43,6 +44,9 @@ public:
     int32_t LastTime() const { return cues_.empty() ? 0 : cues_.back().Time; }
     // First cue at or after time, Count() when none.
     int FirstCueAtOrAfter(int32_t time) const;
+
+    // The slot's timecode source; loading another script keeps it.
+    TimecodeSlot Timecode;
 
     // Clears the script marks of every module on the bus, then marks the channels the fire
     // cues use. Channels outside a module's channel arrays are left unmarked.

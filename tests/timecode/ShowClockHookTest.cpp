@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include <deque>
+
+#include "PlayerRig.h"
+#include "shows/ShowClockSource.h"
+
+using namespace kv;
+
+namespace {
+
+// An outside clock that gives the readings a test lines up, the last one again when they run
+// out.
+class ScriptedClock final : public ShowClockSource {
+public:
+    Reading Read() override {
+        ++reads;
+        if (queue.size() > 1) {
+            Reading r = queue.front();
+            queue.pop_front();
+            return r;
+        }
+        return queue.empty() ? Reading{} : queue.front();
+    }
+    void Then(bool running, int32_t position, int32_t skipBefore = INT32_MIN, bool stop = false) {
+        queue.push_back(Reading{running, position, skipBefore, stop});
+    }
+    std::deque<Reading> queue;
+    int reads = 0;
+};
+
+class ShowClockHookTest : public ::testing::Test {
+protected:
+    ShowClockHookTest() {
+        r.AddDevice(5);
+        r.AddDevice(6);
+        r.Load("1 5 1\n4.5 5 2\n6 6 1\n9.5 5 3\n12 5 4\n");
+        p.SetClockSource(&clock);
+    }
+    // The channels fired so far, in order, as "module/channel".
+    std::vector<std::string> Fired() const {
+        std::vector<std::string> out;
+        for (const auto& f : r.Sent(0x84)) {
+            out.push_back(std::to_string(f[5]) + "/" + std::to_string(FrameChannel(f) + 1));
+        }
+        return out;
+    }
+    void Tick() {
+        r.clock.Advance(25);
+        p.Tick();
+    }
+
+    PlayerRig r;
+    TExtPlayer& p = *r.player;
+    ScriptedClock clock;
+};
+
+TEST_F(ShowClockHookTest, WaitsWithoutCuesOrClockFramesUntilTheClockRuns) {
+    p.ControlMode = TCommonPlayer::ControlDirect;
+    std::vector<int32_t> reported;
+    p.OnPosition = [&](int32_t pos) { reported.push_back(pos); };
+    int idles = 0;
+    p.IdleInterval = 100;
+    p.OnIdle = [&] { ++idles; };
+    p.Start(0);
+    r.ClearSent();
+    for (int32_t pos = -3000; pos < -1000; pos += 25) {  // two seconds of pre-roll
+        clock.Then(false, pos);
+    }
+    for (int i = 0; i < 80; ++i) {
+        Tick();
+    }
+    EXPECT_TRUE(r.Sent(0x84).empty());
+    EXPECT_TRUE(p.IsPlaying());
+    // The pre-roll counts up on the display, and the devices are polled meanwhile.
+    ASSERT_FALSE(reported.empty());
+    EXPECT_LT(reported.back(), -1000);
+    EXPECT_GT(reported.back(), -1100);
+    EXPECT_GE(idles, 10);
+
+    p.Stop(false);
+    p.ControlMode = TCommonPlayer::ControlAutonomous;
+    p.Start(0);
+    r.ClearSent();
+    clock.queue.clear();
+    clock.Then(false, -3000);
+    for (int i = 0; i < 80; ++i) {
+        Tick();
+    }
+    EXPECT_TRUE(r.Sent(0x90).empty());  // no module clock started
+    EXPECT_TRUE(p.IsPlaying());
+    clock.queue.clear();
+    clock.Then(true, 5000);
+    for (int i = 0; i < 41; ++i) {
+        Tick();
+    }
+    // The clock frames to the modules carry the outside clock's time (tenths of a second).
+    const auto frames = r.Sent(0x90);
+    ASSERT_FALSE(frames.empty());
+    EXPECT_EQ(frames.back()[1] * 256 + frames.back()[2], 50);
+    EXPECT_EQ(frames.back()[3], 0x80);
+}
+
+TEST_F(ShowClockHookTest, CuesPassedOverAreNeverFiredAndAClockGoingBackRepeatsNone) {
+    p.Start(0);
+    clock.Then(true, 1000);
+    Tick();
+    EXPECT_EQ(Fired(), (std::vector<std::string>{"5/1"}));
+    // A jump forward: 4.5 s and 6 s are passed over.
+    clock.queue.clear();
+    clock.Then(true, 9100, 9000);
+    Tick();
+    EXPECT_EQ(p.NextCue, 3);
+    EXPECT_EQ(Fired(), (std::vector<std::string>{"5/1"}));
+    clock.queue.clear();
+    clock.Then(true, 9500, 9000);
+    Tick();
+    EXPECT_EQ(Fired(), (std::vector<std::string>{"5/1", "5/3"}));
+    // Back to 2 s and forward again: 4.5 s and 6 s stay passed over, 9.5 s stays fired once.
+    clock.queue.clear();
+    for (int32_t pos = 2000; pos <= 11000; pos += 500) {
+        clock.Then(true, pos, 9000);
+    }
+    for (int i = 0; i < 19; ++i) {
+        Tick();
+    }
+    EXPECT_EQ(Fired(), (std::vector<std::string>{"5/1", "5/3"}));
+    EXPECT_EQ(p.Position, 11000);
+}
+
+TEST_F(ShowClockHookTest, TheOffsetShiftsTheOutsideClockAndItsSkipBoundAlike) {
+    p.Start(0);
+    p.SetOffset(500);
+    clock.Then(true, 4000);
+    Tick();
+    EXPECT_EQ(p.Position, 4500);
+    EXPECT_EQ(Fired(), (std::vector<std::string>{"5/1", "5/2"}));
+    // Passed over up to 9 s of the clock, 9.5 s of the show: the cue at 9.5 s is not skipped.
+    clock.queue.clear();
+    clock.Then(true, 9000, 9000);
+    Tick();
+    EXPECT_EQ(Fired(), (std::vector<std::string>{"5/1", "5/2", "5/3"}));
+    EXPECT_EQ(p.NextCue, 4);
+}
+
+TEST_F(ShowClockHookTest, TempoDoesNotMoveAnOutsideClockAndAStopRequestRunsTheStopCommand) {
+    p.Start(0);
+    p.SetTempo(500);
+    clock.Then(true, 4500);
+    Tick();
+    EXPECT_EQ(p.Position, 4500);
+    EXPECT_EQ(Fired(), (std::vector<std::string>{"5/1", "5/2"}));
+    int stops = 0;
+    p.OnClockStop = [&] {
+        ++stops;
+        p.Stop(false);
+    };
+    clock.queue.clear();
+    clock.Then(true, 4600, INT32_MIN, true);
+    Tick();
+    Tick();
+    EXPECT_EQ(stops, 1);
+    EXPECT_FALSE(p.IsPlaying());
+    EXPECT_EQ(Fired(), (std::vector<std::string>{"5/1", "5/2"}));
+}
+
+}  // namespace
