@@ -162,4 +162,10 @@ std::optional<SchedulingGrant> FirstSchedulingGrant() {
     return firstGrant;
 }
 
+void ResetSchedulingReportForTesting() {
+    std::lock_guard lock(reportMutex);
+    firstGrant.reset();
+    reportSink = nullptr;
+}
+
 }  // namespace kv

@@ -58,5 +58,7 @@ QString SchedulingGrantText(const SchedulingGrant& grant);
 void SetSchedulingReportSink(std::function<void(const QString& text)> sink);
 // The first grant of the process, once one was made.
 std::optional<SchedulingGrant> FirstSchedulingGrant();
+// Forgets the first grant and the sink; tests only.
+void ResetSchedulingReportForTesting();
 
 }  // namespace kv
