@@ -1,5 +1,6 @@
 #include "core/ThreadPriority.h"
 
+#include <linux/capability.h>
 #include <pthread.h>
 #include <sched.h>
 #include <sys/mman.h>
@@ -28,6 +29,15 @@ std::optional<uint64_t> softLimit(int resource) {
         return std::nullopt;
     }
     return static_cast<uint64_t>(r.rlim_cur);
+}
+
+bool hasCapability(int capability) {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2] = {};
+    if (::syscall(SYS_capget, &header, data) != 0) {
+        return false;
+    }
+    return (data[capability / 32].effective & (1u << (capability % 32))) != 0;
 }
 
 pid_t threadId() {
@@ -85,8 +95,17 @@ void reportOnce(const SchedulingGrant& grant) {
 }  // namespace
 
 SchedulingLimits CurrentSchedulingLimits() {
-    return SchedulingLimits{softLimit(RLIMIT_RTPRIO), softLimit(RLIMIT_NICE),
+    SchedulingLimits limits{softLimit(RLIMIT_RTPRIO), softLimit(RLIMIT_NICE),
                             softLimit(RLIMIT_MEMLOCK)};
+    // A process with the capability is held to no limit by the kernel.
+    if (hasCapability(CAP_SYS_NICE)) {
+        limits.rtprio.reset();
+        limits.nice.reset();
+    }
+    if (hasCapability(CAP_IPC_LOCK)) {
+        limits.memlock.reset();
+    }
+    return limits;
 }
 
 SchedulingGrant RequestFiringPriority(const char* threadName) {
