@@ -116,9 +116,6 @@ void TCommonPlayer::Tick() {
         return;
     }
     busy_ = true;
-    if (!ahead_.sends.empty()) {
-        SettleSentAhead();
-    }
     // A manual HV launch that has charged fires first.
     if (launchTimer_.IsDue()) {
         launchTimer_.Cancel();
@@ -140,6 +137,10 @@ void TCommonPlayer::Tick() {
     Position = ShowPosition(now, baseTick_, tempo_, basePosition_, Offset);
     if (Position < 0 && ControlMode == ControlAutonomous) {
         Position = 0;
+    }
+    // What the cue timer's thread sent is taken over first, at the clock's position now.
+    if (!ahead_.sends.empty()) {
+        SettleSentAhead();
     }
     const int count = script_ ? script_->Count() : 0;
     if (WorkMode != WorkManual) {

@@ -24,8 +24,9 @@ class TProjectList;
 // The show clock of the current project: fires its cues at their times over the bus, starts and
 // stops the soundtrack with the show and reports to the console. Main thread only; the clock is
 // a 25 ms timer whose running state is IsPlaying(), with a precise timer for the next cue in
-// between. Nothing here blocks the window thread: the pauses (the end of the show, the charge of
-// a manual HV launch) run as timers too.
+// between, whose own thread sends that cue's fire frames at its tick. Nothing here blocks the
+// window thread: the pauses (the end of the show, the charge of a manual HV launch) run as
+// timers too.
 class TCommonPlayer {
 public:
     enum : uint8_t { ControlDirect = 0, ControlAutonomous = 1 };
