@@ -1,5 +1,6 @@
 #include "shows/ClockTimer.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "core/Clock.h"
