@@ -295,8 +295,8 @@ int main(int argc, char** argv) {
     SelectAudioOutput(AudioOutput::Null);
     QTemporaryDir dir;
     QString reason;
-    const QString soundtrack = kvtest::MakeNoise(dir.path(), QStringLiteral("mp3"), 40, 44100, 2,
-                                                 &reason);
+    const QString soundtrack =
+        kvtest::MakeNoise(dir.path(), QStringLiteral("mp3"), 40, 44100, 2, &reason);
     const Case cases[] = {
         {"isolated cues, every 333 ms", IsolatedShow()},
         {"isolated cues, a status poll due in every gap", IsolatedShow(), true},
@@ -340,8 +340,7 @@ int main(int argc, char** argv) {
         for (int run = 1; run <= kLoadedRuns; ++run) {
             const Figures f = rig.Run(c);
             std::printf("  run %d: median %.1f  p99 %.1f  max %.1f ms\n", run,
-                        Percentile(f.late, 0.5), Percentile(f.late, 0.99),
-                        Percentile(f.late, 1.0));
+                        Percentile(f.late, 0.5), Percentile(f.late, 0.99), Percentile(f.late, 1.0));
             all.Add(f);
         }
         Rig::Report(c.name, all);
