@@ -12,6 +12,7 @@
 #include "console/ConsoleWiring.h"
 #include "core/Clock.h"
 #include "core/EventLog.h"
+#include "core/ThreadPriority.h"
 #include "devices/TCommonControl.h"
 #include "devices/TControls.h"
 #include "devices/THVControl.h"
@@ -99,6 +100,14 @@ ConsoleWiring* CtlContext::Wiring() {
         wiring_->Open();
         // Let the worker report a converter that is missing before the first command.
         Pump(20);
+        // What the threads that time a show were granted, as the console logs it: the worker
+        // asks as it starts.
+        for (int waited = 0; !FirstSchedulingGrant() && waited < 500; waited += 10) {
+            Pump(10);
+        }
+        if (const auto grant = FirstSchedulingGrant()) {
+            Warn(SchedulingGrantText(*grant));
+        }
     }
     return wiring_.get();
 }

@@ -4,6 +4,7 @@
 #include "bus/RxFrameBuffer.h"
 #include "bus/TUSBPort.h"
 #include "core/Clock.h"
+#include "core/ThreadPriority.h"
 
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -454,6 +455,9 @@ bool TPort::DispatchPending() {
 }
 
 void TPort::workerLoop() {
+    // Unsolicited frames pass through here (another console's stop, an external start): the
+    // worker is on the firing path.
+    RequestFiringPriority("kv-bus-worker");
     uint32_t lastReturnCheck = TickCount();
     while (!stopping_.load()) {
         if (!pollOnce()) {

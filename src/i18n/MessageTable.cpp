@@ -7,7 +7,7 @@ namespace kv {
 namespace {
 
 // clang-format off
-constexpr std::array<MessageDefault, 135> kMessages = {{
+constexpr std::array<MessageDefault, 141> kMessages = {{
     {0, " ", nullptr},
     {1, "Ошибка инициализации аудио-устройства", nullptr},
     {2, "Всего подключенных устройств:", nullptr},
@@ -162,6 +162,13 @@ constexpr std::array<MessageDefault, 135> kMessages = {{
     {136, ", повторных запросов:", nullptr},
     {137, ", не прочитано слово:", nullptr},
     {138, "Черный ящик прочитан не полностью, пропущены пульты:", nullptr},
+    // What the threads that time the show were granted, logged once; and how to get more.
+    {160, "Потоки запуска: реальное время, приоритет", nullptr},
+    {161, "Потоки запуска: без реального времени, nice", nullptr},
+    {162, ", память закреплена", nullptr},
+    {163, ", закреплен только стек потоков", nullptr},
+    {164, ", память не закреплена", nullptr},
+    {165, "(больше: пользователь в группе dialout, /etc/security/limits.d/95-kelvane.conf, новый вход в систему)", nullptr},
 }};
 // clang-format on
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "bus/TPortProto.h"
 #include "core/Clock.h"
@@ -67,7 +68,9 @@ std::optional<uint32_t> ElapsedToReach(int32_t target, int32_t tempo, int32_t ba
 }
 
 TCommonPlayer::TCommonPlayer(TControls& controls)
-    : controls_(controls), cueTimer_([this] { Tick(); }), launchTimer_([this] {
+    : controls_(controls),
+      cueTimer_([this] { SendAhead(); }, [this] { Tick(); }),
+      launchTimer_([this] {
           // A tick that lets the event loop run (a long operation's progress) may be under
           // way: the launch waits for it to finish.
           if (busy_) {
@@ -144,6 +147,10 @@ void TCommonPlayer::Tick() {
     }
     if (Position < 0 && ControlMode == ControlAutonomous) {
         Position = 0;
+    }
+    // What the cue timer's thread sent is taken over first, at the clock's position now.
+    if (!ahead_.sends.empty()) {
+        SettleSentAhead();
     }
     const int count = script_ ? script_->Count() : 0;
     // An outside clock that waits: no cue, no clock frame; positions and polling go on.
@@ -246,8 +253,8 @@ void TCommonPlayer::Reannounce(uint32_t now, bool withClock) {
 }
 
 void TCommonPlayer::ArmCueTimer() {
+    SettleSentAhead();
     if (!IsPlaying()) {
-        cueTimer_.Cancel();
         return;
     }
     if (ending_) {
@@ -262,14 +269,68 @@ void TCommonPlayer::ArmCueTimer() {
         NextCue < script_->Count()) {
         elapsed = ElapsedToReach(script_->Cue(NextCue).Time, tempo_, basePosition_, Offset);
     }
-    if (clock_ && elapsed) {
+    if (elapsed) {
         // An outside clock runs a millisecond a millisecond from the position it last gave.
-        cueTimer_.ArmAt(TickCount() + static_cast<uint32_t>(std::max<int64_t>(
-                                          0, int64_t{script_->Cue(NextCue).Time} - Position)));
-    } else if (elapsed) {
-        cueTimer_.ArmAt(baseTick_ + *elapsed);
-    } else {
-        cueTimer_.Cancel();
+        const uint32_t due =
+            clock_ ? TickCount() + static_cast<uint32_t>(std::max<int64_t>(
+                                       0, int64_t{script_->Cue(NextCue).Time} - Position))
+                   : baseTick_ + *elapsed;
+        // A cue already due is sent by the tick the timer hands over at once; the timer's
+        // thread sends only what it has to wait for. On an outside clock the tick sends, since
+        // only it knows where that clock stands.
+        if (!clock_ && static_cast<int32_t>(due - TickCount()) > 0) {
+            PrepareSendAhead(due);
+        }
+        cueTimer_.ArmAt(due);
+    }
+}
+
+void TCommonPlayer::PrepareSendAhead(uint32_t dueTick) {
+    const int32_t at = ShowPosition(dueTick, baseTick_, tempo_, basePosition_, Offset);
+    ahead_.first = NextCue;
+    std::vector<std::pair<THVControl*, int>> hvAhead;
+    for (int k = NextCue; k < script_->Count() && script_->Cue(k).Time <= at; ++k) {
+        const TScriptCue& cue = script_->Cue(k);
+        // A motor move is no fire frame: from there on the tick sends in list order.
+        if (IsMotorCue(cue.Kind)) {
+            break;
+        }
+        int before = 0;
+        auto* hv = dynamic_cast<THVControl*>(controls_.FindByAddress(cue.Module));
+        if (hv) {
+            auto it = std::find_if(hvAhead.begin(), hvAhead.end(),
+                                   [hv](const auto& e) { return e.first == hv; });
+            if (it == hvAhead.end()) {
+                it = hvAhead.insert(hvAhead.end(), {hv, 0});
+            }
+            before = it->second++;
+        }
+        ahead_.sends.push_back(FireSender(cue.Module, cue.Channel, before).send);
+    }
+}
+
+void TCommonPlayer::SendAhead() {
+    for (const auto& send : ahead_.sends) {
+        ahead_.results.push_back(send());
+    }
+}
+
+void TCommonPlayer::SettleSentAhead() {
+    // Once the timer is cancelled its thread is done with the sends, and it is known which left.
+    cueTimer_.Cancel();
+    const SentAhead done = std::exchange(ahead_, SentAhead{});
+    const int count = script_ ? script_->Count() : 0;
+    for (std::size_t k = 0; k < done.results.size(); ++k) {
+        const int index = done.first + static_cast<int>(k);
+        if (index >= count) {
+            break;
+        }
+        aheadResult_ = done.results[k];
+        ExecuteCue(index);
+        aheadResult_.reset();
+    }
+    if (!done.results.empty()) {
+        NextCue = std::max(NextCue, done.first + static_cast<int>(done.results.size()));
     }
 }
 
@@ -365,7 +426,7 @@ void TCommonPlayer::Stop(bool stopSound) {
         RecordPassedCues(Position);
     }
     ending_ = false;
-    cueTimer_.Cancel();
+    SettleSentAhead();
     timer_.stop();
     Proto().StopShowClock(Position);
     Proto().AnnounceStop(Position);
@@ -516,28 +577,48 @@ void TCommonPlayer::LaunchCharged() {
 }
 
 int32_t TCommonPlayer::SendFire(int32_t module, int32_t channel) {
+    const FireSend f = FireSender(module, channel, 0);
+    if (f.hv) {
+        f.hv->ChargeQueueCursor += 1;
+    }
+    if (aheadResult_) {
+        // The frame already left from the cue timer's thread.
+        const int32_t result = *aheadResult_;
+        aheadResult_.reset();
+        return result;
+    }
+    return f.send();
+}
+
+TCommonPlayer::FireSend TCommonPlayer::FireSender(int32_t module, int32_t channel, int hvAhead) {
     // A channel no module has is never sent: on the wire it would name some other output.
     if (!ChannelInArrays(channel)) {
-        return kFireNoChannel;
+        return {[] { return kFireNoChannel; }};
     }
     TCommonDevice* device = controls_.FindByAddress(module);
     // Nor is a channel past the module's own count: the module would ignore it or fire another.
     if (const auto* m = dynamic_cast<const TCommonControl*>(device);
         m && m->ChannelCount > 0 && channel >= m->ChannelCount) {
-        return kFireNoChannel;
+        return {[] { return kFireNoChannel; }};
     }
+    // The device's own fire operations, with what they read of the device taken now.
     if (THVControl* hv = HvControlAt(controls_, module)) {
-        hv->ChargeQueueCursor += 1;
-        const int32_t next = hv->ChargeQueueCursor < hv->ChargeQueueCount
-                                 ? hv->ChargeQueue[static_cast<size_t>(hv->ChargeQueueCursor)]
-                                 : 1;
-        return hv->FireWithRecharge(channel, next);
+        const int32_t cursor = hv->ChargeQueueCursor + 1 + hvAhead;
+        const int32_t next =
+            cursor < hv->ChargeQueueCount ? hv->ChargeQueue[static_cast<size_t>(cursor)] : 1;
+        return {[&bus = hv->Bus(), a = hv->Address, r = hv->RelayId, p = hv->PortIndex, channel,
+                 next] { return bus.SetChannelValue(a, channel, r, p, next, false); },
+                hv};
     }
     if (auto* control = dynamic_cast<TCommonControl*>(device)) {
-        return control->FireChannel(channel);
+        return {[&bus = control->Bus(), a = control->Address, r = control->RelayId,
+                 p = control->PortIndex, channel] {
+            double unused = 0;
+            return bus.FireChannel(a, channel, r, p, false, unused);
+        }};
     }
     // Absent, or a radio unit, remote control or console: nothing there takes a fire frame.
-    return kFireNotOnBus;
+    return {[] { return kFireNotOnBus; }};
 }
 
 void TCommonPlayer::Fired(int32_t module, int32_t channel, bool manual) {

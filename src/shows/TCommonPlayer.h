@@ -6,6 +6,7 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "bus/TPort.h"
 #include "devices/TScriptCue.h"
@@ -17,14 +18,16 @@
 namespace kv {
 
 class TControls;
+class THVControl;
 class TPortProto;
 class TProjectList;
 
 // The show clock of the current project: fires its cues at their times over the bus, starts and
 // stops the soundtrack with the show and reports to the console. Main thread only; the clock is
 // a 25 ms timer whose running state is IsPlaying(), with a precise timer for the next cue in
-// between. Nothing here blocks the window thread: the pauses (the end of the show, the charge of
-// a manual HV launch) run as timers too.
+// between, whose own thread sends that cue's fire frames at its tick. Nothing here blocks the
+// window thread: the pauses (the end of the show, the charge of a manual HV launch) run as
+// timers too.
 class TCommonPlayer {
 public:
     enum : uint8_t { ControlDirect = 0, ControlAutonomous = 1 };
@@ -151,6 +154,14 @@ protected:
     void ExecuteCue(int index);
     // The fire frame of a channel: 0 when it was sent, else why not.
     int32_t SendFire(int32_t module, int32_t channel);
+    // What sending that frame takes, decided now and done later, on any thread: the call with
+    // the device's address, relay tag and converter, or the reason nothing is sent. hvAhead:
+    // fires of the same HV control decided before this one and not yet sent.
+    struct FireSend {
+        std::function<int32_t()> send;
+        THVControl* hv = nullptr;
+    };
+    FireSend FireSender(int32_t module, int32_t channel, int hvAhead);
     void FireDone(int32_t module, int32_t channel, bool manual, int32_t result);
     // What follows a fire frame that was sent, or a cue recorded in autonomous control.
     virtual void Fired(int32_t module, int32_t channel, bool manual);
@@ -163,6 +174,12 @@ protected:
     void Reannounce(uint32_t now, bool withClock);
     // Aims the cue timer at the next cue (or the end of the pause after the last one).
     void ArmCueTimer();
+    // The fire frames of the cues due at the cue timer's tick leave from the timer's own
+    // thread at that tick (SendAhead); the rest of each fire (log line, fired list) follows on
+    // this thread (SettleSentAhead, from the tick, a stop or a re-aim of the timer).
+    void PrepareSendAhead(uint32_t dueTick);
+    void SendAhead();
+    void SettleSentAhead();
     // Fires the manual key fires in order until one is an HV launch that must charge first.
     void RunManualQueue();
     // The HV launch at the head of the queue has charged: fire it, then the fires behind it.
@@ -181,6 +198,13 @@ protected:
     // The 25 ms tick alone would leave a cue up to a whole tick late; this timer runs the tick
     // at the moment the next cue falls due (and at the end of the pause after the last cue).
     ClockTimer cueTimer_;
+    struct SentAhead {
+        int first = 0;  // the cue of the first send
+        std::vector<std::function<int32_t()>> sends;
+        std::vector<int32_t> results;  // written by the timer's thread
+    };
+    SentAhead ahead_;
+    std::optional<int32_t> aheadResult_;  // the result SendFire takes instead of sending
     // The charge time of a manual HV launch.
     ClockTimer launchTimer_;
     struct ManualFire {

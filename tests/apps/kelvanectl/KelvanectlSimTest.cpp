@@ -115,6 +115,16 @@ TEST_F(CtlOnSim, SearchOnTheDemoRigPrintsTheModelFieldsAndSaysTheBusIsSimulated)
     }
 }
 
+TEST_F(CtlOnSim, SaysOnceWhatSchedulingTheFiringThreadsGot) {
+    ASSERT_EQ(Run({QStringLiteral("--simulate"), QStringLiteral("search")}), 0)
+        << err.toStdString();
+    // Real time or not depends on the machine; what was granted is said once either way.
+    EXPECT_EQ(err.count(QStringLiteral("Потоки запуска: ")), 1) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("реальное время, приоритет")) ||
+                err.contains(QStringLiteral("dialout")))
+        << err.toStdString();
+}
+
 TEST_F(CtlOnSim, TestAllGivesStatesAndResistancesAndTheConsolesLogLines) {
     ASSERT_EQ(Run({QStringLiteral("--simulate"), QStringLiteral("--json"), QStringLiteral("test"),
                    QStringLiteral("all")}),
