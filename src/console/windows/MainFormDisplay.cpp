@@ -111,11 +111,15 @@ void TMainForm::RebuildDeviceRows() {
         }
     }
     devices_->SetRows(rows);
+    std::vector<int> addresses;
+    for (int index : rows) {
+        addresses.push_back(controls.ModuleAt(index)->Address);
+    }
+    freshness_.SetDevices(addresses);
     for (int index : rows) {
         RefreshDeviceRow(index);
     }
-    devices_->SetTotal(GetText(2, QStringLiteral("Всего подключенных устройств:")) +
-                       QLatin1Char(' ') + QString::number(controls.Count()));
+    RefreshDeviceTotal();
     presence_ = PresenceAfterRebuild(controls);
     SetLed(*status_, "PDURLed", presence_.Remote);
     SetLed(*status_, "RadioLed", presence_.Radio);
@@ -131,7 +135,14 @@ void TMainForm::RebuildDeviceRows() {
 void TMainForm::RefreshDeviceRow(int deviceIndex) {
     TControls& controls = wiring_->Controls();
     if (const TCommonControl* module = controls.ModuleAt(deviceIndex)) {
-        devices_->SetRow(deviceIndex, DeviceRowFields::FromControl(*module));
+        const DeviceRowFields fields = DeviceRowFields::FromControl(*module);
+        if (freshness_.Stale(module->Address)) {
+            devices_->SetStaleRow(deviceIndex, StaleRowText(kv::DeviceRowText(fields),
+                                                            freshness_.Misses(module->Address),
+                                                            wiring_->ConverterFault));
+        } else {
+            devices_->SetRow(deviceIndex, fields);
+        }
         return;
     }
     PresenceAfterPoll(presence_, controls, deviceIndex);
@@ -141,6 +152,23 @@ void TMainForm::RefreshDeviceRow(int deviceIndex) {
         status_->RadioUnit(240 + i)->SetLook(
             ShapeLook(presence_.RadioUnits[static_cast<size_t>(i)]));
     }
+}
+
+void TMainForm::RefreshDeviceTotal() {
+    devices_->SetTotal(GetText(2, QStringLiteral("Всего подключенных устройств:")) +
+                       QLatin1Char(' ') + QString::number(wiring_->Controls().Count()) +
+                       StaleCountSuffix(freshness_.StaleCount()));
+}
+
+void TMainForm::MarkCue(int cue, CueOutcomes::Outcome outcome) {
+    cueOutcomes_.CueDone(cue, outcome);
+    cues_->SetOutcome(cue, CueRowLookFor(cueOutcomes_.At(cue)));
+    RefreshNotSent();
+}
+
+void TMainForm::RefreshNotSent() {
+    const NotSentLook look = NotSentLookFor(cueOutcomes_.NotSentCount());
+    times_->SetNotSent(look.Text, look.Alarm);
 }
 
 void TMainForm::RefreshSummaryLeds() {
@@ -167,6 +195,8 @@ void TMainForm::RefreshShowView() {
         rows.push_back({cells[0], cells[1], cells[2], cells[3]});
     }
     cues_->SetRows(rows);
+    cueOutcomes_.Reset(project.Count());
+    RefreshNotSent();
     project.MarkUsedChannels(wiring_->Controls());
 }
 

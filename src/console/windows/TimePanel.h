@@ -20,11 +20,14 @@ public:
     void SetShowTimes(const QString& show, const QString& remaining);
     void SetSoundTimes(const QString& position, const QString& remaining);
     void SetSoundName(const QString& name);
+    // The count of cues not sent in the show, under the show clock.
+    void SetNotSent(const QString& text, bool alarm);
     void SetTempo(const QString& label, int needleX);
     void SetOffset(const QString& label, const QString& distance, int needleX);
 
     QLabel* TimeLabel() const { return time_; }
     QLabel* RestLabel() const { return rest_; }
+    QLabel* NotSentLabel() const { return notSent_; }
     QLabel* SoundTimeLabel() const { return soundTime_; }
     QLabel* SoundRestLabel() const { return soundRest_; }
     QLabel* SoundNameLabel() const { return soundName_; }
@@ -37,6 +40,7 @@ public:
 private:
     QLabel* time_;
     QLabel* rest_;
+    QLabel* notSent_;
     QLabel* soundTime_;
     QLabel* soundRest_;
     QLabel* soundName_;
