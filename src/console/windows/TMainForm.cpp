@@ -253,6 +253,14 @@ void TMainForm::CreateShowObjects() {
     // reported (by the show control) rather than replaced.
     SelectAudioOutput(wiring_->Simulated() ? AudioOutput::Null : AudioOutput::Device);
     projects_ = std::make_unique<TProjects>();
+    // A script is loaded against the modules found on the bus: a motor cue for a firing module
+    // (or the other way round) is a load error of its line, not a cue that silently does nothing.
+    for (int k = 0; k < ConsoleState::kSlots; ++k) {
+        projects_->Project(k).ModuleKindAt = [this](int32_t address) {
+            const TCommonDevice* d = wiring_->Controls().FindByAddress(address);
+            return d != nullptr && d->IsModule() ? static_cast<int>(d->Kind) : -1;
+        };
+    }
     player_ = std::make_unique<TExtPlayer>(wiring_->Controls());
     player_->Thresholds = ResistanceThresholds::FromSettings();
     show_ = std::make_unique<ShowControl>(*wiring_, *player_, *projects_, state_);

@@ -5,7 +5,9 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 #include "../../devices/sim/ConsoleSimHarness.h"
@@ -16,6 +18,7 @@
 #include "console/windows/TMainForm.h"
 #include "console/windows/TimePanel.h"
 #include "shows/TExtPlayer.h"
+#include "shows/TProjectList.h"
 
 namespace kv {
 namespace {
@@ -26,6 +29,7 @@ protected:
         WindowTestBase::SetUp();
         bus_->AddConverter();
         bus_->AddDevice(0, SimModule(5, 0x46B, 16));
+        bus_->AddDevice(0, SimOf(SimDeviceKind::MotorModule, 30, 0x165));
         TMainForm::Options options;
         options.programDir = dir_.path();
         auto bus = bus_;
@@ -33,7 +37,9 @@ protected:
             return std::make_unique<ConsoleWiring>(bus, QStringLiteral("test rig"));
         };
         form_ = std::make_unique<TMainForm>(options);
-        ASSERT_NE(form_->Wiring().Controls().RegisterDevice(5, 0), nullptr);
+        for (int address : {5, 30}) {
+            ASSERT_NE(form_->Wiring().Controls().RegisterDevice(address, 0), nullptr) << address;
+        }
         form_->show();
         QApplication::setActiveWindow(form_.get());
         ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
@@ -116,7 +122,7 @@ TEST_F(ShowOutcomesWindowTest, UnpluggedConverterGreysTheRowsAndCountsTheLostCue
     Load("0.1 5 1\n1.5 5 2\n1.6 5 3\n");
     Start();
     ASSERT_TRUE(WaitFor([this] { return form_->Outcomes().At(0) != CueOutcomes::Outcome::None; }));
-    ASSERT_EQ(form_->Devices().RowCount(), 1);
+    ASSERT_EQ(form_->Devices().RowCount(), 2);
     EXPECT_FALSE(form_->Devices().RowText(0).contains(QStringLiteral("нет")));
     bus_->Unplug(0);
     ASSERT_TRUE(WaitFor([this] { return !form_->Player().IsPlaying(); }));
@@ -126,6 +132,24 @@ TEST_F(ShowOutcomesWindowTest, UnpluggedConverterGreysTheRowsAndCountsTheLostCue
         << form_->Devices().RowText(0).toStdString();
     EXPECT_TRUE(form_->Devices().RowStyle(0).contains(QStringLiteral("#b0b0b0")));
     EXPECT_TRUE(form_->Freshness().Stale(5));
+    EXPECT_TRUE(form_->Devices().RowText(1).contains(QStringLiteral("нет связи")));
+}
+
+TEST_F(ShowOutcomesWindowTest, F2RefusesAMotorCueForAFiringModuleWithItsLineAndReason) {
+    dir_.write(QStringLiteral("show.txt"), "1 5 1\n2 5 #C\n3 30 #L#50\n");
+    form_->Show().AskScriptFile = [this] { return dir_.file(QStringLiteral("show.txt")); };
+    QString shown;
+    QTimer::singleShot(200, form_.get(), [&shown] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown = box->text();
+            box->accept();
+        }
+    });
+    Click(Qt::Key_F2);
+    EXPECT_EQ(shown, QStringLiteral("Ошибка загрузки сценария (строка: 2). команда мотора для "
+                                    "пульта 5, а у него нет мотора"));
+    EXPECT_EQ(form_->Cues().rowCount(), 0);
+    EXPECT_EQ(form_->Show().CurrentProject().Count(), 0);
 }
 
 }  // namespace
