@@ -11,6 +11,7 @@
 #include "console/MemoryOperations.h"
 #include "console/ShowControl.h"
 #include "console/ShowTexts.h"
+#include "console/SoundDeviceNotice.h"
 #include "console/windows/CommandButtons.h"
 #include "console/windows/CueListView.h"
 #include "console/windows/DevicePanel.h"
@@ -54,6 +55,10 @@ void TMainForm::RefreshButtons() {
     buttons_->SearchBtn->setEnabled(b.Search || wiring_->Searching);
     buttons_->ProjectBtn->setEnabled(b.Project);
     buttons_->SoundBtn->setEnabled(b.Sound && state_.SoundReady);
+    // A greyed soundtrack key says why when the device is missing.
+    const QString soundWhy = SoundDeviceNoticeFor(state_.SoundReady).ToolTip;
+    buttons_->SoundBtn->setToolTip(soundWhy);
+    testPanel_->SoundTestBtn->setToolTip(soundWhy);
     buttons_->BeginBtn->setEnabled(b.Begin);
     buttons_->StartBtn->setEnabled(b.Start);
     buttons_->StopBtn->setEnabled(b.Stop);
@@ -238,7 +243,13 @@ void TMainForm::RefreshManualKey(int32_t address, int32_t channel) {
 void TMainForm::RefreshSound() {
     const bool loaded = show_->SoundLoaded();
     SetLed(*status_, "SoundLoadedLed", loaded ? Look::On : Look::Off);
-    times_->SetSoundName(show_->SoundName());
+    const SoundDeviceNotice notice = SoundDeviceNoticeFor(state_.SoundReady);
+    if (notice.Status.isEmpty()) {
+        times_->SetSoundName(show_->SoundName());
+    } else {
+        times_->SetSoundName(notice.Status, true);
+        times_->SoundNameLabel()->setToolTip(notice.ToolTip);
+    }
     SoundTimerTick();
 }
 

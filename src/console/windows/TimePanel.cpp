@@ -107,8 +107,10 @@ void TimePanel::SetSoundTimes(const QString& position, const QString& remaining)
     soundRest_->setText(remaining);
 }
 
-void TimePanel::SetSoundName(const QString& name) {
+void TimePanel::SetSoundName(const QString& name, bool alarm) {
     soundName_->setText(name);
+    soundName_->setWordWrap(alarm);
+    soundName_->setStyleSheet(alarm ? QStringLiteral("QLabel { color: #d00000; }") : QString());
 }
 
 void TimePanel::SetTempo(const QString& label, int needleX) {

@@ -19,7 +19,8 @@ public:
 
     void SetShowTimes(const QString& show, const QString& remaining);
     void SetSoundTimes(const QString& position, const QString& remaining);
-    void SetSoundName(const QString& name);
+    // alarm: a notice in red instead of a name (no sound device).
+    void SetSoundName(const QString& name, bool alarm = false);
     // The count of cues not sent in the show, under the show clock.
     void SetNotSent(const QString& text, bool alarm);
     void SetTempo(const QString& label, int needleX);

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <memory>
@@ -13,6 +14,7 @@
 #include "../../devices/sim/ConsoleSimHarness.h"
 #include "WindowTestBase.h"
 #include "console/ShowControl.h"
+#include "console/windows/CommandButtons.h"
 #include "console/windows/CueListView.h"
 #include "console/windows/DevicePanel.h"
 #include "console/windows/TMainForm.h"
@@ -150,6 +152,18 @@ TEST_F(ShowOutcomesWindowTest, F2RefusesAMotorCueForAFiringModuleWithItsLineAndR
                                     "пульта 5, а у него нет мотора"));
     EXPECT_EQ(form_->Cues().rowCount(), 0);
     EXPECT_EQ(form_->Show().CurrentProject().Count(), 0);
+}
+
+TEST_F(ShowOutcomesWindowTest, WithoutASoundDeviceTheWindowSaysWhyF3IsGreyedOut) {
+    EXPECT_TRUE(form_->Buttons().SoundBtn->toolTip().isEmpty());
+    form_->State().SoundReady = false;
+    form_->RefreshButtons();
+    form_->RefreshSound();
+    EXPECT_FALSE(form_->Buttons().SoundBtn->isEnabled());
+    EXPECT_TRUE(form_->Buttons().SoundBtn->toolTip().contains(QStringLiteral("перезапустите")));
+    EXPECT_EQ(form_->Times().SoundNameLabel()->text(),
+              QStringLiteral("Нет звукового устройства: фонограмма недоступна"));
+    EXPECT_TRUE(form_->Times().SoundNameLabel()->isVisible());
 }
 
 }  // namespace
