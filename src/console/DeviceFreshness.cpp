@@ -49,7 +49,7 @@ QString StaleRowText(const QString& freshRow, int misses, bool linkLost) {
 }
 
 QString StaleCountSuffix(int stale) {
-    return stale > 0 ? QStringLiteral(", без ответа: ") + QString::number(stale) : QString();
+    return stale > 0 ? QStringLiteral("\nбез ответа: ") + QString::number(stale) : QString();
 }
 
 }  // namespace kv

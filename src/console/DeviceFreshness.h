@@ -33,7 +33,8 @@ private:
 // The row of a stale module: its address and channel count as before, then why its values
 // are gone ("нет ответа: 4 опроса" / "нет связи" after a lost link) in the row's 28 columns.
 QString StaleRowText(const QString& freshRow, int misses, bool linkLost);
-// The count line's suffix: ", без ответа: 2" (empty when every module answers).
+// The count line's second line: "без ответа: 2" (empty when every module answers); a line of
+// its own, so the count does not widen the device list.
 QString StaleCountSuffix(int stale);
 
 }  // namespace kv

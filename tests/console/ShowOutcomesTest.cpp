@@ -96,7 +96,7 @@ TEST(DeviceFreshnessTest, StaleRowKeepsAddressDropsTheOldFigures) {
     EXPECT_TRUE(StaleRowText(fresh, 3, true).contains(QStringLiteral("нет связи")));
     EXPECT_EQ(StaleRowText(fresh, 12345, false).size(), 28);
     EXPECT_EQ(StaleCountSuffix(0), QString());
-    EXPECT_EQ(StaleCountSuffix(2), QStringLiteral(", без ответа: 2"));
+    EXPECT_EQ(StaleCountSuffix(2), QStringLiteral("\nбез ответа: 2"));
 }
 
 }  // namespace
