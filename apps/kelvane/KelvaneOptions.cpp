@@ -8,6 +8,8 @@ KelvaneOptions KelvaneOptions::Parse(const QStringList& arguments) {
         const QString& arg = arguments[i];
         if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
             options.help = true;
+        } else if (arg == QLatin1String("--version")) {
+            options.version = true;
         } else if (arg == QLatin1String("--simulate")) {
             options.simulate = true;
             // The rig is optional: the next argument is it unless it is another option.
@@ -39,6 +41,14 @@ KelvaneOptions KelvaneOptions::Parse(const QStringList& arguments) {
     return options;
 }
 
+QStringList KelvaneOptions::Arguments(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    return arguments;
+}
+
 QString KelvaneOptions::Usage(const QString& locations) {
     QString text = QStringLiteral(
         "usage: kelvane [--simulate [RIG]] [--port PATH]... [--config-dir DIR] [--log-dir DIR]\n"
@@ -47,6 +57,7 @@ QString KelvaneOptions::Usage(const QString& locations) {
         "  --config-dir DIR  read the settings (kelvanex.ini) and language file (kelvanex.lng)\n"
         "                    from DIR\n"
         "  --log-dir DIR     write the event logs to DIR\n"
+        "  --version         print the version\n"
         "Without options the USB-RS485 converters are searched for.\n");
     if (!locations.isEmpty()) {
         text += QStringLiteral("\nFiles of this run:\n") + locations;

@@ -10,7 +10,7 @@ namespace kv {
 //   --port PATH        use this serial device as a converter (repeatable) instead of the search
 //   --config-dir DIR   read kelvanex.ini and kelvanex.lng from DIR
 //   --log-dir DIR      write the event logs to DIR
-//   --help
+//   --help, --version
 struct KelvaneOptions {
     bool simulate = false;
     QString rig;
@@ -18,10 +18,14 @@ struct KelvaneOptions {
     QString configDir;
     QString logDir;
     bool help = false;
+    bool version = false;
     // Empty when the command line was understood.
     QString error;
 
     static KelvaneOptions Parse(const QStringList& arguments);
+    // The program's own arguments (argv[0] included) before any application object exists.
+    static QStringList Arguments(int argc, char** argv);
+
     // locations: where this run's files are, appended when not empty.
     static QString Usage(const QString& locations = QString());
 };

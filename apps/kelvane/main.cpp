@@ -25,14 +25,43 @@
 #include "core/LogName.h"
 #include "core/TerminationSignals.h"
 #include "i18n/Localizer.h"
+#include "util/SystemUtils.h"
+
+namespace {
+
+// Help and version need no window: answered before the window system is asked for (which
+// aborts where there is no display), with a plain application object for the program's folder.
+int AnswerWithoutWindow(int argc, char** argv, const kv::KelvaneOptions& options) {
+    QCoreApplication core(argc, argv);
+    QTextStream out(stdout);
+    if (options.version) {
+        out << "kelvane " << kv::OwnVersion() << "\n";
+        return 0;
+    }
+    const kv::FileLocations locations =
+        kv::ResolveFileLocations(kv::FileLocationInputs::FromEnvironment(
+            kv::ProgramDirectory(), options.configDir, options.logDir));
+    out << kv::KelvaneOptions::Usage(kv::DescribeFileLocations(locations));
+    return 0;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     kv::IgnoreFileSizeSignal();
+    // Read before the window system's own options (-platform ...) are taken out, which only
+    // the application object below does; an error here may be such an option.
+    if (const kv::KelvaneOptions early =
+            kv::KelvaneOptions::Parse(kv::KelvaneOptions::Arguments(argc, argv));
+        early.help || early.version) {
+        return AnswerWithoutWindow(argc, argv, early);
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kelvane"));
     QApplication::setApplicationDisplayName(QStringLiteral("Kelvane"));
 
     const kv::KelvaneOptions options = kv::KelvaneOptions::Parse(QApplication::arguments());
+
     // Settings, language file and logs: beside the executable when it runs from its own folder,
     // the user's folders when installed. The language file's path is fixed before any window
     // exists.
@@ -46,14 +75,6 @@ int main(int argc, char** argv) {
         // The console still works; only Qt's own buttons read in English.
         err << "kelvane: Qt's translations (qtbase_" << kv::kInterfaceLanguage
             << ".qm) not found; install qt6-translations-l10n\n";
-    }
-    if (options.help) {
-        QTextStream(stdout) << kv::KelvaneOptions::Usage(kv::DescribeFileLocations(locations));
-        return 0;
-    }
-    if (!options.error.isEmpty()) {
-        err << "kelvane: " << options.error << "\n" << kv::KelvaneOptions::Usage();
-        return 2;
     }
 
     kv::InstallSimulatedBus();

@@ -118,6 +118,19 @@ bool MemoryOperations::CuesCarried(MemoryOperation operation, const std::vector<
     return false;
 }
 
+bool MemoryOperations::CuesHeld(MemoryOperation operation, const std::vector<TScriptCue>& cues) {
+    const auto unheld = CuesTheModulesCannotHold(cues, ModuleMemoryShapes(wiring_.Controls()));
+    if (unheld.empty())
+        return true;
+    const QStringList lines = UnheldCueLines(unheld);
+    WriteLog(MemoryOperationTitle(operation) + QLatin1Char(' ') + UnheldCuesMessage(), 1);
+    for (const QString& line : lines)
+        WriteLog(line, 1);
+    if (ShowRefusedCues)
+        ShowRefusedCues(UnheldCuesMessage(), lines);
+    return false;
+}
+
 TRemoteControl* MemoryOperations::RegisteredRemote() {
     TCommonDevice* d = wiring_.Controls().FindByAddress(kRemoteAddress);
     return d != nullptr && d->Kind == KindRemoteControl ? static_cast<TRemoteControl*>(d) : nullptr;
@@ -162,7 +175,8 @@ MemoryOperations::Outcome MemoryOperations::WriteModules(const TProjectList& pro
         return {Status::Busy, 0};
     Hold hold(*this);
     std::vector<TScriptCue> cues = CuesOf(project);
-    if (!CuesCarried(MemoryOperation::WriteModules, cues))
+    if (!CuesCarried(MemoryOperation::WriteModules, cues) ||
+        !CuesHeld(MemoryOperation::WriteModules, cues))
         return {Status::CuesRefused, ResultCueNotCarried};
     if ((CheckModulesPresent && !CheckModulesPresent()) || (CheckCueOrder && !CheckCueOrder()))
         return Declined(MemoryOperation::WriteModules);

@@ -102,6 +102,10 @@ private:
     Outcome Frame(MemoryOperation operation, TRemoteControl* remote, Run run);
     Outcome Declined(MemoryOperation operation);
     bool CuesCarried(MemoryOperation operation, const std::vector<TScriptCue>& cues);
+    // The cues the modules on the bus cannot hold as written (a channel past a module's count,
+    // a channel twice on a per-channel memory, a cue of the wrong kind): listed and logged, and
+    // the write refused, since it would report success for a script the verify then rejects.
+    bool CuesHeld(MemoryOperation operation, const std::vector<TScriptCue>& cues);
     TRemoteControl* RegisteredRemote();
     void ShowResult(MemoryOperation operation, int32_t code);
     void Box(const QString& caption, const QString& text);

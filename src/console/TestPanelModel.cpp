@@ -95,6 +95,21 @@ TestPanelModel::Panel TestPanelModel::PanelFor(const TCommonControl* module) {
     }
 }
 
+QString TestPanelModel::ResistanceText(double ohms) {
+    // The module's reading for an open circuit is its largest value; as a figure it says
+    // nothing to a crew and does not fit the cell.
+    if (!(ohms < 6553.0)) {
+        return QStringLiteral("обрыв");
+    }
+    if (ohms >= 1000.0) {
+        return QString::number(ohms / 1000.0, 'f', 1) + QStringLiteral("к");
+    }
+    if (ohms >= 100.0) {
+        return QString::number(ohms, 'f', 0);
+    }
+    return QString::number(ohms, 'f', 1);
+}
+
 uint32_t TestPanelModel::StateFill(uint8_t state) {
     switch (state) {
         case ChannelConnected:
@@ -139,22 +154,23 @@ std::vector<TestPanelModel::Cell> TestPanelModel::ChannelCells(const TCommonCont
         c.Channel = i;
         c.Left = kCellWidth * col + 2;
         c.Top = kCellHeight * row + 2;
-        c.Right = kCellWidth * col + 32;
-        c.Bottom = kCellHeight * row + 24;
+        c.Right = kCellWidth * (col + 1);
+        c.Bottom = kCellHeight * (row + 1);
         c.Fill = StateFill(state);
         c.TextColor = StateTextColor(state);
         c.CrossColor = StateCrossColor(state);
         c.Cross = module->ChannelInScript[i] != 0;
         c.RedOutline = c.Cross && state == ChannelNotConnected;
         c.Number = QString::number(i + 1);
-        c.NumberX = kCellWidth * col + 17;
-        if (ohms) {
-            c.NumberY = kCellHeight * row + 1;
-            c.Resistance = QString::number(module->ChannelResistance[i], 'f', 1);
+        c.NumberX = (c.Left + c.Right) / 2;
+        // A channel not measured yet has no figure to show: its 0.0 would read as a short.
+        if (ohms && state != ChannelUnknown) {
+            c.NumberY = c.Top + 3;
+            c.Resistance = ResistanceText(module->ChannelResistance[i]);
             c.ResistanceX = c.NumberX;
-            c.ResistanceY = kCellHeight * row + 12;
+            c.ResistanceY = c.Top + 19;
         } else {
-            c.NumberY = kCellHeight * row + 11;
+            c.NumberY = (c.Top + c.Bottom) / 2;
         }
         cells.push_back(c);
     }

@@ -65,21 +65,25 @@ public:
         uint32_t Fill = 0xFFFFFF;
         uint32_t TextColor = 0x000000;
         uint32_t CrossColor = 0x000000;
-        bool Cross = false;                    // the script fires this channel
-        bool RedOutline = false;               // the script fires a channel that is not connected
-        QString Number;                        // 1-based
-        QString Resistance;                    // empty below the resistance firmware
-        int NumberX = 0, NumberY = 0;          // centre (old firmware) or top centre (new)
+        bool Cross = false;            // the script fires this channel (a flag in the top corner)
+        bool RedOutline = false;       // the script fires a channel that is not connected
+        QString Number;                // 1-based
+        QString Resistance;            // ResistanceText; empty below the resistance firmware
+        int NumberX = 0, NumberY = 0;  // centre (old firmware) or top centre (new)
         int ResistanceX = 0, ResistanceY = 0;  // top centre
     };
     static std::vector<Cell> ChannelCells(const TCommonControl* module);
+    // A measured resistance as a crew reads it: "12.3", "450", "1.2к", and "обрыв" for the
+    // module's open-circuit reading (its largest value, 6553.5).
+    static QString ResistanceText(double ohms);
     static uint32_t StateFill(uint8_t state);
     static uint32_t StateTextColor(uint8_t state);
     static uint32_t StateCrossColor(uint8_t state);
 
     static constexpr int kColumns = 16;
-    static constexpr int kCellWidth = 32;
-    static constexpr int kCellHeight = 24;
+    // Large enough for two lines of 13-pixel figures at 1280 pixels across.
+    static constexpr int kCellWidth = 46;
+    static constexpr int kCellHeight = 40;
 };
 
 }  // namespace kv

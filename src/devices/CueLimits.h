@@ -33,4 +33,40 @@ QStringList UncarriedCueLines(const std::vector<UncarriedCue>& cues);
 // "В сценарии есть команды, которые невозможно передать по шине (пульт, канал, время)."
 QString UncarriedCuesMessage();
 
+class TControls;
+
+// What the script memory of a module on the bus can take: its kind, firmware and channels.
+struct ModuleMemoryShape {
+    int32_t address = 0;
+    int kind = 0;
+    int32_t version = 0;
+    int32_t channelCount = 0;  // 0: not known, channels are then not checked
+};
+std::vector<ModuleMemoryShape> ModuleMemoryShapes(const TControls& controls);
+
+// A cue a module on the bus would not hold as the script says: written anyway, the write would
+// report success and the verify a mismatch (or the show a silent channel).
+struct UnheldCue {
+    enum class Reason {
+        NoSuchChannel,  // the channel is past the module's own count
+        ChannelTwice,   // firmware with one time per channel: a later cue overwrites it
+        NotAMotor,      // a motor cue for a firing module
+        NotAFiring,     // a firing cue for a motor module
+    };
+    int index = 0;
+    int32_t module = 0;
+    int32_t channel = 0;  // 0-based
+    QString timeText;
+    int32_t time = 0;
+    Reason reason = Reason::NoSuchChannel;
+    int32_t channelCount = 0;
+};
+// Cues for modules that are not on the bus are left to the check of absent modules.
+std::vector<UnheldCue> CuesTheModulesCannotHold(const std::vector<TScriptCue>& cues,
+                                                const std::vector<ModuleMemoryShape>& modules);
+// One line per cue: "Пульт: 5, канал: 40, время: 2 - у пульта 16 каналов".
+QStringList UnheldCueLines(const std::vector<UnheldCue>& cues);
+// "Пульты не могут хранить эти команды сценария; ничего не записано:"
+QString UnheldCuesMessage();
+
 }  // namespace kv

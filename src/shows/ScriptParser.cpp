@@ -182,29 +182,55 @@ bool ParseMotorToken(const QString& afterHash, TScriptCue& cue) {
     return false;
 }
 
-bool ParseScriptLine(const QString& text, TScriptCue& cue) {
+namespace {
+
+bool Refuse(QString* reason, const QString& text) {
+    if (reason) {
+        *reason = text;
+    }
+    return false;
+}
+
+QString Quoted(const QString& token) {
+    return QStringLiteral("«") + token.left(40) + QStringLiteral("»");
+}
+
+}  // namespace
+
+bool ParseScriptLine(const QString& text, TScriptCue& cue, QString* reason) {
     QString line = text;
     const QString timeToken = NextToken(line);
     cue.TimeText = timeToken.left(kTimeTextLength);
     bool timeOk = false;
     cue.Time = ParseCueTime(timeToken, &timeOk);
     if (!timeOk) {
-        return false;
+        return Refuse(reason, QStringLiteral("время ") + Quoted(timeToken) +
+                                  QStringLiteral(" не читается (пример: 5, 1:05.25, 0:01:05.250)"));
     }
 
-    if (!ParseScriptInt(NextToken(line), cue.Module)) {
-        return false;
+    const QString moduleToken = NextToken(line);
+    if (!ParseScriptInt(moduleToken, cue.Module)) {
+        return Refuse(reason, moduleToken.isEmpty()
+                                  ? QStringLiteral("нет номера пульта после времени")
+                                  : QStringLiteral("номер пульта ") + Quoted(moduleToken) +
+                                        QStringLiteral(" не число"));
     }
     const QString third = NextToken(line);
     if (third.startsWith(QChar('#'))) {
         cue.Channel = 0;
         if (!ParseMotorToken(third.mid(1), cue)) {
-            return false;
+            return Refuse(reason, QStringLiteral("команда мотора ") + Quoted(third) +
+                                      QStringLiteral(" не читается (#C, #L#50, #R#50, #LT#2.5#50, "
+                                                     "#RT#2.5#50: скорость 0..100 %, время "
+                                                     "0..25.5 с)"));
         }
     } else {
         int32_t channel = 0;
         if (!ParseScriptInt(third, channel)) {
-            return false;
+            return Refuse(reason, third.isEmpty()
+                                      ? QStringLiteral("нет номера канала после номера пульта")
+                                      : QStringLiteral("канал ") + Quoted(third) +
+                                            QStringLiteral(" не число"));
         }
         cue.Channel = static_cast<int32_t>(std::max<int64_t>(std::numeric_limits<int32_t>::min(),
                                                              static_cast<int64_t>(channel) - 1));

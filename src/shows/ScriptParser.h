@@ -37,8 +37,9 @@ bool ParseScriptInt(const QString& text, int32_t& value);
 // outside 0..100 % or a rotation time outside 0..25.5 s.
 bool ParseMotorToken(const QString& afterHash, TScriptCue& cue);
 
-// One non-empty line into cue (which the caller passes zero-filled). False on a load error.
-bool ParseScriptLine(const QString& line, TScriptCue& cue);
+// One non-empty line into cue (which the caller passes zero-filled). False on a load error,
+// with what is wrong in reason when one is given ("время «1.x» не читается ...").
+bool ParseScriptLine(const QString& line, TScriptCue& cue, QString* reason = nullptr);
 
 // Field limits of a cue (the stored records keep short strings of these lengths).
 constexpr int kTimeTextLength = 32;

@@ -183,6 +183,9 @@ void TCommonPlayer::Tick() {
                 if (!IsMotorCue(cue.Kind)) {
                     Fire(cue.Module, cue.Channel, false, true);
                 }
+                if (OnCueDone) {
+                    OnCueDone(NextCue - 1, CueResult::Passed);
+                }
             }
             const int32_t last = script_ ? script_->LastTime() : 0;
             if (static_cast<int64_t>(Position) >= static_cast<int64_t>(last) + 500) {
@@ -343,37 +346,38 @@ std::optional<uint32_t> TCommonPlayer::NextCueDueTick() const {
 
 void TCommonPlayer::ExecuteCue(int index) {
     const TScriptCue& cue = script_->Cue(index);
+    bool sent = false;
     if (!IsMotorCue(cue.Kind)) {
+        const int before = notSentCount_;
         Fire(cue.Module, cue.Channel, false, false);
-        return;
+        sent = notSentCount_ == before;
+    } else {
+        sent = MoveMotor(cue) == BusOk;
     }
-    MoveMotor(cue);
+    if (OnCueDone) {
+        OnCueDone(index, sent ? CueResult::Sent : CueResult::NotSent);
+    }
 }
 
-void TCommonPlayer::MoveMotor(const TScriptCue& cue) {
+int32_t TCommonPlayer::MoveMotor(const TScriptCue& cue) {
     TCommonDevice* device = controls_.FindByAddress(cue.Module);
     auto* motor = dynamic_cast<TMotorControl*>(device);
     if (!motor) {
-        return;
+        return kFireNotOnBus;
     }
     switch (cue.Kind) {
         case ckCentre:
-            motor->MoveCentre(cue.Param1);
-            break;
+            return motor->MoveCentre(cue.Param1);
         case ckLeft:
-            motor->MoveLeft(cue.Param1);
-            break;
+            return motor->MoveLeft(cue.Param1);
         case ckRight:
-            motor->MoveRight(cue.Param1);
-            break;
+            return motor->MoveRight(cue.Param1);
         case ckRotateLeft:
-            motor->RotateLeft(cue.Param1, cue.Param2);
-            break;
+            return motor->RotateLeft(cue.Param1, cue.Param2);
         case ckRotateRight:
-            motor->RotateRight(cue.Param1, cue.Param2);
-            break;
+            return motor->RotateRight(cue.Param1, cue.Param2);
         default:
-            break;
+            return kFireNotOnBus;
     }
 }
 

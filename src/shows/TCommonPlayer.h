@@ -81,8 +81,8 @@ public:
     virtual void Fire(int32_t module, int32_t channel, bool manual, bool recordOnly);
     virtual bool IsPlaying() const { return timer_.isActive(); }
     // Moves the motor control a motor cue names, as the show does at the cue's time; nothing
-    // when no motor control has that address. Never a fire frame.
-    void MoveMotor(const TScriptCue& cue);
+    // when no motor control has that address (kFireNotOnBus). Never a fire frame.
+    int32_t MoveMotor(const TScriptCue& cue);
 
     void SetTempo(int32_t perMille);
     int32_t Tempo() const { return tempo_; }
@@ -147,6 +147,9 @@ public:
     std::function<void(int32_t module, int32_t channel, int32_t result)> OnFireNotSent;
     // The console's launch state (0 waiting, 1 armed, 2 running) for status answers.
     std::function<uint8_t()> LaunchStateSource;
+    // What became of a cue of the script when the show reached it (its index in the script).
+    enum class CueResult : uint8_t { Sent, NotSent, Passed };  // Passed: the modules fire it
+    std::function<void(int cue, CueResult result)> OnCueDone;
 
 protected:
     // withSound false: the soundtrack already plays and is left as it is.

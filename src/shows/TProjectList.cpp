@@ -49,13 +49,19 @@ ScriptLoadError TProjectList::LoadFromBytes(const QByteArray& bytes, const QStri
             continue;
         }
         TScriptCue cue;
-        if (!ParseScriptLine(line, cue)) {
+        QString reason;
+        if (!ParseScriptLine(line, cue, &reason) || !KindFits(cue, reason)) {
             cues_.clear();
             ScriptLoadError e;
             e.kind = ScriptLoadError::Line;
             e.line = lineNumber;
+            // The line number's text stays as it always was (logs and scripts read it); what
+            // is wrong follows it.
             e.message = GetLocalizedText(94, QStringLiteral("Ошибка загрузки сценария (строка:")) +
                         ' ' + QString::number(lineNumber) + QStringLiteral(").");
+            if (!reason.isEmpty()) {
+                e.message += QLatin1Char(' ') + reason;
+            }
             return Fail(e);
         }
         cues_.push_back(std::move(cue));
@@ -66,6 +72,18 @@ ScriptLoadError TProjectList::LoadFromBytes(const QByteArray& bytes, const QStri
     Name = name;
     lastError_ = ScriptLoadError();
     return lastError_;
+}
+
+bool TProjectList::KindFits(const TScriptCue& cue, QString& reason) const {
+    const int kind = ModuleKindAt ? ModuleKindAt(cue.Module) : -1;
+    if (kind < 0 || IsMotorCue(cue.Kind) == (kind == KindMotorControl)) {
+        return true;
+    }
+    reason =
+        IsMotorCue(cue.Kind)
+            ? QStringLiteral("команда мотора для пульта %1, а у него нет мотора").arg(cue.Module)
+            : QStringLiteral("запуск канала для блока моторов %1").arg(cue.Module);
+    return false;
 }
 
 ScriptLoadError TProjectList::Fail(ScriptLoadError error) {

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "devices/TScriptCue.h"
@@ -55,9 +56,15 @@ public:
     const ScriptLoadError& LastError() const { return lastError_; }
 
     QString Name;
+    // The kind of the module that answers at an address now (-1: none), where the console knows
+    // its bus when a script is loaded. A motor cue for a firing module, or a firing cue for a
+    // motor module, would load and then do nothing at its time: with this set it is a load
+    // error of its line. Modules not on the bus are left to the check before the start.
+    std::function<int(int32_t address)> ModuleKindAt;
 
 private:
     ScriptLoadError Fail(ScriptLoadError error);
+    bool KindFits(const TScriptCue& cue, QString& reason) const;
 
     std::vector<TScriptCue> cues_;
     ScriptLoadError lastError_;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <QStringList>
 
 #include "../devices/FakeRig.h"
@@ -96,6 +98,7 @@ TEST(TestPanel, CellsCarryStateColoursCrossesAndTheRedOutline) {
     m.ChannelState[2] = ChannelError;
     m.ChannelInScript[2] = 1;
     m.ChannelResistance[0] = 12.34;
+    m.ChannelState[17] = ChannelConnected;
     const auto cells = TestPanelModel::ChannelCells(&m);
     ASSERT_EQ(cells.size(), 18u);
     EXPECT_EQ(cells[0].Fill, 0x00FF00u);
@@ -109,25 +112,41 @@ TEST(TestPanel, CellsCarryStateColoursCrossesAndTheRedOutline) {
     EXPECT_EQ(cells[2].CrossColor, 0xFFFFFFu);
     EXPECT_FALSE(cells[2].RedOutline);
     EXPECT_EQ(cells[3].Fill, 0xFFFFFFu);
+    EXPECT_TRUE(cells[3].Resistance.isEmpty()) << "not measured: no 0.0 that reads as a short";
     // Channel 17 sits in row 1, column 1.
-    EXPECT_EQ(cells[17].Left, 34);
-    EXPECT_EQ(cells[17].Top, 26);
-    EXPECT_EQ(cells[17].Right, 64);
-    EXPECT_EQ(cells[17].Bottom, 48);
+    EXPECT_EQ(cells[17].Left, 48);
+    EXPECT_EQ(cells[17].Top, 42);
+    EXPECT_EQ(cells[17].Right, 92);
+    EXPECT_EQ(cells[17].Bottom, 80);
     EXPECT_EQ(cells[17].Number, QStringLiteral("18"));
-    EXPECT_EQ(cells[17].NumberY, 25);
-    EXPECT_EQ(cells[17].ResistanceY, 36);
+    EXPECT_EQ(cells[17].NumberX, 70);
+    EXPECT_EQ(cells[17].NumberY, 45);
+    EXPECT_EQ(cells[17].ResistanceY, 61);
     // Old firmware: the number alone, centred in the cell.
     m.Version = 0x267;
     const auto old = TestPanelModel::ChannelCells(&m);
     EXPECT_TRUE(old[0].Resistance.isEmpty());
-    EXPECT_EQ(old[17].NumberY, 35);
+    EXPECT_EQ(old[17].NumberY, 61);
     // HV and motor modules have panels of their own, not the graph.
     THVControl hv(bus.proto, 6);
     hv.ChannelCount = 4;
     EXPECT_TRUE(TestPanelModel::ChannelCells(&hv).empty());
+    // An open channel reads as a word, not as the module's raw largest value.
+    m.Version = 0x268;
+    m.ChannelResistance[1] = 6553.5;
+    EXPECT_EQ(TestPanelModel::ChannelCells(&m)[1].Resistance, QStringLiteral("обрыв"));
     EXPECT_EQ(TestPanelModel::PanelFor(&hv), TestPanelModel::Panel::HighVoltage);
     EXPECT_EQ(TestPanelModel::PanelFor(nullptr), TestPanelModel::Panel::None);
+}
+
+TEST(TestPanel, ResistanceTextsFitTheirCell) {
+    EXPECT_EQ(TestPanelModel::ResistanceText(2.44), QStringLiteral("2.4"));
+    EXPECT_EQ(TestPanelModel::ResistanceText(99.94), QStringLiteral("99.9"));
+    EXPECT_EQ(TestPanelModel::ResistanceText(450.4), QStringLiteral("450"));
+    EXPECT_EQ(TestPanelModel::ResistanceText(1234), QStringLiteral("1.2к"));
+    EXPECT_EQ(TestPanelModel::ResistanceText(6553.5), QStringLiteral("обрыв"));
+    EXPECT_EQ(TestPanelModel::ResistanceText(std::numeric_limits<double>::quiet_NaN()),
+              QStringLiteral("обрыв"));
 }
 
 TEST(HvPanel, RowsVoltagesAndTheEnergyWrite) {

@@ -8,6 +8,7 @@
 #include <future>
 
 #include "TempDir.h"
+#include "devices/DeviceKinds.h"
 #include "shows/ScriptParser.h"
 #include "shows/TProjectList.h"
 #include "shows/TProjects.h"
@@ -219,15 +220,52 @@ TEST_F(ScriptFileTest, ErrorLineCountsEmptyLinesAndFreesEverything) {
     const ScriptLoadError e = list_.LoadFromFile(path);
     EXPECT_EQ(e.kind, ScriptLoadError::Line);
     EXPECT_EQ(e.line, 5);
-    EXPECT_EQ(e.message, QString::fromUtf8("Ошибка загрузки сценария (строка: 5)."));
+    EXPECT_EQ(e.message, QString::fromUtf8("Ошибка загрузки сценария (строка: 5). номер пульта "
+                                           "«x» не число"));
     EXPECT_EQ(list_.Count(), 0);
     EXPECT_TRUE(list_.Name.isEmpty());
     EXPECT_EQ(list_.LastError().line, 5);
 
     const ScriptLoadError typo = list_.LoadFromFile(dir_.write("typo.txt", "0:05 1 1\n1:75 1 2\n"));
     EXPECT_EQ(typo.kind, ScriptLoadError::Line);
-    EXPECT_EQ(typo.message, QString::fromUtf8("Ошибка загрузки сценария (строка: 2)."));
+    EXPECT_EQ(typo.message, QString::fromUtf8("Ошибка загрузки сценария (строка: 2). время «1:75» "
+                                              "не читается (пример: 5, 1:05.25, 0:01:05.250)"));
     EXPECT_EQ(list_.Count(), 0);
+}
+
+TEST(ScriptLine, LoadErrorsSayWhatIsWrong) {
+    const auto reason = [](const char* line) {
+        TScriptCue cue;
+        QString why;
+        EXPECT_FALSE(ParseScriptLine(QString::fromUtf8(line), cue, &why)) << line;
+        return why.toStdString();
+    };
+    EXPECT_EQ(reason("1.x 3 2"), "время «1.x» не читается (пример: 5, 1:05.25, 0:01:05.250)");
+    EXPECT_EQ(reason("5"), "нет номера пульта после времени");
+    EXPECT_EQ(reason("5 three 2"), "номер пульта «three» не число");
+    EXPECT_EQ(reason("5 3"), "нет номера канала после номера пульта");
+    EXPECT_EQ(reason("5 3 2a"), "канал «2a» не число");
+    EXPECT_EQ(reason("5 30 #R#1000"),
+              "команда мотора «#R#1000» не читается (#C, #L#50, #R#50, #LT#2.5#50, #RT#2.5#50: "
+              "скорость 0..100 %, время 0..25.5 с)");
+}
+
+TEST_F(ScriptFileTest, CueOfTheWrongKindForAModuleOnTheBusIsALoadErrorOfItsLine) {
+    // Module 3 fires, module 30 drives motors, module 9 is not on the bus.
+    list_.ModuleKindAt = [](int32_t address) {
+        return address == 3 ? int{KindAutoControl} : address == 30 ? int{KindMotorControl} : -1;
+    };
+    ScriptLoadError e = list_.LoadFromBytes("1 3 2\n2 30 #C\n3 3 #L#50\n", "a.txt");
+    EXPECT_EQ(e.line, 3);
+    EXPECT_EQ(e.message, QString::fromUtf8("Ошибка загрузки сценария (строка: 3). команда мотора "
+                                           "для пульта 3, а у него нет мотора"));
+    EXPECT_EQ(list_.Count(), 0);
+    e = list_.LoadFromBytes("1 30 2\n", "b.txt");
+    EXPECT_EQ(e.line, 1);
+    EXPECT_TRUE(e.message.endsWith(QString::fromUtf8("запуск канала для блока моторов 30")));
+    // A module not on the bus now is not judged here.
+    EXPECT_FALSE(list_.LoadFromBytes("1 9 #C\n2 9 4\n2 30 #RT#2.5#50\n", "c.txt"));
+    EXPECT_EQ(list_.Count(), 3);
 }
 
 TEST_F(ScriptFileTest, EmptyLinesOnlyAndLineEnds) {

@@ -14,6 +14,8 @@ namespace {
 
 constexpr int kWidth = TestPanelModel::kColumns * TestPanelModel::kCellWidth + 2;
 constexpr int kMinRows = 3;
+constexpr int kRedFrame = 3;  // pixels of the red frame
+constexpr int kFlag = 10;     // side of the script's corner flag
 
 QColor Rgb(uint32_t rgb) {
     return QColor::fromRgb(static_cast<QRgb>(rgb));
@@ -81,24 +83,34 @@ QImage ChannelGraph::Render(const TCommonControl* module, QSize size) {
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setBackgroundMode(Qt::TransparentMode);
-    const QFont number = CellFont(true, 8);
-    const QFont ohms = CellFont(false, 7);
+    const QFont number = CellFont(true, 10);
+    const QFont ohms = CellFont(true, 10);
     for (const TestPanelModel::Cell& c : TestPanelModel::ChannelCells(module)) {
         const int w = c.Right - c.Left;
         const int h = c.Bottom - c.Top;
         p.fillRect(c.Left, c.Top, w, h, Rgb(c.Fill));
-        // The outline lies on the cell's outermost pixels; a scripted channel that is not
-        // connected gets a second, inner ring in red as well.
+        // A scripted channel without an igniter must stand out at a glance: a thick red frame
+        // instead of the thin black one.
         p.setBrush(Qt::NoBrush);
-        p.setPen(QPen(c.RedOutline ? Qt::red : Qt::black, 1));
-        p.drawRect(c.Left, c.Top, w - 1, h - 1);
         if (c.RedOutline) {
-            p.drawRect(c.Left + 1, c.Top + 1, w - 3, h - 3);
+            p.setPen(QPen(Qt::red, 1));
+            for (int k = 0; k < kRedFrame; ++k) {
+                p.drawRect(c.Left + k, c.Top + k, w - 1 - 2 * k, h - 1 - 2 * k);
+            }
+        } else {
+            p.setPen(QPen(Qt::black, 1));
+            p.drawRect(c.Left, c.Top, w - 1, h - 1);
         }
         if (c.Cross) {
-            p.setPen(QPen(Rgb(c.CrossColor), 1));
-            p.drawLine(c.Left, c.Top, c.Right - 1, c.Bottom - 1);
-            p.drawLine(c.Right - 1, c.Top, c.Left, c.Bottom - 1);
+            // The script's mark: a flag in the top right corner, clear of the figures.
+            const int inset = c.RedOutline ? kRedFrame : 1;
+            const int x = c.Right - 1 - inset;
+            const int y = c.Top + inset;
+            const QPoint flag[3] = {{x - kFlag, y}, {x, y}, {x, y + kFlag}};
+            p.setPen(Qt::NoPen);
+            p.setBrush(Rgb(c.CrossColor));
+            p.drawPolygon(flag, 3);
+            p.setBrush(Qt::NoBrush);
         }
         p.setPen(Rgb(c.TextColor));
         p.setFont(number);
@@ -106,7 +118,14 @@ QImage ChannelGraph::Render(const TCommonControl* module, QSize size) {
             TextCentred(p, c.Number, c.NumberX, c.NumberY);
         } else {
             TextTopCentred(p, c.Number, c.NumberX, c.NumberY);
-            p.setFont(ohms);
+            // A word ("обрыв") is narrowed until it fits inside the frame.
+            QFont fitted = ohms;
+            const int room = w - 2 * (c.RedOutline ? kRedFrame : 1) - 2;
+            while (fitted.pixelSize() > 9 &&
+                   QFontMetrics(fitted).horizontalAdvance(c.Resistance) > room) {
+                fitted.setPixelSize(fitted.pixelSize() - 1);
+            }
+            p.setFont(fitted);
             TextTopCentred(p, c.Resistance, c.ResistanceX, c.ResistanceY);
         }
     }

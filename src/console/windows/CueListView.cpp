@@ -24,9 +24,43 @@ CueListView::CueListView(QWidget* parent) : QTableWidget(parent) {
     verticalHeader()->setDefaultSectionSize(QFontMetrics(big).height() + 6);
     horizontalHeader()->setStretchLastSection(true);
     const QFontMetrics metrics(big);
-    setColumnWidth(0, metrics.horizontalAdvance(QStringLiteral("00:00:00.000")) + 16);
+    // Room for the outcome mark before the time.
+    setColumnWidth(0, metrics.horizontalAdvance(QStringLiteral("\u2716 00:00:00.000")) + 16);
     setColumnWidth(1, metrics.horizontalAdvance(QStringLiteral("Пульт")) + 24);
     setColumnWidth(2, metrics.horizontalAdvance(QStringLiteral("П. ВРАЩ.")) + 16);
+}
+
+namespace {
+
+// The time cell's own text, kept apart from the outcome mark put before it.
+constexpr int kPlainTextRole = Qt::UserRole + 1;
+
+}  // namespace
+
+void CueListView::SetOutcome(int row, const CueRowLook& look) {
+    if (row < 0 || row >= rowCount()) {
+        return;
+    }
+    for (int c = 0; c < columnCount(); ++c) {
+        QTableWidgetItem* cell = item(row, c);
+        if (cell == nullptr) {
+            continue;
+        }
+        if (c == 0) {
+            QVariant plain = cell->data(kPlainTextRole);
+            if (!plain.isValid()) {
+                plain = cell->text();
+                cell->setData(kPlainTextRole, plain);
+            }
+            cell->setText(look.Mark + plain.toString());
+        }
+        cell->setBackground(look.Background.isEmpty() ? QBrush() : QBrush(QColor(look.Background)));
+        cell->setForeground(look.Text.isEmpty() ? QBrush() : QBrush(QColor(look.Text)));
+        QFont f = font();
+        f.setBold(look.Bold);
+        cell->setFont(f);
+        cell->setToolTip(look.ToolTip);
+    }
 }
 
 void CueListView::SetRows(const std::vector<Row>& rows) {

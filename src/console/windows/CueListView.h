@@ -5,6 +5,8 @@
 #include <array>
 #include <vector>
 
+#include "console/CueOutcomes.h"
+
 namespace kv {
 
 // The cue list of the current script: "Время", "Пульт", "Канал", "Комментарии". While a show
@@ -19,6 +21,9 @@ public:
     explicit CueListView(QWidget* parent = nullptr);
 
     void SetRows(const std::vector<Row>& rows);
+    // Marks a row with what became of its cue in the show: the mark before its time, its
+    // colours and tooltip. An empty look takes the mark away.
+    void SetOutcome(int row, const CueRowLook& look);
     // Scrolls so that the row `next` + half the visible rows is in view, then selects and focuses
     // row `next`: the next cue sits in the middle while the show runs.
     void CentreOn(int next);

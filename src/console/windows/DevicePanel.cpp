@@ -68,6 +68,16 @@ void DevicePanel::SetRow(int deviceIndex, const DeviceRowFields& fields) {
     }
 }
 
+void DevicePanel::SetStaleRow(int deviceIndex, const QString& text) {
+    for (const Row& row : rows_) {
+        if (row.deviceIndex == deviceIndex) {
+            row.label->setText(text);
+            row.label->setStyleSheet(
+                QStringLiteral("QLabel { background: #b0b0b0; color: #202020; }"));
+        }
+    }
+}
+
 void DevicePanel::SetTotal(const QString& text) {
     total_->setText(text);
 }

@@ -22,6 +22,8 @@ public:
     // Rebuilds the rows: one per entry, each the device list index it stands for.
     void SetRows(const std::vector<int>& deviceIndices);
     void SetRow(int deviceIndex, const DeviceRowFields& fields);
+    // A module whose values are out of date: its row greyed, with the text given.
+    void SetStaleRow(int deviceIndex, const QString& text);
     void SetTotal(const QString& text);
 
     int RowCount() const { return static_cast<int>(rows_.size()); }

@@ -11,6 +11,7 @@
 #include "console/MemoryOperations.h"
 #include "console/ShowControl.h"
 #include "console/ShowTexts.h"
+#include "console/SoundDeviceNotice.h"
 #include "console/windows/CommandButtons.h"
 #include "console/windows/CueListView.h"
 #include "console/windows/DevicePanel.h"
@@ -54,6 +55,10 @@ void TMainForm::RefreshButtons() {
     buttons_->SearchBtn->setEnabled(b.Search || wiring_->Searching);
     buttons_->ProjectBtn->setEnabled(b.Project);
     buttons_->SoundBtn->setEnabled(b.Sound && state_.SoundReady);
+    // A greyed soundtrack key says why when the device is missing.
+    const QString soundWhy = SoundDeviceNoticeFor(state_.SoundReady).ToolTip;
+    buttons_->SoundBtn->setToolTip(soundWhy);
+    testPanel_->SoundTestBtn->setToolTip(soundWhy);
     buttons_->BeginBtn->setEnabled(b.Begin);
     buttons_->StartBtn->setEnabled(b.Start);
     buttons_->StopBtn->setEnabled(b.Stop);
@@ -111,11 +116,15 @@ void TMainForm::RebuildDeviceRows() {
         }
     }
     devices_->SetRows(rows);
+    std::vector<int> addresses;
+    for (int index : rows) {
+        addresses.push_back(controls.ModuleAt(index)->Address);
+    }
+    freshness_.SetDevices(addresses);
     for (int index : rows) {
         RefreshDeviceRow(index);
     }
-    devices_->SetTotal(GetText(2, QStringLiteral("Всего подключенных устройств:")) +
-                       QLatin1Char(' ') + QString::number(controls.Count()));
+    RefreshDeviceTotal();
     presence_ = PresenceAfterRebuild(controls);
     SetLed(*status_, "PDURLed", presence_.Remote);
     SetLed(*status_, "RadioLed", presence_.Radio);
@@ -131,7 +140,14 @@ void TMainForm::RebuildDeviceRows() {
 void TMainForm::RefreshDeviceRow(int deviceIndex) {
     TControls& controls = wiring_->Controls();
     if (const TCommonControl* module = controls.ModuleAt(deviceIndex)) {
-        devices_->SetRow(deviceIndex, DeviceRowFields::FromControl(*module));
+        const DeviceRowFields fields = DeviceRowFields::FromControl(*module);
+        if (freshness_.Stale(module->Address)) {
+            devices_->SetStaleRow(deviceIndex, StaleRowText(kv::DeviceRowText(fields),
+                                                            freshness_.Misses(module->Address),
+                                                            wiring_->ConverterFault));
+        } else {
+            devices_->SetRow(deviceIndex, fields);
+        }
         return;
     }
     PresenceAfterPoll(presence_, controls, deviceIndex);
@@ -141,6 +157,23 @@ void TMainForm::RefreshDeviceRow(int deviceIndex) {
         status_->RadioUnit(240 + i)->SetLook(
             ShapeLook(presence_.RadioUnits[static_cast<size_t>(i)]));
     }
+}
+
+void TMainForm::RefreshDeviceTotal() {
+    devices_->SetTotal(GetText(2, QStringLiteral("Всего подключенных устройств:")) +
+                       QLatin1Char(' ') + QString::number(wiring_->Controls().Count()) +
+                       StaleCountSuffix(freshness_.StaleCount()));
+}
+
+void TMainForm::MarkCue(int cue, CueOutcomes::Outcome outcome) {
+    cueOutcomes_.CueDone(cue, outcome);
+    cues_->SetOutcome(cue, CueRowLookFor(cueOutcomes_.At(cue)));
+    RefreshNotSent();
+}
+
+void TMainForm::RefreshNotSent() {
+    const NotSentLook look = NotSentLookFor(cueOutcomes_.NotSentCount());
+    times_->SetNotSent(look.Text, look.Alarm);
 }
 
 void TMainForm::RefreshSummaryLeds() {
@@ -167,6 +200,8 @@ void TMainForm::RefreshShowView() {
         rows.push_back({cells[0], cells[1], cells[2], cells[3]});
     }
     cues_->SetRows(rows);
+    cueOutcomes_.Reset(project.Count());
+    RefreshNotSent();
     project.MarkUsedChannels(wiring_->Controls());
 }
 
@@ -208,7 +243,13 @@ void TMainForm::RefreshManualKey(int32_t address, int32_t channel) {
 void TMainForm::RefreshSound() {
     const bool loaded = show_->SoundLoaded();
     SetLed(*status_, "SoundLoadedLed", loaded ? Look::On : Look::Off);
-    times_->SetSoundName(show_->SoundName());
+    const SoundDeviceNotice notice = SoundDeviceNoticeFor(state_.SoundReady);
+    if (notice.Status.isEmpty()) {
+        times_->SetSoundName(show_->SoundName());
+    } else {
+        times_->SetSoundName(notice.Status, true);
+        times_->SoundNameLabel()->setToolTip(notice.ToolTip);
+    }
     SoundTimerTick();
 }
 

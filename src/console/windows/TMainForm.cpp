@@ -18,6 +18,7 @@
 #include <QStandardPaths>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <algorithm>
 
 #include "console/ConsoleWiring.h"
 #include "console/DebugSyncTest.h"
@@ -48,6 +49,7 @@
 #include "core/LogName.h"
 #include "devices/ChannelClassifier.h"
 #include "devices/DeviceKinds.h"
+#include "devices/TCommonControl.h"
 #include "devices/TControls.h"
 #include "i18n/Localizer.h"
 #include "shows/AudioSystem.h"
@@ -251,11 +253,32 @@ void TMainForm::CreateShowObjects() {
     // reported (by the show control) rather than replaced.
     SelectAudioOutput(wiring_->Simulated() ? AudioOutput::Null : AudioOutput::Device);
     projects_ = std::make_unique<TProjects>();
+    // A script is loaded against the modules found on the bus: a motor cue for a firing module
+    // (or the other way round) is a load error of its line, not a cue that silently does nothing.
+    for (int k = 0; k < ConsoleState::kSlots; ++k) {
+        projects_->Project(k).ModuleKindAt = [this](int32_t address) {
+            const TCommonDevice* d = wiring_->Controls().FindByAddress(address);
+            return d != nullptr && d->IsModule() ? static_cast<int>(d->Kind) : -1;
+        };
+    }
     player_ = std::make_unique<TExtPlayer>(wiring_->Controls());
     player_->Thresholds = ResistanceThresholds::FromSettings();
     show_ = std::make_unique<ShowControl>(*wiring_, *player_, *projects_, state_);
     ShowPlaying = [this] { return player_->IsPlaying(); };
     ConnectShowControl();
+    player_->OnCueDone = [this](int cue, TCommonPlayer::CueResult result) {
+        switch (result) {
+            case TCommonPlayer::CueResult::Sent:
+                MarkCue(cue, CueOutcomes::Outcome::Sent);
+                break;
+            case TCommonPlayer::CueResult::NotSent:
+                MarkCue(cue, CueOutcomes::Outcome::NotSent);
+                break;
+            case TCommonPlayer::CueResult::Passed:
+                MarkCue(cue, CueOutcomes::Outcome::Passed);
+                break;
+        }
+    };
 }
 
 void TMainForm::ConnectShowControl() {
@@ -286,6 +309,16 @@ void TMainForm::ConnectShowControl() {
     s.OnTempoChanged = [this] { RefreshTempo(); };
     s.OnOffsetChanged = [this] { RefreshOffset(); };
     s.OnPlayStateChanged = [this] {
+        if (player_->IsPlaying() && player_->WorkMode != TCommonPlayer::WorkManual) {
+            // The cues from the start point on are sent again: their old marks go.
+            for (int i = std::max(player_->NextCue, 0); i < cueOutcomes_.Count(); ++i) {
+                if (cueOutcomes_.At(i) != CueOutcomes::Outcome::None) {
+                    cues_->SetOutcome(i, CueRowLook{});
+                }
+            }
+            cueOutcomes_.RunStarts(player_->NextCue);
+            RefreshNotSent();
+        }
         RefreshButtons();
         SoundTimerTick();
     };
@@ -415,7 +448,16 @@ void TMainForm::BuildWidgets() {
 void TMainForm::ConnectWiring() {
     ConsoleWiring& w = *wiring_;
     w.OnDeviceListChanged = [this] { RebuildDeviceRows(); };
-    w.OnDevicePolled = [this](int index) { RefreshDeviceRow(index); };
+    w.OnDevicePolled = [this](int index) {
+        if (const TCommonControl* module = wiring_->Controls().ModuleAt(index)) {
+            const bool wasStale = freshness_.Stale(module->Address);
+            freshness_.Polled(module->Address, module->LastResult == 0);
+            if (wasStale != freshness_.Stale(module->Address)) {
+                RefreshDeviceTotal();
+            }
+        }
+        RefreshDeviceRow(index);
+    };
     w.OnRefreshSummary = [this] { RefreshSummaryLeds(); };
     w.OnConverterState = [this](const QString& label, bool fault) {
         ConverterStateChanged(label, fault);
@@ -632,6 +674,17 @@ void TMainForm::ShowRightColumn() {
 void TMainForm::ConverterStateChanged(const QString& label, bool fault) {
     status_->Rs485Label()->setText(label);
     status_->Rs485()->SetLook(fault ? TShape::Look::Alarm : TShape::Look::On);
+    if (fault) {
+        // Nothing the modules last said can be renewed now: their rows say so at once, even
+        // while a show leaves no time to poll them.
+        freshness_.LinkLost();
+        for (int i = 0; i < wiring_->Controls().Count(); ++i) {
+            if (wiring_->Controls().ModuleAt(i) != nullptr) {
+                RefreshDeviceRow(i);
+            }
+        }
+        RefreshDeviceTotal();
+    }
 }
 
 void TMainForm::LogWriteFailed(const QString& text) {

@@ -10,6 +10,8 @@
 #include <memory>
 
 #include "console/ConsoleState.h"
+#include "console/CueOutcomes.h"
+#include "console/DeviceFreshness.h"
 #include "console/IndicatorLooks.h"
 #include "core/Settings.h"
 
@@ -168,6 +170,9 @@ public:
     QTimer& ErrFlashTimer() { return errFlashTimer_; }
     QTimer& PCPowerTimer() { return pcPowerTimer_; }
     DeviceMaintenance& Maintenance() const { return *maintenance_; }
+    // What became of each cue of the current script, and which modules no longer answer.
+    const CueOutcomes& Outcomes() const { return cueOutcomes_; }
+    const DeviceFreshness& Freshness() const { return freshness_; }
 
 signals:
     // The window accepted its close: the run ends, whatever other window is still open.
@@ -191,6 +196,10 @@ private:
     void RebuildDeviceRows();
     void RefreshDeviceRow(int deviceIndex);
     void RefreshSummaryLeds();
+    void RefreshDeviceTotal();
+    // A cue's outcome: marked in the list and counted beside the show clock.
+    void MarkCue(int cue, CueOutcomes::Outcome outcome);
+    void RefreshNotSent();
     void ConverterStateChanged(const QString& label, bool fault);
     // The event log stopped being written: said once in the red window, and for the rest of the
     // run beside the version label.
@@ -233,6 +242,8 @@ private:
     bool closed_ = false;
     bool logFailed_ = false;
     PresenceLeds presence_;
+    CueOutcomes cueOutcomes_;
+    DeviceFreshness freshness_;
 
     QLabel* simBanner_ = nullptr;
     QLabel* versionLabel_ = nullptr;

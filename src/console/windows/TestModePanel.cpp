@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include "console/ConsoleEnabling.h"
@@ -15,6 +16,7 @@
 #include "console/windows/ChannelGraph.h"
 #include "console/windows/HvPanel.h"
 #include "console/windows/MotorPanel.h"
+#include "console/windows/WidgetParts.h"
 #include "devices/TCommonControl.h"
 #include "devices/THVControl.h"
 #include "devices/TMotorControl.h"
@@ -119,10 +121,30 @@ TestModePanel::TestModePanel(QWidget* parent) : QWidget(parent) {
     title_->setObjectName(QStringLiteral("TestTitleLabel"));
     title_->setFont(big);
     channelsLayout->addWidget(title_);
+    // What the colours and marks mean, where the crew looks at them.
+    auto* legend = NamedLabel(
+        QStringLiteral("ChannelLegendLabel"),
+        QStringLiteral("<span style=\"background:#00ff00\">&nbsp;подключен&nbsp;</span> "
+                       "<span style=\"background:#0000ff;color:white\">&nbsp;не подключен&nbsp;"
+                       "</span> <span style=\"background:#ff0000;color:white\">&nbsp;ошибка&nbsp;"
+                       "</span> <span style=\"border:1px solid black\">&nbsp;не проверен&nbsp;"
+                       "</span> &nbsp;&#9701; в сценарии &nbsp;<span style=\"color:#ff0000\">"
+                       "&#9634; красная рамка: в сценарии, но не подключен</span>"),
+        channels_);
+    legend->setTextFormat(Qt::RichText);
+    legend->setWordWrap(true);
+    channelsLayout->addWidget(legend);
     graph_ = new ChannelGraph(channels_);
     graph_->SetModuleSource([this] { return Selected(); });
-    channelsLayout->addWidget(graph_);
-    channelsLayout->addStretch(1);
+    // A module with hundreds of channels scrolls inside the page instead of growing the window.
+    auto* graphScroll = new QScrollArea(channels_);
+    graphScroll->setObjectName(QStringLiteral("ChannelGraphScroll"));
+    graphScroll->setFrameShape(QFrame::NoFrame);
+    graphScroll->setFocusPolicy(Qt::NoFocus);
+    graphScroll->setWidgetResizable(true);
+    graphScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    graphScroll->setWidget(graph_);
+    channelsLayout->addWidget(graphScroll, 1);
     right->addWidget(channels_, 1);
     hv_ = new HvPanel(this);
     hv_->SetModuleSource([this] { return dynamic_cast<THVControl*>(Selected()); });

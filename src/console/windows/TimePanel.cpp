@@ -30,6 +30,12 @@ TimePanel::TimePanel(QWidget* parent) : QWidget(parent) {
     rest_ = NamedLabel(QStringLiteral("RestLabel"), QStringLiteral("0:00:00.0"), showBox);
     rest_->setFont(ScaledFont(fixed, 1.3, true));
     showGrid->addWidget(rest_, 1, 1, Qt::AlignRight);
+    // Right under the clock: a show losing cues must be seen there, not only in the log.
+    notSent_ = NamedLabel(QStringLiteral("NotSentLabel"), QString(), showBox);
+    notSent_->setFont(ScaledFont(font(), 1.3, true));
+    notSent_->setAlignment(Qt::AlignCenter);
+    showGrid->addWidget(notSent_, 2, 0, 1, 2);
+    SetNotSent(QStringLiteral("Не отправлено: 0"), false);
     layout->addWidget(showBox);
 
     auto* soundBox = new QGroupBox(QStringLiteral(" Фонограмма "), this);
@@ -89,13 +95,22 @@ void TimePanel::SetShowTimes(const QString& show, const QString& remaining) {
     rest_->setText(remaining);
 }
 
+void TimePanel::SetNotSent(const QString& text, bool alarm) {
+    notSent_->setText(text);
+    notSent_->setStyleSheet(alarm ? QStringLiteral("QLabel { background: #d00000; color: white; "
+                                                   "padding: 2px; }")
+                                  : QStringLiteral("QLabel { color: #606060; padding: 2px; }"));
+}
+
 void TimePanel::SetSoundTimes(const QString& position, const QString& remaining) {
     soundTime_->setText(position);
     soundRest_->setText(remaining);
 }
 
-void TimePanel::SetSoundName(const QString& name) {
+void TimePanel::SetSoundName(const QString& name, bool alarm) {
     soundName_->setText(name);
+    soundName_->setWordWrap(alarm);
+    soundName_->setStyleSheet(alarm ? QStringLiteral("QLabel { color: #d00000; }") : QString());
 }
 
 void TimePanel::SetTempo(const QString& label, int needleX) {

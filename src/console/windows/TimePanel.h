@@ -19,12 +19,16 @@ public:
 
     void SetShowTimes(const QString& show, const QString& remaining);
     void SetSoundTimes(const QString& position, const QString& remaining);
-    void SetSoundName(const QString& name);
+    // alarm: a notice in red instead of a name (no sound device).
+    void SetSoundName(const QString& name, bool alarm = false);
+    // The count of cues not sent in the show, under the show clock.
+    void SetNotSent(const QString& text, bool alarm);
     void SetTempo(const QString& label, int needleX);
     void SetOffset(const QString& label, const QString& distance, int needleX);
 
     QLabel* TimeLabel() const { return time_; }
     QLabel* RestLabel() const { return rest_; }
+    QLabel* NotSentLabel() const { return notSent_; }
     QLabel* SoundTimeLabel() const { return soundTime_; }
     QLabel* SoundRestLabel() const { return soundRest_; }
     QLabel* SoundNameLabel() const { return soundName_; }
@@ -37,6 +41,7 @@ public:
 private:
     QLabel* time_;
     QLabel* rest_;
+    QLabel* notSent_;
     QLabel* soundTime_;
     QLabel* soundRest_;
     QLabel* soundName_;

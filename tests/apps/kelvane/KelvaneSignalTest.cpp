@@ -4,6 +4,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QThread>
 
 #include "BusSimProcess.h"
@@ -47,6 +49,33 @@ TEST(KelvaneSignals, EachTerminationSignalEndsTheRunWithTheClosingLines) {
         EXPECT_TRUE(log.trimmed().endsWith(dashes)) << log.toStdString();
         EXPECT_TRUE(log.contains(QStringLiteral("Получен сигнал завершения"))) << log.toStdString();
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Help and version on a machine without a display (an ssh session, a service's shell): the
+// window system is never asked for, so nothing aborts.
+TEST(KelvaneCommandLine, HelpAndVersionNeedNoDisplay) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        env.remove(QString::fromLatin1(name));
+    }
+    const auto run = [&env](const QString& argument, QString& out) {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(KV_KELVANE_BINARY), {argument});
+        EXPECT_TRUE(p.waitForFinished(20000)) << argument.toStdString();
+        out = QString::fromLocal8Bit(p.readAllStandardOutput());
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    };
+    QString out;
+    EXPECT_EQ(run(QStringLiteral("--help"), out), 0);
+    EXPECT_TRUE(out.startsWith(QStringLiteral("usage: kelvane"))) << out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("Files of this run:")));
+    EXPECT_EQ(run(QStringLiteral("--version"), out), 0);
+    EXPECT_TRUE(out.startsWith(QStringLiteral("kelvane "))) << out.toStdString();
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ const QColor kBlack(0, 0, 0);
 
 // Left and top pixel of channel i's cell.
 QPoint CellOrigin(int i) {
-    return {32 * (i % 16) + 2, 24 * (i / 16) + 2};
+    return {46 * (i % 16) + 2, 40 * (i / 16) + 2};
 }
 
 // Whether a pixel within one step of (x, y) has the colour (a line's exact pixels depend on
@@ -58,7 +58,20 @@ protected:
         module.ChannelCount = 20;
         module.Version = 0x46B;
     }
-    QImage Render() const { return ChannelGraph::Render(&module, QSize(16 * 32 + 2, 3 * 24 + 2)); }
+    QImage Render() const { return ChannelGraph::Render(&module, QSize(16 * 46 + 2, 3 * 40 + 2)); }
+    // Rows of a cell between y0 and y1 (offsets) that hold a pixel of the colour.
+    static int RowsWith(const QImage& image, QPoint o, int y0, int y1, const QColor& colour) {
+        int rows = 0;
+        for (int y = o.y() + y0; y < o.y() + y1; ++y) {
+            for (int x = o.x() + 4; x < o.x() + 40; ++x) {
+                if (image.pixelColor(x, y) == colour) {
+                    ++rows;
+                    break;
+                }
+            }
+        }
+        return rows;
+    }
 };
 
 TEST_F(ChannelGraphTest, CellsTakeTheStateColoursInsideABlackOutline) {
@@ -67,68 +80,81 @@ TEST_F(ChannelGraphTest, CellsTakeTheStateColoursInsideABlackOutline) {
     module.ChannelState[2] = ChannelError;
     module.ChannelResistance[0] = 2.4;
     const QImage image = Render();
-    // Away from the texts (top centre) and the cross (diagonals): the fill.
+    // Away from the texts (the middle): the fill.
     const std::map<int, QColor> fills = {{0, kLime}, {1, kBlue}, {2, kRed}, {3, kWhite}};
     for (const auto& [channel, fill] : fills) {
         const QPoint o = CellOrigin(channel);
-        EXPECT_EQ(image.pixelColor(o.x() + 3, o.y() + 10), fill) << channel;
-        EXPECT_EQ(image.pixelColor(o.x(), o.y() + 10), kBlack) << channel;       // left edge
-        EXPECT_EQ(image.pixelColor(o.x() + 29, o.y() + 10), kBlack) << channel;  // right edge
-        EXPECT_EQ(image.pixelColor(o.x() + 10, o.y() + 21), kBlack) << channel;  // bottom edge
+        EXPECT_EQ(image.pixelColor(o.x() + 3, o.y() + 18), fill) << channel;
+        EXPECT_EQ(image.pixelColor(o.x(), o.y() + 18), kBlack) << channel;       // left edge
+        EXPECT_EQ(image.pixelColor(o.x() + 43, o.y() + 18), kBlack) << channel;  // right edge
+        EXPECT_EQ(image.pixelColor(o.x() + 10, o.y() + 37), kBlack) << channel;  // bottom edge
         // The gap between two cells stays white.
-        EXPECT_EQ(image.pixelColor(o.x() - 1, o.y() + 10), kWhite) << channel;
+        EXPECT_EQ(image.pixelColor(o.x() - 1, o.y() + 18), kWhite) << channel;
     }
-    // The number and the resistance are written in black on the lime cell.
-    const QPoint o = CellOrigin(0);
-    int dark = 0;
-    for (int y = o.y(); y < o.y() + 21; ++y) {
-        for (int x = o.x() + 8; x < o.x() + 22; ++x) {
-            dark += image.pixelColor(x, y).lightness() < 100 ? 1 : 0;
-        }
-    }
-    EXPECT_GT(dark, 10);
 }
 
-TEST_F(ChannelGraphTest, ScriptedChannelsAreCrossedAndAnOpenOneGetsARedDoubleOutline) {
+TEST_F(ChannelGraphTest, FiguresAreLargeEnoughToReadAtAGlance) {
+    module.Version = 0x268;
+    module.ChannelState[0] = ChannelConnected;
+    module.ChannelResistance[0] = 2.4;
+    const QImage image = Render();
+    const QPoint o = CellOrigin(0);
+    // The number's line and the resistance's line: digits of at least 9 pixels each, apart.
+    EXPECT_GE(RowsWith(image, o, 2, 18, kBlack), 9);
+    EXPECT_GE(RowsWith(image, o, 18, 36, kBlack), 9);
+}
+
+TEST_F(ChannelGraphTest, ScriptMarkStaysClearOfTheFiguresAndAnOpenOneGetsAThickRedFrame) {
+    module.Version = 0x268;
     module.ChannelState[0] = ChannelNotConnected;
     module.ChannelInScript[0] = 1;
+    module.ChannelResistance[0] = 6553.5;
     module.ChannelState[1] = ChannelNotConnected;  // open, not scripted
     module.ChannelState[2] = ChannelError;
     module.ChannelInScript[2] = 1;
     module.ChannelState[3] = ChannelConnected;
     module.ChannelInScript[3] = 1;
+    module.ChannelResistance[3] = 2.4;
     const QImage image = Render();
 
     QPoint o = CellOrigin(0);
-    EXPECT_EQ(image.pixelColor(o.x(), o.y() + 10), kRed);
-    EXPECT_EQ(image.pixelColor(o.x() + 1, o.y() + 10), kRed);
-    EXPECT_EQ(image.pixelColor(o.x() + 2, o.y() + 10), kBlue);
-    EXPECT_EQ(image.pixelColor(o.x() + 28, o.y() + 10), kRed);
-    // The red cross of the open channel, near its lower left and lower right corners.
-    EXPECT_TRUE(Near(image, o.x() + 4, o.y() + 18, kRed));
-    EXPECT_TRUE(Near(image, o.x() + 25, o.y() + 18, kRed));
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(image.pixelColor(o.x() + k, o.y() + 18), kRed) << k;
+        EXPECT_EQ(image.pixelColor(o.x() + 43 - k, o.y() + 18), kRed) << k;
+        EXPECT_EQ(image.pixelColor(o.x() + 20, o.y() + 37 - k), kRed) << k;
+    }
+    EXPECT_EQ(image.pixelColor(o.x() + 3, o.y() + 18), kBlue);
+    // The red flag in the top right corner, and no red over the figures below it.
+    EXPECT_TRUE(Near(image, o.x() + 38, o.y() + 5, kRed));
+    int red = 0;
+    for (int y = o.y() + 16; y < o.y() + 34; ++y) {
+        for (int x = o.x() + 4; x < o.x() + 40; ++x) {
+            red += image.pixelColor(x, y) == kRed ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(red, 0);
 
     o = CellOrigin(1);
-    EXPECT_EQ(image.pixelColor(o.x(), o.y() + 10), kBlack);
-    EXPECT_EQ(image.pixelColor(o.x() + 1, o.y() + 10), kBlue);
-    EXPECT_FALSE(Near(image, o.x() + 4, o.y() + 18, kRed));
+    EXPECT_EQ(image.pixelColor(o.x(), o.y() + 18), kBlack);
+    EXPECT_EQ(image.pixelColor(o.x() + 1, o.y() + 18), kBlue);
+    EXPECT_FALSE(Near(image, o.x() + 38, o.y() + 5, kRed));
 
-    o = CellOrigin(2);  // error: a white cross, black outline
-    EXPECT_EQ(image.pixelColor(o.x(), o.y() + 10), kBlack);
-    EXPECT_TRUE(Near(image, o.x() + 4, o.y() + 18, kWhite));
-    o = CellOrigin(3);  // connected: a black cross
-    EXPECT_TRUE(Near(image, o.x() + 4, o.y() + 18, kBlack));
-    EXPECT_TRUE(Near(image, o.x() + 25, o.y() + 18, kBlack));
+    o = CellOrigin(2);  // error: a white flag, black outline
+    EXPECT_EQ(image.pixelColor(o.x(), o.y() + 18), kBlack);
+    EXPECT_TRUE(Near(image, o.x() + 38, o.y() + 5, kWhite));
+    o = CellOrigin(3);  // connected: a black flag, the figures still whole beside it
+    EXPECT_TRUE(Near(image, o.x() + 38, o.y() + 5, kBlack));
+    EXPECT_GE(RowsWith(image, o, 18, 36, kBlack), 9);
 }
 
 TEST_F(ChannelGraphTest, NothingIsDrawnBeyondTheChannelsOrWithoutAPlainModule) {
     QImage image = Render();
     const QPoint last = CellOrigin(19);
-    EXPECT_EQ(image.pixelColor(last.x(), last.y() + 10), kBlack);
+    EXPECT_EQ(image.pixelColor(last.x(), last.y() + 18), kBlack);
     for (int channel : {20, 25, 47}) {
         const QPoint o = CellOrigin(channel);
-        EXPECT_EQ(image.pixelColor(o.x(), o.y() + 10), kWhite) << channel;
-        EXPECT_EQ(image.pixelColor(o.x() + 10, o.y() + 10), kWhite) << channel;
+        EXPECT_EQ(image.pixelColor(o.x(), o.y() + 18), kWhite) << channel;
+        EXPECT_EQ(image.pixelColor(o.x() + 10, o.y() + 18), kWhite) << channel;
     }
     THVControl hv(bus.proto, 20);
     hv.ChannelCount = 4;

@@ -395,3 +395,38 @@ TEST_F(MemoryOnSim, BlackBoxAsksBeforeReplacingTheFileItWouldWrite) {
 }
 
 }  // namespace
+
+TEST_F(MemoryOnSim, CuesTheModulesCannotHoldAreListedAndNothingIsWritten) {
+    // Module 5 keeps one time per channel; module 6 has 16 channels; module 7 drives motors.
+    Start({SimModule(5, 0x140, 16), SimModule(6, 0x165, 16),
+           SimOf(SimDeviceKind::MotorModule, 7, 0x165)});
+    QString message;
+    QStringList lines;
+    ops_->ShowRefusedCues = [&](const QString& m, const QStringList& l) {
+        message = m;
+        lines = l;
+    };
+    bool checked = false;
+    ops_->CheckModulesPresent = [&] { return checked = true; };
+    const TProjectList project =
+        Project("1 5 3\n2 6 40\n3 5 3\n4 6 16\n5 7 #C#100\n6 7 2\n7 9 40\n");
+    const auto outcome = ops_->WriteModules(project);
+    EXPECT_EQ(outcome.status, MemoryOperations::Status::CuesRefused);
+    EXPECT_FALSE(checked);
+    EXPECT_TRUE(sim_.Sent().empty()) << "nothing is written";
+    EXPECT_TRUE(boxes_.empty()) << "no success box";
+    EXPECT_EQ(message, U("Пульты не могут хранить эти команды сценария; ничего не записано:"));
+    // Module 9 is not on the bus: the present check speaks for it.
+    EXPECT_EQ(lines, (QStringList{U("Пульт: 6, канал: 40, время: 2 - у пульта 16 каналов"),
+                                  U("Пульт: 5, канал: 3, время: 3 - канал уже занят: прошивка "
+                                    "пульта хранит одно время на канал"),
+                                  U("Пульт: 7, канал: 2, время: 6 - запуск канала для блока "
+                                    "моторов")}));
+    EXPECT_EQ(sim_.Log().With(U("Пульт: 6, канал: 40, время: 2")).size(), 1);
+
+    // The same channel twice is fine where the memory is a list of entries.
+    lines.clear();
+    const auto fine = ops_->WriteModules(Project("1 6 3\n3 6 3\n"));
+    EXPECT_EQ(fine.status, MemoryOperations::Status::Done);
+    EXPECT_TRUE(lines.isEmpty());
+}
