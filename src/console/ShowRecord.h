@@ -106,6 +106,12 @@ public:
     void Checked(int32_t module, int32_t channel, CheckAfter state);
     // The show ended: what never came is skipped.
     void End(ShowEnd how, int32_t position);
+    // What ended it, learnt after the stop (another device's stop is told after the stop ran).
+    void SetEndCause(ShowEnd how) {
+        if (Ended() && how != ShowEnd::Running) {
+            header_.End = how;
+        }
+    }
 
     bool Active() const { return active_; }
     bool Ended() const { return header_.End != ShowEnd::Running; }

@@ -203,8 +203,9 @@ void DrawPlot(PageFlow& flow, QPainter& p, const ShowRecord& record) {
 }
 
 void DrawTable(PageFlow& flow, QPainter& p, const ShowRecord& record) {
-    flow.Line(QStringLiteral("Cues not sent, or not found fired in the check after the show"), 12,
-              true);
+    flow.Line(QStringLiteral("Cues not sent, not found fired after the show, or on a channel "
+                             "that failed its test"),
+              12, true);
     const auto& cues = record.Cues();
     int rows = 0;
     // Column starts in pixels of the page; the result column takes what is left.
@@ -231,7 +232,10 @@ void DrawTable(PageFlow& flow, QPainter& p, const ShowRecord& record) {
     row(head, true);
     for (size_t i = 0; i < cues.size(); ++i) {
         const ShowRecordCue& c = cues[i];
-        if (c.Result == CueResult::Sent && c.Check == CheckAfter::Fired) {
+        // An open channel reads the same before and after a fire: a cue on a channel the test
+        // found without an igniter stays in the table although its check says fired.
+        const bool testedBad = c.Before == Continuity::Unconnected || c.Before == Continuity::Error;
+        if (c.Result == CueResult::Sent && c.Check == CheckAfter::Fired && !testedBad) {
             continue;
         }
         ++rows;

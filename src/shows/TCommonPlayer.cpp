@@ -163,6 +163,9 @@ void TCommonPlayer::Tick() {
                 if (!IsMotorCue(cue.Kind)) {
                     Fire(cue.Module, cue.Channel, false, true);
                 }
+                if (OnCueDone) {
+                    OnCueDone(NextCue - 1, BusOk, Position);
+                }
             }
             const int32_t last = script_ ? script_->LastTime() : 0;
             if (static_cast<int64_t>(Position) >= static_cast<int64_t>(last) + 500) {
@@ -233,11 +236,16 @@ std::optional<uint32_t> TCommonPlayer::NextCueDueTick() const {
 
 void TCommonPlayer::ExecuteCue(int index) {
     const TScriptCue& cue = script_->Cue(index);
+    const int32_t at = ShowPosition(TickCount(), baseTick_, tempo_, basePosition_, Offset);
+    lastFireResult_ = BusOk;
     if (!IsMotorCue(cue.Kind)) {
         Fire(cue.Module, cue.Channel, false, false);
-        return;
+    } else {
+        MoveMotor(cue);
     }
-    MoveMotor(cue);
+    if (OnCueDone) {
+        OnCueDone(index, lastFireResult_, at);
+    }
 }
 
 void TCommonPlayer::MoveMotor(const TScriptCue& cue) {
@@ -406,6 +414,7 @@ void TCommonPlayer::Fire(int32_t module, int32_t channel, bool manual, bool reco
 }
 
 void TCommonPlayer::FireDone(int32_t module, int32_t channel, bool manual, int32_t result) {
+    lastFireResult_ = result;
     if (result == BusOk) {
         Fired(module, channel, manual);
     } else {

@@ -123,6 +123,9 @@ public:
     // A fire frame did not leave the console: result is the send's bus result or kFireNotOnBus
     // or kFireNoChannel.
     std::function<void(int32_t module, int32_t channel, int32_t result)> OnFireNotSent;
+    // A cue of the script was played: its index, its fire's result (BusOk for a motor move or a
+    // cue the modules fire themselves) and the show time just before its frame left.
+    std::function<void(int cue, int32_t result, int32_t showMs)> OnCueDone;
     // The console's launch state (0 waiting, 1 armed, 2 running) for status answers.
     std::function<uint8_t()> LaunchStateSource;
 
@@ -179,6 +182,7 @@ protected:
     uint32_t lastFireTick_ = 0;
     int32_t tempo_ = 1000;
     int notSentCount_ = 0;
+    int32_t lastFireResult_ = 0;
     OtherConsoleShows otherShows_;
     bool stoppedOnce_ = false;
     // What the last run left behind: the first cue it did not send, and whether it ended.

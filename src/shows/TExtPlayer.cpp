@@ -74,6 +74,7 @@ void TExtPlayer::CheckNextFired() {
         ClassifyMeasurement(*control, entry.Channel, value, Thresholds);
     }
     checkFailures_ = 0;
+    LastCheckResult = result;
     if (OnChannelChecked) {
         OnChannelChecked(entry.Module, entry.Channel);
     }
@@ -90,6 +91,7 @@ TExtPlayer::FiredEntry TExtPlayer::AbandonNextCheck() {
     if (control && entry.Channel >= 0 && entry.Channel < kMaxChannels) {
         control->ChannelState[static_cast<size_t>(entry.Channel)] = ChannelUnknown;
     }
+    LastCheckResult = BusNoAnswer;
     if (OnChannelChecked) {
         OnChannelChecked(entry.Module, entry.Channel);
     }

@@ -51,6 +51,10 @@ public:
     const ScriptLoadError& LastError() const { return lastError_; }
 
     QString Name;
+    // The file it was read from (absolute; empty for text given directly) and the SHA-256 of
+    // the bytes read, in hex: what a show report names, even if the file changes afterwards.
+    QString Path;
+    QString Sha256;
 
 private:
     ScriptLoadError Fail(ScriptLoadError error);
