@@ -14,6 +14,8 @@
 #include "console/ConsoleState.h"
 #include "console/ConsoleWiring.h"
 #include "console/ShowControl.h"
+#include "console/ShowRecorder.h"
+#include "console/ShowReport.h"
 #include "core/Clock.h"
 #include "core/EventLog.h"
 #include "devices/ChannelClassifier.h"
@@ -46,6 +48,7 @@ struct PlayOptions {
     int from = 0;
     int tempo = 1000;
     int offset = 0;
+    QString report;  // the show report's file; ".pdf" writes the printable form
 };
 
 bool ParseOptions(const QStringList& args, PlayOptions& o, QString& error) {
@@ -64,6 +67,8 @@ bool ParseOptions(const QStringList& args, PlayOptions& o, QString& error) {
         };
         if (a == QLatin1String("--sound") && i + 1 < args.size()) {
             o.sound = args[++i];
+        } else if (a == QLatin1String("--report") && i + 1 < args.size()) {
+            o.report = args[++i];
         } else if (a == QLatin1String("--autonomous")) {
             o.autonomous = true;
         } else if (a == QLatin1String("--manual")) {
@@ -215,6 +220,7 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
     CtlShow session(ctx, *wiring, projects);
     TExtPlayer& player = session.player;
     ShowControl& show = session.show;
+    ShowRecorder recorder(show);
     show.DrivesIdleTimer = false;  // no poll cycle here: the run ends with the show
     show.MarkUsedChannels();
     player.WorkMode = o.manual ? TCommonPlayer::WorkManual : TCommonPlayer::WorkAutomatic;
@@ -271,6 +277,9 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
                               ? std::max(0, list.Count() - std::max(0, player.NextCue))
                               : 0) +
                          neverFire;
+    if (interrupted) {
+        recorder.MarkInterrupted();
+    }
     // The stop key: the first stop leaves the soundtrack playing, a second one stops it.
     if (player.IsPlaying()) {
         show.StopBtnClick();
@@ -305,6 +314,20 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
     if (notMeasured > 0) {
         ctx.NoteFailure(-3, QStringLiteral("%1 fired channel(s) not measured").arg(notMeasured));
     }
+    bool reportFailed = false;
+    if (!o.report.isEmpty()) {
+        QString reportError;
+        if (!recorder.Record().Active()) {
+            // The show never started (stopped while waiting): there is nothing to report.
+            ctx.Warn(QStringLiteral("no show ran: no report written"));
+        } else if (WriteShowReport(recorder.Record(), o.report, &reportError)) {
+            ctx.Info(QStringLiteral("report written: ") + o.report);
+        } else {
+            ctx.Warn(QStringLiteral("report not written: ") + o.report + QStringLiteral(": ") +
+                     reportError);
+            reportFailed = true;
+        }
+    }
     if (interrupted) {
         ctx.Warn(QStringLiteral("stopped by %1: %2 cue(s) not played")
                      .arg(CtlInterrupt::SignalName())
@@ -316,7 +339,7 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
                  .arg(player.NotSentCount()) +
              (unplayed > 0 || interrupted ? QStringLiteral(", %1 not played").arg(unplayed)
                                           : QString()));
-    return player.NotSentCount() > 0 || unplayed > 0 || interrupted ? 1 : 0;
+    return player.NotSentCount() > 0 || unplayed > 0 || interrupted || reportFailed ? 1 : 0;
 }
 
 // What another console sent, in words; empty for frames of devices and of this console. Console
@@ -420,8 +443,9 @@ int RunWatch(CtlContext& ctx, const QStringList& args) {
 
 const CtlRegistrar kPlayCommands{
     {QStringLiteral("play"),
-     QStringLiteral("FILE --arm [--sound AUDIO] [--autonomous] [--manual] [--from MS] "
-                    "[--tempo PERMILLE] [--offset MS] [--wait-external-start]"),
+     QStringLiteral(
+         "FILE --arm [--sound AUDIO] [--autonomous] [--manual] [--from MS] "
+         "[--tempo PERMILLE] [--offset MS] [--wait-external-start] [--report FILE.csv|FILE.pdf]"),
      QStringLiteral("run a show headless: fires with show and wall time, start block in the "
                     "event log, the stop sequence at the end; Ctrl+C stops it"),
      RunPlay},

@@ -28,6 +28,9 @@ bool WriteShowReportCsv(const ShowRecord& record, const QString& path, QString* 
 // Writes the printable form (PDF): header, counts, the lateness plot and the table of every cue
 // not sent or whose check did not find it fired. Needs a QGuiApplication (fonts).
 bool WriteShowReportPdf(const ShowRecord& record, const QString& path, QString* error = nullptr);
+// The cues of the printable form's table: not sent, not found fired, or on a channel that
+// failed its test before the show.
+std::vector<int> ShowReportTableCues(const ShowRecord& record);
 // Draws the printable form on a painter, page after page of the given size; newPage moves the
 // painter to a fresh page. The PDF writer and the page images share it.
 void DrawShowReport(const ShowRecord& record, QPainter& painter, QSize page,

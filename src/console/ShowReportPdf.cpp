@@ -230,14 +230,9 @@ void DrawTable(PageFlow& flow, QPainter& p, const ShowRecord& record) {
         flow.Skip(fm.lineSpacing());
     };
     row(head, true);
-    for (size_t i = 0; i < cues.size(); ++i) {
+    for (const int index : ShowReportTableCues(record)) {
+        const auto i = static_cast<size_t>(index);
         const ShowRecordCue& c = cues[i];
-        // An open channel reads the same before and after a fire: a cue on a channel the test
-        // found without an igniter stays in the table although its check says fired.
-        const bool testedBad = c.Before == Continuity::Unconnected || c.Before == Continuity::Error;
-        if (c.Result == CueResult::Sent && c.Check == CheckAfter::Fired && !testedBad) {
-            continue;
-        }
         ++rows;
         row({QString::number(i + 1), ShowTime(c.Time), QString::number(c.Module),
              IsMotorCue(c.Kind) ? CueKindWord(c.Kind)
@@ -254,6 +249,21 @@ void DrawTable(PageFlow& flow, QPainter& p, const ShowRecord& record) {
 }
 
 }  // namespace
+
+std::vector<int> ShowReportTableCues(const ShowRecord& record) {
+    std::vector<int> out;
+    const auto& cues = record.Cues();
+    for (size_t i = 0; i < cues.size(); ++i) {
+        const ShowRecordCue& c = cues[i];
+        // An open channel reads the same before and after a fire: a cue on a channel the test
+        // found without an igniter stays in the table although its check says fired.
+        const bool testedBad = c.Before == Continuity::Unconnected || c.Before == Continuity::Error;
+        if (c.Result != CueResult::Sent || c.Check != CheckAfter::Fired || testedBad) {
+            out.push_back(static_cast<int>(i));
+        }
+    }
+    return out;
+}
 
 void DrawShowReport(const ShowRecord& record, QPainter& painter, QSize page,
                     const std::function<void()>& newPage) {

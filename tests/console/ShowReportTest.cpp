@@ -178,6 +178,24 @@ TEST(ShowReportPdfTest, PagesCarryTheHeaderPlotAndEveryExceptionalCue) {
     }
 }
 
+TEST(ShowReportPdfTest, TheTableHoldsEveryCueThatNeedsALook) {
+    ShowRecord r;
+    std::vector<ShowRecordCue> cues{Cue(100, 1, 0), Cue(200, 1, 1), Cue(300, 1, 2), Cue(400, 1, 3),
+                                    Cue(500, 1, 4)};
+    cues[1].Before = Continuity::Unconnected;
+    cues[2].Before = Continuity::Connected;
+    r.Begin(Header(), cues);
+    for (int i = 0; i < 4; ++i) {
+        r.CueSent(i, 100 * (i + 1));
+    }
+    r.End(ShowEnd::StopKey, 450);
+    r.Checked(1, 0, CheckAfter::Fired);
+    r.Checked(1, 1, CheckAfter::Fired);  // open before, open after: nothing shows it burnt
+    r.Checked(1, 2, CheckAfter::Fired);
+    r.Checked(1, 3, CheckAfter::Intact);
+    EXPECT_EQ(ShowReportTableCues(r), (std::vector<int>{1, 3, 4}));
+}
+
 TEST(ShowReportPdfTest, WritesAPdfAndTheCsvByTheName) {
     TempDir dir;
     const ShowRecord r = ExampleShow(30);

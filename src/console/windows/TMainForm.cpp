@@ -25,6 +25,7 @@
 #include "console/MemoryOperations.h"
 #include "console/PowerLamps.h"
 #include "console/ShowControl.h"
+#include "console/ShowRecorder.h"
 #include "console/windows/CommandButtons.h"
 #include "console/windows/CueListView.h"
 #include "console/windows/DevicePanel.h"
@@ -146,6 +147,7 @@ TMainForm::~TMainForm() {
     // The bus goes before the widgets its hooks draw on; it stops handing frames and idle
     // steps to the player first, so the show control and the player go after it.
     memory_.reset();
+    recorder_.reset();
     wiring_.reset();
     show_.reset();
     player_.reset();
@@ -256,6 +258,9 @@ void TMainForm::CreateShowObjects() {
     show_ = std::make_unique<ShowControl>(*wiring_, *player_, *projects_, state_);
     ShowPlaying = [this] { return player_->IsPlaying(); };
     ConnectShowControl();
+    // After the window's own hooks: the recorder follows behind them.
+    recorder_ = std::make_unique<ShowRecorder>(*show_);
+    recorder_->ReportsDir = ReportsDirForLog(logFile_);
 }
 
 void TMainForm::ConnectShowControl() {

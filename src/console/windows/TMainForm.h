@@ -29,6 +29,7 @@ class DevicePanel;
 class ManualKeyPanel;
 class SearchPanel;
 class ShowControl;
+class ShowRecorder;
 class SlotStrip;
 class TestModePanel;
 class StatusPanel;
@@ -216,6 +217,7 @@ private:
     std::unique_ptr<TProjects> projects_;
     std::unique_ptr<TExtPlayer> player_;
     std::unique_ptr<ShowControl> show_;
+    std::unique_ptr<ShowRecorder> recorder_;
     std::unique_ptr<MemoryOperations> memory_;
     std::unique_ptr<DeviceMaintenance> maintenance_;
     std::unique_ptr<PcPowerSource> pcPower_;
