@@ -11,6 +11,7 @@
 #include "CtlContext.h"
 #include "CtlInterrupt.h"
 #include "bus/TPort.h"
+#include "console/AutonomousScriptCheck.h"
 #include "console/ConsoleState.h"
 #include "console/ConsoleWiring.h"
 #include "console/ShowControl.h"
@@ -20,6 +21,7 @@
 #include "core/EventLog.h"
 #include "devices/ChannelClassifier.h"
 #include "devices/DeviceKinds.h"
+#include "devices/ScriptTransfer.h"
 #include "devices/TCommonControl.h"
 #include "devices/TControls.h"
 #include "i18n/Localizer.h"
@@ -42,6 +44,7 @@ struct PlayOptions {
     QString script;
     QString sound;
     bool autonomous = false;
+    bool skipScriptCheck = false;
     bool manual = false;
     bool waitExternal = false;
     bool armed = false;
@@ -71,6 +74,8 @@ bool ParseOptions(const QStringList& args, PlayOptions& o, QString& error) {
             o.report = args[++i];
         } else if (a == QLatin1String("--autonomous")) {
             o.autonomous = true;
+        } else if (a == QLatin1String("--skip-script-check")) {
+            o.skipScriptCheck = true;
         } else if (a == QLatin1String("--manual")) {
             o.manual = true;
         } else if (a == QLatin1String("--wait-external-start")) {
@@ -155,6 +160,54 @@ public:
     ShowControl show;
 };
 
+// In autonomous control the modules fire what they hold: before the show their scripts are read
+// back and compared with the file. A difference refuses the show before anything of it is sent,
+// unless the operator said --skip-script-check, which the event log keeps.
+bool CheckAutonomousScripts(CtlContext& ctx, const TProjectList& list, bool skip) {
+    if (skip) {
+        const QString text = QStringLiteral(
+            "Проверка сценария в модулях пропущена оператором (--skip-script-check)");
+        WriteLog(text, 1);
+        ctx.Warn(QStringLiteral("the modules' scripts are not checked (--skip-script-check)"));
+        return true;
+    }
+    TControls& controls = ctx.Controls();
+    controls.OnTransferProgress = [&ctx](int, int, bool& cancel, int, int) {
+        cancel = CtlInterrupt::Requested();
+        ctx.Pump();
+    };
+    ScriptCheckResult result;
+    {
+        CtlInterrupt interrupt;
+        result = CheckModuleScripts(controls, list);
+    }
+    controls.OnTransferProgress = nullptr;
+    if (result.Result == ResultCancelled) {
+        ctx.Warn(QStringLiteral("refused: the script check was stopped; nothing was sent"));
+        return false;
+    }
+    if (result.Result != 0) {
+        ctx.Warn(
+            QStringLiteral("refused: the script holds a cue the modules cannot store; "
+                           "nothing was sent"));
+        return false;
+    }
+    if (!result.Matches()) {
+        for (const QString& line : ScriptCheckLines(result, list)) {
+            ctx.Warn(line);
+        }
+        WriteLog(QStringLiteral("Сценарий в модулях отличается от проекта, пульты: ") +
+                     AddressListText(result.Modules()),
+                 1);
+        ctx.Warn(QStringLiteral("refused: the modules' scripts differ from %1; write them with "
+                                "\"memory write\" or pass --skip-script-check; nothing was sent")
+                     .arg(list.Name));
+        return false;
+    }
+    ctx.Info(QStringLiteral("the modules hold the script (%1 reads)").arg(result.Reads));
+    return true;
+}
+
 int RunPlay(CtlContext& ctx, const QStringList& args) {
     PlayOptions o;
     QString error;
@@ -203,6 +256,9 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
             ctx.Info(
                 QStringLiteral("module %1 does not answer; its cues are skipped").arg(address));
         }
+    }
+    if (o.autonomous && !CheckAutonomousScripts(ctx, list, o.skipScriptCheck)) {
+        return 1;
     }
     // No HV output is charged to a voltage nobody computed; a manual launch may fire any.
     const HvPreparation hv =
@@ -445,7 +501,8 @@ const CtlRegistrar kPlayCommands{
     {QStringLiteral("play"),
      QStringLiteral(
          "FILE --arm [--sound AUDIO] [--autonomous] [--manual] [--from MS] "
-         "[--tempo PERMILLE] [--offset MS] [--wait-external-start] [--report FILE.csv|FILE.pdf]"),
+         "[--skip-script-check] [--tempo PERMILLE] [--offset MS] [--wait-external-start] "
+         "[--report FILE.csv|FILE.pdf]"),
      QStringLiteral("run a show headless: fires with show and wall time, start block in the "
                     "event log, the stop sequence at the end; Ctrl+C stops it"),
      RunPlay},

@@ -165,9 +165,24 @@ TEST_F(CtlShow, PlayCountsCuesThatWereNotSentAndFails) {
 }
 
 TEST_F(CtlShow, PlayOptionsAutonomousFromTempoAndTheirRefusals) {
-    // Autonomous control: the modules fire by their own clocks, the console sends no fire.
-    ASSERT_EQ(Play("0.2 3 2\n0.5 12 5\n", {QStringLiteral("--autonomous")}), 0)
+    // Autonomous control: the modules fire what they hold. Holding nothing of this script, they
+    // are named and the show is refused before any frame of it is sent.
+    const char* script = "0.2 3 2\n0.5 12 5\n";
+    EXPECT_EQ(Play(script, {QStringLiteral("--autonomous")}), 1);
+    EXPECT_TRUE(err.contains(QStringLiteral("module 12: cue 2 (0:00.500, channel 5) differs")))
         << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("refused: the modules' scripts differ")));
+    EXPECT_FALSE(Announced(0x90));
+    EXPECT_FALSE(Announced(0x10));
+    // Played anyway on the operator's word, which the log keeps: the modules fire by their own
+    // clocks, the console sends no fire. (A matching read-back is tested below the tool: a
+    // memory write on the simulated rig takes half a minute.)
+    bus->ClearRecords();
+    ASSERT_EQ(Play(script, {QStringLiteral("--autonomous"), QStringLiteral("--skip-script-check")}),
+              0)
+        << err.toStdString();
+    EXPECT_TRUE(LogLines().contains(
+        QStringLiteral("Проверка сценария в модулях пропущена оператором (--skip-script-check)")));
     EXPECT_EQ(Fires().size(), 2u);
     EXPECT_EQ(FireFramesOnTheWire(), 0);
     EXPECT_TRUE(LogLines().contains(QStringLiteral("Режимы: автомат, автономный")));
