@@ -3,6 +3,7 @@
 #include "QtPrinters.h"
 #include "ShowControlRig.h"
 #include "bus/TPortProto.h"
+#include "console/AutonomousArmCheck.h"
 #include "console/AutonomousScriptCheck.h"
 #include "devices/ScriptTransfer.h"
 #include "shows/TProjectList.h"
@@ -89,4 +90,71 @@ TEST(AutonomousScriptCheck, TheProgressCancelStopsTheCheck) {
     EXPECT_EQ(result.Result, ResultCancelled);
     EXPECT_FALSE(result.Matches());
     EXPECT_EQ(reports, 2);
+}
+
+namespace {
+
+// The console's arming in autonomous control with the read-back in front of it.
+struct ArmRig : CheckRig {
+    AutonomousArmCheck check{*wiring};
+    QStringList asked;
+    AutonomousArmCheck::Choice choice = AutonomousArmCheck::Choice::Cancel;
+    bool confirm = false;
+    int writes = 0;
+    ArmRig() {
+        show->ConfirmModuleScripts = [this] { return check.Run(show->CurrentProject()); };
+        check.AskAboutDifferences = [this](const QStringList& lines) {
+            asked << lines;
+            return choice;
+        };
+        check.ConfirmArmAnyway = [this](const QString&) { return confirm; };
+        check.WriteScript = [this] {
+            ++writes;
+            WriteAll();
+            return true;
+        };
+        player->ControlMode = TCommonPlayer::ControlAutonomous;
+    }
+};
+
+}  // namespace
+
+TEST(AutonomousArmCheck, ADifferingModuleKeepsTheConsoleWaitingUnlessTheOperatorSaysSo) {
+    ArmRig r;
+    r.WriteAll("1 3 1\n2 12 2\n3 7 1\n4 12 3\n5.5 7 2\n");
+    r.show->ArmToggle();
+    EXPECT_EQ(r.state.LaunchState, ConsoleState::Waiting);
+    EXPECT_EQ(r.asked, QStringList{"module 7: cue 5 (0:05.000, channel 2) differs"});
+    EXPECT_FALSE(r.wiring->BusHeld);
+
+    // Arm anyway, answered no, then yes: each answer is in the log.
+    r.choice = AutonomousArmCheck::Choice::ArmAnyway;
+    r.show->ArmToggle();
+    EXPECT_EQ(r.state.LaunchState, ConsoleState::Waiting);
+    r.confirm = true;
+    r.show->ArmToggle();
+    EXPECT_EQ(r.state.LaunchState, ConsoleState::Armed);
+    EXPECT_EQ(r.log.With(QStringLiteral("Взвести пульт? - Нет")).size(), 1);
+    EXPECT_EQ(r.log.With(QStringLiteral("Взвести пульт? - Да")).size(), 1);
+}
+
+TEST(AutonomousArmCheck, TheOfferedWriteIsReadBackBeforeArming) {
+    ArmRig r;
+    r.choice = AutonomousArmCheck::Choice::Write;
+    r.show->ArmToggle();  // the modules hold nothing yet
+    EXPECT_EQ(r.writes, 1);
+    EXPECT_EQ(r.state.LaunchState, ConsoleState::Armed);
+    EXPECT_TRUE(r.check.LastResult().Matches());
+
+    // Matching modules arm without a question; direct control reads nothing back.
+    r.show->ArmToggle();
+    r.asked.clear();
+    r.show->ArmToggle();
+    EXPECT_EQ(r.state.LaunchState, ConsoleState::Armed);
+    EXPECT_TRUE(r.asked.isEmpty());
+    r.show->ArmToggle();
+    r.player->ControlMode = TCommonPlayer::ControlDirect;
+    r.show->ConfirmModuleScripts = [] { return false; };
+    r.show->ArmToggle();
+    EXPECT_EQ(r.state.LaunchState, ConsoleState::Armed);
 }
