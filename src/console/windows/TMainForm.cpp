@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include "console/AutonomousArmCheck.h"
 #include "console/ConsoleWiring.h"
 #include "console/DebugSyncTest.h"
 #include "console/DeviceMaintenance.h"
@@ -148,6 +149,7 @@ TMainForm::~TMainForm() {
     // steps to the player first, so the show control and the player go after it.
     memory_.reset();
     recorder_.reset();
+    armCheck_.reset();
     wiring_.reset();
     show_.reset();
     player_.reset();
@@ -261,6 +263,7 @@ void TMainForm::CreateShowObjects() {
     // After the window's own hooks: the recorder follows behind them.
     recorder_ = std::make_unique<ShowRecorder>(*show_);
     recorder_->ReportsDir = ReportsDirForLog(logFile_);
+    ConnectArmCheck();
 }
 
 void TMainForm::ConnectShowControl() {

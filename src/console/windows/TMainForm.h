@@ -30,6 +30,7 @@ class ManualKeyPanel;
 class SearchPanel;
 class ShowControl;
 class ShowRecorder;
+class AutonomousArmCheck;
 class SlotStrip;
 class TestModePanel;
 class StatusPanel;
@@ -188,6 +189,8 @@ private:
     void CreateShowObjects();
     void ConnectShowControl();
     void ConnectMemoryOperations();
+    // The read-back of the modules' scripts before arming in autonomous control.
+    void ConnectArmCheck();
     void FormShow();
     void RebuildDeviceRows();
     void RefreshDeviceRow(int deviceIndex);
@@ -218,6 +221,7 @@ private:
     std::unique_ptr<TExtPlayer> player_;
     std::unique_ptr<ShowControl> show_;
     std::unique_ptr<ShowRecorder> recorder_;
+    std::unique_ptr<AutonomousArmCheck> armCheck_;
     std::unique_ptr<MemoryOperations> memory_;
     std::unique_ptr<DeviceMaintenance> maintenance_;
     std::unique_ptr<PcPowerSource> pcPower_;
