@@ -33,6 +33,7 @@
 #include "console/windows/MainFormTexts.h"
 #include "console/windows/ManualKeyPanel.h"
 #include "console/windows/SearchPanel.h"
+#include "console/windows/ShowSummaryForm.h"
 #include "console/windows/SlotStrip.h"
 #include "console/windows/StatusPanel.h"
 #include "console/windows/TDebugForm.h"
@@ -263,6 +264,12 @@ void TMainForm::CreateShowObjects() {
     // After the window's own hooks: the recorder follows behind them.
     recorder_ = std::make_unique<ShowRecorder>(*show_);
     recorder_->ReportsDir = ReportsDirForLog(logFile_);
+    recorder_->OnReportWritten = [this](const ShowRecord& record, const QStringList& files) {
+        if (!summaryForm_) {
+            summaryForm_ = new ShowSummaryForm(this);
+        }
+        summaryForm_->ShowReport(record, files);
+    };
     ConnectArmCheck();
 }
 

@@ -11,6 +11,7 @@
 
 #include "console/ConsoleState.h"
 #include "console/IndicatorLooks.h"
+#include "console/windows/ShowSummaryForm.h"
 #include "core/Settings.h"
 
 class QAction;
@@ -87,6 +88,9 @@ public:
     TExtPlayer& Player() const { return *player_; }
     TProjects& Projects() const { return *projects_; }
     ShowControl& Show() const { return *show_; }
+    // The counts of the last show; nullptr before the first report.
+    ShowSummaryForm* SummaryForm() const { return summaryForm_; }
+    ShowRecorder& Recorder() const { return *recorder_; }
     ConsoleState& State() { return state_; }
     const ConsoleState& State() const { return state_; }
     TLocalizer& Localizer() const { return *localizer_; }
@@ -222,6 +226,7 @@ private:
     std::unique_ptr<ShowControl> show_;
     std::unique_ptr<ShowRecorder> recorder_;
     std::unique_ptr<AutonomousArmCheck> armCheck_;
+    QPointer<ShowSummaryForm> summaryForm_;
     std::unique_ptr<MemoryOperations> memory_;
     std::unique_ptr<DeviceMaintenance> maintenance_;
     std::unique_ptr<PcPowerSource> pcPower_;

@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFile>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
@@ -13,6 +14,7 @@
 #include "../../devices/sim/ConsoleSimHarness.h"
 #include "WindowTestBase.h"
 #include "console/ShowControl.h"
+#include "console/windows/ShowSummaryForm.h"
 #include "console/windows/TMainForm.h"
 #include "shows/TExtPlayer.h"
 
@@ -110,6 +112,46 @@ TEST_F(MainFormArmCheckTest, F1RefusesAModuleHoldingAnotherScriptUntilTheOperato
     EXPECT_EQ(seen_,
               (QStringList{QStringLiteral("ScriptDiffersBox"), QStringLiteral("ArmAnywayBox")}));
     EXPECT_EQ(form_->State().LaunchState, ConsoleState::Armed);
+}
+
+TEST_F(MainFormArmCheckTest, AfterTheShowItsCountsAppearBesideTheMainWindow) {
+    form_->Player().ControlMode = TCommonPlayer::ControlDirect;
+    form_->Show().ProjectBtnClick();  // clears; the next click loads the show below
+    form_->Show().AskScriptFile = [this] {
+        return dir_.write(QStringLiteral("show.txt"), QByteArray("0.1 5 1\n0.2 9 1\n"));
+    };
+    form_->Show().ProjectBtnClick();
+    PressF1();
+    ASSERT_EQ(form_->State().LaunchState, ConsoleState::Armed);
+    QWindow* window = form_->windowHandle();
+    qt_handleKeyEvent(window, QEvent::KeyPress, Qt::Key_F5, Qt::NoModifier);
+    qt_handleKeyEvent(window, QEvent::KeyRelease, Qt::Key_F5, Qt::NoModifier);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return form_->SummaryForm() != nullptr; }, 5000));
+    ShowSummaryForm& summary = *form_->SummaryForm();
+    EXPECT_TRUE(summary.isVisible());
+    // The main window keeps the keys.
+    EXPECT_TRUE(QTest::qWaitForWindowActive(form_.get(), 500));
+    EXPECT_EQ(QApplication::activeWindow(), form_.get())
+        << (QApplication::activeWindow() ? QApplication::activeWindow()->objectName().toStdString()
+                                         : std::string("none"));
+    EXPECT_EQ(summary.CountsText(), QStringLiteral("Запущено: 1\nНе отправлено: 1\nПропущено: 0\n"
+                                                   "Проверка не подтвердила: 0"));
+    ASSERT_TRUE(summary.PdfFile().endsWith(QStringLiteral("_slot1.pdf")));
+    EXPECT_TRUE(QFile::exists(summary.PdfFile()));
+    EXPECT_TRUE(summary.PdfFile().startsWith(dir_.file(QStringLiteral("reports/"))))
+        << summary.PdfFile().toStdString();
+    QStringList opened;
+    summary.OpenFile = [&](const QString& file) {
+        opened << file;
+        return true;
+    };
+    summary.activateWindow();
+    QTest::keyClick(&summary, Qt::Key_Return);
+    EXPECT_EQ(opened, QStringList{summary.PdfFile()});
+    const QString png = qEnvironmentVariable("KV_SUMMARY_PNG");
+    if (!png.isEmpty()) {
+        summary.grab().save(png);
+    }
 }
 
 }  // namespace
