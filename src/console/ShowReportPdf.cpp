@@ -203,9 +203,7 @@ void DrawPlot(PageFlow& flow, QPainter& p, const ShowRecord& record) {
 }
 
 void DrawTable(PageFlow& flow, QPainter& p, const ShowRecord& record) {
-    flow.Line(QStringLiteral("Cues not sent, not found fired after the show, or on a channel "
-                             "that failed its test"),
-              12, true);
+    flow.Line(QStringLiteral("Cues not sent, not fired, or on a failed channel"), 12, true);
     const auto& cues = record.Cues();
     int rows = 0;
     // Column starts in pixels of the page; the result column takes what is left.
