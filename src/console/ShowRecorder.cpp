@@ -73,6 +73,18 @@ ShowRecorder::ShowRecorder(ShowControl& show) : show_(show) {
             Checked(module, ch);
         }
     });
+    // In the manual work mode the cues go out by hand (F7, the keyboard): each fire answers the
+    // first cue on its channel still waiting.
+    Chain(player.OnFire, [this, alive](int32_t module, int32_t channel) {
+        if (*alive) {
+            ManualFire(module, channel, BusOk);
+        }
+    });
+    Chain(player.OnFireNotSent, [this, alive](int32_t module, int32_t channel, int32_t result) {
+        if (*alive) {
+            ManualFire(module, channel, result);
+        }
+    });
     Chain(show_.OnTempoChanged, [this, alive] {
         if (*alive && running_) {
             record_.Changed(
@@ -181,6 +193,26 @@ void ShowRecorder::CueDone(int cue, int32_t result, int32_t showMs) {
         const ShowRecordCue& c = record_.Cues()[static_cast<size_t>(cue)];
         record_.CueNotSent(cue, NotSentReason(c.Module, c.Channel, result));
         converterLost_ = converterLost_ || result == BusPortError;
+    }
+}
+
+void ShowRecorder::ManualFire(int32_t module, int32_t channel, int32_t result) {
+    TExtPlayer& player = show_.Player();
+    if (!running_ || player.WorkMode != TCommonPlayer::WorkManual) {
+        return;
+    }
+    const auto& cues = record_.Cues();
+    for (size_t i = 0; i < cues.size(); ++i) {
+        const ShowRecordCue& c = cues[i];
+        if (c.Result == CueResult::Pending && c.Module == module && c.Channel == channel &&
+            !IsMotorCue(c.Kind)) {
+            if (result == BusOk) {
+                record_.CueSent(static_cast<int>(i), player.Position);
+            } else {
+                record_.CueNotSent(static_cast<int>(i), NotSentReason(module, channel, result));
+            }
+            return;
+        }
     }
 }
 

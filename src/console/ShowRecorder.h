@@ -50,6 +50,7 @@ private:
     void Ended();
     void CueDone(int cue, int32_t result, int32_t showMs);
     void Checked(int32_t module, int32_t channel);
+    void ManualFire(int32_t module, int32_t channel, int32_t result);
     void Write();
     // The report is written from the event loop: the stop is over by then, and what ended the
     // show is known (an external stop is told after the player stopped).

@@ -178,3 +178,20 @@ TEST(ShowRecorder, TheEndOfTheScriptAndAnExternalStopAreTold) {
     // The window's own hooks still run behind the recorder.
     EXPECT_FALSE(r.redWindow.isEmpty());
 }
+
+TEST(ShowRecorder, CuesFiredByHandInTheManualWorkModeAreSent) {
+    ShowControlRig r;
+    ASSERT_NE(r.Register(3), nullptr);
+    r.LoadScript("1 3 1\n2 3 2\n3 3 3\n");
+    ShowRecorder recorder(*r.show);
+    r.player->WorkMode = TCommonPlayer::WorkManual;
+    r.show->ArmToggle();
+    ASSERT_TRUE(r.show->StartBtnClick());
+    r.show->StepFire();  // F7: the first cue
+    r.show->StepFire();  // and the second
+    r.show->StopBtnClick();
+    const auto& cues = recorder.Record().Cues();
+    EXPECT_EQ(cues[0].Result, CueResult::Sent);
+    EXPECT_EQ(cues[1].Result, CueResult::Sent);
+    EXPECT_EQ(cues[2].Result, CueResult::Skipped);
+}
