@@ -100,6 +100,8 @@ ShowRecorder::ShowRecorder(ShowControl& show) : show_(show) {
 }
 
 ShowRecorder::~ShowRecorder() {
+    // A console closed right after a show still leaves its report.
+    Flush();
     *alive_ = false;
 }
 
@@ -113,6 +115,8 @@ void ShowRecorder::StateChanged() {
 }
 
 void ShowRecorder::Started() {
+    // The last show's report first, before its record gives way to this one.
+    Flush();
     TExtPlayer& player = show_.Player();
     const TProjectList& script = show_.CurrentProject();
     ShowRecordHeader h;

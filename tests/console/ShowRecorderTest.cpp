@@ -195,3 +195,27 @@ TEST(ShowRecorder, CuesFiredByHandInTheManualWorkModeAreSent) {
     EXPECT_EQ(cues[1].Result, CueResult::Sent);
     EXPECT_EQ(cues[2].Result, CueResult::Skipped);
 }
+
+TEST(ShowRecorder, AShowStartedBeforeTheLastReportWasWrittenLeavesBothReports) {
+    ShowControlRig r;
+    ASSERT_NE(r.Register(3), nullptr);
+    r.LoadScript("1 3 1\n2 3 2\n");
+    QStringList written;
+    {
+        ShowRecorder recorder(*r.show);
+        recorder.ReportsDir = r.dir.file(QStringLiteral("reports"));
+        recorder.WritePdf = false;
+        recorder.OnReportWritten = [&](const ShowRecord& record, const QStringList&) {
+            written << CueResultWord(record.Cues()[0].Result);
+        };
+        r.show->ArmToggle();
+        ASSERT_TRUE(r.show->StartBtnClick());
+        r.show->StopBtnClick();
+        // Started again before the event loop ran: the first show's report is written first.
+        ASSERT_TRUE(r.show->StartBtnClick());
+        EXPECT_EQ(written, QStringList{QStringLiteral("skipped")});
+        r.show->StopBtnClick();
+        // Closed before the event loop ran: the second show's report is still written.
+    }
+    EXPECT_EQ(written.size(), 2);
+}
