@@ -11,7 +11,7 @@ namespace kv {
 class ConsoleWiring;
 class TProjectList;
 
-// What the console does before it arms in autonomous control (F1, and the arming of Ctrl+F5):
+// What the console does before it arms in autonomous control (F1, which Ctrl+F5 needs first):
 // reads the modules' scripts back (with the progress window and its cancel), and arms only on
 // a match. On a difference it lists the modules and cues and offers the write; arming anyway
 // takes an explicit answer to a question, and the log keeps the answer. Main thread only.
