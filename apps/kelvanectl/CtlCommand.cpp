@@ -41,4 +41,14 @@ CtlRegistrar::CtlRegistrar(std::initializer_list<CtlCommand> commands) {
     }
 }
 
+bool WantsPrintableReport(int argc, char** argv) {
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (QByteArray(argv[i]) == "--report" &&
+            QByteArray(argv[i + 1]).toLower().endsWith(".pdf")) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace kv

@@ -55,4 +55,7 @@ int RunKelvanectl(const QStringList& arguments, QTextStream& out, QTextStream& e
                   std::shared_ptr<ConverterBackend> backend = nullptr,
                   const QString& simulatedRig = QString());
 
+// Whether the arguments ask for a printable (PDF) show report, which needs Qt's GUI part.
+bool WantsPrintableReport(int argc, char** argv);
+
 }  // namespace kv

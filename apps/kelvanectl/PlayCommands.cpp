@@ -12,13 +12,17 @@
 #include "CtlContext.h"
 #include "CtlInterrupt.h"
 #include "bus/TPort.h"
+#include "console/AutonomousScriptCheck.h"
 #include "console/ConsoleState.h"
 #include "console/ConsoleWiring.h"
 #include "console/ShowControl.h"
+#include "console/ShowRecorder.h"
+#include "console/ShowReport.h"
 #include "core/Clock.h"
 #include "core/EventLog.h"
 #include "devices/ChannelClassifier.h"
 #include "devices/DeviceKinds.h"
+#include "devices/ScriptTransfer.h"
 #include "devices/TCommonControl.h"
 #include "devices/TControls.h"
 #include "i18n/Localizer.h"
@@ -43,6 +47,7 @@ struct PlayOptions {
     QString script;
     QString sound;
     bool autonomous = false;
+    bool skipScriptCheck = false;
     bool manual = false;
     bool waitExternal = false;
     bool armed = false;
@@ -55,6 +60,7 @@ struct PlayOptions {
     QString timecodeStart;  // the show's zero
     TimecodeLossAction timecodeLoss = TimecodeLossAction::GoOn;
     bool fromGiven = false;
+    QString report;  // the show report's file; ".pdf" writes the printable form
 };
 
 bool ParseOptions(const QStringList& args, PlayOptions& o, QString& error) {
@@ -73,8 +79,12 @@ bool ParseOptions(const QStringList& args, PlayOptions& o, QString& error) {
         };
         if (a == QLatin1String("--sound") && i + 1 < args.size()) {
             o.sound = args[++i];
+        } else if (a == QLatin1String("--report") && i + 1 < args.size()) {
+            o.report = args[++i];
         } else if (a == QLatin1String("--autonomous")) {
             o.autonomous = true;
+        } else if (a == QLatin1String("--skip-script-check")) {
+            o.skipScriptCheck = true;
         } else if (a == QLatin1String("--manual")) {
             o.manual = true;
         } else if (a == QLatin1String("--wait-external-start")) {
@@ -196,6 +206,54 @@ public:
     ShowControl show;
 };
 
+// In autonomous control the modules fire what they hold: before the show their scripts are read
+// back and compared with the file. A difference refuses the show before anything of it is sent,
+// unless the operator said --skip-script-check, which the event log keeps.
+bool CheckAutonomousScripts(CtlContext& ctx, const TProjectList& list, bool skip) {
+    if (skip) {
+        const QString text = QStringLiteral(
+            "Проверка сценария в модулях пропущена оператором (--skip-script-check)");
+        WriteLog(text, 1);
+        ctx.Warn(QStringLiteral("the modules' scripts are not checked (--skip-script-check)"));
+        return true;
+    }
+    TControls& controls = ctx.Controls();
+    controls.OnTransferProgress = [&ctx](int, int, bool& cancel, int, int) {
+        cancel = CtlInterrupt::Requested();
+        ctx.Pump();
+    };
+    ScriptCheckResult result;
+    {
+        CtlInterrupt interrupt;
+        result = CheckModuleScripts(controls, list);
+    }
+    controls.OnTransferProgress = nullptr;
+    if (result.Result == ResultCancelled) {
+        ctx.Warn(QStringLiteral("refused: the script check was stopped; nothing was sent"));
+        return false;
+    }
+    if (result.Result != 0) {
+        ctx.Warn(
+            QStringLiteral("refused: the script holds a cue the modules cannot store; "
+                           "nothing was sent"));
+        return false;
+    }
+    if (!result.Matches()) {
+        for (const QString& line : ScriptCheckLines(result, list)) {
+            ctx.Warn(line);
+        }
+        WriteLog(QStringLiteral("Сценарий в модулях отличается от проекта, пульты: ") +
+                     AddressListText(result.Modules()),
+                 1);
+        ctx.Warn(QStringLiteral("refused: the modules' scripts differ from %1; write them with "
+                                "\"memory write\" or pass --skip-script-check; nothing was sent")
+                     .arg(list.Name));
+        return false;
+    }
+    ctx.Info(QStringLiteral("the modules hold the script (%1 reads)").arg(result.Reads));
+    return true;
+}
+
 int RunPlay(CtlContext& ctx, const QStringList& args) {
     PlayOptions o;
     QString error;
@@ -245,6 +303,9 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
                 QStringLiteral("module %1 does not answer; its cues are skipped").arg(address));
         }
     }
+    if (o.autonomous && !CheckAutonomousScripts(ctx, list, o.skipScriptCheck)) {
+        return 1;
+    }
     // No HV output is charged to a voltage nobody computed; a manual launch may fire any.
     const HvPreparation hv =
         PrepareHvVoltages(ctx.Controls(), o.manual ? AllHvOutputs(ctx.Controls())
@@ -263,6 +324,7 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
     CtlShow session(ctx, *wiring, projects);
     TExtPlayer& player = session.player;
     ShowControl& show = session.show;
+    ShowRecorder recorder(show);
     show.DrivesIdleTimer = false;  // no poll cycle here: the run ends with the show
     show.MarkUsedChannels();
     player.WorkMode = o.manual ? TCommonPlayer::WorkManual : TCommonPlayer::WorkAutomatic;
@@ -341,6 +403,9 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
                               ? std::max(0, list.Count() - std::max(0, player.NextCue))
                               : 0) +
                          neverFire;
+    if (interrupted) {
+        recorder.MarkInterrupted();
+    }
     // The stop key: the first stop leaves the soundtrack playing, a second one stops it.
     if (player.IsPlaying()) {
         show.StopBtnClick();
@@ -375,6 +440,20 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
     if (notMeasured > 0) {
         ctx.NoteFailure(-3, QStringLiteral("%1 fired channel(s) not measured").arg(notMeasured));
     }
+    bool reportFailed = false;
+    if (!o.report.isEmpty()) {
+        QString reportError;
+        if (!recorder.Record().Active()) {
+            // The show never started (stopped while waiting): there is nothing to report.
+            ctx.Warn(QStringLiteral("no show ran: no report written"));
+        } else if (WriteShowReport(recorder.Record(), o.report, &reportError)) {
+            ctx.Info(QStringLiteral("report written: ") + o.report);
+        } else {
+            ctx.Warn(QStringLiteral("report not written: ") + o.report + QStringLiteral(": ") +
+                     reportError);
+            reportFailed = true;
+        }
+    }
     if (interrupted) {
         ctx.Warn(QStringLiteral("stopped by %1: %2 cue(s) not played")
                      .arg(CtlInterrupt::SignalName())
@@ -386,7 +465,7 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
                  .arg(player.NotSentCount()) +
              (unplayed > 0 || interrupted ? QStringLiteral(", %1 not played").arg(unplayed)
                                           : QString()));
-    return player.NotSentCount() > 0 || unplayed > 0 || interrupted ? 1 : 0;
+    return player.NotSentCount() > 0 || unplayed > 0 || interrupted || reportFailed ? 1 : 0;
 }
 
 // What another console sent, in words; empty for frames of devices and of this console. Console
@@ -493,7 +572,8 @@ int RunWatch(CtlContext& ctx, const QStringList& args) {
 const CtlRegistrar kPlayCommands{
     {QStringLiteral("play"),
      QStringLiteral("FILE --arm [--sound AUDIO] [--autonomous] [--manual] [--from MS] "
-                    "[--tempo PERMILLE] [--offset MS] [--wait-external-start] "
+                    "[--skip-script-check] [--tempo PERMILLE] [--offset MS] "
+                    "[--wait-external-start] [--report FILE.csv|FILE.pdf] "
                     "[--timecode FILE.wav --timecode-start HH:MM:SS:FF "
                     "[--timecode-channel N] [--timecode-loss go-on|stop]]"),
      QStringLiteral("run a show headless: fires with show and wall time, start block in the "

@@ -1,6 +1,8 @@
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTextStream>
 #include <cstdio>
+#include <memory>
 
 #include "CtlCommand.h"
 #include "SimulatedBusSetup.h"
@@ -8,7 +10,15 @@
 
 int main(int argc, char** argv) {
     kv::IgnoreFileSizeSignal();
-    QCoreApplication app(argc, argv);
+    // The printable show report draws text, which needs the GUI part of Qt (on no screen);
+    // everything else runs on the core alone.
+    std::unique_ptr<QCoreApplication> app;
+    if (kv::WantsPrintableReport(argc, argv)) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     kv::InstallSimulatedBus();
     QTextStream out(stdout);
     QTextStream err(stderr);

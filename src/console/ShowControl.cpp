@@ -287,6 +287,11 @@ void ShowControl::ArmToggle() {
                 return;
             }
         }
+        // In autonomous control the modules fire the script they hold: it is read back first.
+        if (player_.ControlMode == TCommonPlayer::ControlAutonomous && ConfirmModuleScripts &&
+            !ConfirmModuleScripts()) {
+            return;
+        }
         state_.LaunchState = ConsoleState::Armed;
     } else if (state_.LaunchState == ConsoleState::Armed) {
         state_.LaunchState = ConsoleState::Waiting;

@@ -152,6 +152,9 @@ public:
     std::function<QString()> AskSoundFile;  // "Аудиофайлы|*.wav; *.mp3; *.wma; *.ogg"
     // The present-warning dialog: message and the list of addresses; true on "Продолжить".
     std::function<bool(const QString& message, const QString& list)> AskPresentWarning;
+    // Before arming in autonomous control: the read-back of the modules' scripts
+    // (AutonomousArmCheck); false leaves the console waiting.
+    std::function<bool()> ConfirmModuleScripts;
     // An error box with the caption "Ошибка" (a script or soundtrack that failed to load).
     std::function<void(const QString& text)> ShowError;
 

@@ -2,6 +2,7 @@
 
 #include <QSaveFile>
 
+#include "devices/ScriptChannelSummary.h"
 #include "devices/TCommonControl.h"
 #include "devices/TControls.h"
 #include "i18n/Localizer.h"
@@ -45,7 +46,8 @@ bool ConnectedChannelsExport::Write(const TControls& controls, const QString& ch
     // Written beside the target and put in its place only once complete: a write that fails
     // (a full disk) leaves the previous file as it was instead of empty.
     QByteArray bytes;
-    for (const QString& line : Lines(controls)) {
+    // The script's summary follows the module lists, so what reads those stays as it was.
+    for (const QString& line : Lines(controls) + ScriptChannelSummaryLines(controls)) {
         bytes += line.toUtf8() + "\r\n";
     }
     QSaveFile file(FileName(chosen));

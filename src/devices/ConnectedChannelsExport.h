@@ -8,7 +8,8 @@ namespace kv {
 class TControls;
 
 // The connected-channels file: per module in list order its address, the number of connected
-// channels, each connected channel (1-based) and two empty lines. Written as UTF-8 with CR LF.
+// channels, each connected channel (1-based) and two empty lines; then, with a script loaded,
+// its summary (ScriptChannelSummaryLines). Written as UTF-8 with CR LF.
 class ConnectedChannelsExport {
 public:
     // The lines of the file, without line ends.

@@ -184,7 +184,7 @@ void TCommonPlayer::Tick() {
                     Fire(cue.Module, cue.Channel, false, true);
                 }
                 if (OnCueDone) {
-                    OnCueDone(NextCue - 1, CueResult::Passed);
+                    OnCueDone(NextCue - 1, BusOk, Position);
                 }
             }
             const int32_t last = script_ ? script_->LastTime() : 0;
@@ -346,16 +346,15 @@ std::optional<uint32_t> TCommonPlayer::NextCueDueTick() const {
 
 void TCommonPlayer::ExecuteCue(int index) {
     const TScriptCue& cue = script_->Cue(index);
-    bool sent = false;
+    const int32_t at = ShowPosition(TickCount(), baseTick_, tempo_, basePosition_, Offset);
+    lastFireResult_ = BusOk;
     if (!IsMotorCue(cue.Kind)) {
-        const int before = notSentCount_;
         Fire(cue.Module, cue.Channel, false, false);
-        sent = notSentCount_ == before;
     } else {
-        sent = MoveMotor(cue) == BusOk;
+        lastFireResult_ = MoveMotor(cue);
     }
     if (OnCueDone) {
-        OnCueDone(index, sent ? CueResult::Sent : CueResult::NotSent);
+        OnCueDone(index, lastFireResult_, at);
     }
 }
 
@@ -528,6 +527,7 @@ void TCommonPlayer::Fire(int32_t module, int32_t channel, bool manual, bool reco
 }
 
 void TCommonPlayer::FireDone(int32_t module, int32_t channel, bool manual, int32_t result) {
+    lastFireResult_ = result;
     if (result == BusOk) {
         Fired(module, channel, manual);
     } else {

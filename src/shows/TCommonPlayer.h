@@ -145,11 +145,11 @@ public:
     // A fire frame did not leave the console: result is the send's bus result or kFireNotOnBus
     // or kFireNoChannel.
     std::function<void(int32_t module, int32_t channel, int32_t result)> OnFireNotSent;
+    // A cue of the script was played: its index, its fire's or motor move's bus result (BusOk
+    // for a cue the modules fire themselves) and the show time just before its frame left.
+    std::function<void(int cue, int32_t result, int32_t showMs)> OnCueDone;
     // The console's launch state (0 waiting, 1 armed, 2 running) for status answers.
     std::function<uint8_t()> LaunchStateSource;
-    // What became of a cue of the script when the show reached it (its index in the script).
-    enum class CueResult : uint8_t { Sent, NotSent, Passed };  // Passed: the modules fire it
-    std::function<void(int cue, CueResult result)> OnCueDone;
 
 protected:
     // withSound false: the soundtrack already plays and is left as it is.
@@ -232,6 +232,7 @@ protected:
     uint32_t lastFireTick_ = 0;
     int32_t tempo_ = 1000;
     int notSentCount_ = 0;
+    int32_t lastFireResult_ = 0;
     OtherConsoleShows otherShows_;
     bool stoppedOnce_ = false;
     // What the last run left behind: the first cue it did not send, and whether it ended.

@@ -76,6 +76,7 @@ void TExtPlayer::CheckNextFired() {
         ClassifyMeasurement(*control, entry.Channel, value, Thresholds);
     }
     checkFailures_ = 0;
+    LastCheckResult = result;
     if (OnChannelChecked) {
         OnChannelChecked(entry.Module, entry.Channel);
     }
@@ -92,6 +93,7 @@ TExtPlayer::FiredEntry TExtPlayer::AbandonNextCheck() {
     if (control && entry.Channel >= 0 && entry.Channel < kMaxChannels) {
         control->ChannelState[static_cast<size_t>(entry.Channel)] = ChannelUnknown;
     }
+    LastCheckResult = BusNoAnswer;
     if (OnChannelChecked) {
         OnChannelChecked(entry.Module, entry.Channel);
     }

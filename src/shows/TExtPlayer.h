@@ -44,6 +44,8 @@ public:
     const FiredEntry& Fired(int index) const { return firedList_[static_cast<size_t>(index)]; }
 
     ResistanceThresholds Thresholds;
+    // The bus result of the check last reported through OnChannelChecked (0: it was measured).
+    int32_t LastCheckResult = 0;
     std::function<void(int32_t module, int32_t channel)> OnChannelChecked;
     std::function<void(int32_t module, int32_t channel)> OnFire;
     bool WaitingExtStart = false;

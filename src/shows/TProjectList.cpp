@@ -1,5 +1,6 @@
 #include "shows/TProjectList.h"
 
+#include <QCryptographicHash>
 #include <QFileInfo>
 #include <algorithm>
 
@@ -23,7 +24,11 @@ ScriptLoadError TProjectList::LoadFromFile(const QString& path) {
         e.message = error + ": " + path;
         return Fail(e);
     }
-    return LoadFromBytes(bytes, QFileInfo(path).fileName());
+    const ScriptLoadError e = LoadFromBytes(bytes, QFileInfo(path).fileName());
+    if (!e) {
+        Path = QFileInfo(path).absoluteFilePath();
+    }
+    return e;
 }
 
 ScriptLoadError TProjectList::LoadFromBytes(const QByteArray& bytes, const QString& name) {
@@ -70,6 +75,8 @@ ScriptLoadError TProjectList::LoadFromBytes(const QByteArray& bytes, const QStri
     std::stable_sort(cues_.begin(), cues_.end(),
                      [](const TScriptCue& a, const TScriptCue& b) { return a.Time < b.Time; });
     Name = name;
+    Sha256 =
+        QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
     lastError_ = ScriptLoadError();
     return lastError_;
 }
@@ -95,6 +102,8 @@ ScriptLoadError TProjectList::Fail(ScriptLoadError error) {
 void TProjectList::Clear() {
     cues_.clear();
     Name.clear();
+    Path.clear();
+    Sha256.clear();
 }
 
 int TProjectList::FirstCueAtOrAfter(int32_t time) const {

@@ -61,6 +61,10 @@ public:
     // motor module, would load and then do nothing at its time: with this set it is a load
     // error of its line. Modules not on the bus are left to the check before the start.
     std::function<int(int32_t address)> ModuleKindAt;
+    // The file it was read from (absolute; empty for text given directly) and the SHA-256 of
+    // the bytes read, in hex: what a show report names, even if the file changes afterwards.
+    QString Path;
+    QString Sha256;
 
 private:
     ScriptLoadError Fail(ScriptLoadError error);

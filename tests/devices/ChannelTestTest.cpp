@@ -186,6 +186,44 @@ TEST(ConnectedChannels, FileHoldsEveryModuleInListOrder) {
     EXPECT_EQ(dir.read(QStringLiteral("out.txt")), expected);
 }
 
+TEST(ConnectedChannels, WithAScriptTheFileEndsWithItsSummary) {
+    TestRig t;
+    TempDir dir;
+    t.Module(0).ChannelState.fill(ChannelUnknown);
+    t.Module(0).ChannelState[0] = ChannelConnected;     // scripted: fine
+    t.Module(0).ChannelState[1] = ChannelNotConnected;  // scripted: no igniter
+    t.Module(0).ChannelState[2] = ChannelError;         // scripted: fault
+    t.Module(0).ChannelState[3] = ChannelConnected;     // igniter, no cue
+    t.Module(1).ChannelState.fill(ChannelUnknown);
+    for (int ch : {0, 1, 2}) {
+        t.Module(0).ChannelInScript[static_cast<size_t>(ch)] = 1;
+    }
+    t.Module(1).ChannelInScript[4] = 1;  // scripted, never tested
+    const QString chosen = dir.file(QStringLiteral("out"));
+    ASSERT_TRUE(ConnectedChannelsExport::Write(t.controls, chosen));
+    const QString text = QString::fromUtf8(dir.read(QStringLiteral("out.txt")));
+    // The module lists come first, as before.
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Пульт, ID=5\r\nПодключенных каналов: 2\r\n")))
+        << text.toStdString();
+    const QString summary = text.mid(text.indexOf(QStringLiteral("Сводка по сценарию:")));
+    EXPECT_EQ(summary.toStdString(),
+              QStringLiteral("Сводка по сценарию:\r\n"
+                             "Пульт 5, канал 2: в сценарии, воспламенитель не подключен\r\n"
+                             "Пульт 5, канал 3: в сценарии, ошибка\r\n"
+                             "Пульт 9, канал 5: в сценарии, не проверен\r\n"
+                             "Пульт 5, канал 4: воспламенитель подключен, в сценарии не "
+                             "используется\r\n\r\n\r\n")
+                  .toStdString());
+
+    // Without a script nothing is added.
+    for (int i = 0; i < 2; ++i) {
+        t.Module(i).ChannelInScript.fill(0);
+    }
+    ASSERT_TRUE(ConnectedChannelsExport::Write(t.controls, chosen));
+    EXPECT_FALSE(
+        QString::fromUtf8(dir.read(QStringLiteral("out.txt"))).contains(QStringLiteral("Сводка")));
+}
+
 TEST(ConnectedChannels, NameGetsTxtUnlessItHasIt) {
     EXPECT_EQ(ConnectedChannelsExport::FileName(QStringLiteral("a.TXT")), QStringLiteral("a.TXT"));
     EXPECT_EQ(ConnectedChannelsExport::FileName(QStringLiteral("a.tXt")), QStringLiteral("a.tXt"));

@@ -20,18 +20,21 @@
 #include <QWindow>
 #include <algorithm>
 
+#include "console/AutonomousArmCheck.h"
 #include "console/ConsoleWiring.h"
 #include "console/DebugSyncTest.h"
 #include "console/DeviceMaintenance.h"
 #include "console/MemoryOperations.h"
 #include "console/PowerLamps.h"
 #include "console/ShowControl.h"
+#include "console/ShowRecorder.h"
 #include "console/windows/CommandButtons.h"
 #include "console/windows/CueListView.h"
 #include "console/windows/DevicePanel.h"
 #include "console/windows/MainFormTexts.h"
 #include "console/windows/ManualKeyPanel.h"
 #include "console/windows/SearchPanel.h"
+#include "console/windows/ShowSummaryForm.h"
 #include "console/windows/SlotStrip.h"
 #include "console/windows/StatusPanel.h"
 #include "console/windows/TDebugForm.h"
@@ -148,6 +151,8 @@ TMainForm::~TMainForm() {
     // The bus goes before the widgets its hooks draw on; it stops handing frames and idle
     // steps to the player first, so the show control and the player go after it.
     memory_.reset();
+    recorder_.reset();
+    armCheck_.reset();
     wiring_.reset();
     show_.reset();
     player_.reset();
@@ -266,19 +271,24 @@ void TMainForm::CreateShowObjects() {
     show_ = std::make_unique<ShowControl>(*wiring_, *player_, *projects_, state_);
     ShowPlaying = [this] { return player_->IsPlaying(); };
     ConnectShowControl();
-    player_->OnCueDone = [this](int cue, TCommonPlayer::CueResult result) {
-        switch (result) {
-            case TCommonPlayer::CueResult::Sent:
-                MarkCue(cue, CueOutcomes::Outcome::Sent);
-                break;
-            case TCommonPlayer::CueResult::NotSent:
-                MarkCue(cue, CueOutcomes::Outcome::NotSent);
-                break;
-            case TCommonPlayer::CueResult::Passed:
-                MarkCue(cue, CueOutcomes::Outcome::Passed);
-                break;
+    player_->OnCueDone = [this](int cue, int32_t result, int32_t) {
+        if (player_->ControlMode == TCommonPlayer::ControlAutonomous) {
+            MarkCue(cue, CueOutcomes::Outcome::Passed);
+        } else {
+            MarkCue(cue,
+                    result == BusOk ? CueOutcomes::Outcome::Sent : CueOutcomes::Outcome::NotSent);
         }
     };
+    // After the window's own hooks: the recorder follows behind them.
+    recorder_ = std::make_unique<ShowRecorder>(*show_);
+    recorder_->ReportsDir = ReportsDirForLog(logFile_);
+    recorder_->OnReportWritten = [this](const ShowRecord& record, const QStringList& files) {
+        if (!summaryForm_) {
+            summaryForm_ = new ShowSummaryForm(this);
+        }
+        summaryForm_->ShowReport(record, files);
+    };
+    ConnectArmCheck();
 }
 
 void TMainForm::ConnectShowControl() {

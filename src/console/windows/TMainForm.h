@@ -13,6 +13,7 @@
 #include "console/CueOutcomes.h"
 #include "console/DeviceFreshness.h"
 #include "console/IndicatorLooks.h"
+#include "console/windows/ShowSummaryForm.h"
 #include "core/Settings.h"
 
 class QAction;
@@ -31,6 +32,8 @@ class DevicePanel;
 class ManualKeyPanel;
 class SearchPanel;
 class ShowControl;
+class ShowRecorder;
+class AutonomousArmCheck;
 class SlotStrip;
 class TestModePanel;
 class StatusPanel;
@@ -87,6 +90,9 @@ public:
     TExtPlayer& Player() const { return *player_; }
     TProjects& Projects() const { return *projects_; }
     ShowControl& Show() const { return *show_; }
+    // The counts of the last show; nullptr before the first report.
+    ShowSummaryForm* SummaryForm() const { return summaryForm_; }
+    ShowRecorder& Recorder() const { return *recorder_; }
     ConsoleState& State() { return state_; }
     const ConsoleState& State() const { return state_; }
     TLocalizer& Localizer() const { return *localizer_; }
@@ -192,6 +198,8 @@ private:
     void CreateShowObjects();
     void ConnectShowControl();
     void ConnectMemoryOperations();
+    // The read-back of the modules' scripts before arming in autonomous control.
+    void ConnectArmCheck();
     void FormShow();
     void RebuildDeviceRows();
     void RefreshDeviceRow(int deviceIndex);
@@ -225,6 +233,9 @@ private:
     std::unique_ptr<TProjects> projects_;
     std::unique_ptr<TExtPlayer> player_;
     std::unique_ptr<ShowControl> show_;
+    std::unique_ptr<ShowRecorder> recorder_;
+    std::unique_ptr<AutonomousArmCheck> armCheck_;
+    QPointer<ShowSummaryForm> summaryForm_;
     std::unique_ptr<MemoryOperations> memory_;
     std::unique_ptr<DeviceMaintenance> maintenance_;
     std::unique_ptr<PcPowerSource> pcPower_;

@@ -165,9 +165,24 @@ TEST_F(CtlShow, PlayCountsCuesThatWereNotSentAndFails) {
 }
 
 TEST_F(CtlShow, PlayOptionsAutonomousFromTempoAndTheirRefusals) {
-    // Autonomous control: the modules fire by their own clocks, the console sends no fire.
-    ASSERT_EQ(Play("0.2 3 2\n0.5 12 5\n", {QStringLiteral("--autonomous")}), 0)
+    // Autonomous control: the modules fire what they hold. Holding nothing of this script, they
+    // are named and the show is refused before any frame of it is sent.
+    const char* script = "0.2 3 2\n0.5 12 5\n";
+    EXPECT_EQ(Play(script, {QStringLiteral("--autonomous")}), 1);
+    EXPECT_TRUE(err.contains(QStringLiteral("module 12: cue 2 (0:00.500, channel 5) differs")))
         << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("refused: the modules' scripts differ")));
+    EXPECT_FALSE(Announced(0x90));
+    EXPECT_FALSE(Announced(0x10));
+    // Played anyway on the operator's word, which the log keeps: the modules fire by their own
+    // clocks, the console sends no fire. (A matching read-back is tested below the tool: a
+    // memory write on the simulated rig takes half a minute.)
+    bus->ClearRecords();
+    ASSERT_EQ(Play(script, {QStringLiteral("--autonomous"), QStringLiteral("--skip-script-check")}),
+              0)
+        << err.toStdString();
+    EXPECT_TRUE(LogLines().contains(
+        QStringLiteral("Проверка сценария в модулях пропущена оператором (--skip-script-check)")));
     EXPECT_EQ(Fires().size(), 2u);
     EXPECT_EQ(FireFramesOnTheWire(), 0);
     EXPECT_TRUE(LogLines().contains(QStringLiteral("Режимы: автомат, автономный")));
@@ -368,3 +383,31 @@ TEST_F(CtlShow, ASoundtrackThatCannotBeLoadedStopsTheRunBeforeTheShow) {
 }
 
 }  // namespace
+
+TEST_F(CtlShow, PlayWritesTheShowReportInTheFormItsNameAsks) {
+    const QString csv = dir.file(QStringLiteral("report.csv"));
+    // Module 99 is not on the bus: its row says why it was not sent.
+    EXPECT_EQ(Play("0.2 3 2\n0.3 99 1\n", {QStringLiteral("--report"), csv}), 1);
+    QFile f(csv);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << err.toStdString();
+    const QStringList rows = QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"));
+    ASSERT_GE(rows.size(), 3);
+    EXPECT_EQ(rows[0], QStringLiteral("cue,time_ms,module,channel,kind,sent_ms,lateness_ms,"
+                                      "result,check_after,continuity_before"));
+    EXPECT_TRUE(rows[1].startsWith(QStringLiteral("1,200,3,2,fire,"))) << rows[1].toStdString();
+    EXPECT_TRUE(rows[1].endsWith(QStringLiteral(",sent,fired,"))) << rows[1].toStdString();
+    EXPECT_EQ(rows[2], QStringLiteral("2,300,99,1,fire,,,not_sent(модуль не найден),,"));
+
+    const QString pdf = dir.file(QStringLiteral("report.PDF"));
+    EXPECT_EQ(Play("0.2 3 2\n", {QStringLiteral("--report"), pdf}), 0) << err.toStdString();
+    QFile p(pdf);
+    ASSERT_TRUE(p.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(p.readAll().startsWith("%PDF-"));
+
+    // A report that cannot be written fails the run, after the show.
+    EXPECT_EQ(Play("0.2 3 2\n",
+                   {QStringLiteral("--report"), dir.file(QStringLiteral("no/such/folder/r.csv"))}),
+              1);
+    EXPECT_TRUE(err.contains(QStringLiteral("report not written"))) << err.toStdString();
+    EXPECT_EQ(Fires().size(), 1u);
+}

@@ -252,8 +252,9 @@ TEST_F(TwoConsoles, AnAutonomousShowPlaysToItsEndBesideAnIdleConsole) {
         // what B hears a matter of chance.
         b_->Start(Ports(2), {QStringLiteral("watch"), QStringLiteral("60")});
         ASSERT_TRUE(b_->WaitFor(QStringLiteral("watching the bus"), 10000)) << b_->Report();
-        a_->Start(Ports(0), {QStringLiteral("play"), Script("a.txt", kShowA),
-                             QStringLiteral("--arm"), QStringLiteral("--autonomous")});
+        a_->Start(Ports(0),
+                  {QStringLiteral("play"), Script("a.txt", kShowA), QStringLiteral("--arm"),
+                   QStringLiteral("--autonomous"), QStringLiteral("--skip-script-check")});
         const int statusA = a_->Finish(20000);
         b_->Interrupt();
         const int statusB = b_->Finish(5000);
@@ -334,8 +335,9 @@ TEST_F(TwoConsoles, AConsoleWaitingForTheStartFollowsTheAutonomousShowWithoutSto
                    QStringLiteral("--arm"), QStringLiteral("--wait-external-start")});
         ASSERT_TRUE(b_->WaitFor(QStringLiteral("Ожидание команды запуска..."), 10000))
             << b_->Report();
-        a_->Start(Ports(0), {QStringLiteral("play"), Script("a.txt", kShowA),
-                             QStringLiteral("--arm"), QStringLiteral("--autonomous")});
+        a_->Start(Ports(0),
+                  {QStringLiteral("play"), Script("a.txt", kShowA), QStringLiteral("--arm"),
+                   QStringLiteral("--autonomous"), QStringLiteral("--skip-script-check")});
         const int statusA = a_->Finish(20000);
         const int statusB = b_->Finish(8000);
         StopBus();
