@@ -477,6 +477,10 @@ void ShowControl::StopBtnClick() {
 
 void ShowControl::PlayStateChanged() {
     const bool playing = player_.IsPlaying();
+    if (!playing) {
+        // Before the window hears of the stop: its timecode lamp goes grey with it.
+        ReleaseTimecode();
+    }
     if (DrivesIdleTimer) {
         // During a show the player's idle notification polls instead.
         if (playing) {
@@ -490,7 +494,6 @@ void ShowControl::PlayStateChanged() {
         state_.LaunchState = ConsoleState::Running;
     } else {
         CancelCountdown();
-        ReleaseTimecode();
         Log(Message(45));
         // Only a running show falls back to armed: a stop command from the bus, or the stop
         // of a soundtrack played alone, must not arm a waiting console.

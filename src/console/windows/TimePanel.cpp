@@ -6,7 +6,9 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "console/ShowControl.h"
 #include "console/windows/PointerGauge.h"
+#include "console/windows/TIndicator.h"
 #include "console/windows/WidgetParts.h"
 
 namespace kv {
@@ -30,6 +32,14 @@ TimePanel::TimePanel(QWidget* parent) : QWidget(parent) {
     rest_ = NamedLabel(QStringLiteral("RestLabel"), QStringLiteral("0:00:00.0"), showBox);
     rest_->setFont(ScaledFont(fixed, 1.3, true));
     showGrid->addWidget(rest_, 1, 1, Qt::AlignRight);
+    timecode_ = new TIndicator(QStringLiteral("TimecodeLed"), QStringLiteral("TimecodeLabel"),
+                               QStringLiteral("LTC"), showBox);
+    showGrid->addWidget(timecode_, 2, 0);
+    timecodeTime_ = NamedLabel(QStringLiteral("TimecodeTimeLabel"), QString(), showBox);
+    timecodeTime_->setFont(ScaledFont(fixed, 1.3, true));
+    showGrid->addWidget(timecodeTime_, 2, 1, Qt::AlignRight);
+    timecode_->hide();
+    timecodeTime_->hide();
     layout->addWidget(showBox);
 
     auto* soundBox = new QGroupBox(QStringLiteral(" Фонограмма "), this);
@@ -107,6 +117,30 @@ void TimePanel::SetOffset(const QString& label, const QString& distance, int nee
     offset_->setText(label);
     distance_->setText(distance);
     offsetGauge_->SetNeedleX(needleX);
+}
+
+void TimePanel::SetTimecodeLamp(const TimecodeLampState& lamp) {
+    timecode_->setVisible(lamp.Shown);
+    timecodeTime_->setVisible(lamp.Shown);
+    TShape::Look look = TShape::Look::Off;
+    if (lamp.Listening) {
+        switch (lamp.Signal) {
+            case TimecodeSignal::Locked:
+                look = TShape::Look::On;
+                break;
+            case TimecodeSignal::Locking:
+                look = TShape::Look::Off;
+                break;
+            case TimecodeSignal::NoSignal:
+            case TimecodeSignal::Freewheeling:
+            case TimecodeSignal::OwnClock:
+                look = TShape::Look::Alarm;
+                break;
+        }
+    }
+    timecode_->SetLook(look);
+    timecode_->Label()->setText(lamp.Caption);
+    timecodeTime_->setText(lamp.Time);
 }
 
 }  // namespace kv
