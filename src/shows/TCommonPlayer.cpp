@@ -379,8 +379,8 @@ void TCommonPlayer::BeginClockShow(uint32_t now) {
     lastSync_ = lastAnnounce_ = now;
     if (clockStartSound_ && sound_.Loaded()) {
         // The soundtrack is the show's without the operator's offset, as on the own clock.
-        const int64_t soundAt = std::clamp<int64_t>(int64_t{Position} - Offset, 0,
-                                                    std::numeric_limits<int32_t>::max());
+        const int64_t soundAt =
+            std::clamp<int64_t>(int64_t{Position} - Offset, 0, std::numeric_limits<int32_t>::max());
         sound_.PlayFrom(static_cast<int32_t>(soundAt));
     }
     Proto().AnnounceStart(std::max(Position, 0));

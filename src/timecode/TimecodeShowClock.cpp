@@ -24,14 +24,11 @@ QString TimecodeEventText(const TimecodeEvent& e, const TProjectList* script) {
     const QString tc = FormatTimecode(e.timecode);
     switch (e.kind) {
         case TimecodeEventKind::Locked:
-            return Message(400) +
-                   QLatin1Char(' ') + RateText(e.rate) + QLatin1Char(' ') + tc;
+            return Message(400) + QLatin1Char(' ') + RateText(e.rate) + QLatin1Char(' ') + tc;
         case TimecodeEventKind::Lost:
-            return Message(401) +
-                   QLatin1Char(' ') + Seconds(e.positionMs);
+            return Message(401) + QLatin1Char(' ') + Seconds(e.positionMs);
         case TimecodeEventKind::Returned:
-            return Message(402) +
-                   QLatin1Char(' ') + RateText(e.rate) + QLatin1Char(' ') + tc;
+            return Message(402) + QLatin1Char(' ') + RateText(e.rate) + QLatin1Char(' ') + tc;
         case TimecodeEventKind::JumpForward:
             return Message(403) +
                    QStringLiteral(" %1 -> %2 ").arg(Seconds(e.fromMs), Seconds(e.positionMs)) + tc;
@@ -45,15 +42,13 @@ QString TimecodeEventText(const TimecodeEvent& e, const TProjectList* script) {
         case TimecodeEventKind::Started:
             return Message(407);
         case TimecodeEventKind::StartedLate:
-            return Message(408) +
-                   QLatin1Char(' ') + Seconds(e.positionMs) + QLatin1Char(' ') + tc;
+            return Message(408) + QLatin1Char(' ') + Seconds(e.positionMs) + QLatin1Char(' ') + tc;
         case TimecodeEventKind::CueSkipped: {
-            QString text =
-                Message(409) + QLatin1Char(' ');
+            QString text = Message(409) + QLatin1Char(' ');
             if (script && e.cue >= 0 && e.cue < script->Count()) {
                 const TScriptCue& c = script->Cue(e.cue);
-                text += Seconds(c.Time) + Message(410) +
-                        QLatin1Char(' ') + QString::number(c.Module);
+                text +=
+                    Seconds(c.Time) + Message(410) + QLatin1Char(' ') + QString::number(c.Module);
                 if (!IsMotorCue(c.Kind)) {
                     text += Message(411) + QLatin1Char(' ') +
                             QString::number(static_cast<int64_t>(c.Channel) + 1);
