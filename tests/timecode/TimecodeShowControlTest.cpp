@@ -1,6 +1,6 @@
 // A slot that follows timecode, through the show control on the simulated bus: the start key
 // makes the console wait for the timecode, which then starts the show at its zero; a timecode
-// lost for good stops the show as the stop key does; the tempo keys do nothing meanwhile.
+// lost for good stops the show as the stop key does.
 #include <gtest/gtest.h>
 
 #include "ShowControlRig.h"
@@ -83,22 +83,6 @@ TEST(TimecodeShowControl, TheTimecodeStartsTheShowAndItsLossStopsItAsTheStopKeyD
     s.Run(3000);
     EXPECT_EQ(s.FiredLines(), 1);
     EXPECT_EQ(s.module->ChannelFired[1], 0);
-}
-
-TEST(TimecodeShowControl, TempoKeysDoNothingAndSaySoOnce) {
-    TimecodeShow s(6000);
-    ShowControlRig& r = s.r;
-    r.show->ArmToggle();
-    ASSERT_TRUE(r.show->StartBtnClick());
-    s.Run(2500);
-    const int mark = static_cast<int>(r.Lines().size());
-    for (int i = 0; i < 3; ++i) {
-        r.show->HandleKey(vk::Multiply, {}, nullptr);
-    }
-    EXPECT_EQ(r.player->Tempo(), 1000);
-    EXPECT_EQ(r.LinesFrom(mark),
-              QStringList{QStringLiteral("Темп не действует: шоу идет по таймкоду")});
-    r.show->StopBtnClick();
 }
 
 TEST(TimecodeShowControl, ASourceThatCannotRunRefusesTheStart) {
