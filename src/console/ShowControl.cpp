@@ -136,11 +136,11 @@ ShowControl::ShowControl(ConsoleWiring& wiring, TExtPlayer& player, TProjects& p
         }
     };
     // A timecode lost for good (the slot's choice) stops the show as the stop key does.
-    player_.OnClockStop = [this, alive] {
+    player_.OnClockStop = [this, alive, &player = player_] {
         if (*alive) {
             StopBtnClick();
         } else {
-            player_.Stop(false);
+            player.Stop(false);
         }
     };
     state_.SoundReady = AudioReady();
