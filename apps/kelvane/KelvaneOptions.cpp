@@ -1,5 +1,9 @@
 #include "KelvaneOptions.h"
 
+#include <QFileInfo>
+
+#include "timecode/Timecode.h"
+
 namespace kv {
 
 KelvaneOptions KelvaneOptions::Parse(const QStringList& arguments) {
@@ -29,6 +33,16 @@ KelvaneOptions KelvaneOptions::Parse(const QStringList& arguments) {
             }
             (arg == QLatin1String("--log-dir") ? options.logDir : options.configDir) =
                 arguments[++i];
+        } else if (arg == QLatin1String("--timecode-file") ||
+                   arg == QLatin1String("--timecode-start")) {
+            if (i + 1 >= arguments.size() || arguments[i + 1].startsWith(QLatin1String("--"))) {
+                options.error = arg + (arg == QLatin1String("--timecode-file")
+                                           ? QStringLiteral(" needs a WAV file")
+                                           : QStringLiteral(" needs HH:MM:SS:FF"));
+                return options;
+            }
+            (arg == QLatin1String("--timecode-file") ? options.timecodeFile
+                                                     : options.timecodeStart) = arguments[++i];
         } else {
             options.error = QStringLiteral("unknown argument: ") + arg;
             return options;
@@ -37,6 +51,16 @@ KelvaneOptions KelvaneOptions::Parse(const QStringList& arguments) {
     if (options.simulate && !options.ports.isEmpty()) {
         // A simulated bus and real converters at once would make it unclear which is live.
         options.error = QStringLiteral("--simulate and --port cannot be combined");
+    } else if (!options.timecodeFile.isEmpty() && !options.simulate) {
+        // A recording stands in for the sound desk only in a rehearsal: with real modules a
+        // file that ends or was cut wrongly would decide when they fire.
+        options.error = QStringLiteral("--timecode-file goes with --simulate only");
+    } else if (!options.timecodeStart.isEmpty() && options.timecodeFile.isEmpty()) {
+        options.error = QStringLiteral("--timecode-start goes with --timecode-file");
+    } else if (!options.timecodeStart.isEmpty() && !ParseTimecode(options.timecodeStart)) {
+        options.error = QStringLiteral("--timecode-start needs HH:MM:SS:FF");
+    } else if (!options.timecodeFile.isEmpty() && !QFileInfo(options.timecodeFile).isFile()) {
+        options.error = QStringLiteral("no such timecode file: ") + options.timecodeFile;
     }
     return options;
 }
@@ -58,6 +82,10 @@ QString KelvaneOptions::Usage(const QString& locations) {
         "                    from DIR\n"
         "  --log-dir DIR     write the event logs to DIR\n"
         "  --version         print the version\n"
+        "  --timecode-file FILE.wav [--timecode-start HH:MM:SS:FF]\n"
+        "                    rehearsal (with --simulate): every slot follows the timecode (LTC)\n"
+        "                    of the file, played in real time as if the capture device heard\n"
+        "                    it; the show's zero is 01:00:00:00 unless given\n"
         "Without options the USB-RS485 converters are searched for.\n");
     if (!locations.isEmpty()) {
         text += QStringLiteral("\nFiles of this run:\n") + locations;

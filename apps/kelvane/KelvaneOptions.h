@@ -10,6 +10,8 @@ namespace kv {
 //   --port PATH        use this serial device as a converter (repeatable) instead of the search
 //   --config-dir DIR   read kelvanex.ini and kelvanex.lng from DIR
 //   --log-dir DIR      write the event logs to DIR
+//   --timecode-file FILE.wav [--timecode-start HH:MM:SS:FF]
+//                      a rehearsal on the simulated bus: every slot follows the file's timecode
 //   --help, --version
 struct KelvaneOptions {
     bool simulate = false;
@@ -17,6 +19,10 @@ struct KelvaneOptions {
     QStringList ports;
     QString configDir;
     QString logDir;
+    // The file whose timecode stands in for the capture device, and the show's zero in it
+    // (empty: the slot's own, 01:00:00:00).
+    QString timecodeFile;
+    QString timecodeStart;
     bool help = false;
     bool version = false;
     // Empty when the command line was understood.

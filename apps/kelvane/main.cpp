@@ -94,6 +94,8 @@ int main(int argc, char** argv) {
     mainOptions.programDir = kv::ProgramDirectory();
     mainOptions.settingsFile = locations.settingsFile;
     mainOptions.logDir = locations.logDir;
+    mainOptions.timecodeFile = options.timecodeFile;
+    mainOptions.timecodeStart = options.timecodeStart;
     mainOptions.makeWiring = [&selection] {
         auto wiring =
             std::make_unique<kv::ConsoleWiring>(selection.backend, selection.simulatedRig);

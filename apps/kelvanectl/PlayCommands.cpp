@@ -142,12 +142,12 @@ bool ParseOptions(const QStringList& args, PlayOptions& o, QString& error) {
             error = QStringLiteral("--timecode-start needs HH:MM:SS:FF");
             return false;
         }
-        // The timecode starts the show and sets its position; the module clocks, the
-        // soundtrack and the keys' launches do not yet follow it.
-        if (o.autonomous || o.manual || o.waitExternal || !o.sound.isEmpty() || o.fromGiven) {
+        // The timecode starts the show, the soundtrack and the module clocks, and says where
+        // the show is: a start point of its own, another console's start or the keys' firing
+        // would contend with it.
+        if (o.manual || o.waitExternal || o.fromGiven) {
             error = QStringLiteral(
-                "--timecode goes with direct control only (not with --autonomous, --manual, "
-                "--wait-external-start, --sound or --from)");
+                "--timecode does not go with --manual, --wait-external-start or --from");
             return false;
         }
     }

@@ -17,6 +17,8 @@
 #include "shows/HvVoltagePreparation.h"
 #include "shows/TExtPlayer.h"
 #include "shows/TProjects.h"
+#include "timecode/TimecodeShowClock.h"
+#include "timecode/TimecodeSlotClock.h"
 
 namespace kv {
 
@@ -133,6 +135,14 @@ ShowControl::ShowControl(ConsoleWiring& wiring, TExtPlayer& player, TProjects& p
             Fired(module, channel);
         }
     };
+    // A timecode lost for good (the slot's choice) stops the show as the stop key does.
+    player_.OnClockStop = [this, alive, &player = player_] {
+        if (*alive) {
+            StopBtnClick();
+        } else {
+            player.Stop(false);
+        }
+    };
     state_.SoundReady = AudioReady();
     if (!state_.SoundReady) {
         Log(Message(1));
@@ -141,6 +151,70 @@ ShowControl::ShowControl(ConsoleWiring& wiring, TExtPlayer& player, TProjects& p
 
 ShowControl::~ShowControl() {
     *alive_ = false;
+    // The player may outlive this object: it must not read a clock that is gone.
+    if (timecode_ && player_.ClockSource() == timecode_.get()) {
+        player_.SetClockSource(nullptr);
+    }
+}
+
+bool ShowControl::FollowsTimecode() const {
+    return CurrentProject().Timecode.Enabled;
+}
+
+const TimecodeShowClock* ShowControl::Timecode() const {
+    return timecode_ && player_.ClockSource() == timecode_.get() ? timecode_.get() : nullptr;
+}
+
+TimecodeLampState ShowControl::TimecodeLamp() const {
+    TimecodeLampState lamp;
+    lamp.Shown = FollowsTimecode();
+    const TimecodeShowClock* clock = Timecode();
+    if (!lamp.Shown || clock == nullptr) {
+        lamp.Caption = QStringLiteral("LTC");
+        return lamp;
+    }
+    lamp.Listening = true;
+    lamp.Signal = clock->Signal();
+    lamp.Caption = clock->LampText();
+    lamp.Time = clock->TimeText();
+    return lamp;
+}
+
+bool ShowControl::StartTimecode() {
+    ReleaseTimecode();
+    TProjectList& project = CurrentProject();
+    QString error;
+    std::unique_ptr<TimecodeShowClock> clock =
+        MakeTimecodeShowClock(project.Timecode, TimecodeFile, error);
+    if (clock && !clock->Start()) {
+        error = clock->Error();
+        clock.reset();
+    }
+    if (!clock) {
+        const QString line = Message(417) + QLatin1Char(' ') + error;
+        Log(line);
+        if (ShowError) {
+            ShowError(line);
+        }
+        return false;
+    }
+    clock->OnLog = [](const QString& line) { Log(line); };
+    clock->Arm(project);
+    timecode_ = std::move(clock);
+    player_.SetClockSource(timecode_.get());
+    return true;
+}
+
+void ShowControl::ReleaseTimecode() {
+    if (!timecode_) {
+        return;
+    }
+    if (player_.ClockSource() == timecode_.get()) {
+        player_.SetClockSource(nullptr);
+    }
+    // Kept until the next start: the stop may come from within the clock's own reading.
+    timecode_->Stop();
+    timecode_->Disarm();
 }
 
 void ShowControl::Notify(const std::function<void()>& hook) const {
@@ -372,6 +446,21 @@ bool ShowControl::StartBtnClick() {
     if (!Buttons().Start) {
         return false;
     }
+    tempoRefusalLogged_ = false;
+    // A clock another owner gave the player (a tool's own timecode file) is left to it.
+    const bool ownClock =
+        player_.ClockSource() == nullptr || (timecode_ && player_.ClockSource() == timecode_.get());
+    if (FollowsTimecode() && ownClock) {
+        if (!StartTimecode()) {
+            return false;
+        }
+        LogStartBlock();
+        // The timecode says where the show is; the soundtrack starts with it, from there.
+        const int32_t position = player_.Position;
+        player_.Start(position);
+        Log(StartPointLine(position));
+        return true;
+    }
     LogStartBlock();
     if (SoundPlaying()) {
         // The show joins the music where it is.
@@ -393,6 +482,10 @@ void ShowControl::StopBtnClick() {
 
 void ShowControl::PlayStateChanged() {
     const bool playing = player_.IsPlaying();
+    if (!playing) {
+        // Before the window hears of the stop: its timecode lamp goes grey with it.
+        ReleaseTimecode();
+    }
     if (DrivesIdleTimer) {
         // During a show the player's idle notification polls instead.
         if (playing) {
@@ -460,6 +553,14 @@ void ShowControl::ControlActionExecute() {
 }
 
 void ShowControl::TempoStep(int delta) {
+    if (FollowsTimecode()) {
+        // The timecode is the tempo; the offset still trims it.
+        if (!tempoRefusalLogged_) {
+            tempoRefusalLogged_ = true;
+            Log(Message(416));
+        }
+        return;
+    }
     player_.SetTempo(Saturated(static_cast<int64_t>(player_.Tempo()) + delta));
     Log(TempoLogLine(player_.Tempo()));
     Notify(OnTempoChanged);
@@ -482,6 +583,7 @@ void ShowControl::ChangeSlot(int slot) {
     from.SavedControlMode = player_.ControlMode;
 
     state_.CurrentSlot = slot;
+    tempoRefusalLogged_ = false;
     SlotMemory& to = state_.Slot();
     state_.LaunchState = to.SavedLaunchState;
     player_.WorkMode = to.SavedWorkMode;

@@ -10,6 +10,7 @@
 #include "console/ConsoleState.h"
 #include "console/IndicatorLooks.h"
 #include "console/KeyHook.h"
+#include "timecode/TimecodeFollower.h"
 
 namespace kv {
 
@@ -19,6 +20,17 @@ class TControls;
 class TExtPlayer;
 class TProjectList;
 class TProjects;
+class TimecodeShowClock;
+
+// The timecode lamp beside the show clock: shown while the slot follows timecode, lit from the
+// signal while the console listens (from the start key to the stop), greyed otherwise.
+struct TimecodeLampState {
+    bool Shown = false;
+    bool Listening = false;
+    TimecodeSignal Signal = TimecodeSignal::NoSignal;
+    QString Caption;  // "LTC 25", "LTC: свободный ход", ...; "LTC" when not listening
+    QString Time;     // the timecode heard last; empty without one
+};
 
 // What the window adds to the console state for a key decision.
 struct WindowKeyInputs {
@@ -63,7 +75,10 @@ public:
     void Disarm();
     // "<F5> Старт" or the start key: the start block, then the player's start. Refused (false)
     // unless the start rule holds now: a click or a key that got past a stale button, or a
-    // countdown that reached zero, starts nothing the rule does not allow.
+    // countdown that reached zero, starts nothing the rule does not allow. A slot that follows
+    // timecode starts listening and the player waits for the timecode to start the show; a
+    // source that cannot run refuses the start (logged and shown), never falls back to the
+    // console's own clock.
     bool StartBtnClick();
     // The start block alone (script, soundtrack, modes, tempo and offset), for a start that
     // another device will give.
@@ -89,7 +104,8 @@ public:
     // Ctrl+F1 and Shift+F1.
     void ModeActionExecute();
     void ControlActionExecute();
-    // Tempo in steps of 0.1 %, offset in ms; no limit.
+    // Tempo in steps of 0.1 %, offset in ms; no limit. Tempo does nothing on a slot that
+    // follows timecode (the timecode is the tempo), said once a show in the log.
     void TempoStep(int delta);
     void OffsetStep(int delta);
     // Keys 1..8: slot 0..7, with the per-slot modes and soundtrack memory.
@@ -138,6 +154,12 @@ public:
     // crosses); done before each OnShowViewChanged, and by the window after a search.
     void MarkUsedChannels();
 
+    // The slot follows timecode instead of the console's own clock.
+    bool FollowsTimecode() const;
+    // The timecode clock of the show started last, while the player follows it; null otherwise.
+    const TimecodeShowClock* Timecode() const;
+    TimecodeLampState TimecodeLamp() const;
+
     ConsoleWiring& Wiring() const { return wiring_; }
     TExtPlayer& Player() const { return player_; }
     TProjects& Projects() const { return projects_; }
@@ -146,6 +168,9 @@ public:
     // Whether the play-state handler switches the idle timer (the window's poll cycle); a
     // headless run that does not poll turns it off.
     bool DrivesIdleTimer = true;
+    // A WAV file whose timecode, played in real time, stands in for the capture device of
+    // every slot that follows timecode (a rehearsal); empty: the slots' own devices.
+    QString TimecodeFile;
 
     // Dialogs the window provides. An unset one answers "nothing chosen" / "cancel".
     std::function<QString()> AskScriptFile;  // "Текстовые файлы|*.txt"; empty: none chosen
@@ -187,6 +212,10 @@ private:
     void ToBeginning();
     void Notify(const std::function<void()>& hook) const;
     void CancelCountdown();
+    // Builds, arms and starts the slot's timecode clock and hands it to the player; false
+    // (logged and shown) when it cannot run.
+    bool StartTimecode();
+    void ReleaseTimecode();
 
     ConsoleWiring& wiring_;
     TExtPlayer& player_;
@@ -195,6 +224,8 @@ private:
     std::unique_ptr<ShowWiring> showWiring_;
     bool countdown_ = false;
     bool countdownCancelled_ = false;
+    std::unique_ptr<TimecodeShowClock> timecode_;
+    bool tempoRefusalLogged_ = false;
     // The player's hooks hold this token: they do nothing once this object is gone.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

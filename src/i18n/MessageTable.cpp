@@ -7,7 +7,7 @@ namespace kv {
 namespace {
 
 // clang-format off
-constexpr std::array<MessageDefault, 141> kMessages = {{
+constexpr std::array<MessageDefault, 159> kMessages = {{
     {0, " ", nullptr},
     {1, "Ошибка инициализации аудио-устройства", nullptr},
     {2, "Всего подключенных устройств:", nullptr},
@@ -169,6 +169,27 @@ constexpr std::array<MessageDefault, 141> kMessages = {{
     {163, ", закреплен только стек потоков", nullptr},
     {164, ", память не закреплена", nullptr},
     {165, "(больше: пользователь в группе dialout, /etc/security/limits.d/95-kelvane.conf, новый вход в систему)", nullptr},
+    // Following timecode: lock, loss, return, jumps, the start and the cues passed over.
+    {400, "Таймкод: синхронизация, кадров/с:", nullptr},
+    {401, "Таймкод: потеря сигнала, время:", nullptr},
+    {402, "Таймкод: сигнал восстановлен, кадров/с:", nullptr},
+    {403, "Таймкод: скачок вперёд, время:", nullptr},
+    {404, "Таймкод: скачок назад, время:", nullptr},
+    {405, "Таймкод: нет сигнала, шоу продолжается по своим часам", nullptr},
+    {406, "Таймкод: нет сигнала, шоу остановлено", nullptr},
+    {407, "Таймкод: старт шоу", nullptr},
+    {408, "Таймкод: старт с середины шоу, время:", nullptr},
+    {409, "Таймкод: пропущено, время:", nullptr},
+    {410, ", пульт:", nullptr},
+    {411, ", канал:", nullptr},
+    // The timecode lamp beside the show clock.
+    {412, "LTC: нет сигнала", nullptr},
+    {413, "LTC: захват", nullptr},
+    {414, "LTC: свободный ход", nullptr},
+    {415, "LTC: свои часы", nullptr},
+    // The tempo keys on a show that follows timecode, and a source that cannot run.
+    {416, "Темп не действует: шоу идет по таймкоду", nullptr},
+    {417, "Старт невозможен, источник таймкода:", nullptr},
 }};
 // clang-format on
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <utility>
 
 #include "bus/TPortProto.h"
@@ -142,6 +143,9 @@ void TCommonPlayer::Tick() {
             busy_ = false;
             return;
         }
+        if (step == ClockStep::Run && clockStartPending_) {
+            BeginClockShow(now);
+        }
     } else {
         Position = ShowPosition(now, baseTick_, tempo_, basePosition_, Offset);
     }
@@ -198,7 +202,8 @@ void TCommonPlayer::Tick() {
             }
         }
     }
-    if (ControlMode != ControlAutonomous || WorkMode == WorkManual) {
+    // A show still waiting for its outside clock has not been announced: nothing to repeat.
+    if ((ControlMode != ControlAutonomous || WorkMode == WorkManual) && !clockStartPending_) {
         Reannounce(now, false);
     }
     if (OnPosition && (DueNow(PositionReportInterval, lastReport_, now) || !IsPlaying())) {
@@ -401,6 +406,19 @@ void TCommonPlayer::StartAt(int32_t position, bool withSound) {
     const uint32_t now = TickCount();
     baseTick_ = lastSync_ = lastIdle_ = lastReport_ = lastAnnounce_ = now;
     Position = basePosition_ = position;
+    if (clock_) {
+        // The outside clock says when the show starts: the announcement, the soundtrack and the
+        // modules' clocks wait for it (BeginClockShow), so none of them runs ahead of the music.
+        clockStartPending_ = true;
+        clockStartSound_ = withSound;
+        timer_.start();
+        ArmCueTimer();
+        if (OnStateChange) {
+            OnStateChange();
+        }
+        return;
+    }
+    clockStartPending_ = false;
     if (withSound && sound_.Loaded()) {
         sound_.PlayFrom(position);
     }
@@ -420,11 +438,31 @@ void TCommonPlayer::StartAt(int32_t position, bool withSound) {
     }
 }
 
+void TCommonPlayer::BeginClockShow(uint32_t now) {
+    clockStartPending_ = false;
+    lastSync_ = lastAnnounce_ = now;
+    if (clockStartSound_ && sound_.Loaded()) {
+        // The soundtrack is the show's without the operator's offset, as on the own clock.
+        const int64_t soundAt =
+            std::clamp<int64_t>(int64_t{Position} - Offset, 0, std::numeric_limits<int32_t>::max());
+        sound_.PlayFrom(static_cast<int32_t>(soundAt));
+    }
+    Proto().AnnounceStart(std::max(Position, 0));
+    if (ControlMode == ControlAutonomous && WorkMode != WorkManual) {
+        Proto().AnnounceStart(std::max(Position, 0));
+        Proto().StartShowClock(std::max(Position, 0));
+    }
+}
+
 void TCommonPlayer::Stop(bool stopSound) {
     DropManualFires();
     const bool wasPlaying = IsPlaying();
     const bool ending = ending_;
-    if (wasPlaying && !ending && ControlMode == ControlAutonomous && WorkMode != WorkManual) {
+    // A show that waited for its outside clock never ran the modules' clocks: they fired nothing.
+    const bool modulesRan = !clockStartPending_;
+    clockStartPending_ = false;
+    if (wasPlaying && !ending && modulesRan && ControlMode == ControlAutonomous &&
+        WorkMode != WorkManual) {
         // The modules' clocks passed these cues before the stop reached them: they fired.
         RecordPassedCues(Position);
     }

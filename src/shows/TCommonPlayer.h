@@ -106,9 +106,12 @@ public:
     // A clock from outside (timecode) that gives the show position instead of the console's
     // own; null for the own clock. While it says it is not running the show waits: no cue, no
     // clock frame from the tick. Tempo does not apply to it; Offset does, as on the own clock.
-    // Direct control only for now: Start still announces the show, starts the soundtrack and,
-    // in autonomous control, the modules' clocks at once.
+    // Start then only makes the player wait: the show's announcement, its soundtrack and, in
+    // autonomous control, the modules' clocks start at the first tick the clock runs, at its
+    // position; the clock frames that follow carry its time.
     void SetClockSource(ShowClockSource* clock) { clock_ = clock; }
+    // Started on an outside clock that has not started the show yet.
+    bool WaitingForClock() const { return IsPlaying() && clockStartPending_; }
     ShowClockSource* ClockSource() const { return clock_; }
 
     TBassPlayer& Sound() { return sound_; }
@@ -154,6 +157,8 @@ public:
 protected:
     // withSound false: the soundtrack already plays and is left as it is.
     void StartAt(int32_t position, bool withSound);
+    // The outside clock started the show: what Start does at once on the own clock.
+    void BeginClockShow(uint32_t now);
     void ExecuteCue(int index);
     // The fire frame of a channel: 0 when it was sent, else why not.
     int32_t SendFire(int32_t module, int32_t channel);
@@ -244,6 +249,10 @@ protected:
     RunLeft runLeft_;
     uint32_t lastStopTick_ = 0;
     ShowClockSource* clock_ = nullptr;
+    // Started on the outside clock, which has not started the show yet; the soundtrack starts
+    // with it when the start asked for it.
+    bool clockStartPending_ = false;
+    bool clockStartSound_ = false;
 };
 
 // The show position of a clock started at basePosition: elapsed ms scaled by tempo per mille

@@ -24,39 +24,33 @@ QString TimecodeEventText(const TimecodeEvent& e, const TProjectList* script) {
     const QString tc = FormatTimecode(e.timecode);
     switch (e.kind) {
         case TimecodeEventKind::Locked:
-            return GetText(400, QStringLiteral("Таймкод: синхронизация, кадров/с:")) +
-                   QLatin1Char(' ') + RateText(e.rate) + QLatin1Char(' ') + tc;
+            return Message(400) + QLatin1Char(' ') + RateText(e.rate) + QLatin1Char(' ') + tc;
         case TimecodeEventKind::Lost:
-            return GetText(401, QStringLiteral("Таймкод: потеря сигнала, время:")) +
-                   QLatin1Char(' ') + Seconds(e.positionMs);
+            return Message(401) + QLatin1Char(' ') + Seconds(e.positionMs);
         case TimecodeEventKind::Returned:
-            return GetText(402, QStringLiteral("Таймкод: сигнал восстановлен, кадров/с:")) +
-                   QLatin1Char(' ') + RateText(e.rate) + QLatin1Char(' ') + tc;
+            return Message(402) + QLatin1Char(' ') + RateText(e.rate) + QLatin1Char(' ') + tc;
         case TimecodeEventKind::JumpForward:
-            return GetText(403, QStringLiteral("Таймкод: скачок вперёд, время:")) +
+            return Message(403) +
                    QStringLiteral(" %1 -> %2 ").arg(Seconds(e.fromMs), Seconds(e.positionMs)) + tc;
         case TimecodeEventKind::JumpBack:
-            return GetText(404, QStringLiteral("Таймкод: скачок назад, время:")) +
+            return Message(404) +
                    QStringLiteral(" %1 -> %2 ").arg(Seconds(e.fromMs), Seconds(e.positionMs)) + tc;
         case TimecodeEventKind::FreewheelOver:
-            return GetText(405,
-                           QStringLiteral("Таймкод: нет сигнала, шоу продолжается по своим часам"));
+            return Message(405);
         case TimecodeEventKind::StopShow:
-            return GetText(406, QStringLiteral("Таймкод: нет сигнала, шоу остановлено"));
+            return Message(406);
         case TimecodeEventKind::Started:
-            return GetText(407, QStringLiteral("Таймкод: старт шоу"));
+            return Message(407);
         case TimecodeEventKind::StartedLate:
-            return GetText(408, QStringLiteral("Таймкод: старт с середины шоу, время:")) +
-                   QLatin1Char(' ') + Seconds(e.positionMs) + QLatin1Char(' ') + tc;
+            return Message(408) + QLatin1Char(' ') + Seconds(e.positionMs) + QLatin1Char(' ') + tc;
         case TimecodeEventKind::CueSkipped: {
-            QString text =
-                GetText(409, QStringLiteral("Таймкод: пропущено, время:")) + QLatin1Char(' ');
+            QString text = Message(409) + QLatin1Char(' ');
             if (script && e.cue >= 0 && e.cue < script->Count()) {
                 const TScriptCue& c = script->Cue(e.cue);
-                text += Seconds(c.Time) + GetText(410, QStringLiteral(", пульт:")) +
-                        QLatin1Char(' ') + QString::number(c.Module);
+                text +=
+                    Seconds(c.Time) + Message(410) + QLatin1Char(' ') + QString::number(c.Module);
                 if (!IsMotorCue(c.Kind)) {
-                    text += GetText(411, QStringLiteral(", канал:")) + QLatin1Char(' ') +
+                    text += Message(411) + QLatin1Char(' ') +
                             QString::number(static_cast<int64_t>(c.Channel) + 1);
                 }
             } else {
@@ -164,16 +158,16 @@ ShowClockSource::Reading TimecodeShowClock::Read() {
 QString TimecodeShowClock::LampText() const {
     switch (follower_.Signal()) {
         case TimecodeSignal::NoSignal:
-            return GetText(412, QStringLiteral("LTC: нет сигнала"));
+            return Message(412);
         case TimecodeSignal::Locking:
-            return GetText(413, QStringLiteral("LTC: захват"));
+            return Message(413);
         case TimecodeSignal::Locked:
             return QStringLiteral("LTC ") +
                    RateText(follower_.Rate().value_or(TimecodeRate::Fps25));
         case TimecodeSignal::Freewheeling:
-            return GetText(414, QStringLiteral("LTC: свободный ход"));
+            return Message(414);
         case TimecodeSignal::OwnClock:
-            return GetText(415, QStringLiteral("LTC: свои часы"));
+            return Message(415);
     }
     return QString();
 }

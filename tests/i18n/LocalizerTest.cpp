@@ -84,5 +84,19 @@ TEST(MessageTable, EveryNumberHasItsDefaultAndGapsAreEmpty) {
     EXPECT_EQ(count, kMessageCount - 2);
 }
 
+// The numbers past the language file's first section: each defined once, in order, so a text
+// asked for by number never falls back to an empty default.
+TEST(MessageTable, LaterNumbersAreDefinedOnceAndInOrder) {
+    int last = -1;
+    for (const MessageDefault& m : MessageDefaults()) {
+        EXPECT_GT(m.number, last) << m.number;
+        last = m.number;
+    }
+    for (int n = 400; n <= 417; ++n) {
+        EXPECT_FALSE(DefaultMessage(n).isEmpty()) << n;
+    }
+    EXPECT_EQ(DefaultMessage(414), QStringLiteral("LTC: свободный ход"));
+}
+
 }  // namespace
 }  // namespace kv

@@ -2,6 +2,8 @@
 
 #include <deque>
 
+#include "../common/TempDir.h"
+#include "AudioFixtures.h"
 #include "PlayerRig.h"
 #include "shows/ShowClockSource.h"
 
@@ -162,6 +164,61 @@ TEST_F(ShowClockHookTest, TempoDoesNotMoveAnOutsideClockAndAStopRequestRunsTheSt
     EXPECT_EQ(stops, 1);
     EXPECT_FALSE(p.IsPlaying());
     EXPECT_EQ(Fired(), (std::vector<std::string>{"5/1", "5/2"}));
+}
+
+// The start key on an outside clock only makes the player wait: the show is announced, its
+// soundtrack plays and the modules' clocks run when the clock starts the show, at its position.
+TEST_F(ShowClockHookTest, TheStartGoesOutWhenTheOutsideClockStartsTheShow) {
+    TempDir dir;
+    const QString wav = kvtest::WriteRampWav(dir.file(QStringLiteral("track.wav")), 8000, 8000 * 8);
+    ASSERT_TRUE(p.LoadSound(wav));
+    for (const uint8_t control : {TCommonPlayer::ControlDirect, TCommonPlayer::ControlAutonomous}) {
+        SCOPED_TRACE(control);
+        p.ControlMode = control;
+        p.ForgetRun();
+        r.ClearSent();
+        clock.queue.clear();
+        clock.Then(false, -2000);
+        p.Start(0);
+        for (int i = 0; i < 60; ++i) {  // longer than the repeat of the announcement
+            Tick();
+        }
+        EXPECT_TRUE(p.WaitingForClock());
+        EXPECT_TRUE(r.Sent(0x10).empty());  // not announced
+        EXPECT_TRUE(r.Sent(0x90).empty());  // no module clock
+        EXPECT_FALSE(p.Sound().IsSoundPlaying());
+
+        // The timecode reaches the zero a little after a tick.
+        clock.queue.clear();
+        clock.Then(true, 20);
+        Tick();
+        EXPECT_FALSE(p.WaitingForClock());
+        EXPECT_TRUE(p.Sound().IsSoundPlaying());
+        const auto announced = r.Sent(0x10);
+        ASSERT_FALSE(announced.empty());
+        EXPECT_EQ(r.Sent().front()[0], 0x10);  // ahead of any clock frame
+        if (control == TCommonPlayer::ControlAutonomous) {
+            EXPECT_EQ(announced.size(), 2u);
+            ASSERT_EQ(r.Sent(0x90).size(), 1u);
+            EXPECT_EQ(r.Sent(0x90).front()[3], 0x80);
+        } else {
+            EXPECT_EQ(announced.size(), 1u);
+            EXPECT_TRUE(r.Sent(0x90).empty());
+        }
+        p.Stop(true);
+    }
+}
+
+// Stopped before the timecode started the show, autonomous control: the modules' clocks never
+// ran, so no cue counts as fired by them.
+TEST_F(ShowClockHookTest, AStopWhileWaitingRecordsNoCueAsFiredByTheModules) {
+    r.Load("0 5 1\n1 5 2\n");
+    p.ControlMode = TCommonPlayer::ControlAutonomous;
+    clock.Then(false, -1000);
+    p.Start(0);
+    Tick();
+    p.Stop(false);
+    EXPECT_TRUE(r.log.With(QStringLiteral("Запуск, пульт:")).isEmpty());
 }
 
 }  // namespace

@@ -193,6 +193,7 @@ void TMainForm::RefreshShowView() {
     }
     const TProjectList& project = show_->CurrentProject();
     projectName_->setText(project.Name);
+    times_->SetTimecodeLamp(show_->TimecodeLamp());
     std::vector<CueListView::Row> rows;
     rows.reserve(static_cast<size_t>(project.Count()));
     for (int i = 0; i < project.Count(); ++i) {
@@ -209,6 +210,7 @@ void TMainForm::ShowPosition(int32_t ms) {
     const TProjectList& project = show_->CurrentProject();
     times_->SetShowTimes(ShowTimeText(ms),
                          RemainingScriptText(project.LastTime(), ms < 0 ? 0 : ms));
+    times_->SetTimecodeLamp(show_->TimecodeLamp());
     if (project.Count() > 0 && player_->NextCue < project.Count()) {
         cues_->CentreOn(player_->NextCue);
     }

@@ -269,6 +269,16 @@ void TMainForm::CreateShowObjects() {
     player_ = std::make_unique<TExtPlayer>(wiring_->Controls());
     player_->Thresholds = ResistanceThresholds::FromSettings();
     show_ = std::make_unique<ShowControl>(*wiring_, *player_, *projects_, state_);
+    if (!options_.timecodeFile.isEmpty()) {
+        show_->TimecodeFile = options_.timecodeFile;
+        for (int slot = 0; slot < ConsoleState::kSlots; ++slot) {
+            TimecodeSlot& timecode = projects_->Project(slot).Timecode;
+            timecode.Enabled = true;
+            if (!options_.timecodeStart.isEmpty()) {
+                timecode.ShowZero = options_.timecodeStart;
+            }
+        }
+    }
     ShowPlaying = [this] { return player_->IsPlaying(); };
     ConnectShowControl();
     player_->OnCueDone = [this](int cue, int32_t result, int32_t) {
@@ -331,6 +341,7 @@ void TMainForm::ConnectShowControl() {
         }
         RefreshButtons();
         SoundTimerTick();
+        times_->SetTimecodeLamp(show_->TimecodeLamp());
     };
 }
 

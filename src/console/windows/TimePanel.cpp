@@ -6,7 +6,9 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "console/ShowControl.h"
 #include "console/windows/PointerGauge.h"
+#include "console/windows/TIndicator.h"
 #include "console/windows/WidgetParts.h"
 
 namespace kv {
@@ -30,11 +32,19 @@ TimePanel::TimePanel(QWidget* parent) : QWidget(parent) {
     rest_ = NamedLabel(QStringLiteral("RestLabel"), QStringLiteral("0:00:00.0"), showBox);
     rest_->setFont(ScaledFont(fixed, 1.3, true));
     showGrid->addWidget(rest_, 1, 1, Qt::AlignRight);
+    timecode_ = new TIndicator(QStringLiteral("TimecodeLed"), QStringLiteral("TimecodeLabel"),
+                               QStringLiteral("LTC"), showBox);
+    showGrid->addWidget(timecode_, 2, 0);
+    timecodeTime_ = NamedLabel(QStringLiteral("TimecodeTimeLabel"), QString(), showBox);
+    timecodeTime_->setFont(ScaledFont(fixed, 1.3, true));
+    showGrid->addWidget(timecodeTime_, 2, 1, Qt::AlignRight);
+    timecode_->hide();
+    timecodeTime_->hide();
     // Right under the clock: a show losing cues must be seen there, not only in the log.
     notSent_ = NamedLabel(QStringLiteral("NotSentLabel"), QString(), showBox);
     notSent_->setFont(ScaledFont(font(), 1.3, true));
     notSent_->setAlignment(Qt::AlignCenter);
-    showGrid->addWidget(notSent_, 2, 0, 1, 2);
+    showGrid->addWidget(notSent_, 3, 0, 1, 2);
     SetNotSent(QStringLiteral("Не отправлено: 0"), false);
     layout->addWidget(showBox);
 
@@ -122,6 +132,30 @@ void TimePanel::SetOffset(const QString& label, const QString& distance, int nee
     offset_->setText(label);
     distance_->setText(distance);
     offsetGauge_->SetNeedleX(needleX);
+}
+
+void TimePanel::SetTimecodeLamp(const TimecodeLampState& lamp) {
+    timecode_->setVisible(lamp.Shown);
+    timecodeTime_->setVisible(lamp.Shown);
+    TShape::Look look = TShape::Look::Off;
+    if (lamp.Listening) {
+        switch (lamp.Signal) {
+            case TimecodeSignal::Locked:
+                look = TShape::Look::On;
+                break;
+            case TimecodeSignal::Locking:
+                look = TShape::Look::Off;
+                break;
+            case TimecodeSignal::NoSignal:
+            case TimecodeSignal::Freewheeling:
+            case TimecodeSignal::OwnClock:
+                look = TShape::Look::Alarm;
+                break;
+        }
+    }
+    timecode_->SetLook(look);
+    timecode_->Label()->setText(lamp.Caption);
+    timecodeTime_->setText(lamp.Time);
 }
 
 }  // namespace kv

@@ -8,6 +8,8 @@ class QLabel;
 namespace kv {
 
 class PointerGauge;
+class TIndicator;
+struct TimecodeLampState;
 
 // The show's clocks and corrections: the show time in large figures, the time to the end of the
 // script, the soundtrack's name, position and remaining time, and the tempo and offset with
@@ -25,6 +27,9 @@ public:
     void SetNotSent(const QString& text, bool alarm);
     void SetTempo(const QString& label, int needleX);
     void SetOffset(const QString& label, const QString& distance, int needleX);
+    // The timecode lamp and time under the show time: locked lime, locking and not listening
+    // grey, no signal and freewheeling red; hidden unless the slot follows timecode.
+    void SetTimecodeLamp(const TimecodeLampState& lamp);
 
     QLabel* TimeLabel() const { return time_; }
     QLabel* RestLabel() const { return rest_; }
@@ -37,6 +42,8 @@ public:
     QLabel* DistanceLabel() const { return distance_; }
     PointerGauge* TempoGauge() const { return tempoGauge_; }
     PointerGauge* OffsetGauge() const { return offsetGauge_; }
+    TIndicator* TimecodeIndicator() const { return timecode_; }
+    QLabel* TimecodeTimeLabel() const { return timecodeTime_; }
 
 private:
     QLabel* time_;
@@ -50,6 +57,8 @@ private:
     QLabel* distance_;
     PointerGauge* tempoGauge_;
     PointerGauge* offsetGauge_;
+    TIndicator* timecode_;
+    QLabel* timecodeTime_;
 };
 
 }  // namespace kv

@@ -90,12 +90,27 @@ TEST_F(CtlTimecodePlay, ATimecodeAlreadyPastTheZeroSkipsTheEarlierCuesAndSaysSo)
               1);
 }
 
+// In autonomous control the modules' clocks start at the timecode's zero and follow it.
+TEST_F(CtlTimecodePlay, AutonomousControlFollowsTheTimecode) {
+    const QString wav = Wav(-1000, 2600);
+    ASSERT_EQ(Play("0.3 3 1\n", wav,
+                   {QStringLiteral("--timecode-start"), QStringLiteral("01:00:00:00"),
+                    QStringLiteral("--autonomous")}),
+              0)
+        << err.toStdString() << out.toStdString();
+    const QStringList log = LogLines();
+    EXPECT_EQ(log.filter(QString::fromUtf8("Таймкод: старт шоу")).size(), 1);
+    EXPECT_EQ(log.filter(QString::fromUtf8("Запуск, пульт: 3, канал: 1")).size(), 1);
+}
+
 TEST_F(CtlTimecodePlay, OptionsThatDoNotGoWithTimecodeAreRefused) {
     const QString wav = Wav(0, 200);
     const QStringList start{QStringLiteral("--timecode-start"), QStringLiteral("01:00:00:00")};
     EXPECT_EQ(Play("1 3 1\n", wav, {}), 2);
     EXPECT_EQ(Play("1 3 1\n", wav, {QStringLiteral("--timecode-start"), QStringLiteral("1:0")}), 2);
-    EXPECT_EQ(Play("1 3 1\n", wav, start + QStringList{QStringLiteral("--autonomous")}), 2);
+    EXPECT_EQ(Play("1 3 1\n", wav, start + QStringList{QStringLiteral("--manual")}), 2);
+    EXPECT_EQ(Play("1 3 1\n", wav, start + QStringList{QStringLiteral("--wait-external-start")}),
+              2);
     EXPECT_EQ(
         Play("1 3 1\n", wav, start + QStringList{QStringLiteral("--from"), QStringLiteral("5")}),
         2);

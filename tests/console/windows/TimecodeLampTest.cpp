@@ -1,0 +1,126 @@
+// The timecode lamp beside the show clock, on a rehearsal of the simulated bus whose slots follow
+// the timecode of a WAV file, driven through the window's keys. With KV_SCREENSHOT_DIR set it
+// also saves the window (1280x800) locked and freewheeling.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QTest>
+#include <QWindow>
+#include <memory>
+
+#include "../../devices/sim/ConsoleSimHarness.h"
+#include "WindowTestBase.h"
+#include "console/ShowControl.h"
+#include "console/windows/TIndicator.h"
+#include "console/windows/TMainForm.h"
+#include "console/windows/TimePanel.h"
+#include "shows/TExtPlayer.h"
+#include "timecode/LtcTestSignal.h"
+
+namespace kv {
+namespace {
+
+class TimecodeLampTest : public WindowTestBase {
+protected:
+    void SetUp() override {
+        WindowTestBase::SetUp();
+        // Two seconds of pre-roll before 01:00:00:00, three of show, then silence.
+        test::LtcTestSignal signal(48000, TimecodeRate::Fps25);
+        signal.AppendTimecodeAt(3600000.0 - 2000, 5000);
+        signal.AppendSilence(10000);
+        const QString wav = dir_.file(QStringLiteral("ltc.wav"));
+        ASSERT_TRUE(signal.WriteWav(wav, 2, 0));
+
+        bus_->AddConverter();
+        bus_->AddDevice(0, SimModule(5, 0x46B, 40));
+        TMainForm::Options options;
+        options.programDir = dir_.path();
+        options.timecodeFile = wav;
+        auto bus = bus_;
+        options.makeWiring = [bus] {
+            return std::make_unique<ConsoleWiring>(bus, QStringLiteral("test rig"));
+        };
+        form_ = std::make_unique<TMainForm>(options);
+        ASSERT_NE(form_->Wiring().Controls().RegisterDevice(5, 0), nullptr);
+        form_->setGeometry(0, 0, 1280, 800);
+        form_->show();
+        QApplication::setActiveWindow(form_.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+        form_->Show().AskScriptFile = [this] {
+            return dir_.write(QStringLiteral("finale.txt"), QByteArray("1 5 1\n2.5 5 2\n30 5 3\n"));
+        };
+        form_->Show().ProjectBtnClick();
+    }
+    void TearDown() override {
+        if (form_ && form_->Player().IsPlaying()) {
+            form_->Player().Stop(true);
+        }
+        form_.reset();
+        WindowTestBase::TearDown();
+    }
+    void Click(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        qt_handleKeyEvent(form_->windowHandle(), QEvent::KeyPress, key, mods, {});
+        qt_handleKeyEvent(form_->windowHandle(), QEvent::KeyRelease, key, mods, {});
+        QApplication::processEvents();
+    }
+    TIndicator& Lamp() const { return *form_->Times().TimecodeIndicator(); }
+    QString Caption() const { return Lamp().Label()->text(); }
+    int LogLines(const QString& text) const {
+        QFile file(form_->LogFilePath());
+        return file.open(QIODevice::ReadOnly)
+                   ? static_cast<int>(QString::fromUtf8(file.readAll()).count(text))
+                   : 0;
+    }
+    void Shot(const char* name) const {
+        const QByteArray dir = qgetenv("KV_SCREENSHOT_DIR");
+        if (!dir.isEmpty()) {
+            QTest::qWait(100);  // the layout follows a caption that grew
+            form_->grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') +
+                               QLatin1String(name));
+        }
+    }
+
+    std::shared_ptr<SimBus> bus_ = std::make_shared<SimBus>();
+    std::unique_ptr<TMainForm> form_;
+};
+
+TEST_F(TimecodeLampTest, TheLampFollowsTheSignalFromTheStartKeyToTheStop) {
+    // Greyed until the start key: the console listens only for a show.
+    ASSERT_TRUE(Lamp().isVisible());
+    EXPECT_EQ(Lamp().Look(), TShape::Look::Off);
+    EXPECT_EQ(Caption(), QStringLiteral("LTC"));
+
+    Click(Qt::Key_F1);
+    Click(Qt::Key_F5);
+    ASSERT_TRUE(form_->Player().IsPlaying());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return Lamp().Look() == TShape::Look::On; }, 4000));
+    EXPECT_EQ(Caption(), QStringLiteral("LTC 25"));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] { return LogLines(QStringLiteral("Запуск, пульт: 5")) == 1; }, 4000));
+    EXPECT_TRUE(form_->Times().TimecodeTimeLabel()->text().startsWith(QStringLiteral("01:00:0")))
+        << form_->Times().TimecodeTimeLabel()->text().toStdString();
+    Shot("console-timecode-locked.png");
+
+    // The tempo keys do nothing while the timecode drives, said once.
+    Click(Qt::Key_Asterisk, Qt::KeypadModifier);
+    Click(Qt::Key_Asterisk, Qt::KeypadModifier);
+    EXPECT_EQ(form_->Player().Tempo(), 1000);
+    EXPECT_EQ(LogLines(QStringLiteral("Темп не действует: шоу идет по таймкоду")), 1);
+
+    // The signal ends three seconds into the show: the clock freewheels.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] { return Caption() == QStringLiteral("LTC: свободный ход"); }, 6000));
+    EXPECT_EQ(Lamp().Look(), TShape::Look::Alarm);
+    Shot("console-timecode-freewheeling.png");
+
+    Click(Qt::Key_F6);
+    EXPECT_FALSE(form_->Player().IsPlaying());
+    EXPECT_EQ(Lamp().Look(), TShape::Look::Off);
+    EXPECT_EQ(Caption(), QStringLiteral("LTC"));
+}
+
+}  // namespace
+}  // namespace kv
