@@ -35,12 +35,6 @@ void InstallClock(Clock* clock) {
     installed.store(clock, std::memory_order_release);
 }
 
-void FakeClock::Sleep(uint32_t ms) {
-    now_.fetch_add(ms);
-    // Let other threads run; a fake sleep must not turn a polling loop into a busy spin.
-    std::this_thread::yield();
-}
-
 ScopedClock::ScopedClock(Clock& clock) : previous_(installed.load()) {
     InstallClock(&clock);
 }
