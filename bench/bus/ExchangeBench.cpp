@@ -4,7 +4,7 @@
 // scripted converters, where the wire costs nothing and only the link's own waits remain.
 #include "../StatusPollTimes.h"
 #include "PtyDevice.h"
-#include "bus/ScriptedConverter.h"
+#include "ScriptedConverter.h"
 #include "bus/TPortProto.h"
 #include "bus/TtyConverterBackend.h"
 #include "core/Clock.h"

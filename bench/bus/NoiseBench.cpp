@@ -9,9 +9,9 @@
 #include <random>
 #include <vector>
 
+#include "ScriptedConverter.h"
 #include "bus/Crc8.h"
 #include "bus/RxFrameBuffer.h"
-#include "bus/ScriptedConverter.h"
 #include "bus/TPort.h"
 
 namespace {

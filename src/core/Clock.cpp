@@ -1,7 +1,5 @@
 #include "core/Clock.h"
 
-#include <sched.h>
-
 #include <chrono>
 #include <thread>
 
@@ -35,19 +33,6 @@ Clock& CurrentClock() {
 
 void InstallClock(Clock* clock) {
     installed.store(clock, std::memory_order_release);
-}
-
-void FakeClock::Sleep(uint32_t ms) {
-    now_.fetch_add(ms);
-    // Let other threads run; a fake sleep must not turn a polling loop into a busy spin. A
-    // yield does that for ordinary threads only: a real-time thread yields to none below it,
-    // so it really sleeps a moment.
-    const int policy = ::sched_getscheduler(0) & ~SCHED_RESET_ON_FORK;
-    if (policy == SCHED_FIFO || policy == SCHED_RR) {
-        std::this_thread::sleep_for(std::chrono::microseconds(100));
-    } else {
-        std::this_thread::yield();
-    }
 }
 
 ScopedClock::ScopedClock(Clock& clock) : previous_(installed.load()) {

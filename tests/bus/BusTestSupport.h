@@ -1,6 +1,6 @@
 #pragma once
 
-#include "bus/ScriptedConverter.h"
+#include "ScriptedConverter.h"
 #include "bus/TPortProto.h"
 #include "core/Clock.h"
 

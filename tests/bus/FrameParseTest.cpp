@@ -1,7 +1,7 @@
 // The check byte and the scan that finds frames in received bytes.
+#include "ScriptedConverter.h"
 #include "bus/Crc8.h"
 #include "bus/RxFrameBuffer.h"
-#include "bus/ScriptedConverter.h"
 
 #include <gtest/gtest.h>
 

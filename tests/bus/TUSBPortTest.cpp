@@ -1,5 +1,5 @@
 // The port over all converters: opening sequence, echo-checked writes, reads across converters.
-#include "bus/ScriptedConverter.h"
+#include "ScriptedConverter.h"
 #include "bus/TUSBPort.h"
 
 #include <gtest/gtest.h>

@@ -7,7 +7,7 @@
 
 #include "FakeRig.h"
 #include "NoConverters.h"
-#include "bus/ScriptedConverter.h"
+#include "ScriptedConverter.h"
 #include "devices/TAutoControl.h"
 #include "devices/TControls.h"
 #include "devices/THVControl.h"

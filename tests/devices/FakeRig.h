@@ -8,7 +8,8 @@
 #include <set>
 #include <vector>
 
-#include "bus/ScriptedConverter.h"
+#include "FakeClock.h"
+#include "ScriptedConverter.h"
 #include "bus/TPortProto.h"
 #include "core/Clock.h"
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "AudioFixtures.h"
+#include "FakeClock.h"
 #include "TempDir.h"
 #include "core/Clock.h"
 #include "shows/AudioSystem.h"

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "FakeClock.h"
 #include "SimTestHelpers.h"
 #include "sim/SimFiringModule.h"
 

@@ -5,7 +5,8 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
-#include "console/windows/DeviceRowText.h"
+#include "console/DeviceRowText.h"
+#include "console/windows/UiLooks.h"
 
 namespace kv {
 
@@ -64,7 +65,8 @@ void DevicePanel::SetRow(int deviceIndex, const DeviceRowFields& fields) {
         const DeviceRowColors colors = DeviceRowColorsFor(fields);
         row.label->setText(DeviceRowText(fields));
         row.label->setStyleSheet(QStringLiteral("QLabel { background: %1; color: %2; }")
-                                     .arg(colors.background.name(), colors.text.name()));
+                                     .arg(ToQColor(colors.background, palette()).name(),
+                                          ToQColor(colors.text, palette()).name()));
     }
 }
 

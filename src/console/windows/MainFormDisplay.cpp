@@ -15,7 +15,7 @@
 #include "console/windows/CommandButtons.h"
 #include "console/windows/CueListView.h"
 #include "console/windows/DevicePanel.h"
-#include "console/windows/DeviceRowText.h"
+#include "console/DeviceRowText.h"
 #include "console/windows/ManualKeyPanel.h"
 #include "console/windows/PointerGauge.h"
 #include "console/windows/SlotStrip.h"

@@ -31,7 +31,7 @@
 #include "console/windows/CommandButtons.h"
 #include "console/windows/CueListView.h"
 #include "console/windows/DevicePanel.h"
-#include "console/windows/MainFormTexts.h"
+#include "console/MainFormTexts.h"
 #include "console/windows/ManualKeyPanel.h"
 #include "console/windows/SearchPanel.h"
 #include "console/windows/ShowSummaryForm.h"

@@ -19,6 +19,7 @@
 
 #include "CtlCommand.h"
 #include "CtlRun.h"
+#include "FakeClock.h"
 #include "SimulatedBusSetup.h"
 #include "bus/ConverterBackend.h"
 #include "core/Clock.h"

@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 
+#include "FakeClock.h"
 #include "TempDir.h"
 #include "WindowTestBase.h"
 #include "console/ConsoleWiring.h"

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "../LogCapture.h"
+#include "FakeClock.h"
 #include "bus/TPortProto.h"
 #include "console/ConsoleWiring.h"
 #include "core/Clock.h"

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "FakeClock.h"
 #include "bus/TPortProto.h"
 #include "core/Clock.h"
 #include "devices/ScriptTransfer.h"

@@ -1,4 +1,4 @@
-#include "bus/ScriptedConverter.h"
+#include "ScriptedConverter.h"
 
 #include <chrono>
 #include <thread>

@@ -1,4 +1,4 @@
-#include "console/windows/MainFormTexts.h"
+#include "console/MainFormTexts.h"
 
 #include "core/EventLog.h"
 #include "i18n/Localizer.h"

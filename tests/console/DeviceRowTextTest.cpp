@@ -1,4 +1,4 @@
-#include "console/windows/DeviceRowText.h"
+#include "console/DeviceRowText.h"
 
 #include <gtest/gtest.h>
 
@@ -52,15 +52,15 @@ TEST(DeviceRowText, LastFieldByKindAndFirmware) {
 
 TEST(DeviceRowText, ColoursFollowResultThenMode) {
     DeviceRowFields f = Module();
-    EXPECT_EQ(DeviceRowColorsFor(f).background, QColor(0, 255, 0));
+    EXPECT_EQ(DeviceRowColorsFor(f).background, UiColor::Rgb(0x00FF00));
     f.mode = ModeTest;
-    EXPECT_EQ(DeviceRowColorsFor(f).background, QColor(255, 255, 255));
+    EXPECT_EQ(DeviceRowColorsFor(f).background, UiColor::Rgb(0xFFFFFF));
     f.mode = ModeUnknown;
-    EXPECT_EQ(DeviceRowColorsFor(f).background, QColor(255, 255, 0));
-    EXPECT_EQ(DeviceRowColorsFor(f).text, QColor(0, 0, 0));
+    EXPECT_EQ(DeviceRowColorsFor(f).background, UiColor::Rgb(0xFFFF00));
+    EXPECT_EQ(DeviceRowColorsFor(f).text, UiColor::Rgb(0x000000));
     f.lastResult = ResultTimeout;
-    EXPECT_EQ(DeviceRowColorsFor(f).background, QColor(255, 0, 0));
-    EXPECT_EQ(DeviceRowColorsFor(f).text, QColor(255, 255, 255));
+    EXPECT_EQ(DeviceRowColorsFor(f).background, UiColor::Rgb(0xFF0000));
+    EXPECT_EQ(DeviceRowColorsFor(f).text, UiColor::Rgb(0xFFFFFF));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "console/windows/DeviceRowText.h"
+#include "console/DeviceRowText.h"
 
 #include <cmath>
 
@@ -13,6 +13,7 @@ namespace {
 constexpr int kRowWidth = 28;
 // Firmware from this version on reports the module temperature with each status poll.
 constexpr int32_t kFirstVersionWithTemperature = 875;
+constexpr uint32_t kYellow = 0xFFFF00;
 
 // Writes field so that it ends in column lastColumn (1-based); parts before column 1 are cut.
 void PutEndingAt(QString& row, int lastColumn, const QString& field) {
@@ -73,16 +74,17 @@ QString DeviceRowText(const DeviceRowFields& f) {
 }
 
 DeviceRowColors DeviceRowColorsFor(const DeviceRowFields& row) {
+    const UiColor black = UiColor::Rgb(colors::kBlack);
     if (row.lastResult != 0) {
-        return {QColor(255, 0, 0), QColor(255, 255, 255)};
+        return {UiColor::Rgb(colors::kRed), UiColor::Rgb(colors::kWhite)};
     }
     switch (row.mode) {
         case ModeLaunch:
-            return {QColor(0, 255, 0), QColor(0, 0, 0)};
+            return {UiColor::Rgb(colors::kLime), black};
         case ModeTest:
-            return {QColor(255, 255, 255), QColor(0, 0, 0)};
+            return {UiColor::Rgb(colors::kWhite), black};
         default:
-            return {QColor(255, 255, 0), QColor(0, 0, 0)};
+            return {UiColor::Rgb(kYellow), black};
     }
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 
-#include <QColor>
 #include <QString>
 #include <cstdint>
+
+#include "console/ConsoleLooks.h"
 
 namespace kv {
 
@@ -35,8 +36,8 @@ QString DeviceRowText(const DeviceRowFields& row);
 // A row whose last exchange failed is white on red; otherwise black on the module's mode
 // colour: launch lime, test white, unknown yellow.
 struct DeviceRowColors {
-    QColor background;
-    QColor text;
+    UiColor background;
+    UiColor text;
 };
 DeviceRowColors DeviceRowColorsFor(const DeviceRowFields& row);
 
