@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "../devices/LogCapture.h"
+#include "FakeClock.h"
 #include "core/Clock.h"
 #include "core/ThreadPriority.h"
 
