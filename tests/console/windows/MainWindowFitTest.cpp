@@ -84,6 +84,9 @@ TEST_F(MainWindowFitTest, TestPageAndModulePanelsStayInsideTheScreen) {
     Click(Qt::Key_Tab);
     ExpectInside("launch page after the test page");
     Click(Qt::Key_Tab);
+    // The selection keys act once the page's buttons are refreshed; a loaded machine may take
+    // more than the two event rounds of a click for that.
+    ASSERT_TRUE(QTest::qWaitFor([this] { return form_->TestPage().DownBtn->isEnabled(); }, 5000));
     bool hvSeen = false;
     bool motorSeen = false;
     for (Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Up, Qt::Key_Up,
