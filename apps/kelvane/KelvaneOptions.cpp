@@ -85,7 +85,8 @@ QString KelvaneOptions::Usage(const QString& locations) {
         "  --timecode-file FILE.wav [--timecode-start HH:MM:SS:FF]\n"
         "                    rehearsal (with --simulate): every slot follows the timecode (LTC)\n"
         "                    of the file, played in real time as if the capture device heard\n"
-        "                    it; the show's zero is 01:00:00:00 unless given\n"
+        "                    it; the show's zero is 01:00:00:00 unless given here or in the\n"
+        "                    slot's [timecodeN] section of kelvanex.ini\n"
         "Without options the USB-RS485 converters are searched for.\n");
     if (!locations.isEmpty()) {
         text += QStringLiteral("\nFiles of this run:\n") + locations;

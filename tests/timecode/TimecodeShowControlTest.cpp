@@ -8,6 +8,8 @@
 #include "devices/TCommonControl.h"
 #include "timecode/LtcTestSignal.h"
 #include "timecode/TimecodeShowClock.h"
+#include "timecode/TimecodeSlotSettings.h"
+#include "util/IniFile.h"
 
 using namespace kv;
 
@@ -81,6 +83,43 @@ TEST(TimecodeShowControl, TheTimecodeStartsTheShowAndItsLossStopsItAsTheStopKeyD
     EXPECT_EQ(r.state.LaunchState, ConsoleState::Armed);
     EXPECT_EQ(r.show->Timecode(), nullptr);  // no longer listening
     s.Run(3000);
+    EXPECT_EQ(s.FiredLines(), 1);
+    EXPECT_EQ(s.module->ChannelFired[1], 0);
+}
+
+// The slot as the settings file sets it: the show zero, the channel, the loss choice and the
+// freewheel time are the file's, the capture device replaced by a recording as in a rehearsal.
+TEST(TimecodeShowControl, ASlotSetUpInTheSettingsFileFollowsItsSettings) {
+    TimecodeShow s(2500);
+    ShowControlRig& r = s.r;
+    // The recording's timecode on the second of two channels, the first silent.
+    test::LtcTestSignal signal(48000, TimecodeRate::Fps25);
+    signal.AppendTimecodeAt(kZeroMs - 2000, 4500);
+    signal.AppendSilence(8000);
+    const QString wav = r.dir.file(QStringLiteral("stereo.wav"));
+    ASSERT_TRUE(signal.WriteWav(wav, 2, 1));
+    r.show->TimecodeFile = wav;
+    const TimecodeSlotReading reading = ReadTimecodeSlot(
+        IniFile::FromBytes("[timecode1]\nOn=1\nChannel=2\nShowZero=00:59:59:00\nOnLoss=Stop\n"
+                           "FreewheelMs=500\nLockFrames=5\n"),
+        1);
+    ASSERT_TRUE(reading.refused.isEmpty()) << reading.refused.join('\n').toStdString();
+    r.show->CurrentProject().Timecode = reading.slot;
+
+    r.show->ArmToggle();
+    ASSERT_TRUE(r.show->HandleKey(vk::F5, {}, nullptr).Consumed);
+    // A second before 01:00:00:00 is the show's zero here.
+    s.Run(1500);
+    EXPECT_FALSE(r.player->WaitingForClock());
+    EXPECT_EQ(s.FiredLines(), 0);
+    s.Run(1000);
+    EXPECT_EQ(s.FiredLines(), 1);
+    // The signal ends 3.5 s into the show; half a second of freewheel later the show stops, long
+    // before the 5 s cue (a 2 s freewheel would have reached it).
+    s.Run(3000);
+    EXPECT_FALSE(r.show->Playing());
+    EXPECT_TRUE(s.Logged(QStringLiteral("Таймкод: нет сигнала, шоу остановлено")));
+    s.Run(2000);
     EXPECT_EQ(s.FiredLines(), 1);
     EXPECT_EQ(s.module->ChannelFired[1], 0);
 }

@@ -19,11 +19,13 @@
 #include <QVBoxLayout>
 #include <QWindow>
 #include <algorithm>
+#include <array>
 
 #include "console/AutonomousArmCheck.h"
 #include "console/ConsoleWiring.h"
 #include "console/DebugSyncTest.h"
 #include "console/DeviceMaintenance.h"
+#include "console/MainFormTexts.h"
 #include "console/MemoryOperations.h"
 #include "console/PowerLamps.h"
 #include "console/ShowControl.h"
@@ -31,7 +33,6 @@
 #include "console/windows/CommandButtons.h"
 #include "console/windows/CueListView.h"
 #include "console/windows/DevicePanel.h"
-#include "console/MainFormTexts.h"
 #include "console/windows/ManualKeyPanel.h"
 #include "console/windows/SearchPanel.h"
 #include "console/windows/ShowSummaryForm.h"
@@ -58,9 +59,21 @@
 #include "shows/AudioSystem.h"
 #include "shows/TExtPlayer.h"
 #include "shows/TProjects.h"
+#include "timecode/TimecodeSlotSettings.h"
+#include "util/IniFile.h"
 #include "util/SystemUtils.h"
 
 namespace kv {
+
+namespace {
+
+QString SettingsFileOf(const TMainForm::Options& options) {
+    return !options.settingsFile.isEmpty()
+               ? options.settingsFile
+               : QDir(options.programDir).filePath(QStringLiteral("kelvanex.ini"));
+}
+
+}  // namespace
 
 namespace {
 
@@ -84,10 +97,7 @@ TMainForm::TMainForm(Options options, QWidget* parent)
     EnsureLogsDirectory(logsDir);
     logFile_ = NextLogFileName(logsDir);
 
-    settings_ = ReadConsoleSettings(
-        !options_.settingsFile.isEmpty()
-            ? options_.settingsFile
-            : QDir(options_.programDir).filePath(QStringLiteral("kelvanex.ini")));
+    settings_ = ReadConsoleSettings(SettingsFileOf(options_));
     SetCurrentSettings(settings_);
     state_.StartKey = settings_.StartKey;
 
@@ -269,9 +279,26 @@ void TMainForm::CreateShowObjects() {
     player_ = std::make_unique<TExtPlayer>(wiring_->Controls());
     player_->Thresholds = ResistanceThresholds::FromSettings();
     show_ = std::make_unique<ShowControl>(*wiring_, *player_, *projects_, state_);
+    // Each slot's timecode source from the settings file; a refused one stays off, and says why.
+    IniFile ini;
+    ini.Load(SettingsFileOf(options_));
+    std::array<bool, ConsoleState::kSlots> refused{};
+    for (int slot = 0; slot < ConsoleState::kSlots; ++slot) {
+        const TimecodeSlotReading reading = ReadTimecodeSlot(ini, slot + 1);
+        projects_->Project(slot).Timecode = reading.slot;
+        refused[static_cast<size_t>(slot)] = !reading.refused.isEmpty();
+        for (const QString& line : reading.refused) {
+            WriteLog(QStringLiteral("kelvanex.ini: ") + line, 1);
+        }
+    }
+    // A rehearsal: the file replaces the capture device of every slot but a refused one, with
+    // the slot's own settings where the file gives them.
     if (!options_.timecodeFile.isEmpty()) {
         show_->TimecodeFile = options_.timecodeFile;
         for (int slot = 0; slot < ConsoleState::kSlots; ++slot) {
+            if (refused[static_cast<size_t>(slot)]) {
+                continue;
+            }
             TimecodeSlot& timecode = projects_->Project(slot).Timecode;
             timecode.Enabled = true;
             if (!options_.timecodeStart.isEmpty()) {

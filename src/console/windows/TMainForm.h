@@ -71,8 +71,8 @@ public:
         WiringFactory makeWiring;
         // The kernel's power-supply folder read for the PC power lamps; empty: the system's.
         QString powerSupplyRoot;
-        // A rehearsal: every slot follows the timecode of this WAV file, its show's zero at
-        // timecodeStart (empty: the slot's own).
+        // A rehearsal: every slot follows the timecode of this WAV file (but one whose settings
+        // were refused), its show's zero at timecodeStart (empty: the slot's own).
         QString timecodeFile;
         QString timecodeStart;
     };

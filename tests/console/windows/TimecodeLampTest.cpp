@@ -34,6 +34,10 @@ protected:
         const QString wav = dir_.file(QStringLiteral("ltc.wav"));
         ASSERT_TRUE(signal.WriteWav(wav, 2, 0));
 
+        if (!Settings().isEmpty()) {
+            dir_.write(QStringLiteral("kelvanex.ini"), Settings());
+        }
+
         bus_->AddConverter();
         bus_->AddDevice(0, SimModule(5, 0x46B, 40));
         TMainForm::Options options;
@@ -61,6 +65,8 @@ protected:
         form_.reset();
         WindowTestBase::TearDown();
     }
+    // The settings file beside the program; none when empty.
+    virtual QByteArray Settings() const { return {}; }
     void Click(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         qt_handleKeyEvent(form_->windowHandle(), QEvent::KeyPress, key, mods, {});
         qt_handleKeyEvent(form_->windowHandle(), QEvent::KeyRelease, key, mods, {});
@@ -120,6 +126,37 @@ TEST_F(TimecodeLampTest, TheLampFollowsTheSignalFromTheStartKeyToTheStop) {
     EXPECT_FALSE(form_->Player().IsPlaying());
     EXPECT_EQ(Lamp().Look(), TShape::Look::Off);
     EXPECT_EQ(Caption(), QStringLiteral("LTC"));
+}
+
+// The rehearsal on slots set up in the settings file: the file replaces the capture device, the
+// slot's own zero, loss choice and freewheel time apply, and a slot with a bad value stays off.
+class TimecodeSettingsWindowTest : public TimecodeLampTest {
+protected:
+    QByteArray Settings() const override {
+        return "[timecode1]\r\nOn=1\r\nShowZero=00:59:59:00\r\nOnLoss=Stop\r\n"
+               "FreewheelMs=500\r\n"
+               "[timecode2]\r\nOn=1\r\nChannel=0\r\n";
+    }
+};
+
+TEST_F(TimecodeSettingsWindowTest, TheSlotFollowsItsSettingsAndABadOneIsLogged) {
+    EXPECT_EQ(LogLines(QStringLiteral("kelvanex.ini: [timecode2] Channel=0: not a channel 1..64")),
+              1);
+    EXPECT_EQ(
+        LogLines(QStringLiteral("kelvanex.ini: [timecode2]: slot 2 does not follow timecode")), 1);
+    EXPECT_EQ(LogLines(QStringLiteral("[timecode1]")), 0);
+    ASSERT_TRUE(Lamp().isVisible());
+
+    Click(Qt::Key_F1);
+    Click(Qt::Key_F5);
+    ASSERT_TRUE(form_->Player().IsPlaying());
+    // The zero a second before 01:00:00:00: both early cues go out while the signal lasts.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] { return LogLines(QStringLiteral("Запуск, пульт: 5")) == 2; }, 6000));
+    // Half a second after the signal ends the show stops by itself, as the slot says.
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !form_->Player().IsPlaying(); }, 4000));
+    EXPECT_EQ(LogLines(QStringLiteral("Таймкод: нет сигнала, шоу остановлено")), 1);
+    EXPECT_EQ(LogLines(QStringLiteral("Запуск, пульт: 5")), 2);
 }
 
 }  // namespace
