@@ -95,7 +95,7 @@ TEST_F(CtlTimecodePlay, AutonomousControlFollowsTheTimecode) {
     const QString wav = Wav(-1000, 2600);
     ASSERT_EQ(Play("0.3 3 1\n", wav,
                    {QStringLiteral("--timecode-start"), QStringLiteral("01:00:00:00"),
-                    QStringLiteral("--autonomous")}),
+                    QStringLiteral("--autonomous"), QStringLiteral("--skip-script-check")}),
               0)
         << err.toStdString() << out.toStdString();
     const QStringList log = LogLines();

@@ -292,8 +292,9 @@ TEST_F(TwoConsoles, AConsoleThatComesOnTheBusDuringAnAutonomousShowLeavesItAlone
     const char* const show = "0.5 3 1\n2.5 7 3\n4.5 12 1\n6.5 3 2\n";
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         ASSERT_NO_FATAL_FAILURE(StartBus(attempt));
-        a_->Start(Ports(0), {QStringLiteral("play"), Script("a.txt", show), QStringLiteral("--arm"),
-                             QStringLiteral("--autonomous")});
+        a_->Start(Ports(0),
+                  {QStringLiteral("play"), Script("a.txt", show), QStringLiteral("--arm"),
+                   QStringLiteral("--autonomous"), QStringLiteral("--skip-script-check")});
         // B starts once A's show runs: it never hears A's start.
         ASSERT_TRUE(a_->WaitFor(QStringLiteral("fire module 3 channel 1"), 10000)) << a_->Report();
         b_->Start(Ports(2), {QStringLiteral("watch"), QStringLiteral("60")});
