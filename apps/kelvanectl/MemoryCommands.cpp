@@ -102,6 +102,27 @@ bool CuesCarried(CtlContext& ctx, MemoryOperation operation, const std::vector<T
     return false;
 }
 
+// Cues the modules found cannot hold as written (a channel past a module's own count, a channel
+// twice on the oldest firmware, a cue of the other kind): the console's check before writing.
+// Written anyway, the write would report success and the verify a mismatch. Refused with the
+// list, nothing written: exit status 2.
+bool CuesHeld(CtlContext& ctx, const std::vector<TScriptCue>& cues, int& status) {
+    const auto unheld = CuesTheModulesCannotHold(cues, ModuleMemoryShapes(ctx.Controls()));
+    if (unheld.empty())
+        return true;
+    const QStringList lines = UnheldCueLines(unheld);
+    WriteLog(MemoryOperationTitle(MemoryOperation::WriteModules) + QLatin1Char(' ') +
+                 UnheldCuesMessage(),
+             1);
+    for (const QString& line : lines)
+        WriteLog(line, 1);
+    ctx.Warn(UnheldCuesMessage());
+    for (const QString& line : lines)
+        ctx.Warn(QStringLiteral("  ") + line);
+    status = ctx.Usage(QStringLiteral("refused: nothing written; correct the script"));
+    return false;
+}
+
 // The modules the script names that the search did not find; the console asks before going
 // on, here --force goes on.
 bool ModulesPresent(CtlContext& ctx, const std::vector<TScriptCue>& cues, bool force) {
@@ -196,6 +217,9 @@ int RunMemory(CtlContext& ctx, const QStringList& given) {
     int failure = 0;
     if (!ctx.Resolve({}, devices, failure))
         return 1;
+    // Only a write: a verify of such a script reports its mismatch, which is the truth.
+    if (action == QLatin1String("write") && !CuesHeld(ctx, cues, status))
+        return status;
     if (needsScript && !ModulesPresent(ctx, cues, force))
         return 1;
 

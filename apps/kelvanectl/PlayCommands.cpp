@@ -303,6 +303,16 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
                 QStringLiteral("module %1 does not answer; its cues are skipped").arg(address));
         }
     }
+    // Loaded again against the modules that answered, as the console loads a script against
+    // its bus: a motor cue for a firing module (or the other way round) is a load error of its
+    // line, not a cue that silently does nothing at its time.
+    list.ModuleKindAt = [&ctx](int32_t address) {
+        const TCommonDevice* d = ctx.Controls().FindByAddress(address);
+        return d != nullptr && d->IsModule() ? static_cast<int>(d->Kind) : -1;
+    };
+    if (const ScriptLoadError e = list.LoadFromFile(o.script)) {
+        return ctx.FailPlain(e.message);
+    }
     if (o.autonomous && !CheckAutonomousScripts(ctx, list, o.skipScriptCheck)) {
         return 1;
     }

@@ -369,6 +369,22 @@ TEST_F(CtlShow, ChannelsPastTheModulesCountAreNotSentAnywhere) {
 }
 
 // A show meant to run with its music does not start silent.
+// The script is loaded against the modules that answer, as the console loads it: a cue of the
+// wrong kind for its module is a load error of its line, and nothing of the show is sent.
+TEST_F(CtlShow, ACueOfTheWrongKindForAModuleOnTheBusIsALoadErrorOfItsLine) {
+    EXPECT_EQ(Play("1 3 1\n2 30 #C\n3 12 #L#50\n"), 1);
+    EXPECT_TRUE(err.contains(QString::fromUtf8(
+        "Ошибка загрузки сценария (строка: 3). команда мотора для пульта 12, а у него нет мотора")))
+        << err.toStdString();
+    EXPECT_EQ(Play("1 3 1\n2 30 4\n"), 1);
+    EXPECT_TRUE(err.contains(QString::fromUtf8(
+        "Ошибка загрузки сценария (строка: 2). запуск канала для блока моторов 30")))
+        << err.toStdString();
+    EXPECT_TRUE(Fires().empty());
+    EXPECT_EQ(FireFramesOnTheWire(), 0);
+    EXPECT_FALSE(Log().contains(QStringLiteral("Остановка проекта")));
+}
+
 TEST_F(CtlShow, ASoundtrackThatCannotBeLoadedStopsTheRunBeforeTheShow) {
     const QString noise = dir.write(QStringLiteral("noise.wav"), QByteArray(64, 'x'));
     EXPECT_EQ(Play("0.2 3 2\n", {QStringLiteral("--sound"), noise}), 1);

@@ -25,6 +25,7 @@
 #include "core/Clock.h"
 #include "core/EventLog.h"
 #include "devices/DeviceKinds.h"
+#include "devices/MemoryResults.h"
 #include "sim/SimBus.h"
 #include "sim/SimFiringModule.h"
 #include "sim/SimRig.h"
@@ -314,6 +315,43 @@ TEST_F(CtlOnSim, MemoryCommandsRefuseCuesForAddressesThatAreNoModule) {
     }
     auto lock = bus->Lock();
     EXPECT_TRUE(bus->Records().empty()) << "nothing sent, not even a search";
+}
+
+// The check the console makes before writing: cues the modules found cannot hold as written are
+// listed with their reasons, and nothing is written, so what the memories held stays there.
+TEST_F(CtlOnSim, MemoryWriteRefusesCuesTheModulesCannotHold) {
+    std::shared_ptr<SimBus> bus(SimRig::Demo().Build());
+    const QString good = dir.write(QStringLiteral("good.txt"), QByteArray("1 3 1\n2 7 2\n"));
+    ASSERT_EQ(Run({QStringLiteral("memory"), QStringLiteral("write"), good}, bus), 0)
+        << err.toStdString();
+    // Module 3 keeps one time per channel, module 7 has 24 channels, 30 drives motors, 12 fires.
+    const QString bad = dir.write(QStringLiteral("bad.txt"),
+                                  QByteArray("1 3 4\n2 3 4\n3 7 40\n4 30 1\n5 12 #C\n6 12 2\n"));
+    EXPECT_EQ(Run({QStringLiteral("memory"), QStringLiteral("write"), bad}, bus), 2);
+    const QStringList lines = {
+        QString::fromUtf8("Пульт: 3, канал: 4, время: 2 - канал уже занят: прошивка пульта хранит "
+                          "одно время на канал"),
+        QString::fromUtf8("Пульт: 7, канал: 40, время: 3 - у пульта 24 каналов"),
+        QString::fromUtf8("Пульт: 30, канал: 1, время: 4 - запуск канала для блока моторов"),
+        QString::fromUtf8("Пульт: 12, канал: 1, время: 5 - команда мотора для пульта без мотора")};
+    EXPECT_TRUE(err.contains(
+        QString::fromUtf8("Пульты не могут хранить эти команды сценария; ничего не записано:")))
+        << err.toStdString();
+    for (const QString& line : lines) {
+        EXPECT_TRUE(err.contains(line)) << line.toStdString() << "\n" << err.toStdString();
+        EXPECT_TRUE(LogLines().contains(line)) << line.toStdString();
+    }
+    EXPECT_FALSE(err.contains(QString::fromUtf8("Пульт: 12, канал: 2")));
+    EXPECT_TRUE(err.contains(QStringLiteral("refused"))) << err.toStdString();
+    EXPECT_FALSE(out.contains(MemoryResultMessage(0))) << "no success";
+    // The script written before is still in the memories: nothing was erased or written.
+    auto lock = bus->Lock();
+    const auto held = [&](int address) {
+        return bus->FindAs<SimFiringModule>(address)->Memory().Cues().size();
+    };
+    EXPECT_EQ(held(3), 1u);
+    EXPECT_EQ(held(7), 1u);
+    EXPECT_EQ(held(12), 0u);
 }
 
 // A write that stops at a module (here one that stops answering part-way) says, per module,
