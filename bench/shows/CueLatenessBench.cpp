@@ -17,10 +17,6 @@
 // The firing threads (bus worker, cue timer) get what this process is allowed (the first line
 // says what): for the figures without real time run the bench with the limits at 0 and without
 // CAP_SYS_NICE, e.g. setpriv --inh-caps=-sys_nice,-ipc_lock --bounding-set=-sys_nice,-ipc_lock.
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTemporaryDir>
@@ -31,6 +27,7 @@
 #include <vector>
 
 #include "AudioFixtures.h"
+#include "CpuHogs.h"
 
 #include "bus/TPortProto.h"
 #include "console/ConsoleWiring.h"
@@ -100,36 +97,6 @@ struct Case {
 };
 
 constexpr int kLoadedRuns = 5;
-
-// Busy processes, one a core, for the lifetime of the object.
-class CpuHogs {
-public:
-    explicit CpuHogs(int count) {
-        for (int i = 0; i < count; ++i) {
-            const pid_t pid = ::fork();
-            if (pid == 0) {
-                volatile unsigned long spin = 0;
-                for (;;) {
-                    spin = spin + 1;
-                }
-            }
-            if (pid > 0) {
-                pids_.push_back(pid);
-            }
-        }
-    }
-    ~CpuHogs() {
-        for (const pid_t pid : pids_) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-        }
-    }
-    CpuHogs(const CpuHogs&) = delete;
-    CpuHogs& operator=(const CpuHogs&) = delete;
-
-private:
-    std::vector<pid_t> pids_;
-};
 
 struct Figures {
     std::vector<double> late, floor, excess;

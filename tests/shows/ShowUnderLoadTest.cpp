@@ -4,10 +4,7 @@
 // answering throughout. Behaviour only: the figures of lateness are the bench's.
 #include <gtest/gtest.h>
 
-#include <signal.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -16,6 +13,7 @@
 #include <vector>
 
 #include "../devices/LogCapture.h"
+#include "CpuHogs.h"
 #include "console/ConsoleWiring.h"
 #include "core/ThreadPriority.h"
 #include "devices/TControls.h"
@@ -31,37 +29,6 @@ namespace {
 constexpr int kCues = 40;
 constexpr int kFirstCueMs = 200;
 constexpr int kCueGapMs = 25;
-
-// Busy processes, one a core, for the lifetime of the object.
-class CpuHogs {
-public:
-    explicit CpuHogs(int count) {
-        for (int i = 0; i < count; ++i) {
-            const pid_t pid = ::fork();
-            if (pid == 0) {
-                volatile unsigned long spin = 0;
-                for (;;) {
-                    spin = spin + 1;
-                }
-            }
-            if (pid > 0) {
-                pids_.push_back(pid);
-            }
-        }
-    }
-    ~CpuHogs() {
-        for (const pid_t pid : pids_) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-        }
-    }
-    CpuHogs(const CpuHogs&) = delete;
-    CpuHogs& operator=(const CpuHogs&) = delete;
-    int Count() const { return static_cast<int>(pids_.size()); }
-
-private:
-    std::vector<pid_t> pids_;
-};
 
 // Lets the firing threads have real time where the hard limit allows it.
 class RealTimeWhereAllowed {
