@@ -18,16 +18,15 @@
 // says what): for the figures without real time run the bench with the limits at 0 and without
 // CAP_SYS_NICE, e.g. setpriv --inh-caps=-sys_nice,-ipc_lock --bounding-set=-sys_nice,-ipc_lock.
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <vector>
 
 #include "AudioFixtures.h"
 #include "CpuHogs.h"
+#include "PacedShowRig.h"
 
 #include "bus/TPortProto.h"
 #include "console/ConsoleWiring.h"
@@ -43,6 +42,7 @@
 #include "sim/SimConsole.h"
 
 using namespace kv;
+using namespace kv::bench;
 
 namespace {
 
@@ -57,16 +57,6 @@ constexpr int kBursts = 60;
 constexpr int kBurstSize = 20;
 constexpr int kBurstGapMs = 250;
 constexpr int kProbeEveryMs = 70;
-
-double Percentile(std::vector<double> v, double p) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[static_cast<size_t>(p * static_cast<double>(v.size() - 1) + 0.5)];
-}
-
-QByteArray CueLine(int ms, int module, int channel) {
-    return QByteArray::number(ms / 1000.0, 'f', 3) + ' ' + QByteArray::number(module) + ' ' +
-           QByteArray::number(channel) + "\r\n";
-}
 
 QByteArray IsolatedShow() {
     QByteArray text;
@@ -107,50 +97,30 @@ struct Figures {
     }
 };
 
-struct Rig {
-    std::shared_ptr<SimBus> bus;
-    std::unique_ptr<ConsoleWiring> wiring;
-    std::unique_ptr<TExtPlayer> player;
-    std::unique_ptr<ShowWiring> show;
+// The fire modules, an HV module and another console on the paced bus.
+std::shared_ptr<SimBus> BenchBus() {
+    auto bus = PacedBus(kModules);
+    SimDeviceConfig hv;
+    hv.kind = SimDeviceKind::HvModule;
+    hv.address = kHvAddress;
+    hv.typeLetter = 'Q';
+    hv.channels = 8;
+    bus->AddDevice(0, hv);
+    SimDeviceConfig other;
+    other.kind = SimDeviceKind::Console;
+    other.address = 255;
+    other.consoleId = 77;
+    bus->AddDevice(0, other);
+    return bus;
+}
 
-    Rig() {
-        SimBusOptions options;
-        options.pacing = true;
-        bus = std::make_shared<SimBus>(options);
-        bus->AddConverter();
-        for (int a = 1; a <= kModules; ++a) {
-            SimDeviceConfig c;
-            c.address = a;
-            c.channels = 512;
-            bus->AddDevice(0, c);
-        }
-        SimDeviceConfig hv;
-        hv.kind = SimDeviceKind::HvModule;
-        hv.address = kHvAddress;
-        hv.typeLetter = 'Q';
-        hv.channels = 8;
-        bus->AddDevice(0, hv);
-        SimDeviceConfig other;
-        other.kind = SimDeviceKind::Console;
-        other.address = 255;
-        other.consoleId = 77;
-        bus->AddDevice(0, other);
-        wiring = std::make_unique<ConsoleWiring>(bus, QStringLiteral("bench"));
-        wiring->Open();
-        for (int a = 1; a <= kModules; ++a) {
-            wiring->Controls().RegisterDevice(a, 0);
-        }
-        if (auto* h = dynamic_cast<THVControl*>(wiring->Controls().RegisterDevice(kHvAddress, 0))) {
-            h->ComputeChargeVoltages();
-        }
-        player = std::make_unique<TExtPlayer>(wiring->Controls());
-        show = std::make_unique<ShowWiring>(*wiring, *player);
-    }
-    ~Rig() {
-        show.reset();
-        player.reset();
-        wiring.reset();
-    }
+struct Rig : PacedShowRig {
+    Rig()
+        : PacedShowRig(BenchBus(), kModules, [](ConsoleWiring& w) {
+              if (auto* h = dynamic_cast<THVControl*>(w.Controls().RegisterDevice(kHvAddress, 0))) {
+                  h->ComputeChargeVoltages();
+              }
+          }) {}
 
     void Probe() {
         bus->Act(0, [](SimSegment& segment, SimTimeUs now) {
@@ -177,9 +147,7 @@ struct Rig {
         QObject::connect(&launch, &QTimer::timeout,
                          [this] { player->Fire(kHvAddress, 0, true, false); });
         // Let the registration traffic and any reply in flight die away.
-        QEventLoop settle;
-        QTimer::singleShot(300, &settle, &QEventLoop::quit);
-        settle.exec();
+        Settle(300);
         std::unique_ptr<CpuHogs> hogs;
         if (c.loaded) {
             player->LoadSound(soundtrack);
@@ -197,15 +165,7 @@ struct Rig {
         if (c.manualLaunchAtMs >= 0) {
             launch.start(c.manualLaunchAtMs);
         }
-        QEventLoop loop;
-        QTimer watch;
-        QObject::connect(&watch, &QTimer::timeout, [&] {
-            if (!player->IsPlaying()) {
-                loop.quit();
-            }
-        });
-        watch.start(20);
-        loop.exec();
+        WaitUntilStopped(*player);
         prober.stop();
         hogs.reset();
         player->Sound().StopSound();
@@ -286,9 +246,7 @@ int main(int argc, char** argv) {
         "frame)\n",
         kLineWaitMs, kFrameWireMs);
     // The worker has started and asked by now.
-    QEventLoop settle;
-    QTimer::singleShot(100, &settle, &QEventLoop::quit);
-    settle.exec();
+    Settle(100);
     if (const auto grant = FirstSchedulingGrant()) {
         std::printf("firing threads: %s\n", qPrintable(SchedulingGrantText(*grant)));
     }

@@ -9,17 +9,12 @@
 // Simulated time counts whole milliseconds: every figure is good to about 1 ms. Cues more than
 // 20 ms late are named on stderr.
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QTemporaryDir>
-#include <QTimer>
-#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <vector>
 
-#include "console/ConsoleWiring.h"
-#include "console/ShowWiring.h"
-#include "devices/TControls.h"
+#include "PacedShowRig.h"
 #include "shows/AudioSystem.h"
 #include "shows/TExtPlayer.h"
 #include "shows/TProjectList.h"
@@ -29,6 +24,7 @@
 #include "timecode/WavTimecodeSource.h"
 
 using namespace kv;
+using namespace kv::bench;
 
 namespace {
 
@@ -39,17 +35,10 @@ constexpr int kFirstCueMs = 1007;
 constexpr int kPrerollMs = 2000;
 constexpr int kRate = 48000;
 
-double Percentile(std::vector<double> v, double p) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[static_cast<size_t>(p * static_cast<double>(v.size() - 1) + 0.5)];
-}
-
 QByteArray Show() {
     QByteArray text;
     for (int i = 0; i < kCues; ++i) {
-        const int ms = kFirstCueMs + i * kGapMs;
-        text += QByteArray::number(ms / 1000.0, 'f', 3) + ' ' +
-                QByteArray::number(1 + i % kModules) + ' ' + QByteArray::number(1 + i) + "\r\n";
+        text += CueLine(kFirstCueMs + i * kGapMs, 1 + i % kModules, 1 + i);
     }
     return text;
 }
@@ -61,36 +50,8 @@ struct Figures {
     int frames = 0;
 };
 
-struct Rig {
-    std::shared_ptr<SimBus> bus;
-    std::unique_ptr<ConsoleWiring> wiring;
-    std::unique_ptr<TExtPlayer> player;
-    std::unique_ptr<ShowWiring> show;
-
-    Rig() {
-        SimBusOptions options;
-        options.pacing = true;
-        bus = std::make_shared<SimBus>(options);
-        bus->AddConverter();
-        for (int a = 1; a <= kModules; ++a) {
-            SimDeviceConfig c;
-            c.address = a;
-            c.channels = 512;
-            bus->AddDevice(0, c);
-        }
-        wiring = std::make_unique<ConsoleWiring>(bus, QStringLiteral("bench"));
-        wiring->Open();
-        for (int a = 1; a <= kModules; ++a) {
-            wiring->Controls().RegisterDevice(a, 0);
-        }
-        player = std::make_unique<TExtPlayer>(wiring->Controls());
-        show = std::make_unique<ShowWiring>(*wiring, *player);
-    }
-    ~Rig() {
-        show.reset();
-        player.reset();
-        wiring.reset();
-    }
+struct Rig : PacedShowRig {
+    Rig() : PacedShowRig(PacedBus(kModules), kModules) {}
 
     // Runs the show (on the clock source when one is given) and measures each fire frame
     // against due(cue time) in simulated microseconds.
@@ -99,9 +60,7 @@ struct Rig {
         player->SetScript(&script);
         player->SetClockSource(clock);
         player->IdleInterval = 1000000;
-        QEventLoop settle;
-        QTimer::singleShot(300, &settle, &QEventLoop::quit);
-        settle.exec();
+        Settle(300);
         bus->ClearRecords();
         if (clock) {
             clock->Arm(script);
@@ -109,15 +68,7 @@ struct Rig {
         }
         const double startUs = static_cast<double>(bus->NowUs());
         player->Start(0);
-        QEventLoop loop;
-        QTimer watch;
-        QObject::connect(&watch, &QTimer::timeout, [&] {
-            if (!player->IsPlaying()) {
-                loop.quit();
-            }
-        });
-        watch.start(20);
-        loop.exec();
+        WaitUntilStopped(*player);
         player->SetClockSource(nullptr);
 
         std::vector<double> late;
