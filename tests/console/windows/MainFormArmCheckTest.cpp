@@ -12,7 +12,7 @@
 #include <memory>
 
 #include "../../devices/sim/ConsoleSimHarness.h"
-#include "WindowTestBase.h"
+#include "SimMainFormTest.h"
 #include "console/ShowControl.h"
 #include "console/windows/ShowSummaryForm.h"
 #include "console/windows/TMainForm.h"
@@ -21,29 +21,20 @@
 namespace kv {
 namespace {
 
-class MainFormArmCheckTest : public WindowTestBase {
+class MainFormArmCheckTest : public SimMainFormTest {
 protected:
     void SetUp() override {
-        WindowTestBase::SetUp();
+        SimMainFormTest::SetUp();
         bus_->AddConverter();
         bus_->AddDevice(0, SimModule(5, 0x46B, 40));
-        TMainForm::Options options;
-        options.programDir = dir_.path();
-        auto bus = bus_;
-        options.makeWiring = [bus] {
-            return std::make_unique<ConsoleWiring>(bus, QStringLiteral("test rig"));
-        };
-        form_ = std::make_unique<TMainForm>(options);
-        ASSERT_NE(form_->Wiring().Controls().RegisterDevice(5, 0), nullptr);
-        form_->show();
-        QApplication::setActiveWindow(form_.get());
-        ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+        ASSERT_NO_FATAL_FAILURE(OpenForm({5}));
         form_->Show().AskScriptFile = [this] {
             return dir_.write(QStringLiteral("show.txt"), QByteArray("1 5 1\n2 5 2\n"));
         };
         form_->Show().ProjectBtnClick();
         form_->Player().ControlMode = TCommonPlayer::ControlAutonomous;
     }
+    // The form goes as it is, a show still playing or not.
     void TearDown() override {
         form_.reset();
         WindowTestBase::TearDown();
@@ -53,9 +44,7 @@ protected:
         // The keys act while the main window is active; the boxes of the last press took it.
         QApplication::setActiveWindow(form_.get());
         ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
-        QWindow* window = form_->windowHandle();
-        qt_handleKeyEvent(window, QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
-        qt_handleKeyEvent(window, QEvent::KeyRelease, Qt::Key_F1, Qt::NoModifier);
+        PressAndRelease(Qt::Key_F1);
     }
 
     // Answers the modal boxes as they come: by box name, the object name of the button to
@@ -92,8 +81,6 @@ protected:
         timer->start();
     }
 
-    std::shared_ptr<SimBus> bus_ = std::make_shared<SimBus>();
-    std::unique_ptr<TMainForm> form_;
     std::vector<std::pair<QString, QString>> answers_;
     QStringList seen_;
 };
@@ -123,9 +110,7 @@ TEST_F(MainFormArmCheckTest, AfterTheShowItsCountsAppearBesideTheMainWindow) {
     form_->Show().ProjectBtnClick();
     PressF1();
     ASSERT_EQ(form_->State().LaunchState, ConsoleState::Armed);
-    QWindow* window = form_->windowHandle();
-    qt_handleKeyEvent(window, QEvent::KeyPress, Qt::Key_F5, Qt::NoModifier);
-    qt_handleKeyEvent(window, QEvent::KeyRelease, Qt::Key_F5, Qt::NoModifier);
+    PressAndRelease(Qt::Key_F5);
     ASSERT_TRUE(QTest::qWaitFor([this] { return form_->SummaryForm() != nullptr; }, 5000));
     ShowSummaryForm& summary = *form_->SummaryForm();
     EXPECT_TRUE(summary.isVisible());

@@ -18,7 +18,7 @@
 #include <thread>
 
 #include "../../devices/sim/ConsoleSimHarness.h"
-#include "WindowTestBase.h"
+#include "SimMainFormTest.h"
 #include "console/ShowControl.h"
 #include "console/windows/CommandButtons.h"
 #include "console/windows/CueListView.h"
@@ -34,46 +34,23 @@ namespace {
 
 constexpr uint8_t kFireCode = 0x84;
 
-class MainFormKeyPathTest : public WindowTestBase {
+class MainFormKeyPathTest : public SimMainFormTest {
 protected:
     void SetUp() override {
-        WindowTestBase::SetUp();
+        SimMainFormTest::SetUp();
         bus_->AddConverter();
         bus_->AddDevice(0, SimModule(5, 0x46B, 40));
         bus_->AddDevice(0, SimOf(SimDeviceKind::HvModule, 20));
         bus_->AddDevice(0, SimOf(SimDeviceKind::MotorModule, 30, 0x165));
-        TMainForm::Options options;
-        options.programDir = dir_.path();
-        auto bus = bus_;
-        options.makeWiring = [bus] {
-            return std::make_unique<ConsoleWiring>(bus, QStringLiteral("test rig"));
-        };
-        form_ = std::make_unique<TMainForm>(options);
-        for (int address : {5, 20, 30}) {
-            ASSERT_NE(form_->Wiring().Controls().RegisterDevice(address, 0), nullptr) << address;
-        }
-        form_->show();
-        QApplication::setActiveWindow(form_.get());
-        ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+        ASSERT_NO_FATAL_FAILURE(OpenForm({5, 20, 30}));
         window_ = form_->windowHandle();
         bus_->ClearRecords();
     }
-    void TearDown() override {
-        if (form_ && form_->Player().IsPlaying()) {
-            form_->Player().Stop(true);
-        }
-        form_.reset();
-        WindowTestBase::TearDown();
-    }
-
     // A key pressed and released at the window, as the window system delivers it. Each press
     // gets a time stamp of its own, as a hand typing would give it (chords are tested apart).
     // Modifiers are held already (a hand presses them first), so they are no keys of their own.
     void Click(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        const char ascii = QTest::keyToAscii(key);
-        const QString text = ascii != 0 ? QString(QLatin1Char(ascii)) : QString();
-        qt_handleKeyEvent(window_, QEvent::KeyPress, key, mods, text);
-        qt_handleKeyEvent(window_, QEvent::KeyRelease, key, mods, text);
+        PressAndRelease(key, mods);
         Pause();
     }
     // The keyboard's own repeat of a held key: further key-downs flagged as repeats.
@@ -88,15 +65,6 @@ protected:
         Pause();
     }
     static void Pause() { std::this_thread::sleep_for(std::chrono::milliseconds(2)); }
-
-    // Loads a script into the current slot as the file dialog would.
-    void Load(const QByteArray& script) {
-        form_->Show().AskScriptFile = [this, script] {
-            dir_.write(QStringLiteral("show.txt"), script);
-            return dir_.file(QStringLiteral("show.txt"));
-        };
-        form_->Show().ProjectBtnClick();
-    }
 
     // Manual work mode (Ctrl+F1), armed (F1), started (F5), module 5 on the manual keyboard.
     void StartManualShow() {
@@ -141,8 +109,6 @@ protected:
 
     FakeClock clock_{5000};
     ScopedClock scopedClock_{clock_};
-    std::shared_ptr<SimBus> bus_ = std::make_shared<SimBus>();
-    std::unique_ptr<TMainForm> form_;
     QWindow* window_ = nullptr;
 };
 

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "../../devices/sim/ConsoleSimHarness.h"
-#include "WindowTestBase.h"
+#include "SimMainFormTest.h"
 #include "console/ShowControl.h"
 #include "console/windows/TMainForm.h"
 #include "shows/TExtPlayer.h"
@@ -16,52 +16,23 @@
 namespace kv {
 namespace {
 
-class OffsetKeysTest : public WindowTestBase {
+class OffsetKeysTest : public SimMainFormTest {
 protected:
     void SetUp() override {
-        WindowTestBase::SetUp();
+        SimMainFormTest::SetUp();
         bus_->AddConverter();
         bus_->AddDevice(0, SimModule(5, 0x46B, 40));
-        TMainForm::Options options;
-        options.programDir = dir_.path();
-        auto bus = bus_;
-        options.makeWiring = [bus] {
-            return std::make_unique<ConsoleWiring>(bus, QStringLiteral("test rig"));
-        };
-        form_ = std::make_unique<TMainForm>(options);
-        ASSERT_NE(form_->Wiring().Controls().RegisterDevice(5, 0), nullptr);
-        form_->show();
-        QApplication::setActiveWindow(form_.get());
-        ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
-        window_ = form_->windowHandle();
-    }
-    void TearDown() override {
-        if (form_ && form_->Player().IsPlaying()) {
-            form_->Player().Stop(true);
-        }
-        form_.reset();
-        WindowTestBase::TearDown();
+        ASSERT_NO_FATAL_FAILURE(OpenForm({5}));
     }
     // Pressed and released at the window, as the window system delivers it (no event loop runs
     // in between, so no show-clock tick can re-aim the cue timer meanwhile).
     void Click(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        const char ascii = QTest::keyToAscii(key);
-        const QString text = ascii != 0 ? QString(QLatin1Char(ascii)) : QString();
-        qt_handleKeyEvent(window_, QEvent::KeyPress, key, mods, text);
-        qt_handleKeyEvent(window_, QEvent::KeyRelease, key, mods, text);
+        PressAndRelease(key, mods);
     }
-
-    std::shared_ptr<SimBus> bus_ = std::make_shared<SimBus>();
-    std::unique_ptr<TMainForm> form_;
-    QWindow* window_ = nullptr;
 };
 
 TEST_F(OffsetKeysTest, EachStepReAimsTheNextCueAtOnce) {
-    form_->Show().AskScriptFile = [this] {
-        dir_.write(QStringLiteral("show.txt"), "20 5 1\n");
-        return dir_.file(QStringLiteral("show.txt"));
-    };
-    form_->Show().ProjectBtnClick();
+    Load("20 5 1\n");
     Click(Qt::Key_F1);
     Click(Qt::Key_F5);
     TExtPlayer& player = form_->Player();

@@ -12,7 +12,7 @@
 #include <memory>
 
 #include "../../devices/sim/ConsoleSimHarness.h"
-#include "WindowTestBase.h"
+#include "SimMainFormTest.h"
 #include "console/ShowControl.h"
 #include "console/windows/CommandButtons.h"
 #include "console/windows/CueListView.h"
@@ -25,46 +25,18 @@
 namespace kv {
 namespace {
 
-class ShowOutcomesWindowTest : public WindowTestBase {
+class ShowOutcomesWindowTest : public SimMainFormTest {
 protected:
     void SetUp() override {
-        WindowTestBase::SetUp();
+        SimMainFormTest::SetUp();
         bus_->AddConverter();
         bus_->AddDevice(0, SimModule(5, 0x46B, 16));
         bus_->AddDevice(0, SimOf(SimDeviceKind::MotorModule, 30, 0x165));
-        TMainForm::Options options;
-        options.programDir = dir_.path();
-        auto bus = bus_;
-        options.makeWiring = [bus] {
-            return std::make_unique<ConsoleWiring>(bus, QStringLiteral("test rig"));
-        };
-        form_ = std::make_unique<TMainForm>(options);
-        for (int address : {5, 30}) {
-            ASSERT_NE(form_->Wiring().Controls().RegisterDevice(address, 0), nullptr) << address;
-        }
-        form_->show();
-        QApplication::setActiveWindow(form_.get());
-        ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
-    }
-    void TearDown() override {
-        if (form_ && form_->Player().IsPlaying()) {
-            form_->Player().Stop(true);
-        }
-        form_.reset();
-        WindowTestBase::TearDown();
-    }
-
-    void Load(const QByteArray& script) {
-        form_->Show().AskScriptFile = [this, script] {
-            dir_.write(QStringLiteral("show.txt"), script);
-            return dir_.file(QStringLiteral("show.txt"));
-        };
-        form_->Show().ProjectBtnClick();
+        ASSERT_NO_FATAL_FAILURE(OpenForm({5, 30}));
     }
     // A key at the window as the window system delivers it.
     void Click(Qt::Key key) {
-        qt_handleKeyEvent(form_->windowHandle(), QEvent::KeyPress, key, Qt::NoModifier);
-        qt_handleKeyEvent(form_->windowHandle(), QEvent::KeyRelease, key, Qt::NoModifier);
+        PressAndRelease(key);
         QTest::qWait(2);
     }
     // Armed (F1) and started (F5) through the window's keys.
@@ -86,9 +58,6 @@ protected:
     bool RowMarked(int row, const QString& mark) const {
         return form_->Cues().item(row, 0)->text().startsWith(mark);
     }
-
-    std::shared_ptr<SimBus> bus_ = std::make_shared<SimBus>();
-    std::unique_ptr<TMainForm> form_;
 };
 
 TEST_F(ShowOutcomesWindowTest, EachCueIsMarkedAndTheCountIsBesideTheClock) {
