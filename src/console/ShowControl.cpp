@@ -201,10 +201,14 @@ bool ShowControl::ListenArmed() {
     if (!StartTimecode()) {
         return false;
     }
+    WaitForTimecode();
+    return true;
+}
+
+void ShowControl::WaitForTimecode() {
     Log(Message(418));
     listenTimer_.start();
     LampMayHaveChanged();
-    return true;
 }
 
 void ShowControl::ListenStep() {
@@ -447,9 +451,7 @@ void ShowControl::ArmToggle() {
         }
         state_.LaunchState = ConsoleState::Armed;
         if (Timecode() != nullptr) {
-            Log(Message(418));
-            listenTimer_.start();
-            LampMayHaveChanged();
+            WaitForTimecode();
         }
     } else if (state_.LaunchState == ConsoleState::Armed) {
         state_.LaunchState = ConsoleState::Waiting;

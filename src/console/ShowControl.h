@@ -80,9 +80,9 @@ public:
     // "<F5> Старт" or the start key: the start block, then the player's start. Refused (false)
     // unless the start rule holds now: a click or a key that got past a stale button, or a
     // countdown that reached zero, starts nothing the rule does not allow. A slot that follows
-    // timecode starts listening and the player waits for the timecode to start the show; a
-    // source that cannot run refuses the start (logged and shown), never falls back to the
-    // console's own clock.
+    // timecode makes the player wait for the timecode to start the show, on the capture the
+    // arming opened (its lock kept); a source that cannot run refuses the start (logged and
+    // shown), never falls back to the console's own clock.
     bool StartBtnClick();
     // The start block alone (script, soundtrack, modes, tempo and offset), for a start that
     // another device will give.
@@ -160,7 +160,8 @@ public:
 
     // The slot follows timecode instead of the console's own clock.
     bool FollowsTimecode() const;
-    // The timecode clock of the show started last, while the player follows it; null otherwise.
+    // The timecode clock the console listens to (armed, or the show started last while the
+    // player follows it); null otherwise.
     const TimecodeShowClock* Timecode() const;
     TimecodeLampState TimecodeLamp() const;
     // The listening step of an armed console (its timer runs it every few ms): reads the
@@ -229,6 +230,8 @@ private:
     void ReleaseTimecode();
     // Arming on a slot that follows timecode: listening, and the log line of the wait.
     bool ListenArmed();
+    // The armed console's wait: its log line, the listening timer and the lamp.
+    void WaitForTimecode();
     bool ClockIsOurs() const;
     // The player's start on the timecode clock listening now.
     void StartOnTimecode();
