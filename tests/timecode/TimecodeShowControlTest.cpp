@@ -253,6 +253,23 @@ TEST(TimecodeShowControl, DisarmStopSlotChangeAndALostConverterEndTheWait) {
     }
 }
 
+// A zero that comes while the start rule refuses the start (here test mode) starts nothing, and
+// the capture closes: the show may not start later with a burst of the cues passed meanwhile.
+TEST(TimecodeShowControl, AZeroTheStartRuleRefusesStartsNothingLater) {
+    TimecodeShow s(6000);
+    ShowControlRig& r = s.r;
+    r.show->ArmToggle();
+    s.Run(1000);
+    r.wiring->TestMode = true;
+    s.Run(1500);
+    EXPECT_FALSE(r.show->Playing());
+    EXPECT_EQ(r.show->Timecode(), nullptr);
+    r.wiring->TestMode = false;
+    s.Run(3000);
+    EXPECT_FALSE(r.show->Playing());
+    EXPECT_EQ(s.FiredLines(), 0);
+}
+
 TEST(TimecodeShowControl, ArmedPastTheZeroTheShowStartsFromTheFirstCueAtOrAfterTheTimecode) {
     // The timecode runs from two seconds into the show: the 1 s cue is never fired.
     TimecodeShow s(7000, 2000);
