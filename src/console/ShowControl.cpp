@@ -27,6 +27,10 @@ namespace {
 // Modules of this firmware and older play their cues only in time order.
 constexpr int32_t kLastInOrderVersion = 327;
 
+// How often an armed console reads the timecode it waits for: the show starts within this of
+// the timecode's zero.
+constexpr int kListenIntervalMs = 10;
+
 int32_t Saturated(int64_t value) {
     return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
                                                     std::numeric_limits<int32_t>::max()));
@@ -143,6 +147,9 @@ ShowControl::ShowControl(ConsoleWiring& wiring, TExtPlayer& player, TProjects& p
             player.Stop(false);
         }
     };
+    listenTimer_.setInterval(kListenIntervalMs);
+    listenTimer_.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&listenTimer_, &QTimer::timeout, &listenTimer_, [this] { ListenStep(); });
     state_.SoundReady = AudioReady();
     if (!state_.SoundReady) {
         Log(Message(1));
@@ -180,6 +187,75 @@ TimecodeLampState ShowControl::TimecodeLamp() const {
     return lamp;
 }
 
+bool ShowControl::ClockIsOurs() const {
+    // A clock another owner gave the player (a tool's own timecode file) is left to it.
+    return player_.ClockSource() == nullptr ||
+           (timecode_ && player_.ClockSource() == timecode_.get());
+}
+
+bool ShowControl::ListeningArmed() const {
+    return Timecode() != nullptr && !Playing() && state_.LaunchState == ConsoleState::Armed;
+}
+
+bool ShowControl::ListenArmed() {
+    if (!StartTimecode()) {
+        return false;
+    }
+    WaitForTimecode();
+    return true;
+}
+
+void ShowControl::WaitForTimecode() {
+    Log(Message(418));
+    listenTimer_.start();
+    LampMayHaveChanged();
+}
+
+void ShowControl::ListenStep() {
+    if (!timecode_ || player_.ClockSource() != timecode_.get() || Playing()) {
+        // Nothing to listen to, or the running show reads the clock itself.
+        listenTimer_.stop();
+        return;
+    }
+    if (state_.LaunchState != ConsoleState::Armed || wiring_.ConverterFault) {
+        // Nothing starts on a console that is no longer armed or cannot reach its modules.
+        ReleaseTimecode();
+        return;
+    }
+    timecode_->Poll();
+    if (timecode_->Follower().Phase() == TimecodeShowPhase::Running) {
+        if (Buttons().Start) {
+            StartOnTimecode();
+        } else {
+            // A show the start rule refuses now (test mode, a search, a script run to its
+            // end) must not start later in a burst of the cues it passed meanwhile.
+            ReleaseTimecode();
+            return;
+        }
+    }
+    LampMayHaveChanged();
+}
+
+void ShowControl::StartOnTimecode() {
+    tempoRefusalLogged_ = false;
+    LogStartBlock();
+    // The timecode says where the show is; the soundtrack starts with it, from there.
+    const int32_t position = player_.Position;
+    player_.Start(position);
+    Log(StartPointLine(position));
+}
+
+void ShowControl::LampMayHaveChanged() {
+    const TimecodeLampState lamp = TimecodeLamp();
+    if (lamp.Shown == lastLamp_.Shown && lamp.Listening == lastLamp_.Listening &&
+        lamp.Signal == lastLamp_.Signal && lamp.Caption == lastLamp_.Caption &&
+        lamp.Time == lastLamp_.Time) {
+        return;
+    }
+    lastLamp_ = lamp;
+    Notify(OnTimecodeLampChanged);
+}
+
 bool ShowControl::StartTimecode() {
     ReleaseTimecode();
     TProjectList& project = CurrentProject();
@@ -209,12 +285,14 @@ void ShowControl::ReleaseTimecode() {
     if (!timecode_) {
         return;
     }
+    listenTimer_.stop();
     if (player_.ClockSource() == timecode_.get()) {
         player_.SetClockSource(nullptr);
     }
     // Kept until the next start: the stop may come from within the clock's own reading.
     timecode_->Stop();
     timecode_->Disarm();
+    LampMayHaveChanged();
 }
 
 void ShowControl::Notify(const std::function<void()>& hook) const {
@@ -366,10 +444,19 @@ void ShowControl::ArmToggle() {
             !ConfirmModuleScripts()) {
             return;
         }
+        // The timecode source is opened now: one that cannot run is known before the show,
+        // and the lamp shows the lock while the crew waits.
+        if (FollowsTimecode() && ClockIsOurs() && !StartTimecode()) {
+            return;
+        }
         state_.LaunchState = ConsoleState::Armed;
+        if (Timecode() != nullptr) {
+            WaitForTimecode();
+        }
     } else if (state_.LaunchState == ConsoleState::Armed) {
         state_.LaunchState = ConsoleState::Waiting;
         CancelCountdown();
+        ReleaseTimecode();
     } else {
         return;
     }
@@ -380,6 +467,7 @@ void ShowControl::Disarm() {
     CancelCountdown();
     if (state_.LaunchState == ConsoleState::Armed) {
         state_.LaunchState = ConsoleState::Waiting;
+        ReleaseTimecode();
         Notify(OnButtonsChanged);
     }
 }
@@ -447,18 +535,13 @@ bool ShowControl::StartBtnClick() {
         return false;
     }
     tempoRefusalLogged_ = false;
-    // A clock another owner gave the player (a tool's own timecode file) is left to it.
-    const bool ownClock =
-        player_.ClockSource() == nullptr || (timecode_ && player_.ClockSource() == timecode_.get());
-    if (FollowsTimecode() && ownClock) {
-        if (!StartTimecode()) {
+    if (FollowsTimecode() && ClockIsOurs()) {
+        // Armed, the console listens already: the start keeps the lock it has.
+        if (!ListeningArmed() && !StartTimecode()) {
             return false;
         }
-        LogStartBlock();
-        // The timecode says where the show is; the soundtrack starts with it, from there.
-        const int32_t position = player_.Position;
-        player_.Start(position);
-        Log(StartPointLine(position));
+        listenTimer_.stop();
+        StartOnTimecode();
         return true;
     }
     LogStartBlock();
@@ -476,6 +559,10 @@ bool ShowControl::StartBtnClick() {
 
 void ShowControl::StopBtnClick() {
     CancelCountdown();
+    if (!Playing()) {
+        // The stop ends an armed console's wait for the timecode as well.
+        ReleaseTimecode();
+    }
     // The first stop halts the show and leaves the music playing; the next one stops the music.
     player_.Stop(!player_.IsPlaying());
 }
@@ -514,6 +601,9 @@ void ShowControl::PlayStateChanged() {
 
 void ShowControl::ExternalStop() {
     CancelCountdown();
+    if (!Playing()) {
+        ReleaseTimecode();
+    }
     // One message number, two defaults: the red window's text and the log line.
     if (OnWarning) {
         OnWarning(Message(46));
@@ -577,6 +667,10 @@ void ShowControl::ChangeSlot(int slot) {
     if (slot < 0 || slot >= ConsoleState::kSlots) {
         return;
     }
+    if (!Playing()) {
+        // The timecode of the slot left is no longer heard.
+        ReleaseTimecode();
+    }
     SlotMemory& from = state_.Slot();
     from.SavedLaunchState = state_.LaunchState;
     from.SavedWorkMode = player_.WorkMode;
@@ -600,6 +694,12 @@ void ShowControl::ChangeSlot(int slot) {
     Notify(OnButtonsChanged);
     Notify(OnManualKeysChanged);
     ToBeginning();
+    // A slot left armed listens again; one whose source cannot run now is not armed.
+    if (state_.LaunchState == ConsoleState::Armed && FollowsTimecode() && ClockIsOurs() &&
+        !ListenArmed()) {
+        state_.LaunchState = ConsoleState::Waiting;
+        Notify(OnButtonsChanged);
+    }
 }
 
 void ShowControl::SoundPlayStop() {

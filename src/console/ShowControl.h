@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QTimer>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -23,7 +24,7 @@ class TProjects;
 class TimecodeShowClock;
 
 // The timecode lamp beside the show clock: shown while the slot follows timecode, lit from the
-// signal while the console listens (from the start key to the stop), greyed otherwise.
+// signal while the console listens (armed, or from the start key to the stop), greyed otherwise.
 struct TimecodeLampState {
     bool Shown = false;
     bool Listening = false;
@@ -69,16 +70,19 @@ public:
     void BeginBtnClick();
     // Enter: the start point from the cue at index (nothing without one; not while running).
     void SetStartPoint(int cueIndex);
-    // F1: Waiting <-> Armed; nothing while running.
+    // F1: Waiting <-> Armed; nothing while running. On a slot that follows timecode arming
+    // starts listening, and the timecode then starts the show at its zero without the start
+    // key; a source that cannot run refuses the arming (logged and shown). Disarming ends the
+    // listening.
     void ArmToggle();
     // Esc while armed.
     void Disarm();
     // "<F5> Старт" or the start key: the start block, then the player's start. Refused (false)
     // unless the start rule holds now: a click or a key that got past a stale button, or a
     // countdown that reached zero, starts nothing the rule does not allow. A slot that follows
-    // timecode starts listening and the player waits for the timecode to start the show; a
-    // source that cannot run refuses the start (logged and shown), never falls back to the
-    // console's own clock.
+    // timecode makes the player wait for the timecode to start the show, on the capture the
+    // arming opened (its lock kept); a source that cannot run refuses the start (logged and
+    // shown), never falls back to the console's own clock.
     bool StartBtnClick();
     // The start block alone (script, soundtrack, modes, tempo and offset), for a start that
     // another device will give.
@@ -156,9 +160,16 @@ public:
 
     // The slot follows timecode instead of the console's own clock.
     bool FollowsTimecode() const;
-    // The timecode clock of the show started last, while the player follows it; null otherwise.
+    // The timecode clock the console listens to (armed, or the show started last while the
+    // player follows it); null otherwise.
     const TimecodeShowClock* Timecode() const;
     TimecodeLampState TimecodeLamp() const;
+    // The listening step of an armed console (its timer runs it every few ms): reads the
+    // timecode, starts the show when the timecode says so, and ends the listening when the
+    // console is no longer armed or has lost its converters.
+    void ListenStep();
+    // Armed and listening to the timecode, no show running yet.
+    bool ListeningArmed() const;
 
     ConsoleWiring& Wiring() const { return wiring_; }
     TExtPlayer& Player() const { return player_; }
@@ -198,6 +209,7 @@ public:
     std::function<void()> OnOffsetChanged;               // offset and distance labels, pointer
     std::function<void()> OnPlayStateChanged;            // "Воспр." after a start or stop
     std::function<void()> OnShowIdle;  // the player's idle step ran (after the poll step)
+    std::function<void()> OnTimecodeLampChanged;  // the lamp's signal, caption or time changed
     // A fired channel was measured after the show (its log line is written); the key of that
     // channel is refreshed through OnManualKeyChanged as well.
     std::function<void(int32_t address, int32_t channel)> OnChannelChecked;
@@ -216,6 +228,14 @@ private:
     // (logged and shown) when it cannot run.
     bool StartTimecode();
     void ReleaseTimecode();
+    // Arming on a slot that follows timecode: listening, and the log line of the wait.
+    bool ListenArmed();
+    // The armed console's wait: its log line, the listening timer and the lamp.
+    void WaitForTimecode();
+    bool ClockIsOurs() const;
+    // The player's start on the timecode clock listening now.
+    void StartOnTimecode();
+    void LampMayHaveChanged();
 
     ConsoleWiring& wiring_;
     TExtPlayer& player_;
@@ -225,6 +245,8 @@ private:
     bool countdown_ = false;
     bool countdownCancelled_ = false;
     std::unique_ptr<TimecodeShowClock> timecode_;
+    QTimer listenTimer_;
+    TimecodeLampState lastLamp_;
     bool tempoRefusalLogged_ = false;
     // The player's hooks hold this token: they do nothing once this object is gone.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

@@ -7,7 +7,7 @@ namespace kv {
 namespace {
 
 // clang-format off
-constexpr std::array<MessageDefault, 159> kMessages = {{
+constexpr std::array<MessageDefault, 160> kMessages = {{
     {0, " ", nullptr},
     {1, "Ошибка инициализации аудио-устройства", nullptr},
     {2, "Всего подключенных устройств:", nullptr},
@@ -190,6 +190,8 @@ constexpr std::array<MessageDefault, 159> kMessages = {{
     // The tempo keys on a show that follows timecode, and a source that cannot run.
     {416, "Темп не действует: шоу идет по таймкоду", nullptr},
     {417, "Старт невозможен, источник таймкода:", nullptr},
+    // An armed slot that follows timecode listens and starts the show on it.
+    {418, "Пульт взведен: ожидание таймкода", nullptr},
 }};
 // clang-format on
 

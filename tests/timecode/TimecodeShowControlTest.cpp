@@ -1,6 +1,7 @@
-// A slot that follows timecode, through the show control on the simulated bus: the start key
-// makes the console wait for the timecode, which then starts the show at its zero; a timecode
-// lost for good stops the show as the stop key does.
+// A slot that follows timecode, through the show control on the simulated bus: arming listens
+// and the timecode starts the show at its zero, with or without the start key; a stop, a disarm,
+// a slot change or a lost converter ends the wait; a timecode lost for good stops the show as
+// the stop key does.
 #include <gtest/gtest.h>
 
 #include "ShowControlRig.h"
@@ -23,11 +24,11 @@ struct TimecodeShow {
 
     // The file holds 25 fps timecode from 2 s before the zero to signalEndMs of the show, then
     // silence.
-    explicit TimecodeShow(double signalEndMs) {
+    explicit TimecodeShow(double signalEndMs, double signalStartMs = -2000) {
         module = dynamic_cast<TCommonControl*>(r.Register(3));
         r.LoadScript("1 3 1\n5 3 2\n");
         test::LtcTestSignal signal(48000, TimecodeRate::Fps25);
-        signal.AppendTimecodeAt(kZeroMs - 2000, 2000 + signalEndMs);
+        signal.AppendTimecodeAt(kZeroMs + signalStartMs, signalEndMs - signalStartMs);
         signal.AppendSilence(8000);
         const QString wav = r.dir.file(QStringLiteral("ltc.wav"));
         EXPECT_TRUE(signal.WriteWav(wav, 1, 0));
@@ -38,13 +39,16 @@ struct TimecodeShow {
         slot.FreewheelMs = 1000;
         r.show->TimecodeFile = wav;
     }
-    // Runs the console's clock on by ms, a player tick every 10 ms.
+    // Runs the console's clock on by ms, a player tick and the listening step (the show
+    // control's timer) every 10 ms.
     void Run(int ms) {
         for (int t = 0; t < ms; t += 10) {
             r.clock.Advance(10);
+            r.show->ListenStep();
             r.player->Tick();
         }
     }
+    int Count(const QString& text) const { return static_cast<int>(r.Lines().filter(text).size()); }
     bool Logged(const QString& line) const { return r.Lines().contains(line); }
     int FiredLines() const {
         return static_cast<int>(r.Lines().filter(QStringLiteral("Запуск, пульт: 3")).size());
@@ -124,17 +128,161 @@ TEST(TimecodeShowControl, ASlotSetUpInTheSettingsFileFollowsItsSettings) {
     EXPECT_EQ(s.module->ChannelFired[1], 0);
 }
 
-TEST(TimecodeShowControl, ASourceThatCannotRunRefusesTheStart) {
+// A source that cannot run is known when the console arms, not at the show's zero: the console
+// stays waiting, and nothing falls back to its own clock.
+TEST(TimecodeShowControl, ASourceThatCannotRunRefusesTheArming) {
     TimecodeShow s(1000);
     ShowControlRig& r = s.r;
     r.show->TimecodeFile = r.dir.file(QStringLiteral("missing.wav"));
     r.show->ArmToggle();
+    EXPECT_EQ(r.state.LaunchState, ConsoleState::Waiting);
     EXPECT_FALSE(r.show->StartBtnClick());
     EXPECT_FALSE(r.show->Playing());
     ASSERT_EQ(r.errors.size(), 1);
     EXPECT_TRUE(
         r.errors.front().startsWith(QStringLiteral("Старт невозможен, источник таймкода:")));
+    EXPECT_EQ(s.Count(QStringLiteral("ожидание таймкода")), 0);
+}
+
+TEST(TimecodeShowControl, NotArmedNothingListensAndNothingStarts) {
+    TimecodeShow s(6000);
+    ShowControlRig& r = s.r;
+    // Not armed, nothing listens and nothing starts, whatever the timecode says.
+    s.Run(2500);
+    EXPECT_EQ(r.show->Timecode(), nullptr);
+    EXPECT_FALSE(r.show->TimecodeLamp().Listening);
+    EXPECT_FALSE(r.show->Playing());
+}
+
+TEST(TimecodeShowControl, ArmingListensAndTheShowStartsAtTheZeroWithoutTheStartKey) {
+    TimecodeShow s(6000);
+    ShowControlRig& r = s.r;
+    r.show->ArmToggle();
+    ASSERT_EQ(r.state.LaunchState, ConsoleState::Armed);
+    EXPECT_EQ(s.Count(QStringLiteral("Пульт взведен: ожидание таймкода")), 1);
+    ASSERT_NE(r.show->Timecode(), nullptr);
+    EXPECT_TRUE(r.show->TimecodeLamp().Listening);
+    EXPECT_FALSE(r.show->Playing());
+
+    // The pre-roll: the lamp locks while the console is armed; nothing starts before the zero.
+    s.Run(1700);
+    EXPECT_EQ(r.show->TimecodeLamp().Caption, QStringLiteral("LTC 25"));
     EXPECT_EQ(r.state.LaunchState, ConsoleState::Armed);
+    EXPECT_FALSE(r.show->Playing());
+    EXPECT_EQ(s.FiredLines(), 0);
+
+    s.Run(400);  // past the zero
+    ASSERT_TRUE(r.show->Playing());
+    EXPECT_EQ(r.state.LaunchState, ConsoleState::Running);
+    EXPECT_EQ(s.Count(QStringLiteral("Таймкод: старт шоу")), 1);
+    EXPECT_EQ(s.FiredLines(), 0);
+    s.Run(1000);
+    EXPECT_EQ(s.FiredLines(), 1);
+    s.Run(4000);
+    EXPECT_EQ(s.FiredLines(), 2);
+    EXPECT_EQ(s.module->ChannelFired[0], 1);
+    EXPECT_EQ(s.module->ChannelFired[1], 1);
+    EXPECT_EQ(s.Count(QStringLiteral("Пульт взведен: ожидание таймкода")), 1);
+}
+
+TEST(TimecodeShowControl, TheStartKeyOnAnArmedSlotKeepsTheLockItHas) {
+    TimecodeShow s(3000);
+    ShowControlRig& r = s.r;
+    r.show->ArmToggle();
+    s.Run(1000);
+    const TimecodeShowClock* clock = r.show->Timecode();
+    ASSERT_NE(clock, nullptr);
+    ASSERT_EQ(clock->Signal(), TimecodeSignal::Locked);
+    ASSERT_TRUE(r.show->StartBtnClick());
+    EXPECT_EQ(r.show->Timecode(), clock);
+    EXPECT_TRUE(r.player->WaitingForClock());
+    s.Run(800);
+    EXPECT_TRUE(r.player->WaitingForClock());
+    s.Run(1500);
+    EXPECT_FALSE(r.player->WaitingForClock());
+    EXPECT_EQ(s.FiredLines(), 1);
+    EXPECT_EQ(s.Count(QStringLiteral("Таймкод: старт шоу")), 1);
+}
+
+// Each way out of the wait closes the capture and leaves nothing to start the show later.
+TEST(TimecodeShowControl, DisarmStopSlotChangeAndALostConverterEndTheWait) {
+    const auto ends = [](const std::function<void(ShowControlRig&)>& leave, uint8_t after) {
+        TimecodeShow s(6000);
+        ShowControlRig& r = s.r;
+        r.show->ArmToggle();
+        s.Run(1000);
+        ASSERT_EQ(r.show->TimecodeLamp().Caption, QStringLiteral("LTC 25"));
+        leave(r);
+        s.Run(10);
+        EXPECT_EQ(r.show->Timecode(), nullptr);
+        EXPECT_FALSE(r.show->TimecodeLamp().Listening);
+        EXPECT_EQ(r.show->TimecodeLamp().Caption, QStringLiteral("LTC"));
+        s.Run(3000);  // well past the zero and the first cue
+        EXPECT_FALSE(r.show->Playing());
+        EXPECT_EQ(s.FiredLines(), 0);
+        EXPECT_EQ(s.Count(QStringLiteral("Таймкод: старт шоу")), 0);
+        EXPECT_EQ(r.state.LaunchState, after);
+    };
+    {
+        SCOPED_TRACE("F1 again");
+        ends([](ShowControlRig& r) { r.show->ArmToggle(); }, ConsoleState::Waiting);
+    }
+    {
+        SCOPED_TRACE("Esc");
+        ends([](ShowControlRig& r) { r.show->HandleKey(vk::Escape, {}, nullptr); },
+             ConsoleState::Waiting);
+    }
+    {
+        // F6 stops only what runs: the start key's wait for the zero.
+        SCOPED_TRACE("F5, F6");
+        ends(
+            [](ShowControlRig& r) {
+                ASSERT_TRUE(r.show->HandleKey(vk::F5, {}, nullptr).Consumed);
+                ASSERT_TRUE(r.player->WaitingForClock());
+                r.show->HandleKey(vk::F6, {}, nullptr);
+            },
+            ConsoleState::Armed);
+    }
+    {
+        SCOPED_TRACE("another slot");
+        ends([](ShowControlRig& r) { r.show->ChangeSlot(1); }, ConsoleState::Waiting);
+    }
+    {
+        SCOPED_TRACE("converter lost");
+        ends([](ShowControlRig& r) { r.wiring->ConverterFault = true; }, ConsoleState::Armed);
+    }
+}
+
+// A zero that comes while the start rule refuses the start (here test mode) starts nothing, and
+// the capture closes: the show may not start later with a burst of the cues passed meanwhile.
+TEST(TimecodeShowControl, AZeroTheStartRuleRefusesStartsNothingLater) {
+    TimecodeShow s(6000);
+    ShowControlRig& r = s.r;
+    r.show->ArmToggle();
+    s.Run(1000);
+    r.wiring->TestMode = true;
+    s.Run(1500);
+    EXPECT_FALSE(r.show->Playing());
+    EXPECT_EQ(r.show->Timecode(), nullptr);
+    r.wiring->TestMode = false;
+    s.Run(3000);
+    EXPECT_FALSE(r.show->Playing());
+    EXPECT_EQ(s.FiredLines(), 0);
+}
+
+TEST(TimecodeShowControl, ArmedPastTheZeroTheShowStartsFromTheFirstCueAtOrAfterTheTimecode) {
+    // The timecode runs from two seconds into the show: the 1 s cue is never fired.
+    TimecodeShow s(7000, 2000);
+    ShowControlRig& r = s.r;
+    r.show->ArmToggle();
+    s.Run(1000);
+    ASSERT_TRUE(r.show->Playing());
+    EXPECT_EQ(s.Count(QStringLiteral("Таймкод: старт с середины шоу, время:")), 1);
+    EXPECT_EQ(s.Count(QStringLiteral("Таймкод: пропущено, время: 1.000, пульт: 3, канал: 1")), 1);
+    s.Run(4000);
+    EXPECT_EQ(s.module->ChannelFired[0], 0);
+    EXPECT_EQ(s.module->ChannelFired[1], 1);
+    EXPECT_EQ(s.FiredLines(), 1);
 }
 
 }  // namespace

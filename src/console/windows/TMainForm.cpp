@@ -354,6 +354,7 @@ void TMainForm::ConnectShowControl() {
     s.OnWarning = [this](const QString& text) { WarningForm().ShowWarning(text); };
     s.OnModesChanged = [this] { RefreshModeIndicators(); };
     s.OnTempoChanged = [this] { RefreshTempo(); };
+    s.OnTimecodeLampChanged = [this] { times_->SetTimecodeLamp(show_->TimecodeLamp()); };
     s.OnOffsetChanged = [this] { RefreshOffset(); };
     s.OnPlayStateChanged = [this] {
         if (player_->IsPlaying() && player_->WorkMode != TCommonPlayer::WorkManual) {

@@ -93,8 +93,8 @@ protected:
     std::unique_ptr<TMainForm> form_;
 };
 
-TEST_F(TimecodeLampTest, TheLampFollowsTheSignalFromTheStartKeyToTheStop) {
-    // Greyed until the start key: the console listens only for a show.
+TEST_F(TimecodeLampTest, TheLampFollowsTheSignalFromTheArmingToTheStop) {
+    // Greyed until the console arms: it listens only for a show.
     ASSERT_TRUE(Lamp().isVisible());
     EXPECT_EQ(Lamp().Look(), TShape::Look::Off);
     EXPECT_EQ(Caption(), QStringLiteral("LTC"));
@@ -126,6 +126,37 @@ TEST_F(TimecodeLampTest, TheLampFollowsTheSignalFromTheStartKeyToTheStop) {
     EXPECT_FALSE(form_->Player().IsPlaying());
     EXPECT_EQ(Lamp().Look(), TShape::Look::Off);
     EXPECT_EQ(Caption(), QStringLiteral("LTC"));
+}
+
+// Armed, the console listens: the lamp locks on the pre-roll and the timecode starts the show at
+// its zero without the start key.
+TEST_F(TimecodeLampTest, ArmedTheLampLocksAndTheShowStartsAtTheZeroWithoutTheStartKey) {
+    Click(Qt::Key_F1);
+    ASSERT_FALSE(form_->Player().IsPlaying());
+    EXPECT_EQ(LogLines(QStringLiteral("Пульт взведен: ожидание таймкода")), 1);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return Lamp().Look() == TShape::Look::On; }, 2000));
+    EXPECT_EQ(Caption(), QStringLiteral("LTC 25"));
+    EXPECT_FALSE(form_->Player().IsPlaying());
+    EXPECT_TRUE(form_->Times().TimecodeTimeLabel()->text().startsWith(QStringLiteral("00:59:5")))
+        << form_->Times().TimecodeTimeLabel()->text().toStdString();
+
+    ASSERT_TRUE(QTest::qWaitFor([this] { return form_->Player().IsPlaying(); }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] { return LogLines(QStringLiteral("Запуск, пульт: 5")) == 1; }, 3000));
+    EXPECT_EQ(LogLines(QStringLiteral("Таймкод: старт шоу")), 1);
+}
+
+// Esc while armed closes the capture: the lamp greys and the zero starts nothing.
+TEST_F(TimecodeLampTest, DisarmingStopsListening) {
+    Click(Qt::Key_F1);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return Lamp().Look() == TShape::Look::On; }, 2000));
+    Click(Qt::Key_Escape);
+    EXPECT_EQ(Lamp().Look(), TShape::Look::Off);
+    EXPECT_EQ(Caption(), QStringLiteral("LTC"));
+    QTest::qWait(2500);  // past the zero and the first cue
+    EXPECT_FALSE(form_->Player().IsPlaying());
+    EXPECT_EQ(LogLines(QStringLiteral("Запуск, пульт: 5")), 0);
+    EXPECT_EQ(Lamp().Look(), TShape::Look::Off);
 }
 
 // The rehearsal on slots set up in the settings file: the file replaces the capture device, the
