@@ -229,6 +229,7 @@ void ShowControl::ListenStep() {
         } else {
             // A show the start rule refuses now (test mode, a search, a script run to its
             // end) must not start later in a burst of the cues it passed meanwhile.
+            Log(Message(419));
             ReleaseTimecode();
             return;
         }

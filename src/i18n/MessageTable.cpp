@@ -7,7 +7,7 @@ namespace kv {
 namespace {
 
 // clang-format off
-constexpr std::array<MessageDefault, 160> kMessages = {{
+constexpr std::array<MessageDefault, 161> kMessages = {{
     {0, " ", nullptr},
     {1, "Ошибка инициализации аудио-устройства", nullptr},
     {2, "Всего подключенных устройств:", nullptr},
@@ -192,6 +192,8 @@ constexpr std::array<MessageDefault, 160> kMessages = {{
     {417, "Старт невозможен, источник таймкода:", nullptr},
     // An armed slot that follows timecode listens and starts the show on it.
     {418, "Пульт взведен: ожидание таймкода", nullptr},
+    // The timecode reached the show's zero while a start was not allowed: the wait ends.
+    {419, "Таймкод: старт невозможен, ожидание таймкода прекращено", nullptr},
 }};
 // clang-format on
 

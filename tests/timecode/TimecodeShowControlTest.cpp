@@ -264,6 +264,9 @@ TEST(TimecodeShowControl, AZeroTheStartRuleRefusesStartsNothingLater) {
     s.Run(1500);
     EXPECT_FALSE(r.show->Playing());
     EXPECT_EQ(r.show->Timecode(), nullptr);
+    // The crew is told why the timecode started nothing.
+    EXPECT_EQ(s.Count(QStringLiteral("Таймкод: старт невозможен, ожидание таймкода прекращено")),
+              1);
     r.wiring->TestMode = false;
     s.Run(3000);
     EXPECT_FALSE(r.show->Playing());
