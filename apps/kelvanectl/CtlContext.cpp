@@ -5,7 +5,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTextStream>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include "bus/TPortProto.h"
 #include "console/BusSelection.h"
@@ -101,9 +103,12 @@ ConsoleWiring* CtlContext::Wiring() {
         // Let the worker report a converter that is missing before the first command.
         Pump(20);
         // What the threads that time a show were granted, as the console logs it: the worker
-        // asks as it starts.
-        for (int waited = 0; !FirstSchedulingGrant() && waited < 500; waited += 10) {
-            Pump(10);
+        // asks as it starts. The worker is a real thread: its start is waited for in real time,
+        // whatever clock the commands run on.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+        while (!FirstSchedulingGrant() && std::chrono::steady_clock::now() < deadline) {
+            Pump(0);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         if (const auto grant = FirstSchedulingGrant()) {
             Warn(SchedulingGrantText(*grant));
