@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "TempDir.h"
 #include "FakeClock.h"
+#include "TempDir.h"
 #include "core/Clock.h"
 #include "timecode/LtcTestSignal.h"
 #include "timecode/TimecodeFollower.h"

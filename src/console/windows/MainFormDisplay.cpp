@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "console/ConsoleWiring.h"
+#include "console/DeviceRowText.h"
 #include "console/IndicatorLooks.h"
 #include "console/ManualKeyLooks.h"
 #include "console/MemoryOperations.h"
@@ -15,7 +16,6 @@
 #include "console/windows/CommandButtons.h"
 #include "console/windows/CueListView.h"
 #include "console/windows/DevicePanel.h"
-#include "console/DeviceRowText.h"
 #include "console/windows/ManualKeyPanel.h"
 #include "console/windows/PointerGauge.h"
 #include "console/windows/SlotStrip.h"
