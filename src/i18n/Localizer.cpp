@@ -97,7 +97,9 @@ int LoadedMessageCount() {
     return static_cast<int>(s.messages.size());
 }
 
-QString GetText(int index, const QString& defaultText) {
+namespace {
+
+QString LookUp(int index, const QString& defaultText) {
     LocalizerState& s = State();
     std::lock_guard guard(s.lock);
     if (index >= 0 && index < s.messages.size())
@@ -105,12 +107,23 @@ QString GetText(int index, const QString& defaultText) {
     return defaultText;
 }
 
+}  // namespace
+
+QString Message(Msg msg, MsgVariant variant) {
+    return LookUp(static_cast<int>(msg), DefaultMessage(msg, variant));
+}
+
+QString GetText(int index, const QString& defaultText) {
+    return LookUp(index, defaultText);
+}
+
 QString GetLocalizedText(int index, const QString& defaultText) {
-    return GetText(index, defaultText);
+    return LookUp(index, defaultText);
 }
 
 QString Message(int index, int variant) {
-    return GetText(index, DefaultMessage(index, variant));
+    return Message(static_cast<Msg>(index),
+                   variant == 1 ? MsgVariant::Alternative : MsgVariant::Main);
 }
 
 std::shared_ptr<const IniFile> LanguageFile() {

@@ -3,6 +3,8 @@
 #include <QString>
 #include <memory>
 
+#include "i18n/Msg.h"
+
 namespace kv {
 
 // The message list of the language file: the n-th entry of its "strings" section (in file order,
@@ -23,13 +25,14 @@ bool EnsureMessagesLoaded();
 // Number of messages loaded from the file (0 until a load succeeds).
 int LoadedMessageCount();
 
-// Message `index` from the language file when the file had that many entries (an empty entry
-// gives an empty text), otherwise the default.
+// Message `msg` from the language file when the file had that many entries (an empty entry gives
+// an empty text), otherwise its built-in default from the message table.
+QString Message(Msg msg, MsgVariant variant = MsgVariant::Main);
+
+// Going away once the console and kelvanectl fetch by Msg: lookups by bare number, the first two
+// with a default of the caller's own.
 QString GetText(int index, const QString& defaultText);
-// The same lookup for code outside windows (show player, script loader).
 QString GetLocalizedText(int index, const QString& defaultText);
-// Lookup with the built-in default of the message table (variant 1: the second default of the
-// two numbers that have one).
 QString Message(int index, int variant = 0);
 
 class IniFile;

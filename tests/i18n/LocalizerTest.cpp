@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string_view>
+#include <utility>
+#include <vector>
+
 #include "QtPrinters.h"
 #include "TempDir.h"
 #include "i18n/MessageTable.h"
@@ -30,7 +35,6 @@ TEST_F(LocalizerTest, StringsCountByPositionNotByName) {
     EXPECT_EQ(GetText(2, QStringLiteral("x")), QString()) << "an empty entry is an empty message";
     EXPECT_EQ(GetText(3, QStringLiteral("x")), QStringLiteral("x"));
     EXPECT_EQ(GetText(-1, QStringLiteral("x")), QStringLiteral("x"));
-    EXPECT_EQ(Message(4), QStringLiteral("Пультов:"));
 }
 
 TEST_F(LocalizerTest, LoadRetriedUntilEntriesFoundThenNeverReloaded) {
@@ -71,31 +75,77 @@ TEST_F(LocalizerTest, Windows1251FileIsRead) {
     EXPECT_EQ(GetText(0, QString()), QStringLiteral("Поиск..."));
 }
 
-TEST(MessageTable, EveryNumberHasItsDefaultAndGapsAreEmpty) {
-    EXPECT_EQ(DefaultMessage(0), QStringLiteral(" "));
-    EXPECT_EQ(DefaultMessage(17), QString());
-    EXPECT_EQ(DefaultMessage(26), QString());
-    EXPECT_EQ(DefaultMessage(21, 1), QStringLiteral("Тест каналов, пульт:"));
-    EXPECT_EQ(DefaultMessage(46, 1), QStringLiteral("Получена внешняя команда остановки"));
-    EXPECT_EQ(DefaultMessage(96), QStringLiteral("Внешняя команда запуска - отменено"));
-    int count = 0;
-    for (int n = 0; n < kMessageCount; ++n)
-        count += DefaultMessage(n).isEmpty() ? 0 : 1;
-    EXPECT_EQ(count, kMessageCount - 2);
+TEST_F(LocalizerTest, MessageTakesTheFileTextAndFallsBackToTheTable) {
+    EXPECT_EQ(Message(Msg::ModuleCount), QStringLiteral("Пультов:"));
+    EXPECT_EQ(Message(Msg::EmergencyStop, MsgVariant::Alternative),
+              QStringLiteral("Получена внешняя команда остановки"));
+    SetLanguageFilePath(
+        dir_.write(QStringLiteral("kelvanex.lng"), "[strings]\na= \nb=Audio failed\nc=Devices:\n"));
+    ASSERT_TRUE(EnsureMessagesLoaded());
+    EXPECT_EQ(Message(Msg::AudioDeviceInitFailed), QStringLiteral("Audio failed"));
+    EXPECT_EQ(Message(Msg::ConnectedDeviceTotal, MsgVariant::Alternative),
+              QStringLiteral("Devices:"))
+        << "the file has one text per number";
+    EXPECT_EQ(Message(Msg::ConverterCount), QStringLiteral("Преобразователей:"))
+        << "past the file's end the table's default";
 }
 
-// The numbers past the language file's first section: each defined once, in order, so a text
-// asked for by number never falls back to an empty default.
-TEST(MessageTable, LaterNumbersAreDefinedOnceAndInOrder) {
+TEST(MessageTable, OnlyTwoMessagesHaveASecondDefault) {
+    EXPECT_EQ(DefaultMessage(Msg::ChannelTestModule), QStringLiteral("Тест канала, пульт:"));
+    EXPECT_EQ(DefaultMessage(Msg::ChannelTestModule, MsgVariant::Alternative),
+              QStringLiteral("Тест каналов, пульт:"));
+    EXPECT_EQ(DefaultMessage(Msg::EmergencyStop), QStringLiteral("Экстренная остановка!"));
+    for (const MessageDefault& m : MessageDefaults()) {
+        if (m.id != Msg::ChannelTestModule && m.id != Msg::EmergencyStop) {
+            EXPECT_EQ(m.alternative, nullptr) << static_cast<int>(m.id);
+        }
+    }
+    EXPECT_EQ(DefaultMessage(Msg::CountdownPassed, MsgVariant::Alternative),
+              QStringLiteral("Время запуска уже прошло."));
+}
+
+// A value of the enumeration without a name of its own appears as a cast in the function's
+// signature, "(kv::Msg)17", with GCC and Clang alike.
+template <Msg M>
+bool IsEnumerator() {
+    return std::string_view(__PRETTY_FUNCTION__).find("(kv::Msg)") == std::string_view::npos;
+}
+
+template <std::size_t... N>
+std::vector<int> EnumeratorNumbers(std::index_sequence<N...>) {
+    std::vector<int> numbers;
+    ((IsEnumerator<static_cast<Msg>(N)>() ? numbers.push_back(static_cast<int>(N)) : void()), ...);
+    return numbers;
+}
+
+// Every message the code can name has its text, and every text can be named: a number added to
+// one and not the other would show an empty text or never be shown.
+TEST(MessageTable, EveryEnumeratorHasItsTextAndEveryTextItsEnumerator) {
+    ASSERT_TRUE(IsEnumerator<Msg::Blank>());
+    ASSERT_FALSE(IsEnumerator<static_cast<Msg>(17)>()) << "17 is retired and has no name";
+    constexpr int kCheckedBelow = 512;
+    const std::vector<int> named = EnumeratorNumbers(std::make_index_sequence<kCheckedBelow>());
+    std::vector<int> inTable;
     int last = -1;
     for (const MessageDefault& m : MessageDefaults()) {
-        EXPECT_GT(m.number, last) << m.number;
-        last = m.number;
+        const int number = static_cast<int>(m.id);
+        EXPECT_GT(number, last) << "the table is ordered and holds each number once";
+        last = number;
+        EXPECT_LT(number, kCheckedBelow);
+        EXPECT_NE(m.text, nullptr) << number;
+        EXPECT_FALSE(DefaultMessage(m.id).isEmpty()) << number;
+        inTable.push_back(number);
     }
-    for (int n = 400; n <= 417; ++n) {
-        EXPECT_FALSE(DefaultMessage(n).isEmpty()) << n;
+    for (int n : named) {
+        EXPECT_TRUE(std::ranges::find(inTable, n) != inTable.end()) << "no text for " << n;
     }
-    EXPECT_EQ(DefaultMessage(414), QStringLiteral("LTC: свободный ход"));
+    for (int n : inTable) {
+        EXPECT_TRUE(std::ranges::find(named, n) != named.end()) << "no enumerator for " << n;
+    }
+    EXPECT_EQ(named.size(), MessageDefaults().size());
+    EXPECT_EQ(DefaultMessage(static_cast<Msg>(26)), QString());
+    EXPECT_EQ(DefaultMessage(Msg::Blank), QStringLiteral(" "));
+    EXPECT_EQ(DefaultMessage(Msg::LtcFreewheel), QStringLiteral("LTC: свободный ход"));
 }
 
 }  // namespace
