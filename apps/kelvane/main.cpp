@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
         wiring->OnConverterAccessDenied = [](const QString& message) {
             QTimer::singleShot(0, [message] {
                 auto* box =
-                    new QMessageBox(QMessageBox::Warning, kv::GetText(91, QStringLiteral("Ошибка")),
+                    new QMessageBox(QMessageBox::Warning, kv::Message(kv::Msg::ErrorCaption),
                                     message, QMessageBox::Ok, QApplication::activeWindow());
                 box->setAttribute(Qt::WA_DeleteOnClose);
                 box->open();

@@ -113,8 +113,8 @@ QString DescribeFileLocations(const FileLocations& l) {
 }
 
 QString FileLocationsLogLine(const FileLocations& l) {
-    return GetText(101, QStringLiteral("Файлы программы (настройки, язык, журналы):")) +
-           QLatin1Char(' ') + QDir::toNativeSeparators(l.settingsFile) + QStringLiteral(", ") +
+    return Message(Msg::ProgramFiles) + QLatin1Char(' ') +
+           QDir::toNativeSeparators(l.settingsFile) + QStringLiteral(", ") +
            QDir::toNativeSeparators(l.languageFile) + QStringLiteral(", ") +
            QDir::toNativeSeparators(l.logDir);
 }

@@ -152,21 +152,22 @@ SchedulingGrant RequestFiringPriority(const char* threadName, const SchedulingLi
 }
 
 QString SchedulingGrantText(const SchedulingGrant& grant) {
-    QString text = grant.realTime ? Message(160) + ' ' + QString::number(grant.priority)
-                                  : Message(161) + ' ' + QString::number(grant.nice);
+    QString text = grant.realTime
+                       ? Message(Msg::FiringThreadsRealTime) + ' ' + QString::number(grant.priority)
+                       : Message(Msg::FiringThreadsNoRealTime) + ' ' + QString::number(grant.nice);
     switch (grant.memory) {
         case MemoryLock::Process:
-            text += Message(162);
+            text += Message(Msg::MemoryLocked);
             break;
         case MemoryLock::Stack:
-            text += Message(163);
+            text += Message(Msg::OnlyStacksLocked);
             break;
         case MemoryLock::None:
-            text += Message(164);
+            text += Message(Msg::MemoryNotLocked);
             break;
     }
     if (!grant.realTime || grant.memory != MemoryLock::Process) {
-        text += ' ' + Message(165);
+        text += ' ' + Message(Msg::RealTimeHowTo);
     }
     return text;
 }

@@ -25,11 +25,10 @@ private:
 }  // namespace
 
 QString ChannelTester::SummaryLine(const TCommonControl& module) {
-    return GetText(21, QStringLiteral("Тест каналов, пульт:")) + QLatin1Char(' ') +
-           QString::number(module.Address) + GetText(22, QStringLiteral(", каналов:")) +
-           QLatin1Char(' ') + QString::number(module.ChannelCount) +
-           GetText(23, QStringLiteral(", подключено:")) + QLatin1Char(' ') +
-           QString::number(module.ConnectedCount());
+    return Message(Msg::ChannelTestModule, MsgVariant::Alternative) + QLatin1Char(' ') +
+           QString::number(module.Address) + Message(Msg::ChannelCountSuffix) + QLatin1Char(' ') +
+           QString::number(module.ChannelCount) + Message(Msg::ConnectedCountSuffix) +
+           QLatin1Char(' ') + QString::number(module.ConnectedCount());
 }
 
 bool ChannelTester::TestModule(TCommonControl& module) {

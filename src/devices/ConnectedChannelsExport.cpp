@@ -11,9 +11,9 @@
 namespace kv {
 
 QStringList ConnectedChannelsExport::Lines(const TControls& controls) {
-    const QString moduleLabel = GetText(55, QStringLiteral("Пульт, ID="));
-    const QString countLabel = GetText(56, QStringLiteral("Подключенных каналов:"));
-    const QString channelLabel = GetText(57, QStringLiteral("Канал №"));
+    const QString moduleLabel = Message(Msg::ModuleIdLabel);
+    const QString countLabel = Message(Msg::ConnectedChannelCount);
+    const QString channelLabel = Message(Msg::ChannelNumberLabel);
     QStringList lines;
     for (int i = 0; i < controls.Count(); ++i) {
         const TCommonControl* module = controls.ModuleAt(i);
@@ -38,7 +38,7 @@ QString ConnectedChannelsExport::FileName(const QString& chosen) {
 }
 
 QString ConnectedChannelsExport::ProposedName() {
-    return GetText(54, QStringLiteral("подключенные каналы"));
+    return Message(Msg::ConnectedChannelsTitle);
 }
 
 bool ConnectedChannelsExport::Write(const TControls& controls, const QString& chosen,

@@ -45,15 +45,16 @@ QStringList UncarriedCueLines(const std::vector<UncarriedCue>& cues) {
         const QString time = c.timeText.isEmpty() ? QString::number(c.time) : c.timeText;
         // The channel as the operator counts it, the time as the script wrote it: what is
         // needed to find the line.
-        lines << Message(78) + QLatin1Char(' ') + QString::number(c.module) + Message(79) +
-                     QLatin1Char(' ') + QString::number(static_cast<int64_t>(c.channel) + 1) +
-                     Message(103) + QLatin1Char(' ') + time;
+        lines << Message(Msg::ModuleLabel) + QLatin1Char(' ') + QString::number(c.module) +
+                     Message(Msg::ModuleChannelSuffix) + QLatin1Char(' ') +
+                     QString::number(static_cast<int64_t>(c.channel) + 1) +
+                     Message(Msg::TimeSuffix) + QLatin1Char(' ') + time;
     }
     return lines;
 }
 
 QString UncarriedCuesMessage() {
-    return Message(102);
+    return Message(Msg::ScriptHasUnsendableCues);
 }
 
 std::vector<ModuleMemoryShape> ModuleMemoryShapes(const TControls& controls) {
@@ -125,9 +126,11 @@ QStringList UnheldCueLines(const std::vector<UnheldCue>& cues) {
                 break;
         }
         const QString time = c.timeText.isEmpty() ? QString::number(c.time) : c.timeText;
-        lines << Message(78) + QLatin1Char(' ') + QString::number(c.module) + Message(79) +
-                     QLatin1Char(' ') + QString::number(static_cast<int64_t>(c.channel) + 1) +
-                     Message(103) + QLatin1Char(' ') + time + QStringLiteral(" - ") + why;
+        lines << Message(Msg::ModuleLabel) + QLatin1Char(' ') + QString::number(c.module) +
+                     Message(Msg::ModuleChannelSuffix) + QLatin1Char(' ') +
+                     QString::number(static_cast<int64_t>(c.channel) + 1) +
+                     Message(Msg::TimeSuffix) + QLatin1Char(' ') + time + QStringLiteral(" - ") +
+                     why;
     }
     return lines;
 }

@@ -7,19 +7,19 @@ namespace kv {
 QString MemoryOperationTitle(MemoryOperation operation) {
     switch (operation) {
         case MemoryOperation::WriteModules:
-            return Message(73);
+            return Message(Msg::WritingModuleScripts);
         case MemoryOperation::VerifyModules:
-            return Message(77);
+            return Message(Msg::VerifyingModuleScripts);
         case MemoryOperation::EraseModules:
-            return Message(80);
+            return Message(Msg::ErasingModuleScripts);
         case MemoryOperation::ReadBlackBox:
-            return Message(81);
+            return Message(Msg::ReadingBlackBox);
         case MemoryOperation::WriteRemote:
-            return Message(72);
+            return Message(Msg::WritingRemoteScript);
         case MemoryOperation::VerifyRemote:
-            return Message(76);
+            return Message(Msg::VerifyingRemoteScript);
         case MemoryOperation::EraseRemote:
-            return Message(109);
+            return Message(Msg::ErasingRemoteScript);
     }
     return QString();
 }
@@ -27,21 +27,21 @@ QString MemoryOperationTitle(MemoryOperation operation) {
 QString MemoryResultText(int32_t code) {
     switch (code) {
         case -1:
-            return Message(82);
+            return Message(Msg::DeviceError);
         case -2:
-            return Message(83);
+            return Message(Msg::TransferError);
         case -3:
-            return Message(84);
+            return Message(Msg::TransferTimedOut);
         case -10:
-            return Message(97);
+            return Message(Msg::FirmwareUnsupported);
         case -11:
-            return Message(102);
+            return Message(Msg::ScriptHasUnsendableCues);
         case -100:
-            return Message(85);
+            return Message(Msg::ScriptMismatch);
         case -101:
-            return Message(86);
+            return Message(Msg::OperationAborted);
         default:
-            return Message(87);
+            return Message(Msg::Success);
     }
 }
 
@@ -50,7 +50,7 @@ QString MemoryResultLogLine(MemoryOperation operation, int32_t code) {
 }
 
 QString MemoryResultMessage(int32_t code) {
-    return code < 0 ? MemoryResultText(code) : Message(89);
+    return code < 0 ? MemoryResultText(code) : Message(Msg::OperationSucceeded);
 }
 
 }  // namespace kv

@@ -36,10 +36,10 @@ NumberChangeBox NumberChangeMessage(NumberChange outcome) {
         case NumberChange::Changed:
             return {};
         case NumberChange::Unsupported:
-            return {Message(68), Message(67)};
+            return {Message(Msg::Warning), Message(Msg::NumberChangeUnsupported)};
         case NumberChange::Refused:
         case NumberChange::Failed:
-            return {Message(66), Message(65)};
+            return {Message(Msg::Error), Message(Msg::ModuleNumberChangeFailed)};
     }
     return {};
 }

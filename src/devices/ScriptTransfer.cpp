@@ -316,8 +316,7 @@ WordRead ReadWordWithRetries(TPortProto& bus, const TCommonControl& m, int w, ui
 }
 
 QString BlackBoxModuleText(int address) {
-    return GetText(135, QStringLiteral("Черный ящик, пульт:")) + QLatin1Char(' ') +
-           QString::number(address);
+    return Message(Msg::BlackBoxModule) + QLatin1Char(' ') + QString::number(address);
 }
 
 }  // namespace
@@ -365,18 +364,16 @@ int32_t ReadBlackBox(TControls& controls, QByteArray& buffer, BlackBoxReadSummar
         }
         sum.retries += retries;
         if (retries > 0)
-            WriteLog(BlackBoxModuleText(m->Address) +
-                         GetText(136, QStringLiteral(", повторных запросов:")) + QLatin1Char(' ') +
-                         QString::number(retries),
+            WriteLog(BlackBoxModuleText(m->Address) + Message(Msg::RetriesSuffix) +
+                         QLatin1Char(' ') + QString::number(retries),
                      1);
         if (cancel)
             break;
         if (w < kBlackBoxWords) {
             // Given up: its record is left out rather than saved with a gap that reads as data.
             sum.skipped.push_back(m->Address);
-            WriteLog(BlackBoxModuleText(m->Address) +
-                         GetText(137, QStringLiteral(", не прочитано слово:")) + QLatin1Char(' ') +
-                         QString::number(w),
+            WriteLog(BlackBoxModuleText(m->Address) + Message(Msg::UnreadWordSuffix) +
+                         QLatin1Char(' ') + QString::number(w),
                      1);
             continue;
         }
@@ -394,10 +391,9 @@ int32_t ReadBlackBox(TControls& controls, QByteArray& buffer, BlackBoxReadSummar
         QStringList addresses;
         for (int a : sum.skipped)
             addresses << QString::number(a);
-        WriteLog(
-            GetText(138, QStringLiteral("Черный ящик прочитан не полностью, пропущены пульты:")) +
-                QLatin1Char(' ') + addresses.join(QStringLiteral(", ")),
-            1);
+        WriteLog(Message(Msg::BlackBoxIncomplete) + QLatin1Char(' ') +
+                     addresses.join(QStringLiteral(", ")),
+                 1);
     }
     return 0;
 }

@@ -44,7 +44,7 @@ CountdownPlan PlanClockStart(uint32_t now, int32_t pickedMsOfDay, int32_t curren
 }
 
 QString CountdownPassedMessage() {
-    return Message(104);
+    return Message(Msg::CountdownPassed);
 }
 
 }  // namespace kv

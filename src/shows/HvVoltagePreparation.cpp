@@ -115,29 +115,23 @@ QString HvPreparation::RefusedText() const {
     }
     QStringList parts;
     for (const auto& [address, channels] : byModule) {
-        parts.push_back(GetLocalizedText(117, QStringLiteral("пульт")) + QLatin1Char(' ') +
-                        QString::number(address) + QStringLiteral(": ") +
-                        GetLocalizedText(118, QStringLiteral("каналы")) + QLatin1Char(' ') +
+        parts.push_back(Message(Msg::ModuleWord) + QLatin1Char(' ') + QString::number(address) +
+                        QStringLiteral(": ") + Message(Msg::ChannelsWord) + QLatin1Char(' ') +
                         channels.join(QStringLiteral(", ")));
     }
     return parts.join(QStringLiteral("; "));
 }
 
 QString HvComputedLine(const HvPreparation::Computed& c) {
-    return GetLocalizedText(113, QStringLiteral("Напряжение заряда по измерению, пульт:")) +
-           QLatin1Char(' ') + QString::number(c.Output.Address) +
-           GetLocalizedText(93, QStringLiteral(", канал:")) + QLatin1Char(' ') +
-           QString::number(c.Output.Channel + 1) +
-           GetLocalizedText(114, QStringLiteral(", сопротивление, Ом:")) + QLatin1Char(' ') +
-           QString::number(c.Ohms, 'f', 2) +
-           GetLocalizedText(115, QStringLiteral(", напряжение, В:")) + QLatin1Char(' ') +
-           QString::number(c.Voltage);
+    return Message(Msg::MeasuredChargeVoltageModule) + QLatin1Char(' ') +
+           QString::number(c.Output.Address) + Message(Msg::FiredChannelSuffix) + QLatin1Char(' ') +
+           QString::number(c.Output.Channel + 1) + Message(Msg::ResistanceSuffix) +
+           QLatin1Char(' ') + QString::number(c.Ohms, 'f', 2) + Message(Msg::VoltageSuffix) +
+           QLatin1Char(' ') + QString::number(c.Voltage);
 }
 
 QString HvRefusedLine(const HvPreparation& p) {
-    return GetLocalizedText(
-               116, QStringLiteral("Старт невозможен, не рассчитано напряжение заряда ВВ:")) +
-           QLatin1Char(' ') + p.RefusedText();
+    return Message(Msg::StartRefusedNoChargeVoltage) + QLatin1Char(' ') + p.RefusedText();
 }
 
 }  // namespace kv

@@ -96,7 +96,7 @@ TPortProto& TCommonPlayer::Proto() const {
 }
 
 QString TCommonPlayer::LoadSoundErrorText() {
-    return GetLocalizedText(90, QStringLiteral("Ошибка загрузки фонограммы"));
+    return Message(Msg::SoundtrackLoadFailed);
 }
 
 bool TCommonPlayer::LoadSound(const QString& fileName) {
@@ -668,9 +668,9 @@ void TCommonPlayer::Fired(int32_t module, int32_t channel, bool manual) {
     lastFiredChannel_ = channel;
     lastFireTick_ = TickCount();
     if (!manual) {
-        WriteLog(GetLocalizedText(92, QStringLiteral("Запуск, пульт:")) + ' ' +
-                     QString::number(module) + GetLocalizedText(93, QStringLiteral(", канал:")) +
-                     ' ' + QString::number(static_cast<int64_t>(channel) + 1),
+        WriteLog(Message(Msg::FiredModule) + ' ' + QString::number(module) +
+                     Message(Msg::FiredChannelSuffix) + ' ' +
+                     QString::number(static_cast<int64_t>(channel) + 1),
                  1);
     }
 }
@@ -679,25 +679,26 @@ QString TCommonPlayer::FireNotSentText(int32_t module, int32_t channel, int32_t 
     QString reason;
     switch (result) {
         case kFireNotOnBus:
-            reason = Message(111);
+            reason = Message(Msg::ModuleNotFound);
             break;
         case kFireNoChannel:
-            reason = Message(112);
+            reason = Message(Msg::ChannelOutOfRange);
             break;
         case kFireStopped:
-            reason = Message(132);
+            reason = Message(Msg::CancelledByStop);
             break;
         case BusNoAnswer:
-            reason = Message(84);
+            reason = Message(Msg::TransferTimedOut);
             break;
         case BusTransferError:
-            reason = Message(83);
+            reason = Message(Msg::TransferError);
             break;
         default:
-            reason = Message(82);
+            reason = Message(Msg::DeviceError);
             break;
     }
-    return Message(110) + ' ' + QString::number(module) + Message(93) + ' ' +
+    return Message(Msg::FireFailedModule) + ' ' + QString::number(module) +
+           Message(Msg::FiredChannelSuffix) + ' ' +
            QString::number(static_cast<int64_t>(channel) + 1) + QStringLiteral(" - ") + reason;
 }
 

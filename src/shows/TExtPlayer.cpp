@@ -128,12 +128,10 @@ void TExtPlayer::HandleFrame(const BusFrame& f) {
         // The command names its own start point.
         ForgetRun();
         Start(position);
-        WriteLog(GetLocalizedText(95, QStringLiteral("Внешняя команда запуска, время:")) + ' ' +
-                     QString::number(position),
-                 1);
+        WriteLog(Message(Msg::ExternalStartAt) + ' ' + QString::number(position), 1);
         WaitingExtStart = false;
     } else {
-        WriteLog(GetLocalizedText(96, QStringLiteral("Внешняя команда запуска - отменено")), 1);
+        WriteLog(Message(Msg::ExternalStartCancelled), 1);
     }
 }
 

@@ -62,8 +62,8 @@ ScriptLoadError TProjectList::LoadFromBytes(const QByteArray& bytes, const QStri
             e.line = lineNumber;
             // The line number's text stays as it always was (logs and scripts read it); what
             // is wrong follows it.
-            e.message = GetLocalizedText(94, QStringLiteral("Ошибка загрузки сценария (строка:")) +
-                        ' ' + QString::number(lineNumber) + QStringLiteral(").");
+            e.message = Message(Msg::ScriptLoadFailedLine) + ' ' + QString::number(lineNumber) +
+                        QStringLiteral(").");
             if (!reason.isEmpty()) {
                 e.message += QLatin1Char(' ') + reason;
             }

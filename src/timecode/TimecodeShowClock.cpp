@@ -24,33 +24,36 @@ QString TimecodeEventText(const TimecodeEvent& e, const TProjectList* script) {
     const QString tc = FormatTimecode(e.timecode);
     switch (e.kind) {
         case TimecodeEventKind::Locked:
-            return Message(400) + QLatin1Char(' ') + RateText(e.rate) + QLatin1Char(' ') + tc;
+            return Message(Msg::TimecodeLocked) + QLatin1Char(' ') + RateText(e.rate) +
+                   QLatin1Char(' ') + tc;
         case TimecodeEventKind::Lost:
-            return Message(401) + QLatin1Char(' ') + Seconds(e.positionMs);
+            return Message(Msg::TimecodeLost) + QLatin1Char(' ') + Seconds(e.positionMs);
         case TimecodeEventKind::Returned:
-            return Message(402) + QLatin1Char(' ') + RateText(e.rate) + QLatin1Char(' ') + tc;
+            return Message(Msg::TimecodeRestored) + QLatin1Char(' ') + RateText(e.rate) +
+                   QLatin1Char(' ') + tc;
         case TimecodeEventKind::JumpForward:
-            return Message(403) +
+            return Message(Msg::TimecodeJumpForward) +
                    QStringLiteral(" %1 -> %2 ").arg(Seconds(e.fromMs), Seconds(e.positionMs)) + tc;
         case TimecodeEventKind::JumpBack:
-            return Message(404) +
+            return Message(Msg::TimecodeJumpBack) +
                    QStringLiteral(" %1 -> %2 ").arg(Seconds(e.fromMs), Seconds(e.positionMs)) + tc;
         case TimecodeEventKind::FreewheelOver:
-            return Message(405);
+            return Message(Msg::TimecodeLostShowContinues);
         case TimecodeEventKind::StopShow:
-            return Message(406);
+            return Message(Msg::TimecodeLostShowStopped);
         case TimecodeEventKind::Started:
-            return Message(407);
+            return Message(Msg::TimecodeShowStart);
         case TimecodeEventKind::StartedLate:
-            return Message(408) + QLatin1Char(' ') + Seconds(e.positionMs) + QLatin1Char(' ') + tc;
+            return Message(Msg::TimecodeStartMidShow) + QLatin1Char(' ') + Seconds(e.positionMs) +
+                   QLatin1Char(' ') + tc;
         case TimecodeEventKind::CueSkipped: {
-            QString text = Message(409) + QLatin1Char(' ');
+            QString text = Message(Msg::TimecodeSkipped) + QLatin1Char(' ');
             if (script && e.cue >= 0 && e.cue < script->Count()) {
                 const TScriptCue& c = script->Cue(e.cue);
-                text +=
-                    Seconds(c.Time) + Message(410) + QLatin1Char(' ') + QString::number(c.Module);
+                text += Seconds(c.Time) + Message(Msg::TimecodeSkippedModule) + QLatin1Char(' ') +
+                        QString::number(c.Module);
                 if (!IsMotorCue(c.Kind)) {
-                    text += Message(411) + QLatin1Char(' ') +
+                    text += Message(Msg::TimecodeSkippedChannel) + QLatin1Char(' ') +
                             QString::number(static_cast<int64_t>(c.Channel) + 1);
                 }
             } else {
@@ -158,16 +161,16 @@ ShowClockSource::Reading TimecodeShowClock::Read() {
 QString TimecodeShowClock::LampText() const {
     switch (follower_.Signal()) {
         case TimecodeSignal::NoSignal:
-            return Message(412);
+            return Message(Msg::LtcNoSignal);
         case TimecodeSignal::Locking:
-            return Message(413);
+            return Message(Msg::LtcLocked);
         case TimecodeSignal::Locked:
             return QStringLiteral("LTC ") +
                    RateText(follower_.Rate().value_or(TimecodeRate::Fps25));
         case TimecodeSignal::Freewheeling:
-            return Message(414);
+            return Message(Msg::LtcFreewheel);
         case TimecodeSignal::OwnClock:
-            return Message(415);
+            return Message(Msg::LtcOwnClock);
     }
     return QString();
 }

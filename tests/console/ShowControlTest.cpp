@@ -293,7 +293,7 @@ TEST(ShowControl, ModulesMissingFromTheBusAreListedBeforeATransfer) {
     r.LoadScript("1 3 1\n2 99 1\n3 7 1\n4 150 2\n5 99 3\n6 300 1\n");
     EXPECT_TRUE(r.show->CheckModulesPresent());
     ASSERT_EQ(r.warnings.size(), 1u);
-    EXPECT_EQ(r.warnings[0].first, Message(47));
+    EXPECT_EQ(r.warnings[0].first, Message(Msg::ScriptHasMissingModules));
     EXPECT_EQ(r.warnings[0].second, QStringLiteral("99, 150"));
     r.warningAnswer = false;
     EXPECT_FALSE(r.show->CheckModulesPresent());
