@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "console/AutonomousScriptCheck.h"
+#include "console/ConsoleDialogs.h"
 
 namespace kv {
 
@@ -17,7 +18,7 @@ class TProjectList;
 // takes an explicit answer to a question, and the log keeps the answer. Main thread only.
 class AutonomousArmCheck {
 public:
-    enum class Choice { Cancel, Write, ArmAnyway };
+    using Choice = ScriptDiffChoice;
 
     explicit AutonomousArmCheck(ConsoleWiring& wiring) : wiring_(wiring) {}
 
@@ -27,14 +28,8 @@ public:
     void Cancel() { cancel_ = true; }
     const ScriptCheckResult& LastResult() const { return last_; }
 
-    // Hooks the window sets. Unset questions answer Cancel / no: nothing arms by default.
-    std::function<void(const QString& title)> OnBegin;
-    std::function<void(const QString& status, int percent)> OnProgress;
-    std::function<void()> OnEnd;
-    // The differences, one line each, with the write and arm-anyway choices.
-    std::function<Choice(const QStringList& lines)> AskAboutDifferences;
-    // "Arm although the modules hold another script?" true on Yes.
-    std::function<bool(const QString& question)> ConfirmArmAnyway;
+    // The questions and the progress window go to dialogs (unset: nobody, nothing arms).
+    void SetDialogs(ConsoleDialogs& dialogs) { dialogs_ = &dialogs; }
     // The write (F8) of the script, as the memory command does it; true when it succeeded.
     std::function<bool()> WriteScript;
 
@@ -42,6 +37,7 @@ private:
     bool Check(const TProjectList& script);
 
     ConsoleWiring& wiring_;
+    ConsoleDialogs* dialogs_ = &NoDialogs();
     ScriptCheckResult last_;
     bool cancel_ = false;
     bool running_ = false;

@@ -58,7 +58,7 @@ void DebugSyncTest::Refuse(const QString& text) {
 }
 
 void DebugSyncTest::ReleaseBus() {
-    wiring_.BusHeld = false;
+    wiring_.SetBusHeld(false);
     wiring_.ResumePolling();
 }
 
@@ -85,7 +85,7 @@ bool DebugSyncTest::Start() {
         return false;
     }
     // Held from the mode check on: no poll between the cue writes and the clock start.
-    wiring_.BusHeld = true;
+    wiring_.SetBusHeld(true);
     wiring_.IdleTimer().stop();
     const std::vector<int> notInTest = ModulesNotInTestMode();
     if (!notInTest.empty()) {

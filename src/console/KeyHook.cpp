@@ -413,6 +413,16 @@ bool ShiftAllowed(KeyCommand command) {
 }
 
 KeyDecision DecideKey(const KeyStroke& key, const KeySnapshot& state) {
+    if (state.MemoryRunning) {
+        // No key starts anything on the bus meanwhile; the operation's own cancel button
+        // still works, and any key closes the red window.
+        KeyDecision out;
+        if (state.WarningVisible) {
+            out.Actions.push_back({.Command = KeyCommand::CloseWarning});
+        }
+        out.Consumed = state.MainWindowActive;
+        return out;
+    }
     if (key.Command) {
         KeyDecision out;
         if (state.WarningVisible && !key.AutoRepeat) {

@@ -95,6 +95,8 @@ struct KeyDevice {
 // Everything the key decision looks at.
 struct KeySnapshot {
     bool WarningVisible = false;   // the red warning window is on screen
+    // An operation on the devices' memory runs (it lets window events in while it runs).
+    bool MemoryRunning = false;
     bool MainWindowActive = true;  // keys in other windows are left to them
     bool TestMode = false;
     bool Searching = false;

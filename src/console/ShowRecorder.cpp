@@ -85,14 +85,14 @@ ShowRecorder::ShowRecorder(ShowControl& show) : show_(show) {
             ManualFire(module, channel, result);
         }
     });
-    Chain(show_.OnTempoChanged, [this, alive] {
-        if (*alive && running_) {
+    connect(&show_, &ShowControl::TempoChanged, this, [this] {
+        if (running_) {
             record_.Changed(
                 {show_.Player().Position, ShowChange::What::Tempo, show_.Player().Tempo()});
         }
     });
-    Chain(show_.OnOffsetChanged, [this, alive] {
-        if (*alive && running_) {
+    connect(&show_, &ShowControl::OffsetChanged, this, [this] {
+        if (running_) {
             record_.Changed(
                 {show_.Player().Position, ShowChange::What::Offset, show_.Player().Offset});
         }
@@ -273,8 +273,8 @@ void ShowRecorder::Write() {
         }
     }
     lastFiles_ = written;
-    if (OnReportWritten && !written.isEmpty()) {
-        OnReportWritten(record_, written);
+    if (!written.isEmpty()) {
+        emit ReportWritten(record_, written);
     }
 }
 

@@ -205,14 +205,14 @@ TEST(ConsoleWiring, SimulatedBusIsNamedInCaptionAndLog) {
     ScopedClock useClock(clock);
     FakeRig rig;
     ConsoleWiring wiring(rig.Converters(), QStringLiteral("demo"));
-    EXPECT_TRUE(wiring.IsSimulated());
-    EXPECT_EQ(wiring.RigName(), QStringLiteral("demo"));
+    EXPECT_TRUE(wiring.Simulated());
+    EXPECT_EQ(wiring.SimulatedRig(), QStringLiteral("demo"));
     EXPECT_TRUE(wiring.CaptionSuffix().contains(QStringLiteral("demo")));
     wiring.Open();
     EXPECT_EQ(log.With(QStringLiteral("SIMULATED BUS")).size(), 1);
 
     ConsoleWiring real(rig.Converters());
-    EXPECT_FALSE(real.IsSimulated());
+    EXPECT_FALSE(real.Simulated());
     EXPECT_TRUE(real.CaptionSuffix().isEmpty());
 }
 
