@@ -5,13 +5,20 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
+#include <QProcess>
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QStandardPaths>
 #include <QVBoxLayout>
 
 #include "console/ConsoleEnabling.h"
+#include "console/ConsoleSession.h"
 #include "console/ConsoleWiring.h"
+#include "console/DeviceMaintenance.h"
+#include "console/ShowControl.h"
+#include "console/SoundDeviceNotice.h"
 #include "console/TestPanelModel.h"
 #include "console/windows/ChannelGraph.h"
 #include "console/windows/HvPanel.h"
@@ -259,6 +266,50 @@ void TestModePanel::RefreshTestPanel() {
         default:
             break;
     }
+}
+
+}  // namespace kv
+
+namespace kv {
+
+void TestModePanel::Bind(ConsoleSession& session) {
+    session_ = &session;
+    Attach(session.Wiring());
+    connect(&session.Wiring(), &ConsoleWiring::TestPanelChanged, this,
+            &TestModePanel::RefreshTestPanel);
+    DeviceMaintenance& maintenance = session.Maintenance();
+    connect(TestModeBtn, &QPushButton::clicked, this,
+            [&maintenance] { maintenance.SetModeAll(ModeTest); });
+    connect(LaunchModeBtn, &QPushButton::clicked, this,
+            [&maintenance] { maintenance.SetModeAll(ModeLaunch); });
+    connect(ChangeIdBtn, &QPushButton::clicked, this, [this, &maintenance] {
+        maintenance.ChangeSelectedNumber();
+        RefreshTestPanel();
+    });
+    connect(SoundTestBtn, &QPushButton::clicked, this, [this] {
+        session_->Show().SoundPlayStop();
+        emit SelectionChanged();
+    });
+    connect(SoundVolBtn, &QPushButton::clicked, this, &TestModePanel::OpenMixer);
+}
+
+void TestModePanel::RefreshEnabling() {
+    const ShowControl& show = session_->Show();
+    SetEnabled(FromButtons(show.Buttons(), show.ModeCommandsAllowed()));
+    SoundTestBtn->setToolTip(SoundDeviceNoticeFor(session_->State().SoundReady).ToolTip);
+}
+
+void TestModePanel::OpenMixer() {
+    // The desktop's own volume mixer, the first one installed of those we know.
+    for (const char* program :
+         {"pavucontrol", "pavucontrol-qt", "mate-volume-control", "xfce4-mixer"}) {
+        const QString path = QStandardPaths::findExecutable(QString::fromLatin1(program));
+        if (!path.isEmpty() && QProcess::startDetached(path, {})) {
+            return;
+        }
+    }
+    QMessageBox::information(this, QStringLiteral("Сообщение"),
+                             QStringLiteral("Микшер громкости не найден."));
 }
 
 }  // namespace kv

@@ -8,6 +8,8 @@ class QPushButton;
 
 namespace kv {
 
+class ConsoleSession;
+
 class ChannelGraph;
 class ConsoleWiring;
 class TCommonControl;
@@ -52,6 +54,11 @@ public:
     // The progress hook does nothing once the panel is gone.
     void Attach(ConsoleWiring& wiring);
 
+    // The session's test page: the wiring's tests, the maintenance commands, the soundtrack
+    // test and the mixer; redrawn when the wiring says so.
+    void Bind(ConsoleSession& session);
+    // The buttons' enabling from the session's rules.
+    void RefreshEnabling();
     void SetEnabled(const Enabled& enabled);
     // Shows the panel that fits the selected module and redraws it with the module data.
     void RefreshTestPanel();
@@ -85,6 +92,8 @@ signals:
     void SelectionChanged();
 
 private:
+    void OpenMixer();
+    ConsoleSession* session_ = nullptr;
     TCommonControl* Selected() const;
 
     ConsoleWiring* wiring_ = nullptr;

@@ -1,0 +1,41 @@
+#include "console/windows/ExternalStart.h"
+
+#include "console/ShowControl.h"
+#include "console/windows/TExtStartForm.h"
+#include "console/windows/TTimerForm.h"
+#include "core/Clock.h"
+#include "i18n/Localizer.h"
+#include "shows/TExtPlayer.h"
+
+namespace kv {
+
+void RunExternalStart(TExtStartForm& dialog, TTimerForm& timer, ShowControl& show,
+                      TExtPlayer& player) {
+    const TExtStartForm::Choice choice = dialog.Ask();
+    if (choice == TExtStartForm::Choice::Cancelled) {
+        return;
+    }
+    const auto playing = [&player] { return player.IsPlaying(); };
+    if (choice == TExtStartForm::Choice::Clock) {
+        // A stop or a disarm while it counts (from the bus, or the player's own) cancels it,
+        // and at zero the start rule is asked again.
+        show.BeginCountdown();
+        if (timer.Run(GetLocalizedText(70, QStringLiteral("Время до запуска:")), TickCount(),
+                      dialog.Plan().targetTick, playing,
+                      [&show] { return show.CountdownGoesOn(); })) {
+            show.CountdownStart();
+        } else {
+            show.EndCountdown();
+        }
+        return;
+    }
+    // The player starts the show itself when the command arrives (on this thread, inside the
+    // window's modal loop); any stop of the player clears the wait and closes the window.
+    show.LogStartBlock();
+    player.WaitingExtStart = true;
+    timer.Run(GetLocalizedText(71, QStringLiteral("Ожидание команды запуска...")), TickCount(), 0,
+              playing, [&player] { return player.WaitingExtStart; });
+    player.WaitingExtStart = false;
+}
+
+}  // namespace kv
