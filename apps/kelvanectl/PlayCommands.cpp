@@ -14,6 +14,7 @@
 #include "bus/TPort.h"
 #include "console/AutonomousScriptCheck.h"
 #include "console/ConsoleState.h"
+#include "console/ConsoleDialogs.h"
 #include "console/ConsoleWiring.h"
 #include "console/ShowControl.h"
 #include "console/ShowRecorder.h"
@@ -172,13 +173,14 @@ public:
     CtlShow(CtlContext& ctx, ConsoleWiring& wiring, TProjects& projects)
         : player(ctx.Controls()), show(wiring, player, projects, state) {
         player.Thresholds = ResistanceThresholds::FromSettings();
-        show.OnFire = [this, &ctx](int32_t module, int32_t channel) {
+        QObject::connect(&show, &ShowControl::ChannelFired, [this, &ctx](int32_t module,
+                                                                         int32_t channel) {
             ctx.Line(QStringLiteral("fire module %1 channel %2 show %3 ms wall %4")
                          .arg(module)
                          .arg(static_cast<int64_t>(channel) + 1)
                          .arg(player.Position)
                          .arg(WallClock()));
-        };
+        });
         // A cue whose frame never left the console is not a fire: it is printed and counted
         // apart.
         player.OnFireNotSent = [this, &ctx](int32_t module, int32_t channel, int32_t result) {
@@ -188,17 +190,18 @@ public:
                          .arg(player.Position)
                          .arg(result));
         };
-        show.OnWarning = [&ctx](const QString&) {
+        QObject::connect(&show, &ShowControl::WarningRaised, [&ctx](const QString&) {
             ctx.Info(QStringLiteral("stopped by an external stop command"));
-        };
+        });
         // The check's log line comes from the show control; the terminal gets the state too.
-        show.OnChannelChecked = [&ctx](int32_t module, int32_t channel) {
+        QObject::connect(&show, &ShowControl::ChannelChecked, [&ctx](int32_t module,
+                                                                     int32_t channel) {
             auto* m = dynamic_cast<TCommonControl*>(ctx.Controls().FindByAddress(module));
             ctx.Line(QStringLiteral("check module %1 channel %2 state %3")
                          .arg(module)
                          .arg(channel + 1)
                          .arg(m ? m->ChannelState[static_cast<size_t>(channel)] : 0));
-        };
+        });
     }
 
     TExtPlayer player;
@@ -335,7 +338,7 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
     TExtPlayer& player = session.player;
     ShowControl& show = session.show;
     ShowRecorder recorder(show);
-    show.DrivesIdleTimer = false;  // no poll cycle here: the run ends with the show
+    show.SetDrivesIdleTimer(false);  // no poll cycle here: the run ends with the show
     show.MarkUsedChannels();
     player.WorkMode = o.manual ? TCommonPlayer::WorkManual : TCommonPlayer::WorkAutomatic;
     player.ControlMode =
@@ -343,10 +346,18 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
     player.Offset = o.offset;
     player.SetTempo(o.tempo);
     if (!o.sound.isEmpty()) {
-        QString soundError;
-        show.AskSoundFile = [&] { return o.sound; };
-        show.ShowError = [&](const QString& text) { soundError = text; };
+        // The soundtrack named on the command line is the file "chosen"; a load error is kept.
+        struct SoundChoice : ConsoleDialogs {
+            QString file;
+            QString error;
+            QString AskSoundFile() override { return file; }
+            void ShowError(const QString& text) override { error = text; }
+        } choice;
+        choice.file = o.sound;
+        show.SetDialogs(choice);
         show.SoundBtnClick();
+        show.SetDialogs(NoDialogs());
+        const QString soundError = choice.error;
         if (!show.SoundLoaded()) {
             // The show was meant to run with its music: it does not start without it.
             const QString text =

@@ -95,6 +95,7 @@ public:
     // The PC power lamps as last read.
     const PowerLamps& Power() const { return power_; }
     void ReadPower();
+    QTimer& PowerTimer() { return powerTimer_; }
 
     // The operator's memory commands (F8, F9, Ctrl+F8, Ctrl+F9, Shift+F8, Shift+F9); nothing
     // while one runs.

@@ -48,8 +48,8 @@ TEST(ConsoleWiring, PollsOneDevicePerStepRoundRobin) {
     c.wiring.Open();
     std::vector<int> polled;
     int summaries = 0;
-    c.wiring.OnDevicePolled = [&](int index) { polled.push_back(index); };
-    c.wiring.OnRefreshSummary = [&] { ++summaries; };
+    QObject::connect(&c.wiring, &ConsoleWiring::DevicePolled, [&](int index) { polled.push_back(index); });
+    QObject::connect(&c.wiring, &ConsoleWiring::SummaryChanged, [&] { ++summaries; });
     for (int a : {4, 2, 9}) {
         c.Register(a);
     }
@@ -80,9 +80,9 @@ TEST(ConsoleWiring, WithNoDevicesAStepPollsNothingAndStillRefreshes) {
     int polled = 0;
     int summaries = 0;
     int fired = 0;
-    c.wiring.OnDevicePolled = [&](int) { ++polled; };
-    c.wiring.OnRefreshSummary = [&] { ++summaries; };
-    c.wiring.OnFiredChannelCheck = [&] { ++fired; };
+    QObject::connect(&c.wiring, &ConsoleWiring::DevicePolled, [&](int) { ++polled; });
+    QObject::connect(&c.wiring, &ConsoleWiring::SummaryChanged, [&] { ++summaries; });
+    QObject::connect(&c.wiring, &ConsoleWiring::FiredChannelCheckDue, [&] { ++fired; });
     c.wiring.PollStep();
     EXPECT_EQ(polled, 0);
     EXPECT_EQ(summaries, 1);
@@ -117,9 +117,9 @@ TEST(ConsoleWiring, LostAndRestoredConvertersAreLoggedOnceEach) {
     LogCapture log;
     Console c;
     std::vector<QString> labels;
-    c.wiring.OnConverterState = [&](const QString& label, bool) { labels.push_back(label); };
+    QObject::connect(&c.wiring, &ConsoleWiring::ConverterStateChanged, [&](const QString& label, bool) { labels.push_back(label); });
     int restored = 0;
-    c.wiring.OnConverterRestored = [&] { ++restored; };
+    QObject::connect(&c.wiring, &ConsoleWiring::ConverterRestored, [&] { ++restored; });
     ASSERT_TRUE(c.wiring.Open());
     EXPECT_EQ(labels.back(), QStringLiteral("RS485: 1"));
 
@@ -143,7 +143,7 @@ TEST(ConsoleWiring, SearchStopsPollingAndLogsFiveLinesAtTheEnd) {
     c.wiring.Open();
     c.wiring.StartPolling();
     std::vector<bool> states;
-    c.wiring.OnSearchStateChanged = [&](bool s) { states.push_back(s); };
+    QObject::connect(&c.wiring, &ConsoleWiring::SearchStateChanged, [&](bool s) { states.push_back(s); });
     c.wiring.StartSearch();
     EXPECT_TRUE(c.wiring.Searching);
     EXPECT_FALSE(c.wiring.IdleTimer().isActive());
@@ -245,7 +245,7 @@ TEST(ConsoleWiring, AConverterRefusingTheUserIsReportedOncePerDevice) {
     converters->Refuse("/dev/ttyUSB0", "dialout");
     ConsoleWiring wiring(converters);
     QStringList shown;
-    wiring.OnConverterAccessDenied = [&](const QString& text) { shown << text; };
+    QObject::connect(&wiring, &ConsoleWiring::ConverterAccessRefused, [&](const QString& text) { shown << text; });
     wiring.Open();
     ASSERT_EQ(shown.size(), 1);
     EXPECT_TRUE(shown[0].startsWith(QStringLiteral("Нет доступа к преобразователю /dev/ttyUSB0")));

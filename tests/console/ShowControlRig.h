@@ -62,10 +62,10 @@ struct ShowControlRig {
             return warningAnswer;
         };
         show->ShowError = [this](const QString& text) { errors << text; };
-        show->OnWarning = [this](const QString& text) { redWindow << text; };
-        show->OnSelectCue = [this](int cue) { selectedCues.push_back(cue); };
-        show->OnManualKeyChanged = [this](int a, int c) { keyChanges.emplace_back(a, c); };
-        show->OnButtonsChanged = [this] { ++buttonRefreshes; };
+        QObject::connect(show, &ShowControl::WarningRaised, [this](const QString& text) { redWindow << text; });
+        QObject::connect(show, &ShowControl::CueSelected, [this](int cue) { selectedCues.push_back(cue); });
+        QObject::connect(show, &ShowControl::ManualKeyChanged, [this](int a, int c) { keyChanges.emplace_back(a, c); });
+        QObject::connect(show, &ShowControl::ButtonsChanged, [this] { ++buttonRefreshes; });
     }
     ~ShowControlRig() {
         wiring.reset();

@@ -105,11 +105,11 @@ TEST(ShowWiring, IdleGapsPollOneDeviceAndCuesDoNot) {
     std::vector<int> polled;
     int showIdle = 0;
     r.wiring->OnDevicePolled = [&](int index) { polled.push_back(index); };
-    r.show->OnShowIdle = [&] {
+    QObject::connect(r.show, &ShowControl::ShowIdle, [&] {
         ++showIdle;
         // The poll step came first.
         EXPECT_FALSE(polled.empty());
-    };
+    });
     const uint32_t t0 = r.clock.TickCount();
     r.player->Start(0);
     r.bus->ClearRecords();

@@ -22,6 +22,7 @@
 #include "console/ShowControl.h"
 #include "console/windows/HvPanel.h"
 #include "console/windows/QtTranslations.h"
+#include "OwnedMainForm.h"
 #include "console/windows/TMainForm.h"
 #include "console/windows/TestModePanel.h"
 #include "i18n/Localizer.h"
@@ -79,12 +80,11 @@ protected:
             c.recording = true;
             bus_->AddDevice(0, c);
         }
-        TMainForm::Options options;
+        OwnedMainForm::Options options;
         options.programDir = dir_.path();
-        options.makeWiring = [bus = bus_] {
-            return std::make_unique<ConsoleWiring>(bus, QStringLiteral("test rig"));
-        };
-        form_ = std::make_unique<TMainForm>(options);
+        options.backend = bus_;
+        options.rig = QStringLiteral("test rig");
+        form_ = std::make_unique<OwnedMainForm>(options);
         for (const SimDeviceConfig& c : devices)
             EXPECT_NE(form_->Wiring().Controls().RegisterDevice(c.address, 0), nullptr);
         form_->show();
@@ -101,7 +101,7 @@ protected:
     }
 
     void Load(const QByteArray& script) {
-        form_->Show().AskScriptFile = [this, script] {
+        Owned(*form_).Dialogs().ScriptFile = [this, script] {
             dir_.write(QStringLiteral("show.txt"), script);
             return dir_.file(QStringLiteral("show.txt"));
         };
@@ -170,7 +170,7 @@ TEST_F(DeviceQuestionsTest, F11NamesTheModulesNotSeenInTestMode) {
     TMainForm& form = MakeForm({SimModule(4, 0x46B, 8), SimOf(SimDeviceKind::HvModule, 20),
                                 SimOf(SimDeviceKind::MotorModule, 30)});
     QStringList boxes;
-    form.Maintenance().ShowMessage = [&](const QString&, const QString& text) { boxes << text; };
+    Owned(form).Dialogs().Message = [&](const QString&, const QString& text) { boxes << text; };
     QTest::keyClick(form.windowHandle(), Qt::Key_F11);
     EXPECT_EQ(bus_->FindAs<SimFiringModule>(4)->Mode(), ModeTest);
     ASSERT_EQ(boxes.size(), 1);
@@ -186,7 +186,7 @@ TEST_F(DeviceQuestionsTest, RemoteWriteWithModulesOnSendsNothingOnCancelOrEsc) {
     TMainForm& form =
         MakeForm({SimModule(5, 0x165, 16), SimOf(SimDeviceKind::RemoteControl, 0, 0x146)});
     Load("1 5 3\n2 5 4\n");
-    form.Memory().ShowMessage = [](const QString&, const QString&) {};
+    Owned(form).Dialogs().Message = [](const QString&, const QString&) {};
     QString asked;
     AnswerNextModal(PressEsc, &asked);
     ShiftF8(form);
@@ -208,7 +208,7 @@ TEST_F(DeviceQuestionsTest, RemoteWriteWithModulesOnSendsNothingOnCancelOrEsc) {
 TEST_F(DeviceQuestionsTest, ShiftF8WithAnEmptySlotLeavesTheRemoteAlone) {
     TMainForm& form = MakeForm({SimOf(SimDeviceKind::RemoteControl, 0, 0x146)});
     QStringList boxes;
-    form.Memory().ShowMessage = [&](const QString&, const QString& text) { boxes << text; };
+    Owned(form).Dialogs().Message = [&](const QString&, const QString& text) { boxes << text; };
     ShiftF8(form);
     EXPECT_EQ(SentCount(-1, 0), 0);
     EXPECT_TRUE(boxes.isEmpty());
@@ -235,7 +235,7 @@ TEST_F(DeviceQuestionsTest, FileDialogFiltersAreTheirOwnTextsUnderALanguageFile)
             filters = dialog->nameFilters();
         PressEsc(m);
     });
-    form.Show().AskScriptFile();
+    Owned(form).Dialogs().AskScriptFile();
     EXPECT_EQ(filters, QStringList{U("Текстовые файлы (*.txt)")});
 
     AnswerNextModal([&](QWidget* m) {
@@ -243,7 +243,7 @@ TEST_F(DeviceQuestionsTest, FileDialogFiltersAreTheirOwnTextsUnderALanguageFile)
             filters = dialog->nameFilters();
         PressEsc(m);
     });
-    form.Show().AskSoundFile();
+    Owned(form).Dialogs().AskSoundFile();
     ASSERT_EQ(filters.size(), 1);
     EXPECT_TRUE(filters[0].startsWith(U("Аудиофайлы ("))) << filters[0].toStdString();
 }

@@ -15,6 +15,7 @@
 #include "SimMainFormTest.h"
 #include "console/ShowControl.h"
 #include "console/windows/ShowSummaryForm.h"
+#include "OwnedMainForm.h"
 #include "console/windows/TMainForm.h"
 #include "shows/TExtPlayer.h"
 
@@ -28,7 +29,7 @@ protected:
         bus_->AddConverter();
         bus_->AddDevice(0, SimModule(5, 0x46B, 40));
         ASSERT_NO_FATAL_FAILURE(OpenForm({5}));
-        form_->Show().AskScriptFile = [this] {
+        Owned(*form_).Dialogs().ScriptFile = [this] {
             return dir_.write(QStringLiteral("show.txt"), QByteArray("1 5 1\n2 5 2\n"));
         };
         form_->Show().ProjectBtnClick();
@@ -104,15 +105,15 @@ TEST_F(MainFormArmCheckTest, F1RefusesAModuleHoldingAnotherScriptUntilTheOperato
 TEST_F(MainFormArmCheckTest, AfterTheShowItsCountsAppearBesideTheMainWindow) {
     form_->Player().ControlMode = TCommonPlayer::ControlDirect;
     form_->Show().ProjectBtnClick();  // clears; the next click loads the show below
-    form_->Show().AskScriptFile = [this] {
+    Owned(*form_).Dialogs().ScriptFile = [this] {
         return dir_.write(QStringLiteral("show.txt"), QByteArray("0.1 5 1\n0.2 9 1\n"));
     };
     form_->Show().ProjectBtnClick();
     PressF1();
     ASSERT_EQ(form_->State().LaunchState, ConsoleState::Armed);
     PressAndRelease(Qt::Key_F5);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return form_->SummaryForm() != nullptr; }, 5000));
-    ShowSummaryForm& summary = *form_->SummaryForm();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return form_->SummaryForm().isVisible(); }, 5000));
+    ShowSummaryForm& summary = form_->SummaryForm();
     EXPECT_TRUE(summary.isVisible());
     // The main window keeps the keys.
     EXPECT_TRUE(QTest::qWaitForWindowActive(form_.get(), 500));

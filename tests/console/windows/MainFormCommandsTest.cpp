@@ -22,6 +22,7 @@
 #include "console/windows/StatusPanel.h"
 #include "console/windows/TDebugForm.h"
 #include "console/windows/TIndicator.h"
+#include "OwnedMainForm.h"
 #include "console/windows/TMainForm.h"
 #include "console/windows/TestModePanel.h"
 #include "core/EventLog.h"
@@ -45,13 +46,12 @@ protected:
     }
 
     TMainForm& MakeForm(std::shared_ptr<SimBus> bus = std::make_shared<SimBus>()) {
-        TMainForm::Options options;
+        OwnedMainForm::Options options;
         options.programDir = dir_.path();
         options.powerSupplyRoot = dir_.file(QStringLiteral("power"));
-        options.makeWiring = [bus] {
-            return std::make_unique<ConsoleWiring>(bus, QStringLiteral("test rig"));
-        };
-        form_ = std::make_unique<TMainForm>(options);
+        options.backend = bus;
+        options.rig = QStringLiteral("test rig");
+        form_ = std::make_unique<OwnedMainForm>(options);
         return *form_;
     }
 
@@ -66,9 +66,7 @@ protected:
         }
     }
 
-    TShape::Look Lamp(const char* led) const {
-        return form_->Status().LookOf(QString::fromLatin1(led));
-    }
+    TShape::Look Lamp(StatusPanel::Lamp lamp) const { return form_->Status().LookOf(lamp); }
 
     kv::FakeClock clock_{5000};
     kv::ScopedClock scopedClock_{clock_};
@@ -114,18 +112,18 @@ TEST_F(MainFormCommandsTest, ChangeIdButtonRenumbersTheSelectedModuleThroughItsB
 
     QString prefilled;
     QStringList boxes;
-    form.Maintenance().AskText = [&](const QString&, const QString&, QString& text) {
+    Owned(form).Dialogs().Text = [&](const QString&, const QString&, QString& text) {
         prefilled = text;
         text = QStringLiteral("300");
         return true;
     };
-    form.Maintenance().ShowMessage = [&](const QString&, const QString& text) { boxes << text; };
+    Owned(form).Dialogs().Message = [&](const QString&, const QString& text) { boxes << text; };
     button->click();
     EXPECT_EQ(prefilled, QStringLiteral("5"));
     EXPECT_EQ(boxes, QStringList{QStringLiteral("Ошибка изменения номера пульта.")});
     EXPECT_EQ(bus->Find(5)->Address(), 5);
 
-    form.Maintenance().AskText = [&](const QString&, const QString&, QString& text) {
+    Owned(form).Dialogs().Text = [&](const QString&, const QString&, QString& text) {
         text = QStringLiteral("12");
         return true;
     };
@@ -216,10 +214,10 @@ TEST_F(MainFormCommandsTest, DebugWindowListsTheModulesAndClosingStopsTheClockTe
     EXPECT_FALSE(debug.Test()->Running());
 
     // Not from an armed console, nor during a show.
-    form.State().LaunchState = TMainForm::Armed;
+    form.State().LaunchState = ConsoleState::Armed;
     form.ActionListUpdate();
     EXPECT_FALSE(action->isEnabled());
-    form.State().LaunchState = TMainForm::Waiting;
+    form.State().LaunchState = ConsoleState::Waiting;
     form.ActionListUpdate();
     EXPECT_TRUE(action->isEnabled());
 }
@@ -230,22 +228,22 @@ TEST_F(MainFormCommandsTest, LaptopOnBatteryLightsTheBatteryLampAndMovesTheGauge
            {{"type", "Battery"}, {"present", "1"}, {"capacity", "20"}, {"status", "Discharging"}});
     TMainForm& form = MakeForm();
     form.show();
-    EXPECT_TRUE(form.PCPowerTimer().isActive());
-    EXPECT_EQ(form.PCPowerTimer().interval(), 5000);
+    EXPECT_TRUE(form.Session().PowerTimer().isActive());
+    EXPECT_EQ(form.Session().PowerTimer().interval(), 5000);
     // Read at once when shown, not only 5 s later.
-    EXPECT_EQ(Lamp("MainsLed"), TShape::Look::Off);
-    EXPECT_EQ(Lamp("BatteryLed"), TShape::Look::Alarm);
-    EXPECT_EQ(Lamp("ChargeLed"), TShape::Look::Off);
+    EXPECT_EQ(Lamp(StatusPanel::Lamp::Mains), TShape::Look::Off);
+    EXPECT_EQ(Lamp(StatusPanel::Lamp::Battery), TShape::Look::Alarm);
+    EXPECT_EQ(Lamp(StatusPanel::Lamp::Charging), TShape::Look::Off);
     EXPECT_EQ(form.State().PcBatteryPercent, 20);
     EXPECT_EQ(form.Status().BatteryLabel()->text(), QStringLiteral("20 %"));
 
     // Plugged in: the next tick follows.
     Supply(QStringLiteral("AC"), {{"online", "1"}});
     Supply(QStringLiteral("BAT0"), {{"capacity", "21"}, {"status", "Charging"}});
-    form.PCPowerTimerTick();
-    EXPECT_EQ(Lamp("MainsLed"), TShape::Look::On);
-    EXPECT_EQ(Lamp("BatteryLed"), TShape::Look::Off);
-    EXPECT_EQ(Lamp("ChargeLed"), TShape::Look::On);
+    form.Session().ReadPower();
+    EXPECT_EQ(Lamp(StatusPanel::Lamp::Mains), TShape::Look::On);
+    EXPECT_EQ(Lamp(StatusPanel::Lamp::Battery), TShape::Look::Off);
+    EXPECT_EQ(Lamp(StatusPanel::Lamp::Charging), TShape::Look::On);
     EXPECT_EQ(form.State().PcBatteryPercent, 21);
 }
 
@@ -253,11 +251,11 @@ TEST_F(MainFormCommandsTest, DesktopWithoutBatteryKeepsTheBatteryLampDark) {
     Supply(QStringLiteral("AC"), {{"type", "Mains"}, {"online", "1"}});
     TMainForm& form = MakeForm();
     form.show();
-    EXPECT_EQ(Lamp("MainsLed"), TShape::Look::On);
-    EXPECT_EQ(Lamp("BatteryLed"), TShape::Look::Off);
-    EXPECT_EQ(Lamp("ChargeLed"), TShape::Look::Off);
-    ASSERT_NE(form.Status().Indicator(QStringLiteral("BatteryLed")), nullptr);
-    EXPECT_EQ(form.Status().Indicator(QStringLiteral("BatteryLed"))->Label()->text(),
+    EXPECT_EQ(Lamp(StatusPanel::Lamp::Mains), TShape::Look::On);
+    EXPECT_EQ(Lamp(StatusPanel::Lamp::Battery), TShape::Look::Off);
+    EXPECT_EQ(Lamp(StatusPanel::Lamp::Charging), TShape::Look::Off);
+    ASSERT_NE(form.Status().Indicator(StatusPanel::Lamp::Battery), nullptr);
+    EXPECT_EQ(form.Status().Indicator(StatusPanel::Lamp::Battery)->Label()->text(),
               QStringLiteral("Батарея"));
 }
 

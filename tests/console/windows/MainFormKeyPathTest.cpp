@@ -23,6 +23,7 @@
 #include "console/windows/CommandButtons.h"
 #include "console/windows/CueListView.h"
 #include "console/windows/HvPanel.h"
+#include "OwnedMainForm.h"
 #include "console/windows/TMainForm.h"
 #include "console/windows/TWarningForm.h"
 #include "console/windows/TestModePanel.h"
@@ -131,7 +132,7 @@ TEST_F(MainFormKeyPathTest, AHeldKeyActsOnceUnlessItOnlyMovesOrSteps) {
     // A held Esc stops the show once; the repeats do not go on to stop the soundtrack or more.
     Hold(Qt::Key_Escape, 5);
     EXPECT_FALSE(form_->Player().IsPlaying());
-    EXPECT_EQ(form_->State().LaunchState, TMainForm::Armed);
+    EXPECT_EQ(form_->State().LaunchState, ConsoleState::Armed);
 }
 
 TEST_F(MainFormKeyPathTest, RepeatsTheWindowSystemDoesNotFlagAreRepeatsToo) {
@@ -161,7 +162,7 @@ TEST_F(MainFormKeyPathTest, AHeldStepOrArmKeyActsOnce) {
     Load("1 5 1\n2 5 2\n3 5 3\n");
     Click(Qt::Key_F1, Qt::ControlModifier);
     Hold(Qt::Key_F1, 5);
-    EXPECT_EQ(form_->State().LaunchState, TMainForm::Armed) << "the repeats must not disarm";
+    EXPECT_EQ(form_->State().LaunchState, ConsoleState::Armed) << "the repeats must not disarm";
     Hold(Qt::Key_F5, 5);
     ASSERT_TRUE(form_->Player().IsPlaying());
     bus_->ClearRecords();
@@ -196,14 +197,14 @@ TEST_F(MainFormKeyPathTest, ModifiedKeysNeitherStartNorArmNorChangeSlots) {
     EXPECT_EQ(form_->State().CurrentSlot, 0);
     Click(Qt::Key_F1, Qt::ControlModifier | Qt::AltModifier);
     Click(Qt::Key_F1, Qt::ShiftModifier | Qt::ControlModifier);
-    EXPECT_EQ(form_->State().LaunchState, TMainForm::Waiting);
+    EXPECT_EQ(form_->State().LaunchState, ConsoleState::Waiting);
 
     Load("1 5 1\n");
     Click(Qt::Key_F1);
-    ASSERT_EQ(form_->State().LaunchState, TMainForm::Armed);
+    ASSERT_EQ(form_->State().LaunchState, ConsoleState::Armed);
     // Shift+F1 is the disabled control-mode action here; it does not fall through as F1.
     Click(Qt::Key_F1, Qt::ShiftModifier);
-    EXPECT_EQ(form_->State().LaunchState, TMainForm::Armed);
+    EXPECT_EQ(form_->State().LaunchState, ConsoleState::Armed);
     Click(Qt::Key_F5, Qt::ShiftModifier);
     Click(Qt::Key_F5, Qt::AltModifier);
     EXPECT_FALSE(form_->Player().IsPlaying());
@@ -211,9 +212,9 @@ TEST_F(MainFormKeyPathTest, ModifiedKeysNeitherStartNorArmNorChangeSlots) {
 
     // Shift+F2 is F2 (no action takes it); Shift+Esc disarms as Esc does.
     Click(Qt::Key_Escape, Qt::ShiftModifier);
-    EXPECT_EQ(form_->State().LaunchState, TMainForm::Waiting);
+    EXPECT_EQ(form_->State().LaunchState, ConsoleState::Waiting);
     int asked = 0;
-    form_->Show().AskScriptFile = [&asked] {
+    Owned(*form_).Dialogs().ScriptFile = [&asked] {
         ++asked;
         return QString();
     };
@@ -253,7 +254,7 @@ TEST_F(MainFormKeyPathTest, TypingInTheCueListMovesNeitherSelectionNorStartPoint
     cues.setFocus();
     cues.SelectCue(0);
     Click(Qt::Key_F1);
-    ASSERT_EQ(form_->State().LaunchState, TMainForm::Armed);
+    ASSERT_EQ(form_->State().LaunchState, ConsoleState::Armed);
     const int startLines = LogLines(QStringLiteral("Установка точки начала"));
 
     Click(Qt::Key_3);
@@ -313,7 +314,7 @@ TEST_F(MainFormKeyPathTest, F3FollowsItsButtonWithoutAnAudioDevice) {
     form_->RefreshButtons();
     ASSERT_FALSE(form_->Buttons().SoundBtn->isEnabled());
     int asked = 0;
-    form_->Show().AskSoundFile = [&asked] {
+    Owned(*form_).Dialogs().SoundFile = [&asked] {
         ++asked;
         return QString();
     };

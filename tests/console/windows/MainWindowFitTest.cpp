@@ -16,6 +16,7 @@
 #include "WindowTestBase.h"
 #include "console/windows/HvPanel.h"
 #include "console/windows/MotorPanel.h"
+#include "OwnedMainForm.h"
 #include "console/windows/TMainForm.h"
 #include "console/windows/TestModePanel.h"
 
@@ -29,11 +30,12 @@ protected:
         bus_->AddDevice(0, SimModule(5, 0x46B, 40));
         bus_->AddDevice(0, SimOf(SimDeviceKind::HvModule, 20));
         bus_->AddDevice(0, SimOf(SimDeviceKind::MotorModule, 30, 0x165));
-        TMainForm::Options options;
+        OwnedMainForm::Options options;
         options.programDir = dir_.path();
         auto bus = bus_;
-        options.makeWiring = [bus] { return std::make_unique<ConsoleWiring>(bus, QString()); };
-        form_ = std::make_unique<TMainForm>(options);
+        options.backend = bus;
+        options.rig = QString();
+        form_ = std::make_unique<OwnedMainForm>(options);
         for (int address : {5, 20, 30}) {
             ASSERT_NE(form_->Wiring().Controls().RegisterDevice(address, 0), nullptr) << address;
         }

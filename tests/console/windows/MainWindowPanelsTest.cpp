@@ -23,6 +23,7 @@
 #include "console/windows/SlotStrip.h"
 #include "console/windows/StatusPanel.h"
 #include "console/windows/TIndicator.h"
+#include "OwnedMainForm.h"
 #include "console/windows/TMainForm.h"
 #include "console/windows/TPresentWarningForm.h"
 #include "console/windows/TWarningForm.h"
@@ -86,13 +87,11 @@ class MainWindowKeysTest : public WindowTestBase {
 protected:
     void SetUp() override {
         WindowTestBase::SetUp();
-        TMainForm::Options options;
+        OwnedMainForm::Options options;
         options.programDir = dir_.path();
-        options.makeWiring = [] {
-            return std::make_unique<ConsoleWiring>(std::make_shared<SimBus>(),
-                                                   QStringLiteral("test"));
-        };
-        form_ = std::make_unique<TMainForm>(options);
+        options.backend = std::make_shared<SimBus>();
+        options.rig = QStringLiteral("test");
+        form_ = std::make_unique<OwnedMainForm>(options);
         form_->show();
         QApplication::setActiveWindow(form_.get());
     }
@@ -103,7 +102,7 @@ protected:
 
     // Loads a script into the current slot as the file dialog would.
     void Load(const QByteArray& script) {
-        form_->Show().AskScriptFile = [this, script] {
+        Owned(*form_).Dialogs().ScriptFile = [this, script] {
             dir_.write(QStringLiteral("show.txt"), script);
             return dir_.file(QStringLiteral("show.txt"));
         };
@@ -126,14 +125,14 @@ TEST_F(MainWindowKeysTest, LoadingFillsCueListSlotAndButtons) {
 
     // F1 arms: the start button comes on and "Работа" replaces "Ожидание".
     EXPECT_TRUE(form_->KeyDown(vk::F1));
-    EXPECT_EQ(form_->State().LaunchState, TMainForm::Armed);
+    EXPECT_EQ(form_->State().LaunchState, ConsoleState::Armed);
     EXPECT_TRUE(form_->StartBtn()->isEnabled());
-    EXPECT_EQ(form_->Status().LookOf(QStringLiteral("WorkLed")), TShape::Look::On);
+    EXPECT_EQ(form_->Status().LookOf(StatusPanel::Lamp::Work), TShape::Look::On);
     EXPECT_FALSE(form_->Buttons().ProjectBtn->isEnabled());
     // Esc disarms.
     EXPECT_TRUE(form_->KeyDown(vk::Escape));
-    EXPECT_EQ(form_->State().LaunchState, TMainForm::Waiting);
-    EXPECT_EQ(form_->Status().LookOf(QStringLiteral("WaitLed")), TShape::Look::On);
+    EXPECT_EQ(form_->State().LaunchState, ConsoleState::Waiting);
+    EXPECT_EQ(form_->Status().LookOf(StatusPanel::Lamp::Wait), TShape::Look::On);
 }
 
 TEST_F(MainWindowKeysTest, TempoAndOffsetKeysReachLabelsAndGauges) {
@@ -154,7 +153,7 @@ TEST_F(MainWindowKeysTest, WorkModeShowsTheManualKeyboardAndSlotKeysChangeSlots)
     EXPECT_FALSE(form_->ManualKeys().isVisible());
     form_->FindAction(QStringLiteral("ModeAction"))->trigger();
     EXPECT_TRUE(form_->ManualKeys().isVisible());
-    EXPECT_EQ(form_->Status().LookOf(QStringLiteral("WorkManualLed")), TShape::Look::On);
+    EXPECT_EQ(form_->Status().LookOf(StatusPanel::Lamp::WorkManual), TShape::Look::On);
     // No module selected: every key idle, light grey with a grey letter.
     EXPECT_EQ(form_->ManualKeys().Key(0).shape, QColor(166, 166, 166));
     EXPECT_EQ(form_->ManualKeys().Key(39).letter, QColor(128, 128, 128));
@@ -197,11 +196,11 @@ TEST(MainWindowLogTest, ALogThatCannotBeWrittenIsShownInRedAndBesideTheVersion) 
     SetLanguageFilePath(dir.file(QStringLiteral("kelvanex.lng")));
     // "logs" is a file: no log can be made there.
     dir.write(QStringLiteral("logs"), "not a folder");
-    TMainForm::Options options;
+    OwnedMainForm::Options options;
     options.programDir = dir.path();
-    options.makeWiring = [] { return std::make_unique<ConsoleWiring>(std::make_shared<SimBus>()); };
+    options.backend = std::make_shared<SimBus>();
     {
-        TMainForm form(options);
+        OwnedMainForm form(options);
         form.show();
         QApplication::processEvents();
         EXPECT_TRUE(form.WarningForm().isVisible());

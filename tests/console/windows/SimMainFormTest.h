@@ -12,6 +12,7 @@
 #include "WindowTestBase.h"
 #include "console/ConsoleWiring.h"
 #include "console/ShowControl.h"
+#include "OwnedMainForm.h"
 #include "console/windows/TMainForm.h"
 #include "devices/TControls.h"
 #include "shows/TExtPlayer.h"
@@ -32,13 +33,12 @@ protected:
     // Builds the form on bus_, registers the devices at `addresses` and makes it the active
     // window.
     void OpenForm(std::initializer_list<int> addresses) {
-        TMainForm::Options options;
+        OwnedMainForm::Options options;
         options.programDir = dir_.path();
         auto bus = bus_;
-        options.makeWiring = [bus] {
-            return std::make_unique<ConsoleWiring>(bus, QStringLiteral("test rig"));
-        };
-        form_ = std::make_unique<TMainForm>(options);
+        options.backend = bus;
+        options.rig = QStringLiteral("test rig");
+        form_ = std::make_unique<OwnedMainForm>(options);
         for (int address : addresses) {
             ASSERT_NE(form_->Wiring().Controls().RegisterDevice(address, 0), nullptr) << address;
         }
@@ -67,7 +67,7 @@ protected:
 
     // Loads a script into the current slot as the file dialog would.
     void Load(const QByteArray& script) {
-        form_->Show().AskScriptFile = [this, script] {
+        Owned(*form_).Dialogs().ScriptFile = [this, script] {
             dir_.write(QStringLiteral("show.txt"), script);
             return dir_.file(QStringLiteral("show.txt"));
         };

@@ -27,6 +27,7 @@
 #include "console/ShowControl.h"
 #include "console/windows/CommandButtons.h"
 #include "console/windows/TExtStartForm.h"
+#include "OwnedMainForm.h"
 #include "console/windows/TMainForm.h"
 #include "console/windows/TTimerForm.h"
 #include "console/windows/TWarningForm.h"
@@ -70,13 +71,12 @@ protected:
             c.channels = 16;
             bus->AddDevice(0, c);
         }
-        TMainForm::Options options;
+        OwnedMainForm::Options options;
         options.programDir = dir_.path();
         // Named as a rig: a simulated bus plays soundtracks to the null output.
-        options.makeWiring = [bus] {
-            return std::make_unique<ConsoleWiring>(bus, QStringLiteral("test rig"));
-        };
-        form_ = std::make_unique<TMainForm>(options);
+        options.backend = bus;
+        options.rig = QStringLiteral("test rig");
+        form_ = std::make_unique<OwnedMainForm>(options);
         if (withModule) {
             EXPECT_NE(form_->Wiring().Controls().RegisterDevice(3, 0), nullptr);
         }
@@ -211,12 +211,11 @@ TEST_F(StartWindowsTest, WaitEndsWhenPlayingOrWhenTheWaitIsClearedElsewhere) {
 }
 
 TEST_F(StartWindowsTest, CtrlF5WaitsForTheCommandAndCancelClearsTheWait) {
-    TMainForm::Options options;
+    OwnedMainForm::Options options;
     options.programDir = dir_.path();
-    options.makeWiring = [] {
-        return std::make_unique<ConsoleWiring>(std::make_shared<SimBus>(), QString());
-    };
-    TMainForm form(options);
+    options.backend = std::make_shared<SimBus>();
+        options.rig = QString();
+    OwnedMainForm form(options);
     AtNoon(form.ExtStartForm());
     QAction* action = form.FindAction(QStringLiteral("ExtStartAction"));
     ASSERT_NE(action, nullptr);
@@ -255,7 +254,7 @@ TEST_F(StartWindowsTest, CtrlF5WaitsForTheCommandAndCancelClearsTheWait) {
 TEST_F(StartWindowsTest, CountdownIsCancelledByAStopAndChecksTheStartAgainAtZero) {
     TMainForm& form = MakeForm("60 3 1\n");
     ShowActive(form);
-    form.State().LaunchState = TMainForm::Armed;
+    form.State().LaunchState = ConsoleState::Armed;
     form.RefreshButtons();
     ASSERT_TRUE(form.FindAction(QStringLiteral("ExtStartAction"))->isEnabled());
 
@@ -289,7 +288,7 @@ TEST_F(StartWindowsTest, CountdownIsCancelledByAStopAndChecksTheStartAgainAtZero
     });
     EXPECT_FALSE(form.Player().IsPlaying());
 
-    form.State().LaunchState = TMainForm::Armed;
+    form.State().LaunchState = ConsoleState::Armed;
     CountdownOf10s(form, [&] {
         clock_.Advance(10000);
         form.TimerForm().Tick();
@@ -304,7 +303,7 @@ TEST_F(StartWindowsTest, CountdownIsCancelledByAStopAndChecksTheStartAgainAtZero
 TEST_F(StartWindowsTest, WarningWindowLeavesTheStopKeyToTheShow) {
     TMainForm& form = MakeForm("60 3 1\n");
     ShowActive(form);
-    form.State().LaunchState = TMainForm::Armed;
+    form.State().LaunchState = ConsoleState::Armed;
     ASSERT_TRUE(form.Show().StartBtnClick());
     ASSERT_TRUE(form.Player().IsPlaying());
     form.WarningForm().ShowWarning(QStringLiteral("Ошибка записи журнала"));
@@ -327,7 +326,7 @@ TEST_F(StartWindowsTest, WarningWindowLeavesTheStopKeyToTheShow) {
 TEST_F(StartWindowsTest, NothingStartsOrClosesWhileAMemoryOperationHasTheBus) {
     TMainForm& form = MakeForm("1 3 1\n2 3 2\n", true);
     form.show();
-    form.State().LaunchState = TMainForm::Armed;
+    form.State().LaunchState = ConsoleState::Armed;
     form.RefreshButtons();
     ASSERT_TRUE(form.StartBtn()->isEnabled());
     // The operation's questions and its result box are answered as they come up.
@@ -342,12 +341,12 @@ TEST_F(StartWindowsTest, NothingStartsOrClosesWhileAMemoryOperationHasTheBus) {
     bool closed = true;
     bool seen = false;
     Later([&] {
-        seen = form.Memory().Running();
+        seen = form.Session().Memory().Running();
         startEnabled = form.StartBtn()->isEnabled();
         form.StartBtn()->click();
         closed = form.close();
     });
-    form.RunMemoryOperation(TMainForm::MemoryCommand::Write);
+    form.Session().RunMemoryOperation(MemoryCommand::Write);
     boxes.stop();
     ASSERT_TRUE(seen) << "the step ran inside the operation";
     EXPECT_FALSE(startEnabled);

@@ -1,4 +1,5 @@
 #include "WindowTestBase.h"
+#include "OwnedMainForm.h"
 #include "console/windows/TMainForm.h"
 
 #include <gtest/gtest.h>
@@ -28,12 +29,11 @@ class TMainFormTest : public WindowTestBase {
 protected:
     // A console on an empty simulated bus (no converter), optionally named as a rig.
     std::unique_ptr<TMainForm> MakeForm(const QString& rig = QString()) {
-        TMainForm::Options options;
+        OwnedMainForm::Options options;
         options.programDir = dir_.path();
-        options.makeWiring = [rig] {
-            return std::make_unique<ConsoleWiring>(std::make_shared<SimBus>(), rig);
-        };
-        return std::make_unique<TMainForm>(options);
+        options.backend = std::make_shared<SimBus>();
+        options.rig = rig;
+        return std::make_unique<OwnedMainForm>(options);
     }
 
     // The log's messages without their time stamps.
@@ -83,8 +83,8 @@ TEST_F(TMainFormTest, SettingsAndShowingSetCaptionVersionAndStartButton) {
                "[keys]\nStartBtn=32\n[settings]\nConnectResist=25,5\n");
     auto form = MakeForm();
     EXPECT_EQ(form->State().StartKey, 32);
-    EXPECT_DOUBLE_EQ(form->Settings().ConnectResist, 25.5);
-    EXPECT_DOUBLE_EQ(form->Settings().ConnectResistHi, 200);
+    EXPECT_DOUBLE_EQ(form->Session().Settings().ConnectResist, 25.5);
+    EXPECT_DOUBLE_EQ(form->Session().Settings().ConnectResistHi, 200);
     EXPECT_EQ(form->StartBtn()->text(), QStringLiteral("<F5> Старт"));
 
     form->show();
@@ -114,15 +114,15 @@ TEST_F(TMainFormTest, SimulatedBusIsNamedInCaptionAndOnScreen) {
 }
 
 TEST_F(TMainFormTest, ClosingIsRefusedWhileAShowPlaysAndLogsTheClosingLinesOnce) {
-    auto form = MakeForm();
-    bool playing = true;
-    form->ShowPlaying = [&playing] { return playing; };
+    auto form = MakeForm(QStringLiteral("demo"));
+    form->Projects().Project(0).LoadFromBytes("60 3 1\n", "show.txt");
     form->show();
+    form->Player().Start(0);
     EXPECT_FALSE(form->close());
     EXPECT_TRUE(form->isVisible());
     EXPECT_FALSE(LogMessages(form->LogFilePath()).contains(QStringLiteral("Выход из программы")));
 
-    playing = false;
+    form->Player().Stop(true);
     EXPECT_TRUE(form->close());
     form->show();
     form->close();
@@ -158,10 +158,10 @@ TEST_F(TMainFormTest, ExitActionOnlyWhileWaitingWithoutSearchOrTest) {
     form->ActionListUpdate();
     EXPECT_TRUE(form->ExitAction()->isEnabled());
 
-    form->State().LaunchState = TMainForm::Armed;
+    form->State().LaunchState = ConsoleState::Armed;
     form->ActionListUpdate();
     EXPECT_FALSE(form->ExitAction()->isEnabled());
-    form->State().LaunchState = TMainForm::Waiting;
+    form->State().LaunchState = ConsoleState::Waiting;
 
     form->Wiring().Searching = true;
     form->ActionListUpdate();

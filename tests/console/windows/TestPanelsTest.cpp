@@ -240,19 +240,19 @@ TEST(SearchPanelTest, FiguresFollowTheScanOfTheDemoRig) {
     SearchPanel panel;
     panel.SetFigures({"x", "x", "x", "x", "x", "x"});
     std::map<int, std::array<QString, SearchFigures::kCount>> seen;
-    c.Wiring().OnSearchStateChanged = [&](bool searching) {
+    QObject::connect(&c.Wiring(), &ConsoleWiring::SearchStateChanged, [&](bool searching) {
         if (searching) {
             panel.Clear();
             EXPECT_TRUE(panel.FigureText(0).isEmpty());
         }
-    };
-    c.Wiring().OnSearchProgress = [&](int percent, int address) {
+    });
+    QObject::connect(&c.Wiring(), &ConsoleWiring::SearchProgress, [&](int percent, int address) {
         panel.ShowProgress(c.Wiring(), percent, address);
         auto& s = seen[address];
         for (int i = 0; i < SearchFigures::kCount; ++i) {
             s[static_cast<size_t>(i)] = panel.FigureText(i);
         }
-    };
+    });
     c.Search(1);
     using F = std::array<QString, SearchFigures::kCount>;
     // The scan starts at the radio units, then the consoles, the remote control and modules.
@@ -272,14 +272,14 @@ TEST(TestModePanelTest, StopDuringAllModulesStopsBeforeTheNextModule) {
     ConsoleWiring& w = c.Wiring();
     TestModePanel panel;
     panel.Attach(w);
-    w.OnRefreshTestPanel = [&] { panel.RefreshTestPanel(); };
+    QObject::connect(&w, &ConsoleWiring::TestPanelChanged, [&] { panel.RefreshTestPanel(); });
     auto enable = [&] {
         TestModePanel::Enabled e;
         e.Check = e.All = !w.Testing;
         e.Stop = w.Testing;
         panel.SetEnabled(e);
     };
-    w.OnTestStateChanged = enable;
+    QObject::connect(&w, &ConsoleWiring::TestStateChanged, enable);
     w.EnterTestMode();
     enable();
     EXPECT_EQ(panel.DataLabel(0)->text(), QStringLiteral("3"));
@@ -322,7 +322,7 @@ TEST(TestModePanelTest, PanelFollowsTheSelectedModulesKind) {
     ConsoleWiring& w = c.Wiring();
     TestModePanel panel;
     panel.Attach(w);
-    w.OnRefreshTestPanel = [&] { panel.RefreshTestPanel(); };
+    QObject::connect(&w, &ConsoleWiring::TestPanelChanged, [&] { panel.RefreshTestPanel(); });
     TestModePanel::Enabled e;
     e.Up = e.Down = true;
     panel.SetEnabled(e);

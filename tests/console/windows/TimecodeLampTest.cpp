@@ -15,6 +15,7 @@
 #include "WindowTestBase.h"
 #include "console/ShowControl.h"
 #include "console/windows/TIndicator.h"
+#include "OwnedMainForm.h"
 #include "console/windows/TMainForm.h"
 #include "console/windows/TimePanel.h"
 #include "shows/TExtPlayer.h"
@@ -40,20 +41,19 @@ protected:
 
         bus_->AddConverter();
         bus_->AddDevice(0, SimModule(5, 0x46B, 40));
-        TMainForm::Options options;
+        OwnedMainForm::Options options;
         options.programDir = dir_.path();
         options.timecodeFile = wav;
         auto bus = bus_;
-        options.makeWiring = [bus] {
-            return std::make_unique<ConsoleWiring>(bus, QStringLiteral("test rig"));
-        };
-        form_ = std::make_unique<TMainForm>(options);
+        options.backend = bus;
+        options.rig = QStringLiteral("test rig");
+        form_ = std::make_unique<OwnedMainForm>(options);
         ASSERT_NE(form_->Wiring().Controls().RegisterDevice(5, 0), nullptr);
         form_->setGeometry(0, 0, 1280, 800);
         form_->show();
         QApplication::setActiveWindow(form_.get());
         ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
-        form_->Show().AskScriptFile = [this] {
+        Owned(*form_).Dialogs().ScriptFile = [this] {
             return dir_.write(QStringLiteral("finale.txt"), QByteArray("1 5 1\n2.5 5 2\n30 5 3\n"));
         };
         form_->Show().ProjectBtnClick();

@@ -134,10 +134,10 @@ TEST(ChannelTestOnSim, StopEndsTheRunAfterTheCurrentChannelAndNothingMoreIsMeasu
     };
     std::vector<int> selected;
     int refreshes = 0;
-    c.Wiring().OnRefreshTestPanel = [&] {
+    QObject::connect(&c.Wiring(), &ConsoleWiring::TestPanelChanged, [&] {
         ++refreshes;
         selected.push_back(c.Wiring().TestSelection);
-    };
+    });
     bus->ClearRecords();
     c.Wiring().TestAll();
 

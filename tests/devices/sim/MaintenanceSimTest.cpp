@@ -109,7 +109,7 @@ TEST(NumberChangeOnSim, ChangedModuleAnswersAtItsNewNumberAndIsSortedThere) {
     ConsoleOnSim c;
     OpenWith(c, {SimModule(5, 0x167, 8), SimModule(9, 0x167, 8)});
     int rebuilt = 0;
-    c.Wiring().OnDeviceListChanged = [&] { ++rebuilt; };
+    QObject::connect(&c.Wiring(), &ConsoleWiring::DeviceListChanged, [&] { ++rebuilt; });
     NumberChangeRun run;
     EXPECT_EQ(Renumber(c, 5, " 239 ", run), NumberChange::Changed);
     EXPECT_TRUE(run.boxes.empty());
