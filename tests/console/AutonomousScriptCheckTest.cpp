@@ -102,12 +102,13 @@ struct ArmRig : CheckRig {
     bool confirm = false;
     int writes = 0;
     ArmRig() {
-        show->ConfirmModuleScripts = [this] { return check.Run(show->CurrentProject()); };
-        check.AskAboutDifferences = [this](const QStringList& lines) {
+        show->SetArmCheck(&check);
+        check.SetDialogs(dialogs);
+        dialogs.Differences = [this](const QStringList& lines) {
             asked << lines;
             return choice;
         };
-        check.ConfirmArmAnyway = [this](const QString&) { return confirm; };
+        dialogs.ArmAnyway = [this](const QString&) { return confirm; };
         check.WriteScript = [this] {
             ++writes;
             WriteAll();
@@ -154,7 +155,10 @@ TEST(AutonomousArmCheck, TheOfferedWriteIsReadBackBeforeArming) {
     EXPECT_TRUE(r.asked.isEmpty());
     r.show->ArmToggle();
     r.player->ControlMode = TCommonPlayer::ControlDirect;
-    r.show->ConfirmModuleScripts = [] { return false; };
+    r.WriteAll("1 3 1\n");  // the modules hold another script now
+    r.choice = AutonomousArmCheck::Choice::Cancel;
+    r.asked.clear();
     r.show->ArmToggle();
     EXPECT_EQ(r.state.LaunchState, ConsoleState::Armed);
+    EXPECT_TRUE(r.asked.isEmpty());
 }

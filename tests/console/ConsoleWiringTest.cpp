@@ -11,6 +11,8 @@
 #include "console/ConsoleWiring.h"
 #include "devices/TCommonControl.h"
 #include "devices/TControls.h"
+#include "shows/TExtPlayer.h"
+#include "shows/TProjectList.h"
 
 using namespace kv;
 
@@ -88,10 +90,16 @@ TEST(ConsoleWiring, WithNoDevicesAStepPollsNothingAndStillRefreshes) {
     EXPECT_EQ(summaries, 1);
     EXPECT_EQ(fired, 1);
     // The fired-channel check waits while a show plays or a test runs.
-    bool playing = true;
-    c.wiring.ShowPlaying = [&] { return playing; };
+    TProjectList script;
+    ASSERT_FALSE(script.LoadFromBytes("60 3 1\n", QStringLiteral("show.txt")));
+    TExtPlayer player(c.wiring.Controls());
+    player.SetScript(&script);
+    c.wiring.SetPlayer(&player);
+    player.Start(0);
+    ASSERT_TRUE(c.wiring.ShowPlaying());
     c.wiring.PollStep();
-    playing = false;
+    player.Stop(true);
+    c.wiring.SetPlayer(nullptr);
     c.wiring.Testing = true;
     c.wiring.PollStep();
     EXPECT_EQ(fired, 1);

@@ -9,6 +9,7 @@
 #include "../devices/LogCapture.h"
 #include "../shows/SimBusPump.h"
 #include "../shows/TestThreadClock.h"
+#include "ScriptedDialogs.h"
 #include "console/ConsoleState.h"
 #include "console/ConsoleWiring.h"
 #include "console/ShowControl.h"
@@ -34,6 +35,7 @@ struct ShowControlRig {
     std::unique_ptr<kv::TExtPlayer> player;
     kv::TProjects projects;
     kv::ConsoleState state;
+    kv::ScriptedDialogs dialogs;
     std::unique_ptr<kv::ShowControl> show;
 
     // What the window was told.
@@ -55,17 +57,22 @@ struct ShowControlRig {
         wiring->Open();
         player = std::make_unique<kv::TExtPlayer>(wiring->Controls());
         show = std::make_unique<kv::ShowControl>(*wiring, *player, projects, state);
-        show->AskScriptFile = [this] { return nextFile; };
-        show->AskSoundFile = [this] { return nextFile; };
-        show->AskPresentWarning = [this](const QString& message, const QString& list) {
+        dialogs.ScriptFile = [this] { return nextFile; };
+        dialogs.SoundFile = [this] { return nextFile; };
+        dialogs.PresentWarning = [this](const QString& message, const QString& list) {
             warnings.emplace_back(message, list);
             return warningAnswer;
         };
-        show->ShowError = [this](const QString& text) { errors << text; };
-        QObject::connect(show, &ShowControl::WarningRaised, [this](const QString& text) { redWindow << text; });
-        QObject::connect(show, &ShowControl::CueSelected, [this](int cue) { selectedCues.push_back(cue); });
-        QObject::connect(show, &ShowControl::ManualKeyChanged, [this](int a, int c) { keyChanges.emplace_back(a, c); });
-        QObject::connect(show, &ShowControl::ButtonsChanged, [this] { ++buttonRefreshes; });
+        dialogs.Error = [this](const QString& text) { errors << text; };
+        show->SetDialogs(dialogs);
+        kv::ShowControl* s = show.get();
+        QObject::connect(s, &kv::ShowControl::WarningRaised,
+                         [this](const QString& text) { redWindow << text; });
+        QObject::connect(s, &kv::ShowControl::CueSelected,
+                         [this](int cue) { selectedCues.push_back(cue); });
+        QObject::connect(s, &kv::ShowControl::ManualKeyChanged,
+                         [this](int a, int c) { keyChanges.emplace_back(a, c); });
+        QObject::connect(s, &kv::ShowControl::ButtonsChanged, [this] { ++buttonRefreshes; });
     }
     ~ShowControlRig() {
         wiring.reset();

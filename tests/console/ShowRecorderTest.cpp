@@ -73,7 +73,8 @@ TEST(ShowRecorder, AShowWithAFailingModuleAndAStopIsReportedCueByCue) {
     ShowRecorder recorder(*r.show);
     recorder.ReportsDir = r.dir.file(QStringLiteral("reports"));
     int writes = 0;
-    recorder.OnReportWritten = [&](const ShowRecord&, const QStringList&) { ++writes; };
+    QObject::connect(&recorder, &ShowRecorder::ReportWritten,
+                     [&](const ShowRecord&, const QStringList&) { ++writes; });
 
     r.show->ArmToggle();
     const uint32_t t0 = r.clock.TickCount();
@@ -205,9 +206,10 @@ TEST(ShowRecorder, AShowStartedBeforeTheLastReportWasWrittenLeavesBothReports) {
         ShowRecorder recorder(*r.show);
         recorder.ReportsDir = r.dir.file(QStringLiteral("reports"));
         recorder.WritePdf = false;
-        recorder.OnReportWritten = [&](const ShowRecord& record, const QStringList&) {
-            written << CueResultWord(record.Cues()[0].Result);
-        };
+        QObject::connect(&recorder, &ShowRecorder::ReportWritten,
+                         [&](const ShowRecord& record, const QStringList&) {
+                             written << CueResultWord(record.Cues()[0].Result);
+                         });
         r.show->ArmToggle();
         ASSERT_TRUE(r.show->StartBtnClick());
         r.show->StopBtnClick();

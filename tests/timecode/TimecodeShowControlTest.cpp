@@ -37,7 +37,7 @@ struct TimecodeShow {
         slot.ShowZero = QStringLiteral("01:00:00:00");
         slot.StopOnLoss = true;
         slot.FreewheelMs = 1000;
-        r.show->TimecodeFile = wav;
+        r.show->SetTimecodeFile(wav);
     }
     // Runs the console's clock on by ms, a player tick and the listening step (the show
     // control's timer) every 10 ms.
@@ -102,7 +102,7 @@ TEST(TimecodeShowControl, ASlotSetUpInTheSettingsFileFollowsItsSettings) {
     signal.AppendSilence(8000);
     const QString wav = r.dir.file(QStringLiteral("stereo.wav"));
     ASSERT_TRUE(signal.WriteWav(wav, 2, 1));
-    r.show->TimecodeFile = wav;
+    r.show->SetTimecodeFile(wav);
     const TimecodeSlotReading reading = ReadTimecodeSlot(
         IniFile::FromBytes("[timecode1]\nOn=1\nChannel=2\nShowZero=00:59:59:00\nOnLoss=Stop\n"
                            "FreewheelMs=500\nLockFrames=5\n"),
@@ -133,7 +133,7 @@ TEST(TimecodeShowControl, ASlotSetUpInTheSettingsFileFollowsItsSettings) {
 TEST(TimecodeShowControl, ASourceThatCannotRunRefusesTheArming) {
     TimecodeShow s(1000);
     ShowControlRig& r = s.r;
-    r.show->TimecodeFile = r.dir.file(QStringLiteral("missing.wav"));
+    r.show->SetTimecodeFile(r.dir.file(QStringLiteral("missing.wav")));
     r.show->ArmToggle();
     EXPECT_EQ(r.state.LaunchState, ConsoleState::Waiting);
     EXPECT_FALSE(r.show->StartBtnClick());

@@ -10,6 +10,7 @@
 
 #include "ConsoleSimHarness.h"
 #include "console/DebugSyncTest.h"
+#include "ScriptedDialogs.h"
 #include "console/DeviceMaintenance.h"
 #include "devices/ModeChange.h"
 #include "devices/TCommonControl.h"
@@ -56,11 +57,12 @@ struct NumberChangeRun {
 
 // Selects the module at address and answers the input box with `typed` (nullptr: cancel).
 NumberChange Renumber(ConsoleOnSim& c, int address, const char* typed, NumberChangeRun& run) {
-    DeviceMaintenance maintenance(c.Wiring());
-    maintenance.ShowMessage = [&](const QString& caption, const QString& text) {
+    ScriptedDialogs dialogs;
+    DeviceMaintenance maintenance(c.Wiring(), dialogs);
+    dialogs.Message = [&](const QString& caption, const QString& text) {
         run.boxes.emplace_back(caption, text);
     };
-    maintenance.AskText = [&](const QString&, const QString&, QString& text) {
+    dialogs.Text = [&](const QString&, const QString&, QString& text) {
         ++run.asked;
         run.prompted = text;
         if (typed == nullptr)
@@ -128,7 +130,8 @@ TEST(NumberChangeOnSim, ChangedModuleAnswersAtItsNewNumberAndIsSortedThere) {
 TEST(ForcingOnSim, AllModulesInListOrderEachLogged) {
     ConsoleOnSim c;
     OpenWith(c, {SimModule(4, 0x46B, 8), SimModule(2, 0x46B, 8)});
-    DeviceMaintenance maintenance(c.Wiring());
+    ScriptedDialogs dialogs;
+    DeviceMaintenance maintenance(c.Wiring(), dialogs);
     maintenance.ForcingAll(true);
     const auto modes = c.Sent(0, 0x88);
     ASSERT_EQ(modes.size(), 2u);
@@ -152,7 +155,8 @@ TEST(ForcingOnSim, AllModulesLeavesHvAndMotorModulesAlone) {
     motor.mode = ModeTest;
     OpenWith(c, {SimModule(4, 0x46B, 8), hv, motor});
     PollAll(c);
-    DeviceMaintenance maintenance(c.Wiring());
+    ScriptedDialogs dialogs;
+    DeviceMaintenance maintenance(c.Wiring(), dialogs);
     maintenance.ForcingAll(true);
     ASSERT_EQ(c.Sent(0, 0x88).size(), 1u);
     EXPECT_EQ(c.Sent(0, 0x88)[0][5], 4);
@@ -165,12 +169,13 @@ class ModeChangeOnSim : public ::testing::Test {
 protected:
     void Open(const std::vector<SimDeviceConfig>& modules) {
         ASSERT_NO_FATAL_FAILURE(OpenWith(c_, modules));
-        maintenance_ = std::make_unique<DeviceMaintenance>(c_.Wiring());
-        maintenance_->ShowMessage = [this](const QString& caption, const QString& text) {
+        maintenance_ = std::make_unique<DeviceMaintenance>(c_.Wiring(), dialogs_);
+        dialogs_.Message = [this](const QString& caption, const QString& text) {
             boxes_.emplace_back(caption, text);
         };
     }
     ConsoleOnSim c_;
+    ScriptedDialogs dialogs_;
     std::unique_ptr<DeviceMaintenance> maintenance_;
     std::vector<Box> boxes_;
 };

@@ -11,6 +11,7 @@
 
 #include "ConsoleSimHarness.h"
 #include "TempDir.h"
+#include "ScriptedDialogs.h"
 #include "console/MemoryOperations.h"
 #include "devices/BlackBoxFile.h"
 #include "devices/ScriptTransfer.h"
@@ -41,32 +42,32 @@ protected:
         for (const SimDeviceConfig& c : devices)
             ASSERT_NE(sim_.Controls().RegisterDevice(c.address, 0), nullptr) << c.address;
         sim_.Wiring().StartPolling();
-        ops_ = std::make_unique<MemoryOperations>(sim_.Wiring());
-        ops_->OnBegin = [this](const QString& title) { titles_ << title; };
-        ops_->OnProgress = [this](const QString& status, int percent) {
+        ops_ = std::make_unique<MemoryOperations>(sim_.Wiring(), dialogs_);
+        dialogs_.Begin = [this](const QString& title) { titles_ << title; };
+        dialogs_.Report = [this](const QString& status, int percent) {
             statuses_ << status;
             percents_.push_back(percent);
             ASSERT_FALSE(sim_.Wiring().IdleTimer().isActive()) << "no poll inside an operation";
             if (onProgress_)
                 onProgress_();
         };
-        ops_->OnEnd = [this] { ++ends_; };
-        ops_->ShowMessage = [this](const QString& caption, const QString& text) {
+        dialogs_.End = [this] { ++ends_; };
+        dialogs_.Message = [this](const QString& caption, const QString& text) {
             boxes_.emplace_back(caption, text);
         };
-        ops_->Confirm = [this](const QString& caption, const QString& question) {
+        dialogs_.Yes = [this](const QString& caption, const QString& question) {
             boxes_.emplace_back(caption, question);
             return confirm_;
         };
-        ops_->ConfirmOkCancel = [this](const QString& caption, const QString& text) {
+        dialogs_.OkCancel = [this](const QString& caption, const QString& text) {
             boxes_.emplace_back(caption, text);
             return okCancel_;
         };
-        ops_->ConfirmOverwrite = [this](const QString& file) {
+        dialogs_.Overwrite = [this](const QString& file) {
             overwriteAsked_ << file;
             return overwrite_;
         };
-        ops_->AskSaveFile = [this](const QString& offered) {
+        dialogs_.SaveFile = [this](const QString& offered) {
             offered_ = offered;
             return saveAs_;
         };
@@ -81,6 +82,7 @@ protected:
     Box Result(const char* text) { return {U("Сообщение"), U(text)}; }
 
     ConsoleOnSim sim_;
+    ScriptedDialogs dialogs_;
     std::unique_ptr<MemoryOperations> ops_;
     QStringList titles_, statuses_;
     std::vector<int> percents_;
@@ -271,7 +273,7 @@ TEST_F(MemoryOnSim, CuesTheBusCannotCarryAreListedAndNothingIsWritten) {
     ops_->CheckModulesPresent = [&] { return checked = true; };
     QString message;
     QStringList lines;
-    ops_->ShowRefusedCues = [&](const QString& m, const QStringList& l) {
+    dialogs_.RefusedCues = [&](const QString& m, const QStringList& l) {
         message = m;
         lines = l;
     };
@@ -402,7 +404,7 @@ TEST_F(MemoryOnSim, CuesTheModulesCannotHoldAreListedAndNothingIsWritten) {
            SimOf(SimDeviceKind::MotorModule, 7, 0x165)});
     QString message;
     QStringList lines;
-    ops_->ShowRefusedCues = [&](const QString& m, const QStringList& l) {
+    dialogs_.RefusedCues = [&](const QString& m, const QStringList& l) {
         message = m;
         lines = l;
     };
