@@ -147,5 +147,8 @@ int main(int argc, char** argv) {
                          closeOnSignal.Request(kv::TerminationSignals::Name(signalNumber));
                      });
     mainForm.showMaximized();
-    return app.exec();
+    const int status = app.exec();
+    // The dialogs go before the session: nothing may ask them anything from here on.
+    session.SetDialogs(kv::NoDialogs());
+    return status;
 }

@@ -117,6 +117,14 @@ ShowControl::ShowControl(ConsoleWiring& wiring, TExtPlayer& player, TProjects& p
     std::shared_ptr<bool> alive = alive_;
     connect(showWiring_.get(), &ShowWiring::Idle, this, &ShowControl::ShowIdle);
     connect(showWiring_.get(), &ShowWiring::ChannelChecked, this, &ShowControl::ChannelWasChecked);
+    // The devices may have changed: the script's channel marks again, and the manual keyboard
+    // on the first module (or none).
+    connect(&wiring_, &ConsoleWiring::SearchEnded, this, [this] {
+        RefreshShowView();
+        state_.ManualDevice = wiring_.Controls().FirstModuleIndex();
+        state_.ManualPage = 0;
+        emit ManualKeysChanged();
+    });
     player_.LaunchStateSource = [this, alive] { return *alive ? state_.LaunchState : uint8_t{0}; };
     player_.OnStateChange = [this, alive] {
         if (*alive) {

@@ -8,10 +8,10 @@
 #include <QWindow>
 
 #include "console/ConsoleWiring.h"
-#include "console/DeviceMaintenance.h"
 #include "console/KeyHook.h"
 #include "console/ShowControl.h"
 #include "console/windows/ChannelsExportDialog.h"
+#include "console/windows/ConsoleActions.h"
 #include "console/windows/CommandButtons.h"
 #include "console/windows/CueListView.h"
 #include "console/windows/TDebugForm.h"
@@ -22,82 +22,20 @@
 namespace kv {
 
 QAction* TMainForm::FindAction(const QString& name) const {
-    for (QAction* action : actions()) {
-        if (action->objectName() == name) {
-            return action;
-        }
-    }
-    return nullptr;
+    return actions_->Find(name);
 }
 
 void TMainForm::BuildActions() {
-    ShowControl& show = session_.Show();
-    DeviceMaintenance& maintenance = session_.Maintenance();
-    const auto memory = [this](MemoryCommand command) {
-        return [this, command] { session_.RunMemoryOperation(command); };
-    };
-    struct Entry {
-        const char* name;
-        const char* text;
-        QKeyCombination key;
-        std::function<void()> run;
-    };
-    const Entry entries[] = {
-        {"ControlAction", "Режим управления", Qt::SHIFT | Qt::Key_F1,
-         [&show] { show.ControlActionExecute(); }},
-        {"ModeAction", "Режим работы", Qt::CTRL | Qt::Key_F1, [&show] { show.ModeActionExecute(); }},
-        // Takes Ctrl+F10 while enabled and does nothing, so that the key never reaches the hook.
-        {"ColorAction", "Цвет", Qt::CTRL | Qt::Key_F10, [] {}},
-        {"DebugAction", "Отладка", Qt::CTRL | Qt::ALT | Qt::Key_D, [this] { DebugForm().Open(); }},
-        // Ctrl+F5 must never fall through to the hook as F5, which would start the show at once.
-        {"ExtStartAction", "Внешний запуск", Qt::CTRL | Qt::Key_F5,
-         [this] { ExtStartActionExecute(); }},
-        {"ClearMemAction", "Очистить память", Qt::CTRL | Qt::Key_F8, memory(MemoryCommand::Erase)},
-        {"ReadMemLogAction", "Чтение черного ящика", Qt::CTRL | Qt::Key_F9,
-         memory(MemoryCommand::BlackBox)},
-        {"SavePDUAction", "Запись в ПДУ", Qt::SHIFT | Qt::Key_F8,
-         memory(MemoryCommand::WriteRemote)},
-        {"CheckPDUAction", "Проверка ПДУ", Qt::SHIFT | Qt::Key_F9,
-         memory(MemoryCommand::VerifyRemote)},
-        {"PowerUpGlobal", "Форсирование: включить все", Qt::CTRL | Qt::Key_Insert,
-         [&maintenance] { maintenance.ForcingAll(true); }},
-        {"PowerDownGlobal", "Форсирование: выключить все", Qt::CTRL | Qt::Key_Delete,
-         [&maintenance] { maintenance.ForcingAll(false); }},
-        {"ExitAction", "Выход", Qt::CTRL | Qt::ALT | Qt::Key_X,
-         [this] {
-             if (session_.Actions().Exit) {
-                 close();
-             }
-         }},
-    };
-    for (const Entry& e : entries) {
-        auto* action = new QAction(QString::fromUtf8(e.text), this);
-        action->setObjectName(QString::fromLatin1(e.name));
-        action->setShortcut(QKeySequence(e.key));
-        // Matched wherever the focus is inside the console, before the key hook sees the key.
-        action->setShortcutContext(Qt::ApplicationShortcut);
-        connect(action, &QAction::triggered, this, e.run);
-        addAction(action);
-    }
+    actions_ = new ConsoleActions(*this, session_);
+    connect(actions_, &ConsoleActions::DebugRequested, this, [this] { DebugForm().Open(); });
+    connect(actions_, &ConsoleActions::ExternalStartRequested, this,
+            &TMainForm::ExtStartActionExecute);
+    connect(actions_, &ConsoleActions::ExitRequested, this, &QWidget::close);
     exitAction_ = FindAction(QStringLiteral("ExitAction"));
-    ActionListUpdate();
 }
 
 void TMainForm::ActionListUpdate() {
-    const ActionEnabling a = session_.Actions();
-    const std::pair<const char*, bool> rules[] = {
-        {"ControlAction", a.Control},   {"ModeAction", a.Mode},
-        {"ColorAction", a.Color},       {"ExitAction", a.Exit},
-        {"PowerUpGlobal", a.PowerUp},   {"PowerDownGlobal", a.PowerDown},
-        {"DebugAction", a.Debug},       {"ExtStartAction", a.ExtStart},
-        {"ClearMemAction", a.ClearMem}, {"ReadMemLogAction", a.ReadMemLog},
-        {"SavePDUAction", a.SavePDU},   {"CheckPDUAction", a.CheckPDU},
-    };
-    for (const auto& [name, enabled] : rules) {
-        if (QAction* action = FindAction(QString::fromLatin1(name))) {
-            action->setEnabled(enabled);
-        }
-    }
+    actions_->Refresh();
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
@@ -115,7 +53,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
         return false;
     }
     const std::optional<KeyStroke> stroke = keys_.Read(*event);
-    const bool warningUp = windows_.warning != nullptr && windows_.warning->isVisible();
+    const bool warningUp = windows_.warning && windows_.warning->isVisible();
     if (!stroke || (stroke->Code == 0 && !warningUp)) {
         return false;
     }
@@ -128,7 +66,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
 
 bool TMainForm::HookKey(const KeyStroke& key, bool ownKey) {
     WindowKeyInputs in;
-    in.WarningVisible = windows_.warning != nullptr && windows_.warning->isVisible();
+    in.WarningVisible = windows_.warning && windows_.warning->isVisible();
     in.MainWindowActive = ownKey && isActiveWindow();
     in.SelectedCue = cues_->SelectedCue();
     return session_.Show()

@@ -59,14 +59,14 @@ TMainForm::TMainForm(ConsoleSession& session, QWidget* parent)
 
 TMainForm::~TMainForm() {
     qApp->removeEventFilter(this);
-    if (windows_.debug != nullptr) {
+    if (windows_.debug) {
         windows_.debug->Detach();
     }
 }
 
 void TMainForm::SetWindows(const Windows& windows) {
-    windows_ = windows;
-    if (TDebugForm* debug = windows_.debug) {
+    windows_ = {windows.warning, windows.extStart, windows.timer, windows.debug, windows.summary};
+    if (TDebugForm* debug = windows.debug) {
         debug->Attach(session_.Wiring());
         debug->Test()->Allowed = [this] { return session_.Show().ClockTestAllowed(); };
         debug->Test()->RefusedMessage = [debug](const QString& text) {
@@ -173,7 +173,7 @@ void TMainForm::BindPanels() {
     connect(&show, &ShowControl::WarningRaised, this,
             [this](const QString& text) { WarningForm().ShowWarning(text); });
     connect(&wiring, &ConsoleWiring::ConverterRestored, this, [this] {
-        if (windows_.warning != nullptr) {
+        if (windows_.warning) {
             windows_.warning->CloseWarning();
         }
     });

@@ -7,6 +7,11 @@
 #include "console/ConsoleSession.h"
 #include "console/KeyHook.h"
 #include "console/windows/KeyEventCode.h"
+#include "console/windows/ShowSummaryForm.h"
+#include "console/windows/TDebugForm.h"
+#include "console/windows/TExtStartForm.h"
+#include "console/windows/TTimerForm.h"
+#include "console/windows/TWarningForm.h"
 
 class QAction;
 class QLabel;
@@ -16,19 +21,15 @@ class QStackedWidget;
 namespace kv {
 
 class CommandButtons;
+class ConsoleActions;
 class CueListView;
 class DevicePanel;
 class LaunchPage;
 class ManualKeyPanel;
 class SearchPanel;
-class ShowSummaryForm;
 class SlotStrip;
 class StatusPanel;
-class TDebugForm;
-class TExtStartForm;
 class TLocalizer;
-class TTimerForm;
-class TWarningForm;
 class TestModePanel;
 class TimePanel;
 
@@ -54,12 +55,6 @@ public:
     void SetWindows(const Windows& windows);
 
     ConsoleSession& Session() const { return session_; }
-    ConsoleWiring& Wiring() const { return session_.Wiring(); }
-    TExtPlayer& Player() const { return session_.Player(); }
-    TProjects& Projects() const { return session_.Projects(); }
-    ShowControl& Show() const { return session_.Show(); }
-    ConsoleState& State() const { return session_.State(); }
-    QString LogFilePath() const { return session_.LogFilePath(); }
     TLocalizer& Localizer() const { return *localizer_; }
     TWarningForm& WarningForm() const { return *windows_.warning; }
     TExtStartForm& ExtStartForm() const { return *windows_.extStart; }
@@ -121,7 +116,14 @@ private:
     void PerformWindowCommand(const KeyAction& action);
 
     ConsoleSession& session_;
-    Windows windows_;
+    // The windows may go before this one (they are gone from the pointers then).
+    struct HeldWindows {
+        QPointer<TWarningForm> warning;
+        QPointer<TExtStartForm> extStart;
+        QPointer<TTimerForm> timer;
+        QPointer<TDebugForm> debug;
+        QPointer<ShowSummaryForm> summary;
+    } windows_;
     TLocalizer* localizer_ = nullptr;
     bool shown_ = false;
     bool screenWatched_ = false;
@@ -138,6 +140,7 @@ private:
     ManualKeyPanel* manualKeys_ = nullptr;
     CommandButtons* buttons_ = nullptr;
     DevicePanel* devices_ = nullptr;
+    ConsoleActions* actions_ = nullptr;
     QAction* exitAction_ = nullptr;
     KeyStrokeReader keys_;
 };

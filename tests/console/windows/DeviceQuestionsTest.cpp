@@ -86,7 +86,7 @@ protected:
         options.rig = QStringLiteral("test rig");
         form_ = std::make_unique<OwnedMainForm>(options);
         for (const SimDeviceConfig& c : devices)
-            EXPECT_NE(form_->Wiring().Controls().RegisterDevice(c.address, 0), nullptr);
+            EXPECT_NE(form_->Session().Wiring().Controls().RegisterDevice(c.address, 0), nullptr);
         form_->show();
         QApplication::setActiveWindow(form_.get());
         form_->RefreshButtons();
@@ -105,7 +105,7 @@ protected:
             dir_.write(QStringLiteral("show.txt"), script);
             return dir_.file(QStringLiteral("show.txt"));
         };
-        form_->Show().ProjectBtnClick();
+        form_->Session().Show().ProjectBtnClick();
         form_->RefreshButtons();
     }
 
@@ -121,7 +121,7 @@ protected:
     }
 
     QStringList LogLines(const QString& text) const {
-        QFile f(form_->LogFilePath());
+        QFile f(form_->Session().LogFilePath());
         if (!f.open(QIODevice::ReadOnly))
             return {};
         return QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n")).filter(text);

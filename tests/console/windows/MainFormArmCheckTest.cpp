@@ -32,8 +32,8 @@ protected:
         Owned(*form_).Dialogs().ScriptFile = [this] {
             return dir_.write(QStringLiteral("show.txt"), QByteArray("1 5 1\n2 5 2\n"));
         };
-        form_->Show().ProjectBtnClick();
-        form_->Player().ControlMode = TCommonPlayer::ControlAutonomous;
+        form_->Session().Show().ProjectBtnClick();
+        form_->Session().Player().ControlMode = TCommonPlayer::ControlAutonomous;
     }
     // The form goes as it is, a show still playing or not.
     void TearDown() override {
@@ -91,7 +91,7 @@ TEST_F(MainFormArmCheckTest, F1RefusesAModuleHoldingAnotherScriptUntilTheOperato
     Answer({{QStringLiteral("ScriptDiffersBox"), QStringLiteral("Cancel")}});
     PressF1();
     EXPECT_EQ(seen_, QStringList{QStringLiteral("ScriptDiffersBox")});
-    EXPECT_EQ(form_->State().LaunchState, ConsoleState::Waiting);
+    EXPECT_EQ(form_->Session().State().LaunchState, ConsoleState::Waiting);
 
     // Arm anyway, and Yes to the question: armed, with the answer in the log.
     Answer({{QStringLiteral("ScriptDiffersBox"), QStringLiteral("ArmAnywayBtn")},
@@ -99,18 +99,18 @@ TEST_F(MainFormArmCheckTest, F1RefusesAModuleHoldingAnotherScriptUntilTheOperato
     PressF1();
     EXPECT_EQ(seen_,
               (QStringList{QStringLiteral("ScriptDiffersBox"), QStringLiteral("ArmAnywayBox")}));
-    EXPECT_EQ(form_->State().LaunchState, ConsoleState::Armed);
+    EXPECT_EQ(form_->Session().State().LaunchState, ConsoleState::Armed);
 }
 
 TEST_F(MainFormArmCheckTest, AfterTheShowItsCountsAppearBesideTheMainWindow) {
-    form_->Player().ControlMode = TCommonPlayer::ControlDirect;
-    form_->Show().ProjectBtnClick();  // clears; the next click loads the show below
+    form_->Session().Player().ControlMode = TCommonPlayer::ControlDirect;
+    form_->Session().Show().ProjectBtnClick();  // clears; the next click loads the show below
     Owned(*form_).Dialogs().ScriptFile = [this] {
         return dir_.write(QStringLiteral("show.txt"), QByteArray("0.1 5 1\n0.2 9 1\n"));
     };
-    form_->Show().ProjectBtnClick();
+    form_->Session().Show().ProjectBtnClick();
     PressF1();
-    ASSERT_EQ(form_->State().LaunchState, ConsoleState::Armed);
+    ASSERT_EQ(form_->Session().State().LaunchState, ConsoleState::Armed);
     PressAndRelease(Qt::Key_F5);
     ASSERT_TRUE(QTest::qWaitFor([this] { return form_->SummaryForm().isVisible(); }, 5000));
     ShowSummaryForm& summary = form_->SummaryForm();

@@ -79,8 +79,8 @@ TEST_F(MainFormCommandsTest, CtrlInsertAndDeleteForceEveryModuleOnTheBus) {
     bus->AddDevice(0, SimModule(4, 0x46B, 8));
     bus->AddDevice(0, SimModule(2, 0x46B, 8));
     TMainForm& form = MakeForm(bus);
-    ASSERT_NE(form.Wiring().Controls().RegisterDevice(4, 0), nullptr);
-    ASSERT_NE(form.Wiring().Controls().RegisterDevice(2, 0), nullptr);
+    ASSERT_NE(form.Session().Wiring().Controls().RegisterDevice(4, 0), nullptr);
+    ASSERT_NE(form.Session().Wiring().Controls().RegisterDevice(2, 0), nullptr);
     QAction* up = form.FindAction(QStringLiteral("PowerUpGlobal"));
     QAction* down = form.FindAction(QStringLiteral("PowerDownGlobal"));
     ASSERT_NE(up, nullptr);
@@ -105,8 +105,8 @@ TEST_F(MainFormCommandsTest, ChangeIdButtonRenumbersTheSelectedModuleThroughItsB
     EXPECT_EQ(button->text(), QStringLiteral("Изменить ID пульта..."));
     form.RefreshButtons();
     EXPECT_FALSE(button->isEnabled()) << "no module on the bus yet";
-    ASSERT_NE(form.Wiring().Controls().RegisterDevice(5, 0), nullptr);
-    form.Wiring().TestSelection = 0;
+    ASSERT_NE(form.Session().Wiring().Controls().RegisterDevice(5, 0), nullptr);
+    form.Session().Wiring().TestSelection = 0;
     form.RefreshButtons();
     ASSERT_TRUE(button->isEnabled());
 
@@ -129,7 +129,7 @@ TEST_F(MainFormCommandsTest, ChangeIdButtonRenumbersTheSelectedModuleThroughItsB
     };
     button->click();
     ASSERT_NE(bus->Find(12), nullptr);
-    EXPECT_EQ(form.Wiring().Controls().Items(0)->Address, 12);
+    EXPECT_EQ(form.Session().Wiring().Controls().Items(0)->Address, 12);
 }
 
 // Runs `step` once the modal loop that is about to start processes events.
@@ -145,8 +145,8 @@ TEST_F(MainFormCommandsTest, DebugWindowListsTheModulesAndClosingStopsTheClockTe
     bus->AddDevice(0, three);
     bus->AddDevice(0, SimModule(7, 0x46B, 16));  // launch mode
     TMainForm& form = MakeForm(bus);
-    ASSERT_NE(form.Wiring().Controls().RegisterDevice(3, 0), nullptr);
-    ASSERT_NE(form.Wiring().Controls().RegisterDevice(7, 0), nullptr);
+    ASSERT_NE(form.Session().Wiring().Controls().RegisterDevice(3, 0), nullptr);
+    ASSERT_NE(form.Session().Wiring().Controls().RegisterDevice(7, 0), nullptr);
     QAction* action = form.FindAction(QStringLiteral("DebugAction"));
     ASSERT_NE(action, nullptr);
     TDebugForm& debug = form.DebugForm();
@@ -181,7 +181,7 @@ TEST_F(MainFormCommandsTest, DebugWindowListsTheModulesAndClosingStopsTheClockTe
         ASSERT_EQ(refused.size(), 1);
         EXPECT_TRUE(refused[0].endsWith(QStringLiteral(": 7")));
         EXPECT_FALSE(debug.Test()->Running());
-        form.Wiring().SetModeAll(ModeTest);
+        form.Session().Wiring().SetModeAll(ModeTest);
 
         debug.TestBtn->click();
         EXPECT_EQ(asked, 1);
@@ -214,10 +214,10 @@ TEST_F(MainFormCommandsTest, DebugWindowListsTheModulesAndClosingStopsTheClockTe
     EXPECT_FALSE(debug.Test()->Running());
 
     // Not from an armed console, nor during a show.
-    form.State().LaunchState = ConsoleState::Armed;
+    form.Session().State().LaunchState = ConsoleState::Armed;
     form.ActionListUpdate();
     EXPECT_FALSE(action->isEnabled());
-    form.State().LaunchState = ConsoleState::Waiting;
+    form.Session().State().LaunchState = ConsoleState::Waiting;
     form.ActionListUpdate();
     EXPECT_TRUE(action->isEnabled());
 }
@@ -234,7 +234,7 @@ TEST_F(MainFormCommandsTest, LaptopOnBatteryLightsTheBatteryLampAndMovesTheGauge
     EXPECT_EQ(Lamp(StatusPanel::Lamp::Mains), TShape::Look::Off);
     EXPECT_EQ(Lamp(StatusPanel::Lamp::Battery), TShape::Look::Alarm);
     EXPECT_EQ(Lamp(StatusPanel::Lamp::Charging), TShape::Look::Off);
-    EXPECT_EQ(form.State().PcBatteryPercent, 20);
+    EXPECT_EQ(form.Session().State().PcBatteryPercent, 20);
     EXPECT_EQ(form.Status().BatteryLabel()->text(), QStringLiteral("20 %"));
 
     // Plugged in: the next tick follows.
@@ -244,7 +244,7 @@ TEST_F(MainFormCommandsTest, LaptopOnBatteryLightsTheBatteryLampAndMovesTheGauge
     EXPECT_EQ(Lamp(StatusPanel::Lamp::Mains), TShape::Look::On);
     EXPECT_EQ(Lamp(StatusPanel::Lamp::Battery), TShape::Look::Off);
     EXPECT_EQ(Lamp(StatusPanel::Lamp::Charging), TShape::Look::On);
-    EXPECT_EQ(form.State().PcBatteryPercent, 21);
+    EXPECT_EQ(form.Session().State().PcBatteryPercent, 21);
 }
 
 TEST_F(MainFormCommandsTest, DesktopWithoutBatteryKeepsTheBatteryLampDark) {

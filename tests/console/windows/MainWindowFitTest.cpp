@@ -37,7 +37,7 @@ protected:
         options.rig = QString();
         form_ = std::make_unique<OwnedMainForm>(options);
         for (int address : {5, 20, 30}) {
-            ASSERT_NE(form_->Wiring().Controls().RegisterDevice(address, 0), nullptr) << address;
+            ASSERT_NE(form_->Session().Wiring().Controls().RegisterDevice(address, 0), nullptr) << address;
         }
         ASSERT_EQ(form_->screen()->availableGeometry(), kScreen);
         form_->setGeometry(kScreen);

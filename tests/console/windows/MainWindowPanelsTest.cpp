@@ -106,7 +106,7 @@ protected:
             dir_.write(QStringLiteral("show.txt"), script);
             return dir_.file(QStringLiteral("show.txt"));
         };
-        form_->Show().ProjectBtnClick();
+        form_->Session().Show().ProjectBtnClick();
     }
 
     std::unique_ptr<TMainForm> form_;
@@ -125,13 +125,13 @@ TEST_F(MainWindowKeysTest, LoadingFillsCueListSlotAndButtons) {
 
     // F1 arms: the start button comes on and "Работа" replaces "Ожидание".
     EXPECT_TRUE(form_->KeyDown(vk::F1));
-    EXPECT_EQ(form_->State().LaunchState, ConsoleState::Armed);
+    EXPECT_EQ(form_->Session().State().LaunchState, ConsoleState::Armed);
     EXPECT_TRUE(form_->StartBtn()->isEnabled());
     EXPECT_EQ(form_->Status().LookOf(StatusPanel::Lamp::Work), TShape::Look::On);
     EXPECT_FALSE(form_->Buttons().ProjectBtn->isEnabled());
     // Esc disarms.
     EXPECT_TRUE(form_->KeyDown(vk::Escape));
-    EXPECT_EQ(form_->State().LaunchState, ConsoleState::Waiting);
+    EXPECT_EQ(form_->Session().State().LaunchState, ConsoleState::Waiting);
     EXPECT_EQ(form_->Status().LookOf(StatusPanel::Lamp::Wait), TShape::Look::On);
 }
 
@@ -160,7 +160,7 @@ TEST_F(MainWindowKeysTest, WorkModeShowsTheManualKeyboardAndSlotKeysChangeSlots)
 
     Load("1 3 1\n");
     EXPECT_TRUE(form_->KeyDown('3'));
-    EXPECT_EQ(form_->State().CurrentSlot, 2);
+    EXPECT_EQ(form_->Session().State().CurrentSlot, 2);
     EXPECT_TRUE(form_->Slots().IsCurrent(2));
     EXPECT_EQ(form_->Cues().rowCount(), 0);
     // Each slot keeps its own modes: slot 2 starts automatic.
@@ -180,10 +180,10 @@ TEST_F(MainWindowKeysTest, AnyKeyClosesTheRedWindowAndActsOnlyInTheActiveMainWin
 TEST_F(MainWindowKeysTest, ExternalStopShowsTheRedWindowAndLogsIt) {
     Load("60 3 1\n");
     form_->KeyDown(vk::F1);
-    form_->Player().Start(0);
-    ASSERT_TRUE(form_->Player().IsPlaying());
-    form_->Wiring().HandleFrame(BusFrame{0x90, 0, 50, 0x00, 0, 0}, 0);
-    EXPECT_FALSE(form_->Player().IsPlaying());
+    form_->Session().Player().Start(0);
+    ASSERT_TRUE(form_->Session().Player().IsPlaying());
+    form_->Session().Wiring().HandleFrame(BusFrame{0x90, 0, 50, 0x00, 0, 0}, 0);
+    EXPECT_FALSE(form_->Session().Player().IsPlaying());
     EXPECT_TRUE(form_->WarningForm().isVisible());
     EXPECT_EQ(form_->WarningForm().Text(), QStringLiteral("Экстренная остановка!"));
     form_->WarningForm().CloseWarning();

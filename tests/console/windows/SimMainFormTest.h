@@ -40,15 +40,15 @@ protected:
         options.rig = QStringLiteral("test rig");
         form_ = std::make_unique<OwnedMainForm>(options);
         for (int address : addresses) {
-            ASSERT_NE(form_->Wiring().Controls().RegisterDevice(address, 0), nullptr) << address;
+            ASSERT_NE(form_->Session().Wiring().Controls().RegisterDevice(address, 0), nullptr) << address;
         }
         form_->show();
         QApplication::setActiveWindow(form_.get());
         ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
     }
     void TearDown() override {
-        if (form_ && form_->Player().IsPlaying()) {
-            form_->Player().Stop(true);
+        if (form_ && form_->Session().Player().IsPlaying()) {
+            form_->Session().Player().Stop(true);
         }
         form_.reset();
         bus_.reset();
@@ -71,7 +71,7 @@ protected:
             dir_.write(QStringLiteral("show.txt"), script);
             return dir_.file(QStringLiteral("show.txt"));
         };
-        form_->Show().ProjectBtnClick();
+        form_->Session().Show().ProjectBtnClick();
     }
 
     std::shared_ptr<SimBus> bus_;

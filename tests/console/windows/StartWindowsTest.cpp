@@ -78,9 +78,9 @@ protected:
         options.rig = QStringLiteral("test rig");
         form_ = std::make_unique<OwnedMainForm>(options);
         if (withModule) {
-            EXPECT_NE(form_->Wiring().Controls().RegisterDevice(3, 0), nullptr);
+            EXPECT_NE(form_->Session().Wiring().Controls().RegisterDevice(3, 0), nullptr);
         }
-        form_->Projects().Project(0).LoadFromBytes(script, "show.txt");
+        form_->Session().Projects().Project(0).LoadFromBytes(script, "show.txt");
         AtNoon(form_->ExtStartForm());
         return *form_;
     }
@@ -224,7 +224,7 @@ TEST_F(StartWindowsTest, CtrlF5WaitsForTheCommandAndCancelClearsTheWait) {
     Later([&] {
         form.ExtStartForm().StartBtn->click();  // the external command is preselected
         Later([&] {
-            waited = form.Player().WaitingExtStart && form.TimerForm().isVisible();
+            waited = form.Session().Player().WaitingExtStart && form.TimerForm().isVisible();
             EXPECT_EQ(form.TimerForm().Label2->text(),
                       QStringLiteral("Ожидание команды запуска..."));
             form.TimerForm().CancelBtn->click();
@@ -232,8 +232,8 @@ TEST_F(StartWindowsTest, CtrlF5WaitsForTheCommandAndCancelClearsTheWait) {
     });
     form.ExtStartActionExecute();
     EXPECT_TRUE(waited);
-    EXPECT_FALSE(form.Player().WaitingExtStart);
-    EXPECT_FALSE(form.Player().IsPlaying());
+    EXPECT_FALSE(form.Session().Player().WaitingExtStart);
+    EXPECT_FALSE(form.Session().Player().IsPlaying());
 
     // A passed time: refused, then cancelled; neither window starts anything.
     Later([&] {
@@ -246,7 +246,7 @@ TEST_F(StartWindowsTest, CtrlF5WaitsForTheCommandAndCancelClearsTheWait) {
     form.ExtStartActionExecute();
     EXPECT_EQ(messages_, QStringList{CountdownPassedMessage()});
     EXPECT_FALSE(form.TimerForm().isVisible());
-    EXPECT_FALSE(form.Player().IsPlaying());
+    EXPECT_FALSE(form.Session().Player().IsPlaying());
 }
 
 // A stop from the bus, the stop key or a disarm while the clock counts down: at zero nothing
@@ -254,19 +254,19 @@ TEST_F(StartWindowsTest, CtrlF5WaitsForTheCommandAndCancelClearsTheWait) {
 TEST_F(StartWindowsTest, CountdownIsCancelledByAStopAndChecksTheStartAgainAtZero) {
     TMainForm& form = MakeForm("60 3 1\n");
     ShowActive(form);
-    form.State().LaunchState = ConsoleState::Armed;
+    form.Session().State().LaunchState = ConsoleState::Armed;
     form.RefreshButtons();
     ASSERT_TRUE(form.FindAction(QStringLiteral("ExtStartAction"))->isEnabled());
 
     CountdownOf10s(form, [&] {
         // Another console's stop while it counts.
-        form.Wiring().HandleFrame(BusFrame{0x90, 0, 50, 0x00, 0, 0}, 0);
+        form.Session().Wiring().HandleFrame(BusFrame{0x90, 0, 50, 0x00, 0, 0}, 0);
         clock_.Advance(10000);
         form.TimerForm().Tick();
     });
     EXPECT_FALSE(form.TimerForm().isVisible());
-    EXPECT_FALSE(form.Player().IsPlaying());
-    EXPECT_FALSE(form.Show().CountdownRunning());
+    EXPECT_FALSE(form.Session().Player().IsPlaying());
+    EXPECT_FALSE(form.Session().Show().CountdownRunning());
 
     // The stop key pressed in the countdown window ends it at once.
     bool closed = false;
@@ -278,34 +278,34 @@ TEST_F(StartWindowsTest, CountdownIsCancelledByAStopAndChecksTheStartAgainAtZero
         }
     });
     EXPECT_TRUE(closed);
-    EXPECT_FALSE(form.Player().IsPlaying());
+    EXPECT_FALSE(form.Session().Player().IsPlaying());
 
     // Disarmed meanwhile: armed or not at zero, it does not start.
     CountdownOf10s(form, [&] {
-        form.Show().Disarm();
+        form.Session().Show().Disarm();
         clock_.Advance(10000);
         form.TimerForm().Tick();
     });
-    EXPECT_FALSE(form.Player().IsPlaying());
+    EXPECT_FALSE(form.Session().Player().IsPlaying());
 
-    form.State().LaunchState = ConsoleState::Armed;
+    form.Session().State().LaunchState = ConsoleState::Armed;
     CountdownOf10s(form, [&] {
         clock_.Advance(10000);
         form.TimerForm().Tick();
     });
-    EXPECT_TRUE(form.Player().IsPlaying());
+    EXPECT_TRUE(form.Session().Player().IsPlaying());
     EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &form; }, 2000))
         << "the main window has the keyboard again, for the stop key";
-    form.Show().StopBtnClick();
+    form.Session().Show().StopBtnClick();
 }
 
 // The red window never takes the keyboard: in the middle of a show the first stop key stops.
 TEST_F(StartWindowsTest, WarningWindowLeavesTheStopKeyToTheShow) {
     TMainForm& form = MakeForm("60 3 1\n");
     ShowActive(form);
-    form.State().LaunchState = ConsoleState::Armed;
-    ASSERT_TRUE(form.Show().StartBtnClick());
-    ASSERT_TRUE(form.Player().IsPlaying());
+    form.Session().State().LaunchState = ConsoleState::Armed;
+    ASSERT_TRUE(form.Session().Show().StartBtnClick());
+    ASSERT_TRUE(form.Session().Player().IsPlaying());
     form.WarningForm().ShowWarning(QStringLiteral("Ошибка записи журнала"));
     QCoreApplication::processEvents();
     ASSERT_TRUE(form.WarningForm().isVisible());
@@ -316,7 +316,7 @@ TEST_F(StartWindowsTest, WarningWindowLeavesTheStopKeyToTheShow) {
     ASSERT_NE(active, nullptr);
     ASSERT_NE(active->windowHandle(), nullptr);
     QTest::keyClick(active->windowHandle(), Qt::Key_F6);
-    EXPECT_FALSE(form.Player().IsPlaying());
+    EXPECT_FALSE(form.Session().Player().IsPlaying());
     EXPECT_FALSE(form.WarningForm().isVisible()) << "the key closes it as well";
 }
 
@@ -326,7 +326,7 @@ TEST_F(StartWindowsTest, WarningWindowLeavesTheStopKeyToTheShow) {
 TEST_F(StartWindowsTest, NothingStartsOrClosesWhileAMemoryOperationHasTheBus) {
     TMainForm& form = MakeForm("1 3 1\n2 3 2\n", true);
     form.show();
-    form.State().LaunchState = ConsoleState::Armed;
+    form.Session().State().LaunchState = ConsoleState::Armed;
     form.RefreshButtons();
     ASSERT_TRUE(form.StartBtn()->isEnabled());
     // The operation's questions and its result box are answered as they come up.
@@ -350,7 +350,7 @@ TEST_F(StartWindowsTest, NothingStartsOrClosesWhileAMemoryOperationHasTheBus) {
     boxes.stop();
     ASSERT_TRUE(seen) << "the step ran inside the operation";
     EXPECT_FALSE(startEnabled);
-    EXPECT_FALSE(form.Player().IsPlaying());
+    EXPECT_FALSE(form.Session().Player().IsPlaying());
     EXPECT_FALSE(closed);
     EXPECT_TRUE(form.isVisible());
     EXPECT_TRUE(form.StartBtn()->isEnabled()) << "enabled again when it ends";
@@ -383,14 +383,14 @@ TEST_F(StartWindowsTest, LeavingTestModeStopsTheSoundtrackTest) {
         u32(bytes);
         f.write(QByteArray(static_cast<int>(bytes), '\0'));
     }
-    ASSERT_TRUE(form.Player().LoadSound(wav));
+    ASSERT_TRUE(form.Session().Player().LoadSound(wav));
     form.Buttons().TestBtn->click();
-    ASSERT_TRUE(form.Wiring().TestMode);
+    ASSERT_TRUE(form.Session().Wiring().TestMode);
     form.TestPage().SoundTestBtn->click();
-    ASSERT_TRUE(form.Show().SoundPlaying());
+    ASSERT_TRUE(form.Session().Show().SoundPlaying());
     form.Buttons().TestBtn->click();
-    EXPECT_FALSE(form.Wiring().TestMode);
-    EXPECT_FALSE(form.Show().SoundPlaying());
+    EXPECT_FALSE(form.Session().Wiring().TestMode);
+    EXPECT_FALSE(form.Session().Show().SoundPlaying());
 }
 
 }  // namespace
