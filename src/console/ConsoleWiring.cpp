@@ -285,14 +285,15 @@ void ConsoleWiring::TestAll() {
     if (OnTestStateChanged) {
         OnTestStateChanged();
     }
-    tester_.OnSelect = [this](int index) {
-        TestSelection = index;
-        if (OnRefreshTestPanel) {
-            OnRefreshTestPanel();
-        }
-    };
-    tester_.TestAllModules();
-    tester_.OnSelect = nullptr;
+    {
+        const ScopedConnection select = tester_.OnSelect.Connect([this](int index) {
+            TestSelection = index;
+            if (OnRefreshTestPanel) {
+                OnRefreshTestPanel();
+            }
+        });
+        tester_.TestAllModules();
+    }
     Testing = false;
     if (OnTestStateChanged) {
         OnTestStateChanged();

@@ -119,34 +119,18 @@ ShowControl::ShowControl(ConsoleWiring& wiring, TExtPlayer& player, TProjects& p
         }
     };
     player_.LaunchStateSource = [this, alive] { return *alive ? state_.LaunchState : uint8_t{0}; };
-    player_.OnStateChange = [this, alive] {
-        if (*alive) {
-            PlayStateChanged();
-        }
-    };
-    player_.OnPosition = [this, alive](int32_t ms) {
-        if (*alive && OnShowPosition) {
+    conns_ += player_.OnStateChange.Connect([this] { PlayStateChanged(); });
+    conns_ += player_.OnPosition.Connect([this](int32_t ms) {
+        if (OnShowPosition) {
             OnShowPosition(ms);
         }
-    };
-    player_.OnExternalStop = [this, alive] {
-        if (*alive) {
-            ExternalStop();
-        }
-    };
-    player_.OnFire = [this, alive](int32_t module, int32_t channel) {
-        if (*alive) {
-            Fired(module, channel);
-        }
-    };
-    // A timecode lost for good (the slot's choice) stops the show as the stop key does.
-    player_.OnClockStop = [this, alive, &player = player_] {
-        if (*alive) {
-            StopBtnClick();
-        } else {
-            player.Stop(false);
-        }
-    };
+    });
+    conns_ += player_.OnExternalStop.Connect([this] { ExternalStop(); });
+    conns_ +=
+        player_.OnFire.Connect([this](int32_t module, int32_t channel) { Fired(module, channel); });
+    // A timecode lost for good (the slot's choice) stops the show as the stop key does; once
+    // this object is gone, the player stops by itself.
+    conns_ += player_.OnClockStop.Connect([this] { StopBtnClick(); });
     listenTimer_.setInterval(kListenIntervalMs);
     listenTimer_.setTimerType(Qt::PreciseTimer);
     QObject::connect(&listenTimer_, &QTimer::timeout, &listenTimer_, [this] { ListenStep(); });
@@ -275,7 +259,7 @@ bool ShowControl::StartTimecode() {
         }
         return false;
     }
-    clock->OnLog = [](const QString& line) { Log(line); };
+    conns_ += clock->OnLog.Connect([](const QString& line) { Log(line); });
     clock->Arm(project);
     timecode_ = std::move(clock);
     player_.SetClockSource(timecode_.get());

@@ -28,26 +28,20 @@ ShowWiring::ShowWiring(ConsoleWiring& wiring, TExtPlayer& player)
             player_.HandleFrame(frame);
         }
     });
-    player_.OnIdle = [this, alive] {
-        if (!*alive) {
-            return;
-        }
+    conns_ += player_.OnIdle.Connect([this] {
         wiring_.PollStep();
         if (OnShowIdle) {
             OnShowIdle();
         }
-    };
+    });
     wiring_.ShowPlaying = [this, alive] { return *alive && player_.IsPlaying(); };
     wiring_.OnFiredChannelCheck = [this, alive] {
         if (*alive && player_.HasPendingChecks()) {
             player_.CheckNextFired();
         }
     };
-    player_.OnChannelChecked = [this, alive](int32_t module, int32_t channel) {
-        if (*alive) {
-            ChannelChecked(module, channel);
-        }
-    };
+    conns_ += player_.OnChannelChecked.Connect(
+        [this](int32_t module, int32_t channel) { ChannelChecked(module, channel); });
 }
 
 ShowWiring::~ShowWiring() {

@@ -5,6 +5,8 @@
 #include <functional>
 #include <memory>
 
+#include "core/Signal.h"
+
 namespace kv {
 
 class ConsoleWiring;
@@ -35,6 +37,7 @@ private:
     ConsoleWiring& wiring_;
     TExtPlayer& player_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    Connections conns_;  // to the player
 };
 
 // "Тест канала, пульт: 12, канал: 5, состояние: подключен" for a channel (0-based) of a module.

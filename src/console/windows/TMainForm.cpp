@@ -308,14 +308,14 @@ void TMainForm::CreateShowObjects() {
     }
     ShowPlaying = [this] { return player_->IsPlaying(); };
     ConnectShowControl();
-    player_->OnCueDone = [this](int cue, int32_t result, int32_t) {
+    playerConns_ += player_->OnCueDone.Connect([this](int cue, int32_t result, int32_t) {
         if (player_->ControlMode == TCommonPlayer::ControlAutonomous) {
             MarkCue(cue, CueOutcomes::Outcome::Passed);
         } else {
             MarkCue(cue,
                     result == BusOk ? CueOutcomes::Outcome::Sent : CueOutcomes::Outcome::NotSent);
         }
-    };
+    });
     // After the window's own hooks: the recorder follows behind them.
     recorder_ = std::make_unique<ShowRecorder>(*show_);
     recorder_->ReportsDir = ReportsDirForLog(logFile_);

@@ -15,6 +15,7 @@
 #include "console/IndicatorLooks.h"
 #include "console/windows/ShowSummaryForm.h"
 #include "core/Settings.h"
+#include "core/Signal.h"
 
 class QAction;
 class QLabel;
@@ -236,6 +237,7 @@ private:
     std::unique_ptr<ConsoleWiring> wiring_;
     std::unique_ptr<TProjects> projects_;
     std::unique_ptr<TExtPlayer> player_;
+    Connections playerConns_;
     std::unique_ptr<ShowControl> show_;
     std::unique_ptr<ShowRecorder> recorder_;
     std::unique_ptr<AutonomousArmCheck> armCheck_;
