@@ -17,7 +17,8 @@ void TMainForm::ConnectArmCheck() {
     AutonomousArmCheck& c = *armCheck_;
     c.OnBegin = [this](const QString& title) {
         TMemoryForm& form = MemoryForm();
-        form.OnCancel = [this] { armCheck_->Cancel(); };
+        QObject::disconnect(&form, &TMemoryForm::CancelPressed, this, nullptr);
+        connect(&form, &TMemoryForm::CancelPressed, this, [this] { armCheck_->Cancel(); });
         form.Begin(title);
         RefreshButtons();
     };

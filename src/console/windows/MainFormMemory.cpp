@@ -51,7 +51,8 @@ void TMainForm::ConnectMemoryOperations() {
     MemoryOperations& m = *memory_;
     m.OnBegin = [this](const QString& title) {
         TMemoryForm& form = MemoryForm();
-        form.OnCancel = [this] { memory_->Cancel(); };
+        QObject::disconnect(&form, &TMemoryForm::CancelPressed, this, nullptr);
+        connect(&form, &TMemoryForm::CancelPressed, this, [this] { memory_->Cancel(); });
         form.Begin(title);
         // The progress window lets the main window's mouse clicks through: from this moment
         // its buttons show that the bus is held.
