@@ -183,13 +183,14 @@ public:
         });
         // A cue whose frame never left the console is not a fire: it is printed and counted
         // apart.
-        player.OnFireNotSent = [this, &ctx](int32_t module, int32_t channel, int32_t result) {
-            ctx.Line(QStringLiteral("not sent module %1 channel %2 show %3 ms result %4")
-                         .arg(module)
-                         .arg(static_cast<int64_t>(channel) + 1)
-                         .arg(player.Position)
-                         .arg(result));
-        };
+        conns += player.OnFireNotSent.Connect(
+            [this, &ctx](int32_t module, int32_t channel, int32_t result) {
+                ctx.Line(QStringLiteral("not sent module %1 channel %2 show %3 ms result %4")
+                             .arg(module)
+                             .arg(static_cast<int64_t>(channel) + 1)
+                             .arg(player.Position)
+                             .arg(result));
+            });
         QObject::connect(&show, &ShowControl::WarningRaised, [&ctx](const QString&) {
             ctx.Info(QStringLiteral("stopped by an external stop command"));
         });
@@ -207,6 +208,7 @@ public:
     TExtPlayer player;
     ConsoleState state;
     ShowControl show;
+    Connections conns;
 };
 
 // In autonomous control the modules fire what they hold: before the show their scripts are read
@@ -334,6 +336,7 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
     SelectSoundOutput(ctx);
     // Outlives the player that reads it.
     std::unique_ptr<TimecodeShowClock> timecode;
+    ScopedConnection timecodeLog;
     CtlShow session(ctx, *wiring, projects);
     TExtPlayer& player = session.player;
     ShowControl& show = session.show;
@@ -380,14 +383,14 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
         settings.showZero = *ParseTimecode(o.timecodeStart);
         settings.onLoss = o.timecodeLoss;
         timecode = std::make_unique<TimecodeShowClock>(std::move(source), settings);
-        timecode->OnLog = [&ctx](const QString& line) {
+        timecodeLog = timecode->OnLog.Connect([&ctx](const QString& line) {
             WriteLog(line, 1);
             ctx.Info(line);
-        };
+        });
         timecode->Arm(list);
+        // A timecode lost for good stops the show as the stop key does: the show control
+        // listens for that.
         player.SetClockSource(timecode.get());
-        // A timecode lost for good stops the show as the stop key does.
-        player.OnClockStop = [&show] { show.StopBtnClick(); };
     }
 
     CtlInterrupt interrupt;

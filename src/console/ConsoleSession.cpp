@@ -116,7 +116,6 @@ void ConsoleSession::BuildShowObjects() {
     show_->SetArmCheck(armCheck_.get());
     show_->SetMemoryOperations(memory_.get());
 
-    // The recorder follows behind the outcomes on the player's cue notification.
     ConnectOutcomes();
     recorder_ = std::make_unique<ShowRecorder>(*show_);
     if (!logFile_.isEmpty()) {
@@ -157,14 +156,14 @@ void ConsoleSession::ReadTimecodeSlots() {
 }
 
 void ConsoleSession::ConnectOutcomes() {
-    player_->OnCueDone = [this](int cue, int32_t result, int32_t) {
+    conns_ += player_->OnCueDone.Connect([this](int cue, int32_t result, int32_t) {
         const auto outcome = player_->ControlMode == TCommonPlayer::ControlAutonomous
                                  ? CueOutcomes::Outcome::Passed
                              : result == BusOk ? CueOutcomes::Outcome::Sent
                                                : CueOutcomes::Outcome::NotSent;
         outcomes_.CueDone(cue, outcome);
         emit CueOutcomeChanged(cue);
-    };
+    });
     connect(show_.get(), &ShowControl::PlayStateChanged, this, [this] {
         if (player_->IsPlaying() && player_->WorkMode != TCommonPlayer::WorkManual) {
             // The cues from the start point on are sent again: their old marks go.

@@ -12,6 +12,7 @@
 #include "console/DeviceFreshness.h"
 #include "console/PowerLamps.h"
 #include "core/Settings.h"
+#include "core/Signal.h"
 
 namespace kv {
 
@@ -159,6 +160,7 @@ private:
     std::unique_ptr<AutonomousArmCheck> armCheck_;
     std::unique_ptr<DeviceMaintenance> maintenance_;
     std::unique_ptr<ShowRecorder> recorder_;
+    Connections conns_;  // to the player
 };
 
 }  // namespace kv

@@ -264,12 +264,13 @@ void ConsoleWiring::TestAll() {
     idleTimer_.stop();
     Testing = true;
     emit TestStateChanged();
-    tester_.OnSelect = [this](int index) {
-        TestSelection = index;
-        emit TestPanelChanged();
-    };
-    tester_.TestAllModules();
-    tester_.OnSelect = nullptr;
+    {
+        const ScopedConnection select = tester_.OnSelect.Connect([this](int index) {
+            TestSelection = index;
+            emit TestPanelChanged();
+        });
+        tester_.TestAllModules();
+    }
     Testing = false;
     emit TestStateChanged();
     RestartPollingAfter();

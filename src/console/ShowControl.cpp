@@ -126,34 +126,14 @@ ShowControl::ShowControl(ConsoleWiring& wiring, TExtPlayer& player, TProjects& p
         emit ManualKeysChanged();
     });
     player_.LaunchStateSource = [this, alive] { return *alive ? state_.LaunchState : uint8_t{0}; };
-    player_.OnStateChange = [this, alive] {
-        if (*alive) {
-            PlayerStateChanged();
-        }
-    };
-    player_.OnPosition = [this, alive](int32_t ms) {
-        if (*alive) {
-            emit PositionChanged(ms);
-        }
-    };
-    player_.OnExternalStop = [this, alive] {
-        if (*alive) {
-            ExternalStop();
-        }
-    };
-    player_.OnFire = [this, alive](int32_t module, int32_t channel) {
-        if (*alive) {
-            PlayerFired(module, channel);
-        }
-    };
-    // A timecode lost for good (the slot's choice) stops the show as the stop key does.
-    player_.OnClockStop = [this, alive, &player = player_] {
-        if (*alive) {
-            StopBtnClick();
-        } else {
-            player.Stop(false);
-        }
-    };
+    conns_ += player_.OnStateChange.Connect([this] { PlayerStateChanged(); });
+    conns_ += player_.OnPosition.Connect([this](int32_t ms) { emit PositionChanged(ms); });
+    conns_ += player_.OnExternalStop.Connect([this] { ExternalStop(); });
+    conns_ += player_.OnFire.Connect(
+        [this](int32_t module, int32_t channel) { PlayerFired(module, channel); });
+    // A timecode lost for good (the slot's choice) stops the show as the stop key does; once
+    // this object is gone, the player stops by itself.
+    conns_ += player_.OnClockStop.Connect([this] { StopBtnClick(); });
     listenTimer_.setInterval(kListenIntervalMs);
     listenTimer_.setTimerType(Qt::PreciseTimer);
     QObject::connect(&listenTimer_, &QTimer::timeout, &listenTimer_, [this] { ListenStep(); });
@@ -280,7 +260,7 @@ bool ShowControl::StartTimecode() {
         dialogs_->ShowError(line);
         return false;
     }
-    clock->OnLog = [](const QString& line) { Log(line); };
+    conns_ += clock->OnLog.Connect([](const QString& line) { Log(line); });
     clock->Arm(project);
     timecode_ = std::move(clock);
     player_.SetClockSource(timecode_.get());

@@ -12,6 +12,7 @@
 #include "console/ConsoleState.h"
 #include "console/IndicatorLooks.h"
 #include "console/KeyHook.h"
+#include "core/Signal.h"
 #include "timecode/TimecodeFollower.h"
 
 namespace kv {
@@ -259,6 +260,7 @@ private:
     bool tempoRefusalLogged_ = false;
     // The player's hooks hold this token: they do nothing once this object is gone.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    Connections conns_;  // to the player and the timecode clock
 };
 
 // The addresses (ascending, each once) of the modules a script names that are not on the bus;

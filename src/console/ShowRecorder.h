@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "console/ShowRecord.h"
+#include "core/Signal.h"
 
 namespace kv {
 
@@ -69,6 +70,7 @@ private:
     bool checkWritePending_ = false;
     QStringList lastFiles_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    Connections conns_;  // to the player
 };
 
 // The reports folder of a log file: "reports" beside the folder the log is in.

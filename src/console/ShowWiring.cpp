@@ -28,24 +28,18 @@ ShowWiring::ShowWiring(ConsoleWiring& wiring, TExtPlayer& player)
             player_.HandleFrame(frame);
         }
     });
-    player_.OnIdle = [this, alive] {
-        if (!*alive) {
-            return;
-        }
+    conns_ += player_.OnIdle.Connect([this] {
         wiring_.PollStep();
         emit Idle();
-    };
+    });
     wiring_.SetPlayer(&player_);
     connect(&wiring_, &ConsoleWiring::FiredChannelCheckDue, this, [this] {
         if (player_.HasPendingChecks()) {
             player_.CheckNextFired();
         }
     });
-    player_.OnChannelChecked = [this, alive](int32_t module, int32_t channel) {
-        if (*alive) {
-            ChannelWasChecked(module, channel);
-        }
-    };
+    conns_ += player_.OnChannelChecked.Connect(
+        [this](int32_t module, int32_t channel) { ChannelWasChecked(module, channel); });
 }
 
 ShowWiring::~ShowWiring() {

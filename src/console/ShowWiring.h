@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "core/Signal.h"
+
 namespace kv {
 
 class ConsoleWiring;
@@ -39,6 +41,7 @@ private:
     QPointer<ConsoleWiring> wiringAlive_;
     TExtPlayer& player_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    Connections conns_;  // to the player
 };
 
 // "Тест канала, пульт: 12, канал: 5, состояние: подключен" for a channel (0-based) of a module.

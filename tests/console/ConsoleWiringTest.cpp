@@ -184,9 +184,9 @@ TEST(ConsoleWiring, TestsStopPollingAndSelectionFollowsTheModules) {
     }
     c.wiring.StartPolling();
     bool pollingDuringTest = true;
-    c.wiring.Tester().OnProgress = [&](TCommonControl&, int) {
-        pollingDuringTest = c.wiring.IdleTimer().isActive();
-    };
+    Connections conns;
+    conns += c.wiring.Tester().OnProgress.Connect(
+        [&](TCommonControl&, int) { pollingDuringTest = c.wiring.IdleTimer().isActive(); });
     c.wiring.EnterTestMode();
     EXPECT_EQ(c.wiring.TestSelection, 0);  // the first module (index 0 is address 3)
     c.wiring.SelectDown();

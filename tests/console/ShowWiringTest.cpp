@@ -38,7 +38,8 @@ TEST(ShowWiring, OtherConsolesStopReachesThePlayerBetweenTheHandlersAroundIt) {
                 playingAfter = player.IsPlaying();
             }
         });
-        player.OnExternalStop = [&] { order.push_back("player"); };
+        Connections conns;
+        conns += player.OnExternalStop.Connect([&] { order.push_back("player"); });
         TProjectList script;
         script.LoadFromBytes("60 12 1\n", "show.txt");
         player.SetScript(&script);

@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QProcess>
-#include <QPointer>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QStandardPaths>
@@ -201,19 +200,15 @@ void TestModePanel::Attach(ConsoleWiring& wiring) {
     connect(AllTestBtn, &QPushButton::clicked, this, [this] { wiring_->TestAll(); });
     connect(StopTestBtn, &QPushButton::clicked, this, [this] { wiring_->StopTest(); });
 
-    wiring_->Tester().OnProgress = [panel = QPointer<TestModePanel>(this)](TCommonControl&,
-                                                                           int channel) {
-        if (panel.isNull()) {
-            return;
-        }
-        panel->RefreshTestPanel();
+    progress_ = wiring_->Tester().OnProgress.Connect([this](TCommonControl&, int channel) {
+        RefreshTestPanel();
         // The operator's "<F3> Стоп" (button or key) arrives as a window event. Not at the
         // redraw after clearing (channel -1): the module test clears the stop request right
         // after it, so a stop let through there would be lost.
         if (channel >= 0) {
             QCoreApplication::processEvents(QEventLoop::AllEvents);
         }
-    };
+    });
     RefreshTestPanel();
 }
 

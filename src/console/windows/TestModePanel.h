@@ -3,6 +3,8 @@
 #include <QWidget>
 #include <array>
 
+#include "core/Signal.h"
+
 class QLabel;
 class QPushButton;
 
@@ -103,6 +105,7 @@ private:
     HvPanel* hv_ = nullptr;
     MotorPanel* motor_ = nullptr;
     std::array<QLabel*, 7> data_{};
+    ScopedConnection progress_;  // the channel tests' redraw
 };
 
 }  // namespace kv

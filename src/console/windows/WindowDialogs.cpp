@@ -28,7 +28,11 @@ int AskSafely(QMessageBox& box, QMessageBox::StandardButton safe) {
 
 WindowDialogs::WindowDialogs(ConsoleSession& session, QWidget& window,
                              TPresentWarningForm& present, TMemoryForm& progress)
-    : session_(session), window_(&window), present_(&present), progress_(&progress) {}
+    : window_(&window), present_(&present), progress_(&progress) {
+    // Whatever runs under the progress window stops at its next report.
+    QObject::connect(&progress, &TMemoryForm::CancelPressed, &progress,
+                     [&session] { session.CancelOperation(); });
+}
 
 QWidget* WindowDialogs::BoxParent() const {
     if (progress_ && progress_->isVisible()) {
@@ -155,7 +159,6 @@ void WindowDialogs::BeginProgress(const QString& title) {
     if (!progress_) {
         return;
     }
-    progress_->OnCancel = [this] { session_.CancelOperation(); };
     progress_->Begin(title);
 }
 

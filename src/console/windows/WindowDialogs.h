@@ -41,7 +41,6 @@ private:
     // The progress window while it is up, the main window otherwise.
     QWidget* BoxParent() const;
 
-    ConsoleSession& session_;
     QPointer<QWidget> window_;
     QPointer<TPresentWarningForm> present_;
     QPointer<TMemoryForm> progress_;

@@ -29,6 +29,7 @@
 #include "console/windows/TExtStartForm.h"
 #include "OwnedMainForm.h"
 #include "console/windows/TMainForm.h"
+#include "console/windows/TMemoryForm.h"
 #include "console/windows/TTimerForm.h"
 #include "console/windows/TWarningForm.h"
 #include "console/windows/TestModePanel.h"
@@ -318,6 +319,27 @@ TEST_F(StartWindowsTest, WarningWindowLeavesTheStopKeyToTheShow) {
     QTest::keyClick(active->windowHandle(), Qt::Key_F6);
     EXPECT_FALSE(form.Session().Player().IsPlaying());
     EXPECT_FALSE(form.WarningForm().isVisible()) << "the key closes it as well";
+}
+
+// The progress window's "Отмена" and Esc reach every listener (the operation that runs, and
+// whatever else follows the window), once per press, and leave the flag the operation reads.
+TEST_F(StartWindowsTest, MemoryFormCancelReachesEveryListener) {
+    TMemoryForm form;
+    int operation = 0;
+    int other = 0;
+    QObject::connect(&form, &TMemoryForm::CancelPressed, &form, [&] { ++operation; });
+    QObject::connect(&form, &TMemoryForm::CancelPressed, &form, [&] { ++other; });
+    form.Begin(QStringLiteral("Запись"));
+    EXPECT_FALSE(form.CancelRequested());
+    QTest::keyClick(&form, Qt::Key_Escape);
+    EXPECT_TRUE(form.CancelRequested());
+    form.Begin(QStringLiteral("Запись"));
+    EXPECT_FALSE(form.CancelRequested());
+    QTest::mouseClick(form.CancelButton(), Qt::LeftButton);
+    EXPECT_TRUE(form.CancelRequested());
+    EXPECT_EQ(operation, 2);
+    EXPECT_EQ(other, 2);
+    form.End();
 }
 
 // While a memory operation writes the modules, its progress window lets the main window's events

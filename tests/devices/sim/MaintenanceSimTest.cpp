@@ -356,9 +356,10 @@ TEST_F(DebugTestOnSim, AnotherConsoleNeitherStartsNorStopsItsShowOnTheTestsClock
     TExtPlayer waiting(c_.Controls());
     TExtPlayer playing(c_.Controls());
     int stops = 0;
+    Connections conns;
     for (TExtPlayer* p : {&waiting, &playing}) {
         p->SetScript(&script);
-        p->OnExternalStop = [&stops] { ++stops; };
+        conns += p->OnExternalStop.Connect([&stops] { ++stops; });
     }
     waiting.WaitingExtStart = true;
     playing.Start(0);
