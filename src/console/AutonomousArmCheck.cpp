@@ -50,9 +50,9 @@ bool AutonomousArmCheck::Run(const TProjectList& script) {
                      lines.join(QStringLiteral("; ")),
                  1);
         const Choice choice = dialogs_->AskAboutDifferences(lines);
-        if (choice == Choice::Write && WriteScript) {
+        if (choice == Choice::Write && writer_ != nullptr) {
             // Written, the modules are read back again before anything arms.
-            if (!WriteScript()) {
+            if (!writer_->WriteScript(script)) {
                 break;
             }
             arm = Check(script);

@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <QStringList>
-#include <functional>
 
 #include "console/AutonomousScriptCheck.h"
 #include "console/ConsoleDialogs.h"
@@ -16,6 +15,15 @@ class TProjectList;
 // reads the modules' scripts back (with the progress window and its cancel), and arms only on
 // a match. On a difference it lists the modules and cues and offers the write; arming anyway
 // takes an explicit answer to a question, and the log keeps the answer. Main thread only.
+// The write (F8) of a script into the modules; true when it succeeded.
+class ScriptWriter {
+public:
+    virtual bool WriteScript(const TProjectList& script) = 0;
+
+protected:
+    ~ScriptWriter() = default;
+};
+
 class AutonomousArmCheck {
 public:
     using Choice = ScriptDiffChoice;
@@ -30,14 +38,15 @@ public:
 
     // The questions and the progress window go to dialogs (unset: nobody, nothing arms).
     void SetDialogs(ConsoleDialogs& dialogs) { dialogs_ = &dialogs; }
-    // The write (F8) of the script, as the memory command does it; true when it succeeded.
-    std::function<bool()> WriteScript;
+    // The write (F8) the operator may choose, as the memory command does it; none: no write.
+    void SetWriter(ScriptWriter* writer) { writer_ = writer; }
 
 private:
     bool Check(const TProjectList& script);
 
     ConsoleWiring& wiring_;
     ConsoleDialogs* dialogs_ = &NoDialogs();
+    ScriptWriter* writer_ = nullptr;
     ScriptCheckResult last_;
     bool cancel_ = false;
     bool running_ = false;

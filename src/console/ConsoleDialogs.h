@@ -18,10 +18,12 @@ public:
 
     // File dialogs; an empty name when nothing was chosen.
     virtual QString AskScriptFile() { return {}; }  // "Текстовые файлы|*.txt"
-    virtual QString AskSoundFile() { return {}; }   // "Аудиофайлы|*.wav; *.mp3; *.wma; *.ogg"
+    virtual QString AskSoundFile() { return {}; }  // "Аудиофайлы|*.wav; *.mp3; *.wma; *.ogg"
     // The save dialog ("Файлы данных|*.dat") offering a name. The overwrite question is
     // ConfirmOverwrite's: the dialog would ask about the name typed, not the one written.
     virtual QString AskSaveFile(const QString& /*offered*/) { return {}; }
+    // The save dialog of a text file ("Текстовые файлы|*.txt"), the same way.
+    virtual QString AskExportFile(const QString& /*offered*/) { return {}; }
 
     // The present-warning window: a message and a list; true on "Продолжить".
     virtual bool AskPresentWarning(const QString& /*message*/, const QString& /*list*/) {
@@ -38,8 +40,7 @@ public:
     // Whether an existing file may be replaced.
     virtual bool ConfirmOverwrite(const QString& /*file*/) { return false; }
     // The input box, prefilled with text; false when cancelled.
-    virtual bool AskText(const QString& /*caption*/, const QString& /*prompt*/,
-                         QString& /*text*/) {
+    virtual bool AskText(const QString& /*caption*/, const QString& /*prompt*/, QString& /*text*/) {
         return false;
     }
     // The modules hold another script: the differences, one line each.

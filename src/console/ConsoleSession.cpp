@@ -106,13 +106,9 @@ void ConsoleSession::BuildShowObjects() {
     ReadTimecodeSlots();
 
     memory_ = std::make_unique<MemoryOperations>(*wiring_, *dialogs_);
-    memory_->CheckModulesPresent = [this] { return show_->CheckModulesPresent(); };
-    memory_->CheckCueOrder = [this] { return show_->CheckCueOrder(); };
+    memory_->SetChecks(show_.get());
     armCheck_ = std::make_unique<AutonomousArmCheck>(*wiring_);
-    armCheck_->WriteScript = [this] {
-        const MemoryOperations::Outcome o = memory_->WriteModules(show_->CurrentProject());
-        return o.status == MemoryOperations::Status::Done && o.code == 0;
-    };
+    armCheck_->SetWriter(this);
     show_->SetArmCheck(armCheck_.get());
     show_->SetMemoryOperations(memory_.get());
 
@@ -311,6 +307,11 @@ void ConsoleSession::RunMemoryOperation(MemoryCommand command) {
 void ConsoleSession::CancelOperation() {
     memory_->Cancel();
     armCheck_->Cancel();
+}
+
+bool ConsoleSession::WriteScript(const TProjectList& script) {
+    const MemoryOperations::Outcome o = memory_->WriteModules(script);
+    return o.status == MemoryOperations::Status::Done && o.code == 0;
 }
 
 bool ConsoleSession::CloseQuery() const {

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <memory>
 
+#include "console/AutonomousArmCheck.h"
 #include "console/ConsoleEnabling.h"
 #include "console/ConsoleState.h"
 #include "console/CueOutcomes.h"
@@ -16,7 +17,6 @@
 
 namespace kv {
 
-class AutonomousArmCheck;
 class ConsoleDialogs;
 class ConsoleWiring;
 class ConverterBackend;
@@ -26,6 +26,7 @@ class PcPowerSource;
 class ShowControl;
 class ShowRecorder;
 class TExtPlayer;
+class TProjectList;
 class TProjects;
 struct ShowRecord;
 
@@ -40,7 +41,7 @@ enum class MemoryCommand { Write, Verify, Erase, BlackBox, WriteRemote, VerifyRe
 //
 // What it owns goes in the reverse order of its making (the destructor says so once): the bus
 // stops handing frames to the player before the show objects go.
-class ConsoleSession : public QObject {
+class ConsoleSession : public QObject, private ScriptWriter {
     Q_OBJECT
 public:
     struct Options {
@@ -67,6 +68,7 @@ public:
 
     // The questions and boxes of every console object; the default answers nobody's "no".
     void SetDialogs(ConsoleDialogs& dialogs);
+    ConsoleDialogs& Dialogs() const { return *dialogs_; }
     // Opens the converters; the window calls it once it is connected to the signals.
     void Open();
     // The start of polling and of the power readings, once the console is on screen.
@@ -132,6 +134,7 @@ signals:
     void ReportWritten(const ShowRecord& record, const QStringList& files);
 
 private:
+    bool WriteScript(const TProjectList& script) override;
     void BuildShowObjects();
     void ReadTimecodeSlots();
     void ConnectOutcomes();

@@ -174,7 +174,7 @@ MemoryOperations::Outcome MemoryOperations::WriteModules(const TProjectList& pro
     if (!CuesCarried(MemoryOperation::WriteModules, cues) ||
         !CuesHeld(MemoryOperation::WriteModules, cues))
         return {Status::CuesRefused, ResultCueNotCarried};
-    if ((CheckModulesPresent && !CheckModulesPresent()) || (CheckCueOrder && !CheckCueOrder()))
+    if (checks_ != nullptr && (!checks_->CheckModulesPresent() || !checks_->CheckCueOrder()))
         return Declined(MemoryOperation::WriteModules);
     return Frame(MemoryOperation::WriteModules, nullptr, [&] {
         return Outcome{Status::Done, wiring_.Controls().WriteScript(cues)};
@@ -188,7 +188,7 @@ MemoryOperations::Outcome MemoryOperations::VerifyModules(const TProjectList& pr
     std::vector<TScriptCue> cues = CuesOf(project);
     if (!CuesCarried(MemoryOperation::VerifyModules, cues))
         return {Status::CuesRefused, ResultCueNotCarried};
-    if (CheckModulesPresent && !CheckModulesPresent())
+    if (checks_ != nullptr && !checks_->CheckModulesPresent())
         return Declined(MemoryOperation::VerifyModules);
     return Frame(MemoryOperation::VerifyModules, nullptr, [&] {
         return Outcome{Status::Done, wiring_.Controls().VerifyScript(cues)};
@@ -259,7 +259,8 @@ MemoryOperations::Outcome MemoryOperations::WriteRemote(const TProjectList& proj
     // The remote's cue frames are the bytes of a module's cue write: a module left on would
     // store them as its own. Only the operator's OK goes on.
     if (wiring_.Controls().ModuleCount() > 0 &&
-        !(dialogs_->ConfirmOkCancel(kv::Message(68), kv::Message(69) + QLatin1Char('\n') + kv::Message(119))))
+        !(dialogs_->ConfirmOkCancel(kv::Message(68),
+                                    kv::Message(69) + QLatin1Char('\n') + kv::Message(119))))
         return Declined(MemoryOperation::WriteRemote);
     return Frame(MemoryOperation::WriteRemote, remote, [&] {
         const bool manualMode = remote->Version < fw::RemoteErase;

@@ -3,7 +3,6 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
-#include <functional>
 #include <vector>
 
 #include "devices/MemoryResults.h"
@@ -24,6 +23,17 @@ class TRemoteControl;
 // Progress reports process pending events, so the main window's commands keep arriving while an
 // operation runs; a second memory operation asked for meanwhile is refused (Busy), and so are
 // searches and channel tests (ConsoleWiring::BusHeld).
+// The checks before a script goes to the devices: modules the script names that are not on the
+// bus, and (writing only) modules whose cues their firmware may play wrongly. True to go on.
+class TransferChecks {
+public:
+    virtual bool CheckModulesPresent() = 0;
+    virtual bool CheckCueOrder() = 0;
+
+protected:
+    ~TransferChecks() = default;
+};
+
 class MemoryOperations {
 public:
     // How a command ended.
@@ -70,10 +80,8 @@ public:
 
     // The questions, boxes and the progress window go to dialogs.
     void SetDialogs(ConsoleDialogs& dialogs) { dialogs_ = &dialogs; }
-    // The present-warning checks (missing modules; cue order, before writing only), which the
-    // session connects to the show control; true to go on. Unset checks pass.
-    std::function<bool()> CheckModulesPresent;
-    std::function<bool()> CheckCueOrder;
+    // The present-warning checks before a transfer (the show control's); none: they pass.
+    void SetChecks(TransferChecks* checks) { checks_ = checks; }
 
 private:
     class Hold;
@@ -91,6 +99,7 @@ private:
 
     ConsoleWiring& wiring_;
     ConsoleDialogs* dialogs_;
+    TransferChecks* checks_ = nullptr;
     bool running_ = false;
     bool cancel_ = false;
     MemoryOperation current_ = MemoryOperation::WriteModules;

@@ -107,11 +107,7 @@ QString AddressListText(const std::vector<int>& addresses) {
 
 ShowControl::ShowControl(ConsoleWiring& wiring, TExtPlayer& player, TProjects& projects,
                          ConsoleState& state)
-    : wiring_(wiring),
-      player_(player),
-      projects_(projects),
-      state_(state),
-      dialogs_(&NoDialogs()) {
+    : wiring_(wiring), player_(player), projects_(projects), state_(state), dialogs_(&NoDialogs()) {
     player_.SetScript(&projects_.Project(state_.CurrentSlot));
     showWiring_ = std::make_unique<ShowWiring>(wiring_, player_);
     std::shared_ptr<bool> alive = alive_;
@@ -811,11 +807,11 @@ KeySnapshot ShowControl::Snapshot(const WindowKeyInputs& window) const {
 }
 
 KeyDecision ShowControl::HandleKey(const KeyStroke& key, const WindowKeyInputs& window,
-                                   const std::function<void(const KeyAction&)>& windowCommand) {
+                                   WindowCommands& windowCommands) {
     const KeyDecision decision = DecideKey(key, Snapshot(window));
     for (const KeyAction& action : decision.Actions) {
-        if (!Perform(action) && windowCommand) {
-            windowCommand(action);
+        if (!Perform(action)) {
+            windowCommands.Perform(action);
         }
     }
     return decision;

@@ -10,8 +10,10 @@
 
 #include "console/ConsoleEnabling.h"
 #include "console/ConsoleState.h"
+#include "console/DebugSyncTest.h"
 #include "console/IndicatorLooks.h"
 #include "console/KeyHook.h"
+#include "console/MemoryOperations.h"
 #include "core/Signal.h"
 #include "timecode/TimecodeFollower.h"
 
@@ -38,6 +40,15 @@ struct TimecodeLampState {
     QString Time;     // the timecode heard last; empty without one
 };
 
+// The window's share of what a key does: its buttons, panels and dialogs.
+class WindowCommands {
+public:
+    virtual void Perform(const KeyAction& action) = 0;
+
+protected:
+    ~WindowCommands() = default;
+};
+
 // What the window adds to the console state for a key decision.
 struct WindowKeyInputs {
     bool WarningVisible = false;
@@ -54,7 +65,7 @@ struct WindowKeyInputs {
 // It makes its own ShowWiring (frames to the player, idle polling, fired-channel checks): the
 // owner makes no other, or every frame would reach the player twice. The hooks it leaves in
 // the wiring and the player do nothing once it is gone, so the order of destruction is free.
-class ShowControl : public QObject {
+class ShowControl : public QObject, public ClockTestPermission, public TransferChecks {
     Q_OBJECT
 public:
     // Points the player at the current slot's project, plugs it into the wiring (frames, idle
@@ -107,7 +118,7 @@ public:
     bool CountdownRunning() const { return countdown_; }
     // The debug window's clock test starts the show clock of every device on the bus: only
     // while the console waits, nothing plays, no countdown runs and no start is awaited.
-    bool ClockTestAllowed() const;
+    bool ClockTestAllowed() const override;
 
     // Ctrl+F1 and Shift+F1.
     void ModeActionExecute();
@@ -130,17 +141,13 @@ public:
     // Before a script transfer: modules the script names that are not on the bus, and (writing
     // only) modules whose cues their firmware may play wrongly. True to go on; a warning goes
     // through the present-warning dialog.
-    bool CheckModulesPresent();
-    bool CheckCueOrder();
+    bool CheckModulesPresent() override;
+    bool CheckCueOrder() override;
 
     // Key hook: decides what the key does, performs the show commands in order and hands the
-    // others to windowCommand. Returns the decision (its Consumed flag for the window).
+    // others to the window. Returns the decision (its Consumed flag for the window).
     KeyDecision HandleKey(const KeyStroke& key, const WindowKeyInputs& window,
-                          const std::function<void(const KeyAction&)>& windowCommand);
-    KeyDecision HandleKey(int keyCode, const WindowKeyInputs& window,
-                          const std::function<void(const KeyAction&)>& windowCommand) {
-        return HandleKey(KeyStroke{.Code = keyCode}, window, windowCommand);
-    }
+                          WindowCommands& windowCommands);
     // Performs one show command of a decision; false for a window command.
     bool Perform(const KeyAction& action);
 
@@ -201,21 +208,21 @@ public:
     void SetMemoryOperations(const MemoryOperations* memory) { memory_ = memory; }
 
 signals:
-    void ButtonsChanged();   // button refresh, then the mode indicators
-    void ShowViewChanged();  // slot indicators, project name, cue list
-    void SoundChanged();     // "Загружена" indicator and the soundtrack name
+    void ButtonsChanged();             // button refresh, then the mode indicators
+    void ShowViewChanged();            // slot indicators, project name, cue list
+    void SoundChanged();               // "Загружена" indicator and the soundtrack name
     void PositionChanged(int32_t ms);  // show time, remaining time, list position
     void ManualKeysChanged();          // panels' visibility and all 40 keys
     void ManualKeyChanged(int32_t address, int32_t channel);  // one key
     void ChannelFired(int32_t address, int32_t channel);
-    void CueSelected(int cue);                  // select, focus and scroll to a cue of the list
-    void WarningRaised(const QString& text);    // the red warning window
-    void ModesChanged();                        // mode indicators only
-    void TempoChanged();                        // tempo label and pointer
-    void OffsetChanged();                       // offset and distance labels, pointer
-    void PlayStateChanged();                    // "Воспр." after a start or stop
-    void ShowIdle();              // the player's idle step ran (after the poll step)
-    void TimecodeLampChanged();  // the lamp's signal, caption or time changed
+    void CueSelected(int cue);                // select, focus and scroll to a cue of the list
+    void WarningRaised(const QString& text);  // the red warning window
+    void ModesChanged();                      // mode indicators only
+    void TempoChanged();                      // tempo label and pointer
+    void OffsetChanged();                     // offset and distance labels, pointer
+    void PlayStateChanged();                  // "Воспр." after a start or stop
+    void ShowIdle();                          // the player's idle step ran (after the poll step)
+    void TimecodeLampChanged();               // the lamp's signal, caption or time changed
     // A fired channel was measured after the show (its log line is written); its key is
     // announced through ManualKeyChanged as well.
     void ChannelChecked(int32_t address, int32_t channel);

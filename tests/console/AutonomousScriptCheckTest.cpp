@@ -95,7 +95,12 @@ TEST(AutonomousScriptCheck, TheProgressCancelStopsTheCheck) {
 namespace {
 
 // The console's arming in autonomous control with the read-back in front of it.
-struct ArmRig : CheckRig {
+struct ArmRig : CheckRig, ScriptWriter {
+    bool WriteScript(const TProjectList&) override {
+        ++writes;
+        WriteAll();
+        return true;
+    }
     AutonomousArmCheck check{*wiring};
     QStringList asked;
     AutonomousArmCheck::Choice choice = AutonomousArmCheck::Choice::Cancel;
@@ -109,11 +114,7 @@ struct ArmRig : CheckRig {
             return choice;
         };
         dialogs.ArmAnyway = [this](const QString&) { return confirm; };
-        check.WriteScript = [this] {
-            ++writes;
-            WriteAll();
-            return true;
-        };
+        check.SetWriter(this);
         player->ControlMode = TCommonPlayer::ControlAutonomous;
     }
 };

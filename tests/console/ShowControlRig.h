@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QThread>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -20,6 +21,28 @@
 #include "sim/SimBus.h"
 #include "sim/SimConsole.h"
 #include "sim/SimRig.h"
+
+// The key hook as the window calls it, with the window's commands going to `window` (none when
+// null).
+inline kv::KeyDecision HandleKey(kv::ShowControl& show, const kv::KeyStroke& key,
+                                 const kv::WindowKeyInputs& inputs,
+                                 std::function<void(const kv::KeyAction&)> window) {
+    struct Commands : kv::WindowCommands {
+        std::function<void(const kv::KeyAction&)> perform;
+        void Perform(const kv::KeyAction& action) override {
+            if (perform) {
+                perform(action);
+            }
+        }
+    } commands;
+    commands.perform = std::move(window);
+    return show.HandleKey(key, inputs, commands);
+}
+inline kv::KeyDecision HandleKey(kv::ShowControl& show, int keyCode,
+                                 const kv::WindowKeyInputs& inputs,
+                                 std::function<void(const kv::KeyAction&)> window) {
+    return HandleKey(show, kv::KeyStroke{.Code = keyCode}, inputs, std::move(window));
+}
 
 // The console below its windows over the simulated demo rig (firing modules 3, 7 and 12, HV
 // module 20 on converter 0; motor 30 and another console on converter 1): bus wiring, player,

@@ -93,7 +93,7 @@ TEST(ShowControl, ManualShowWithoutScriptFiresFromTheKeyboard) {
     std::vector<KeyCommand> forWindow;
     auto window = [&](const KeyAction& a) { forWindow.push_back(a.Command); };
     // The default start key.
-    EXPECT_TRUE(r.show->HandleKey(vk::F5, {}, window).Consumed);
+    EXPECT_TRUE(HandleKey(*r.show, vk::F5, {}, window).Consumed);
     EXPECT_EQ(r.LinesFrom(mark),
               (QStringList{"Запуск проекта", "Режимы: ручной, прямое управление",
                            "Темп: 100.0%, смещение: 0 ms", "Точка запуска: 0:00:00"}));
@@ -101,14 +101,14 @@ TEST(ShowControl, ManualShowWithoutScriptFiresFromTheKeyboard) {
 
     r.state.ManualDevice = IndexOf(r.Controls(), 3);
     r.state.ManualPage = 0;
-    const KeyDecision d = r.show->HandleKey('T', {}, window);
+    const KeyDecision d = HandleKey(*r.show, 'T', {}, window);
     EXPECT_TRUE(d.Consumed);
     EXPECT_EQ(r.Lines().last(), QStringLiteral("Ручной запуск, пульт: 3, канал: 15"));
     EXPECT_EQ(module->ChannelFired[14], 1);
     ASSERT_FALSE(r.keyChanges.empty());
     EXPECT_EQ(r.keyChanges.back(), std::make_pair(3, 14));
     // Esc stops the running show.
-    r.show->HandleKey(vk::Escape, {}, window);
+    HandleKey(*r.show, vk::Escape, {}, window);
     EXPECT_FALSE(r.show->Playing());
     EXPECT_TRUE(forWindow.empty());
 }
@@ -124,39 +124,39 @@ TEST(ShowControl, StepFiringFiresEveryCueOfTheNextTime) {
     r.show->StartBtnClick();
     ASSERT_TRUE(r.show->Playing());
     const int mark = static_cast<int>(r.Lines().size());
-    EXPECT_TRUE(r.show->HandleKey(vk::F7, {}, nullptr).Consumed);
+    EXPECT_TRUE(HandleKey(*r.show, vk::F7, {}, nullptr).Consumed);
     EXPECT_EQ(r.LinesFrom(mark), (QStringList{"Пошаговый запуск, пульт: 3, канал: 1",
                                               "Пошаговый запуск, пульт: 7, канал: 2",
                                               "Пошаговый запуск, пульт: 12, канал: 3"}));
     EXPECT_EQ(r.player->NextCue, 3);
     EXPECT_EQ(r.selectedCues, (std::vector<int>{1, 2, 3}));
-    r.show->HandleKey(vk::F7, {}, nullptr);
+    HandleKey(*r.show, vk::F7, {}, nullptr);
     EXPECT_EQ(r.Lines().last(), QStringLiteral("Пошаговый запуск, пульт: 3, канал: 4"));
     EXPECT_EQ(r.player->NextCue, 4);
     EXPECT_EQ(r.selectedCues.size(), 3u);  // no cue after the last
-    EXPECT_FALSE(r.show->HandleKey(vk::F7, {}, nullptr).Consumed);
+    EXPECT_FALSE(HandleKey(*r.show, vk::F7, {}, nullptr).Consumed);
     r.show->StopBtnClick();
 }
 
 TEST(ShowControl, TempoAndOffsetStepsLogTheirValues) {
     ShowControlRig r;
     for (int i = 0; i < 200; ++i) {
-        ASSERT_TRUE(r.show->HandleKey(vk::Multiply, {}, nullptr).Consumed);
+        ASSERT_TRUE(HandleKey(*r.show, vk::Multiply, {}, nullptr).Consumed);
     }
     EXPECT_EQ(r.player->Tempo(), 1200);
     EXPECT_EQ(r.Lines().last(), QStringLiteral("Изменение темпа: 120.0%"));
     EXPECT_EQ(r.Lines().filter(QStringLiteral("Изменение темпа:")).size(), 200);
     EXPECT_EQ(TempoLabel(r.player->Tempo()), QStringLiteral("+20.0%"));
-    r.show->HandleKey(vk::Divide, {}, nullptr);
+    HandleKey(*r.show, vk::Divide, {}, nullptr);
     EXPECT_EQ(r.Lines().last(), QStringLiteral("Изменение темпа: 119.9%"));
 
     for (int i = 0; i < 3; ++i) {
-        r.show->HandleKey(vk::Subtract, {}, nullptr);
+        HandleKey(*r.show, vk::Subtract, {}, nullptr);
     }
     EXPECT_EQ(r.player->Offset, -150);
     EXPECT_EQ(r.Lines().last(), QStringLiteral("Изменение смещения: -150 ms"));
     EXPECT_EQ(DistanceLabel(r.player->Offset), QStringLiteral("~50 м"));
-    r.show->HandleKey(vk::Equals, {}, nullptr);
+    HandleKey(*r.show, vk::Equals, {}, nullptr);
     EXPECT_EQ(r.player->Offset, -100);
 }
 
@@ -171,7 +171,7 @@ TEST(ShowControl, SlotsKeepTheirModesAndForgetASoundtrackWhoseFileWasDeleted) {
     r.show->ControlActionExecute();  // autonomous
     r.player->Position = 1234;
 
-    EXPECT_TRUE(r.show->HandleKey('2', {}, nullptr).Consumed);
+    EXPECT_TRUE(HandleKey(*r.show, '2', {}, nullptr).Consumed);
     EXPECT_EQ(r.state.CurrentSlot, 1);
     EXPECT_EQ(r.player->Script(), &r.projects.Project(1));
     EXPECT_FALSE(r.show->SoundLoaded());
@@ -227,16 +227,16 @@ TEST(ShowControl, StartPointAndBackToTheBeginning) {
     r.LoadScript("1 3 1\n12.5 3 2\n20 3 3\n");
     WindowKeyInputs window;
     window.SelectedCue = 1;
-    EXPECT_TRUE(r.show->HandleKey(vk::Enter, window, nullptr).Consumed);
+    EXPECT_TRUE(HandleKey(*r.show, vk::Enter, window, nullptr).Consumed);
     EXPECT_EQ(r.player->Position, 12500);
     EXPECT_EQ(r.player->NextCue, 1);
     EXPECT_EQ(r.Lines().last(), QStringLiteral("Установка точки начала: 12500 ms"));
-    r.show->HandleKey(vk::F4, window, nullptr);
+    HandleKey(*r.show, vk::F4, window, nullptr);
     EXPECT_EQ(r.player->Position, 0);
     EXPECT_EQ(r.player->NextCue, 0);
     // Page Down only moves the list's selection: a window command.
     std::vector<KeyAction> forWindow;
-    r.show->HandleKey(vk::PageDown, window, [&](const KeyAction& a) { forWindow.push_back(a); });
+    HandleKey(*r.show, vk::PageDown, window, [&](const KeyAction& a) { forWindow.push_back(a); });
     ASSERT_EQ(forWindow.size(), 1u);
     EXPECT_EQ(forWindow[0].Command, KeyCommand::SelectNextCue);
     EXPECT_EQ(forWindow[0].Cue, 2);
@@ -271,11 +271,11 @@ TEST(ShowControl, ForcingKeysInTestModeLogEvenWhenATestHoldsTheCommandBack) {
     r.wiring->TestMode = true;
     r.wiring->TestSelection = IndexOf(r.Controls(), 3);
     r.bus->ClearRecords();
-    EXPECT_TRUE(r.show->HandleKey(vk::Insert, {}, nullptr).Consumed);
+    EXPECT_TRUE(HandleKey(*r.show, vk::Insert, {}, nullptr).Consumed);
     EXPECT_EQ(r.Lines().last(), QStringLiteral("Включение форсирования, пульт: 3"));
     EXPECT_EQ(module->Forcing, ForcingOn);
     r.wiring->Testing = true;
-    r.show->HandleKey(vk::Delete, {}, nullptr);
+    HandleKey(*r.show, vk::Delete, {}, nullptr);
     EXPECT_EQ(r.Lines().last(), QStringLiteral("Выключение форсирования, пульт: 3"));
     EXPECT_EQ(module->Forcing, ForcingOn);  // nothing was sent
     r.wiring->Testing = false;
@@ -386,7 +386,7 @@ TEST(ShowControl, AShowThatRanToItsEndIsNotStartedAgainFromThere) {
     EXPECT_FALSE(r.show->Buttons().Start);
     EXPECT_FALSE(r.show->Actions().ExtStart);
     const int mark = static_cast<int>(r.Lines().size());
-    r.show->HandleKey(vk::F5, {}, nullptr);
+    HandleKey(*r.show, vk::F5, {}, nullptr);
     EXPECT_FALSE(r.show->Playing());
     EXPECT_FALSE(r.show->StartBtnClick());
     EXPECT_FALSE(r.show->Playing());
@@ -424,7 +424,7 @@ TEST(ShowControl, ACountdownEndsAtAnyStopOrDisarmAndChecksTheStartAgainAtZero) {
 
     // Esc (disarm), then armed again before zero: still cancelled.
     r.show->BeginCountdown();
-    r.show->HandleKey(vk::Escape, {}, nullptr);
+    HandleKey(*r.show, vk::Escape, {}, nullptr);
     EXPECT_FALSE(r.show->CountdownGoesOn());
     r.show->ArmToggle();
     EXPECT_FALSE(r.show->CountdownStart());

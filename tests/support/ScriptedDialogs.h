@@ -13,6 +13,7 @@ public:
     std::function<QString()> ScriptFile;
     std::function<QString()> SoundFile;
     std::function<QString(const QString& offered)> SaveFile;
+    std::function<QString(const QString& offered)> ExportFile;
     std::function<bool(const QString& message, const QString& list)> PresentWarning;
     std::function<void(const QString& message, const QStringList& lines)> RefusedCues;
     std::function<bool(const QString& caption, const QString& question)> Yes;
@@ -31,6 +32,7 @@ public:
     QString AskScriptFile() override { return Ask(ScriptFile); }
     QString AskSoundFile() override { return Ask(SoundFile); }
     QString AskSaveFile(const QString& offered) override { return Ask(SaveFile, offered); }
+    QString AskExportFile(const QString& offered) override { return Ask(ExportFile, offered); }
     bool AskPresentWarning(const QString& message, const QString& list) override {
         return Ask(PresentWarning, message, list);
     }

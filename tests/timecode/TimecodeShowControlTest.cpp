@@ -59,7 +59,7 @@ TEST(TimecodeShowControl, TheTimecodeStartsTheShowAndItsLossStopsItAsTheStopKeyD
     TimecodeShow s(2500);
     ShowControlRig& r = s.r;
     r.show->ArmToggle();
-    ASSERT_TRUE(r.show->HandleKey(vk::F5, {}, nullptr).Consumed);
+    ASSERT_TRUE(HandleKey(*r.show, vk::F5, {}, nullptr).Consumed);
     ASSERT_TRUE(r.show->Playing());
     EXPECT_EQ(r.state.LaunchState, ConsoleState::Running);
     ASSERT_NE(r.show->Timecode(), nullptr);
@@ -111,7 +111,7 @@ TEST(TimecodeShowControl, ASlotSetUpInTheSettingsFileFollowsItsSettings) {
     r.show->CurrentProject().Timecode = reading.slot;
 
     r.show->ArmToggle();
-    ASSERT_TRUE(r.show->HandleKey(vk::F5, {}, nullptr).Consumed);
+    ASSERT_TRUE(HandleKey(*r.show, vk::F5, {}, nullptr).Consumed);
     // A second before 01:00:00:00 is the show's zero here.
     s.Run(1500);
     EXPECT_FALSE(r.player->WaitingForClock());
@@ -229,7 +229,7 @@ TEST(TimecodeShowControl, DisarmStopSlotChangeAndALostConverterEndTheWait) {
     }
     {
         SCOPED_TRACE("Esc");
-        ends([](ShowControlRig& r) { r.show->HandleKey(vk::Escape, {}, nullptr); },
+        ends([](ShowControlRig& r) { HandleKey(*r.show, vk::Escape, {}, nullptr); },
              ConsoleState::Waiting);
     }
     {
@@ -237,9 +237,9 @@ TEST(TimecodeShowControl, DisarmStopSlotChangeAndALostConverterEndTheWait) {
         SCOPED_TRACE("F5, F6");
         ends(
             [](ShowControlRig& r) {
-                ASSERT_TRUE(r.show->HandleKey(vk::F5, {}, nullptr).Consumed);
+                ASSERT_TRUE(HandleKey(*r.show, vk::F5, {}, nullptr).Consumed);
                 ASSERT_TRUE(r.player->WaitingForClock());
-                r.show->HandleKey(vk::F6, {}, nullptr);
+                HandleKey(*r.show, vk::F6, {}, nullptr);
             },
             ConsoleState::Armed);
     }

@@ -15,14 +15,23 @@ void RunExternalStart(TExtStartForm& dialog, TTimerForm& timer, ShowControl& sho
     if (choice == TExtStartForm::Choice::Cancelled) {
         return;
     }
-    const auto playing = [&player] { return player.IsPlaying(); };
+    struct Watch : CountdownWatch {
+        Watch(const ShowControl& s, const TExtPlayer& p, bool countdown)
+            : show(s), player(p), countdown(countdown) {}
+        bool ShowPlaying() const override { return player.IsPlaying(); }
+        bool WaitStands() const override {
+            return countdown ? show.CountdownGoesOn() : player.WaitingExtStart;
+        }
+        const ShowControl& show;
+        const TExtPlayer& player;
+        bool countdown;
+    };
     if (choice == TExtStartForm::Choice::Clock) {
         // A stop or a disarm while it counts (from the bus, or the player's own) cancels it,
         // and at zero the start rule is asked again.
         show.BeginCountdown();
         if (timer.Run(GetLocalizedText(70, QStringLiteral("Время до запуска:")), TickCount(),
-                      dialog.Plan().targetTick, playing,
-                      [&show] { return show.CountdownGoesOn(); })) {
+                      dialog.Plan().targetTick, Watch(show, player, true))) {
             show.CountdownStart();
         } else {
             show.EndCountdown();
@@ -34,7 +43,7 @@ void RunExternalStart(TExtStartForm& dialog, TTimerForm& timer, ShowControl& sho
     show.LogStartBlock();
     player.WaitingExtStart = true;
     timer.Run(GetLocalizedText(71, QStringLiteral("Ожидание команды запуска...")), TickCount(), 0,
-              playing, [&player] { return player.WaitingExtStart; });
+              Watch(show, player, false));
     player.WaitingExtStart = false;
 }
 

@@ -7,12 +7,12 @@
 #include <QPushButton>
 #include <QWindow>
 
+#include "console/ChannelsExport.h"
 #include "console/ConsoleWiring.h"
 #include "console/KeyHook.h"
 #include "console/ShowControl.h"
-#include "console/windows/ChannelsExportDialog.h"
-#include "console/windows/ConsoleActions.h"
 #include "console/windows/CommandButtons.h"
+#include "console/windows/ConsoleActions.h"
 #include "console/windows/CueListView.h"
 #include "console/windows/TDebugForm.h"
 #include "console/windows/TMainForm.h"
@@ -69,12 +69,10 @@ bool TMainForm::HookKey(const KeyStroke& key, bool ownKey) {
     in.WarningVisible = windows_.warning && windows_.warning->isVisible();
     in.MainWindowActive = ownKey && isActiveWindow();
     in.SelectedCue = cues_->SelectedCue();
-    return session_.Show()
-        .HandleKey(key, in, [this](const KeyAction& action) { PerformWindowCommand(action); })
-        .Consumed;
+    return session_.Show().HandleKey(key, in, *this).Consumed;
 }
 
-void TMainForm::PerformWindowCommand(const KeyAction& action) {
+void TMainForm::Perform(const KeyAction& action) {
     switch (action.Command) {
         case KeyCommand::CloseWarning:
             WarningForm().CloseWarning();
@@ -117,7 +115,7 @@ void TMainForm::PerformWindowCommand(const KeyAction& action) {
             testPanel_->SoundVolBtn->click();
             break;
         case KeyCommand::ExportChannels:
-            ChannelsExportDialog::Run(this, session_.Wiring().Controls());
+            ExportConnectedChannels(session_.Wiring().Controls(), session_.Dialogs());
             break;
         case KeyCommand::SaveScript:
             session_.RunMemoryOperation(MemoryCommand::Write);

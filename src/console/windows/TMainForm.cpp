@@ -67,11 +67,7 @@ TMainForm::~TMainForm() {
 void TMainForm::SetWindows(const Windows& windows) {
     windows_ = {windows.warning, windows.extStart, windows.timer, windows.debug, windows.summary};
     if (TDebugForm* debug = windows.debug) {
-        debug->Attach(session_.Wiring());
-        debug->Test()->Allowed = [this] { return session_.Show().ClockTestAllowed(); };
-        debug->Test()->RefusedMessage = [debug](const QString& text) {
-            QMessageBox::warning(debug, QStringLiteral("Ошибка"), text);
-        };
+        debug->Attach(session_.Wiring(), session_.Show());
     }
 }
 
@@ -316,10 +312,6 @@ void TMainForm::ShowVersion() {
         text += QStringLiteral("  <b style=\"color:#ff0000\">журнал не записывается</b>");
     }
     versionLabel_->setText(text);
-}
-
-QPushButton* TMainForm::StartBtn() const {
-    return buttons_->StartBtn;
 }
 
 }  // namespace kv

@@ -6,6 +6,7 @@
 
 #include "console/ConsoleSession.h"
 #include "console/KeyHook.h"
+#include "console/ShowControl.h"
 #include "console/windows/KeyEventCode.h"
 #include "console/windows/ShowSummaryForm.h"
 #include "console/windows/TDebugForm.h"
@@ -37,7 +38,7 @@ class TimePanel;
 // the session's signals, forwards the command keys and every key-down of the program to the
 // session's key rules, and opens the windows it is given. Showing it the first time translates
 // every window and starts the session's polling.
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, private WindowCommands {
     Q_OBJECT
 public:
     // The windows it opens, made by the caller after the main window (their translation follows
@@ -80,7 +81,6 @@ public:
 
     QAction* ExitAction() const { return exitAction_; }
     QAction* FindAction(const QString& name) const;
-    QPushButton* StartBtn() const;
     StatusPanel& Status() const { return *status_; }
     SlotStrip& Slots() const { return *slots_; }
     CueListView& Cues() const { return *cues_; }
@@ -113,7 +113,7 @@ private:
     // The hook for a key-down; ownKey false: typed into another window (or one blocked by a
     // modal window), where the hook only closes the red window.
     bool HookKey(const KeyStroke& key, bool ownKey);
-    void PerformWindowCommand(const KeyAction& action);
+    void Perform(const KeyAction& action) override;
 
     ConsoleSession& session_;
     // The windows may go before this one (they are gone from the pointers then).

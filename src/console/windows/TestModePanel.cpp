@@ -141,7 +141,7 @@ TestModePanel::TestModePanel(QWidget* parent) : QWidget(parent) {
     legend->setWordWrap(true);
     channelsLayout->addWidget(legend);
     graph_ = new ChannelGraph(channels_);
-    graph_->SetModuleSource([this] { return Selected(); });
+    graph_->SetModuleSource(this);
     // A module with hundreds of channels scrolls inside the page instead of growing the window.
     auto* graphScroll = new QScrollArea(channels_);
     graphScroll->setObjectName(QStringLiteral("ChannelGraphScroll"));
@@ -153,10 +153,10 @@ TestModePanel::TestModePanel(QWidget* parent) : QWidget(parent) {
     channelsLayout->addWidget(graphScroll, 1);
     right->addWidget(channels_, 1);
     hv_ = new HvPanel(this);
-    hv_->SetModuleSource([this] { return dynamic_cast<THVControl*>(Selected()); });
+    hv_->SetModuleSource(this);
     right->addWidget(hv_, 1);
     motor_ = new MotorPanel(this);
-    motor_->SetModuleSource([this] { return dynamic_cast<TMotorControl*>(Selected()); });
+    motor_->SetModuleSource(this);
     right->addWidget(motor_, 1);
     body->addLayout(right, 1);
     layout->addLayout(body, 1);

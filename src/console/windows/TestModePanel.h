@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <array>
 
+#include "console/windows/ModuleSelection.h"
 #include "core/Signal.h"
 
 class QLabel;
@@ -27,7 +28,7 @@ struct ButtonEnabling;
 // The bus commands of its buttons go straight to the wiring; the soundtrack and mixer buttons
 // belong to the show control, which the main window connects. The keys act through the
 // buttons (click()), so a disabled button also stops its key.
-class TestModePanel : public QWidget {
+class TestModePanel : public QWidget, public ModuleSelection {
     Q_OBJECT
 public:
     // Enabled state of the buttons, as the console's enabling rules give it.
@@ -62,6 +63,7 @@ public:
     // The buttons' enabling from the session's rules.
     void RefreshEnabling();
     void SetEnabled(const Enabled& enabled);
+    TCommonControl* SelectedModule() const override { return Selected(); }
     // Shows the panel that fits the selected module and redraws it with the module data.
     void RefreshTestPanel();
     // The module data only: every idle tick in test mode while modules exist and no test runs.

@@ -26,8 +26,8 @@ int AskSafely(QMessageBox& box, QMessageBox::StandardButton safe) {
 
 }  // namespace
 
-WindowDialogs::WindowDialogs(ConsoleSession& session, QWidget& window,
-                             TPresentWarningForm& present, TMemoryForm& progress)
+WindowDialogs::WindowDialogs(ConsoleSession& session, QWidget& window, TPresentWarningForm& present,
+                             TMemoryForm& progress)
     : window_(&window), present_(&present), progress_(&progress) {
     // Whatever runs under the progress window stops at its next report.
     QObject::connect(&progress, &TMemoryForm::CancelPressed, &progress,
@@ -65,17 +65,28 @@ QString WindowDialogs::AskSoundFile() {
     return AskFile(GetText(121, QStringLiteral("Аудиофайлы|*.wav; *.mp3; *.wma; *.ogg")));
 }
 
-QString WindowDialogs::AskSaveFile(const QString& offered) {
-    QFileDialog dialog(progress_ ? static_cast<QWidget*>(progress_) : window_.data());
+QString WindowDialogs::AskNewFile(QWidget* parent, const QString& filter, const QString& offered) {
+    QFileDialog dialog(parent);
     dialog.setObjectName(QStringLiteral("SaveDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    // ".DAT" may still be appended: the question is asked about the name really written.
+    // An extension may still be appended: the overwrite question is asked about the name
+    // really written.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-    dialog.setNameFilters(WindowTranslator::QtNameFilters(QStringLiteral("Файлы данных|*.dat")));
+    dialog.setNameFilters(WindowTranslator::QtNameFilters(filter));
     dialog.selectFile(offered);
     const bool chosen = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
     return chosen ? dialog.selectedFiles().first() : QString();
+}
+
+QString WindowDialogs::AskSaveFile(const QString& offered) {
+    return AskNewFile(progress_ ? static_cast<QWidget*>(progress_) : window_.data(),
+                      QStringLiteral("Файлы данных|*.dat"), offered);
+}
+
+QString WindowDialogs::AskExportFile(const QString& offered) {
+    return AskNewFile(window_, QStringLiteral("Текстовые файлы|*.txt"), offered);
 }
 
 bool WindowDialogs::AskPresentWarning(const QString& message, const QString& list) {

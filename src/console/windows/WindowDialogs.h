@@ -22,6 +22,7 @@ public:
     QString AskScriptFile() override;
     QString AskSoundFile() override;
     QString AskSaveFile(const QString& offered) override;
+    QString AskExportFile(const QString& offered) override;
     bool AskPresentWarning(const QString& message, const QString& list) override;
     void ShowRefusedCues(const QString& message, const QStringList& lines) override;
     bool Confirm(const QString& caption, const QString& question) override;
@@ -38,6 +39,7 @@ public:
 
 private:
     QString AskFile(const QString& filter);
+    QString AskNewFile(QWidget* parent, const QString& filter, const QString& offered);
     // The progress window while it is up, the main window otherwise.
     QWidget* BoxParent() const;
 

@@ -15,6 +15,8 @@
 #include <memory>
 
 #include "../../devices/sim/ConsoleSimHarness.h"
+#include "OwnedMainForm.h"
+#include "ScriptedDialogs.h"
 #include "TempDir.h"
 #include "WindowTestBase.h"
 #include "console/DebugSyncTest.h"
@@ -22,7 +24,6 @@
 #include "console/windows/StatusPanel.h"
 #include "console/windows/TDebugForm.h"
 #include "console/windows/TIndicator.h"
-#include "OwnedMainForm.h"
 #include "console/windows/TMainForm.h"
 #include "console/windows/TestModePanel.h"
 #include "core/EventLog.h"
@@ -153,12 +154,14 @@ TEST_F(MainFormCommandsTest, DebugWindowListsTheModulesAndClosingStopsTheClockTe
     ASSERT_NE(debug.Test(), nullptr);
     int asked = 0;
     bool answer = false;
-    debug.Test()->ConfirmOverwrite = [&](const QString&, const QString&) {
+    ScriptedDialogs boxes;
+    boxes.Yes = [&](const QString&, const QString&) {
         ++asked;
         return answer;
     };
     QStringList refused;
-    debug.Test()->RefusedMessage = [&](const QString& text) { refused << text; };
+    boxes.Error = [&](const QString& text) { refused << text; };
+    debug.Test()->SetDialogs(boxes);
 
     bool modal = false;
     Later([&] {

@@ -13,10 +13,11 @@
 #include <memory>
 
 #include "../../devices/sim/ConsoleSimHarness.h"
+#include "OwnedMainForm.h"
 #include "WindowTestBase.h"
+#include "console/windows/CommandButtons.h"
 #include "console/windows/HvPanel.h"
 #include "console/windows/MotorPanel.h"
-#include "OwnedMainForm.h"
 #include "console/windows/TMainForm.h"
 #include "console/windows/TestModePanel.h"
 
@@ -37,7 +38,8 @@ protected:
         options.rig = QString();
         form_ = std::make_unique<OwnedMainForm>(options);
         for (int address : {5, 20, 30}) {
-            ASSERT_NE(form_->Session().Wiring().Controls().RegisterDevice(address, 0), nullptr) << address;
+            ASSERT_NE(form_->Session().Wiring().Controls().RegisterDevice(address, 0), nullptr)
+                << address;
         }
         ASSERT_EQ(form_->screen()->availableGeometry(), kScreen);
         form_->setGeometry(kScreen);
@@ -125,7 +127,7 @@ TEST_F(MainWindowFitTest, LongTranslatedTextsStayInsideTheScreen) {
     MakeForm();
     ASSERT_EQ(form_->findChild<QLabel*>(QStringLiteral("HvTitleLabel"))->text(),
               QString::fromLatin1(longText));
-    ASSERT_EQ(form_->StartBtn()->text(), QString::fromLatin1(longText));
+    ASSERT_EQ(form_->Buttons().StartBtn->text(), QString::fromLatin1(longText));
     ExpectInside("launch page");
     Click(Qt::Key_Tab);
     ExpectInside("test page");

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <memory>
 
+#include "OwnedMainForm.h"
 #include "TempDir.h"
 #include "WindowTestBase.h"
 #include "console/ConsoleWiring.h"
@@ -23,7 +24,6 @@
 #include "console/windows/SlotStrip.h"
 #include "console/windows/StatusPanel.h"
 #include "console/windows/TIndicator.h"
-#include "OwnedMainForm.h"
 #include "console/windows/TMainForm.h"
 #include "console/windows/TPresentWarningForm.h"
 #include "console/windows/TWarningForm.h"
@@ -121,12 +121,12 @@ TEST_F(MainWindowKeysTest, LoadingFillsCueListSlotAndButtons) {
     EXPECT_TRUE(form_->Slots().IsCurrent(0));
     EXPECT_EQ(form_->Slots().ScriptText(0), QStringLiteral("0:01:05"));
     EXPECT_TRUE(form_->Buttons().BeginBtn->isEnabled());
-    EXPECT_FALSE(form_->StartBtn()->isEnabled());
+    EXPECT_FALSE(form_->Buttons().StartBtn->isEnabled());
 
     // F1 arms: the start button comes on and "Работа" replaces "Ожидание".
     EXPECT_TRUE(form_->KeyDown(vk::F1));
     EXPECT_EQ(form_->Session().State().LaunchState, ConsoleState::Armed);
-    EXPECT_TRUE(form_->StartBtn()->isEnabled());
+    EXPECT_TRUE(form_->Buttons().StartBtn->isEnabled());
     EXPECT_EQ(form_->Status().LookOf(StatusPanel::Lamp::Work), TShape::Look::On);
     EXPECT_FALSE(form_->Buttons().ProjectBtn->isEnabled());
     // Esc disarms.

@@ -20,6 +20,7 @@
 #include <memory>
 
 #include "FakeClock.h"
+#include "OwnedMainForm.h"
 #include "TempDir.h"
 #include "WindowTestBase.h"
 #include "console/ConsoleWiring.h"
@@ -27,7 +28,6 @@
 #include "console/ShowControl.h"
 #include "console/windows/CommandButtons.h"
 #include "console/windows/TExtStartForm.h"
-#include "OwnedMainForm.h"
 #include "console/windows/TMainForm.h"
 #include "console/windows/TMemoryForm.h"
 #include "console/windows/TTimerForm.h"
@@ -45,6 +45,15 @@
 
 namespace kv {
 namespace {
+
+// A countdown's view of the show: playing when the test says so, the wait standing unless it
+// says otherwise.
+struct Watch : CountdownWatch {
+    const bool* playing = nullptr;
+    bool stands = true;
+    bool ShowPlaying() const override { return playing != nullptr && *playing; }
+    bool WaitStands() const override { return stands; }
+};
 
 constexpr int32_t kNoon = 12 * 3600 * 1000;
 
@@ -179,13 +188,13 @@ TEST_F(StartWindowsTest, CountdownSaysOkOnlyWhenItReachesZero) {
         clock_.Advance(5000);
         form.Tick();
     });
-    EXPECT_TRUE(
-        form.Run(QStringLiteral("Время до запуска:"), 100000, 110000, [] { return false; }));
+    const Watch idle;
+    EXPECT_TRUE(form.Run(QStringLiteral("Время до запуска:"), 100000, 110000, idle));
     EXPECT_EQ(shown, QStringLiteral("0:00:05.0"));
     EXPECT_FALSE(form.Timer.isActive());
 
     Later([&] { form.CancelBtn->click(); });
-    EXPECT_FALSE(form.Run(QString(), 110000, 120000, [] { return false; }));
+    EXPECT_FALSE(form.Run(QString(), 110000, 120000, idle));
     EXPECT_FALSE(form.Timer.isActive());
     // Ticks of a hidden window decide nothing.
     clock_.Advance(20000);
@@ -203,19 +212,20 @@ TEST_F(StartWindowsTest, WaitEndsWhenPlayingOrWhenTheWaitIsClearedElsewhere) {
         playing = true;
         form.Tick();
     });
-    EXPECT_TRUE(form.Run(
-        QString(), 100000, 0, [&] { return playing; }, [] { return true; }));
+    Watch watch;
+    watch.playing = &playing;
+    EXPECT_TRUE(form.Run(QString(), 100000, 0, watch));
     playing = false;
     Later([&] { form.Tick(); });
-    EXPECT_FALSE(form.Run(
-        QString(), 100000, 0, [&] { return playing; }, [] { return false; }));
+    watch.stands = false;
+    EXPECT_FALSE(form.Run(QString(), 100000, 0, watch));
 }
 
 TEST_F(StartWindowsTest, CtrlF5WaitsForTheCommandAndCancelClearsTheWait) {
     OwnedMainForm::Options options;
     options.programDir = dir_.path();
     options.backend = std::make_shared<SimBus>();
-        options.rig = QString();
+    options.rig = QString();
     OwnedMainForm form(options);
     AtNoon(form.ExtStartForm());
     QAction* action = form.FindAction(QStringLiteral("ExtStartAction"));
@@ -350,7 +360,7 @@ TEST_F(StartWindowsTest, NothingStartsOrClosesWhileAMemoryOperationHasTheBus) {
     form.show();
     form.Session().State().LaunchState = ConsoleState::Armed;
     form.RefreshButtons();
-    ASSERT_TRUE(form.StartBtn()->isEnabled());
+    ASSERT_TRUE(form.Buttons().StartBtn->isEnabled());
     // The operation's questions and its result box are answered as they come up.
     QTimer boxes;
     QObject::connect(&boxes, &QTimer::timeout, [] {
@@ -364,8 +374,8 @@ TEST_F(StartWindowsTest, NothingStartsOrClosesWhileAMemoryOperationHasTheBus) {
     bool seen = false;
     Later([&] {
         seen = form.Session().Memory().Running();
-        startEnabled = form.StartBtn()->isEnabled();
-        form.StartBtn()->click();
+        startEnabled = form.Buttons().StartBtn->isEnabled();
+        form.Buttons().StartBtn->click();
         closed = form.close();
     });
     form.Session().RunMemoryOperation(MemoryCommand::Write);
@@ -375,7 +385,7 @@ TEST_F(StartWindowsTest, NothingStartsOrClosesWhileAMemoryOperationHasTheBus) {
     EXPECT_FALSE(form.Session().Player().IsPlaying());
     EXPECT_FALSE(closed);
     EXPECT_TRUE(form.isVisible());
-    EXPECT_TRUE(form.StartBtn()->isEnabled()) << "enabled again when it ends";
+    EXPECT_TRUE(form.Buttons().StartBtn->isEnabled()) << "enabled again when it ends";
 }
 
 // The soundtrack test of test mode stops when the operator leaves test mode: the next start

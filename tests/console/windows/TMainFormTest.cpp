@@ -1,5 +1,6 @@
-#include "WindowTestBase.h"
 #include "OwnedMainForm.h"
+#include "WindowTestBase.h"
+#include "console/windows/CommandButtons.h"
 #include "console/windows/TMainForm.h"
 
 #include <gtest/gtest.h>
@@ -85,14 +86,14 @@ TEST_F(TMainFormTest, SettingsAndShowingSetCaptionVersionAndStartButton) {
     EXPECT_EQ(form->Session().State().StartKey, 32);
     EXPECT_DOUBLE_EQ(form->Session().Settings().ConnectResist, 25.5);
     EXPECT_DOUBLE_EQ(form->Session().Settings().ConnectResistHi, 200);
-    EXPECT_EQ(form->StartBtn()->text(), QStringLiteral("<F5> Старт"));
+    EXPECT_EQ(form->Buttons().StartBtn->text(), QStringLiteral("<F5> Старт"));
 
     form->show();
     EXPECT_EQ(form->windowTitle(),
               QStringLiteral("Управление запуском (версия: ") + OwnVersion() + QLatin1Char(')'));
     EXPECT_EQ(form->findChild<QLabel*>(QStringLiteral("VersionLabel"))->text(),
               QStringLiteral("версия: ") + OwnVersion() + QStringLiteral(" (расширенная)"));
-    EXPECT_EQ(form->StartBtn()->text(), QStringLiteral("<SPACE> Старт"));
+    EXPECT_EQ(form->Buttons().StartBtn->text(), QStringLiteral("<SPACE> Старт"));
     EXPECT_FALSE(form->findChild<QLabel*>(QStringLiteral("SimulatedBusLabel"))->isVisible());
 }
 
@@ -101,7 +102,7 @@ TEST_F(TMainFormTest, OtherStartKeysKeepTheF5CaptionEvenWhenTranslated) {
     dir_.write(QStringLiteral("kelvanex.lng"), "[buttons]\nTMainForm.StartBtn=<F5> Start\n");
     auto form = MakeForm();
     form->show();
-    EXPECT_EQ(form->StartBtn()->text(), QStringLiteral("<F5> Start"));
+    EXPECT_EQ(form->Buttons().StartBtn->text(), QStringLiteral("<F5> Start"));
 }
 
 TEST_F(TMainFormTest, SimulatedBusIsNamedInCaptionAndOnScreen) {
@@ -120,7 +121,8 @@ TEST_F(TMainFormTest, ClosingIsRefusedWhileAShowPlaysAndLogsTheClosingLinesOnce)
     form->Session().Player().Start(0);
     EXPECT_FALSE(form->close());
     EXPECT_TRUE(form->isVisible());
-    EXPECT_FALSE(LogMessages(form->Session().LogFilePath()).contains(QStringLiteral("Выход из программы")));
+    EXPECT_FALSE(
+        LogMessages(form->Session().LogFilePath()).contains(QStringLiteral("Выход из программы")));
 
     form->Session().Player().Stop(true);
     EXPECT_TRUE(form->close());

@@ -13,8 +13,9 @@
 
 #include "../../devices/sim/ConsoleSimHarness.h"
 #include "FakeRig.h"
+#include "ScriptedDialogs.h"
+#include "console/ChannelsExport.h"
 #include "console/windows/ChannelGraph.h"
-#include "console/windows/ChannelsExportDialog.h"
 #include "console/windows/HvPanel.h"
 #include "console/windows/MotorPanel.h"
 #include "console/windows/SearchPanel.h"
@@ -167,8 +168,10 @@ TEST_F(ChannelGraphTest, NothingIsDrawnBeyondTheChannelsOrWithoutAPlainModule) {
 }
 
 // The demo rig's HV module 20 (four outputs, 2.5 ohms, the fourth 30 ohms).
-class HvPanelTest : public ::testing::Test {
+class HvPanelTest : public ::testing::Test, public ModuleSelection {
 protected:
+    TCommonControl* SelectedModule() const override { return hv; }
+
     ConsoleOnSim c{SimRig::Demo()};
     THVControl* hv = nullptr;
     HvPanel panel;
@@ -177,7 +180,7 @@ protected:
         ASSERT_TRUE(c.Open());
         hv = dynamic_cast<THVControl*>(c.Controls().RegisterDevice(20, 0));
         ASSERT_NE(hv, nullptr);
-        panel.SetModuleSource([this] { return hv; });
+        panel.SetModuleSource(this);
     }
     int EnergyWrites() const { return static_cast<int>(c.Sent(-1, 0x81).size()); }
 };
@@ -361,26 +364,26 @@ TEST(ChannelsExportTest, AppendsTxtAndAsksBeforeReplacingTheFileReallyWritten) {
     QString proposed;
     QStringList asked;
     bool replace = false;
-    ChannelsExportDialog::Ui ui;
-    ui.AskName = [&](const QString& p) {
+    ScriptedDialogs ui;
+    ui.ExportFile = [&](const QString& p) {
         proposed = p;
         return base;
     };
-    ui.ConfirmOverwrite = [&](const QString& file) {
+    ui.Overwrite = [&](const QString& file) {
         asked << file;
         return replace;
     };
-    ASSERT_TRUE(ChannelsExportDialog::Run(c.Controls(), ui));
+    ASSERT_TRUE(ExportConnectedChannels(c.Controls(), ui));
     EXPECT_EQ(proposed, QStringLiteral("подключенные каналы"));
     EXPECT_TRUE(asked.isEmpty());
     ASSERT_TRUE(QFile::exists(base + QStringLiteral(".txt")));
     // "out" does not exist, "out.txt" does: the question is about "out.txt".
-    EXPECT_FALSE(ChannelsExportDialog::Run(c.Controls(), ui));
+    EXPECT_FALSE(ExportConnectedChannels(c.Controls(), ui));
     EXPECT_EQ(asked, QStringList{base + QStringLiteral(".txt")});
     replace = true;
-    EXPECT_TRUE(ChannelsExportDialog::Run(c.Controls(), ui));
-    ui.AskName = [](const QString&) { return QString(); };  // cancelled
-    EXPECT_FALSE(ChannelsExportDialog::Run(c.Controls(), ui));
+    EXPECT_TRUE(ExportConnectedChannels(c.Controls(), ui));
+    ui.ExportFile = [](const QString&) { return QString(); };  // cancelled
+    EXPECT_FALSE(ExportConnectedChannels(c.Controls(), ui));
 }
 
 }  // namespace

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "ConsoleSimHarness.h"
-#include "console/DebugSyncTest.h"
 #include "ScriptedDialogs.h"
+#include "console/DebugSyncTest.h"
 #include "console/DeviceMaintenance.h"
 #include "devices/ModeChange.h"
 #include "devices/TCommonControl.h"
@@ -236,15 +236,25 @@ protected:
         ASSERT_NO_FATAL_FAILURE(OpenWith(
             c_, {InTestMode(SimModule(3, 0x46B, 8)), InTestMode(SimModule(7, 0x165, 16))}));
         test_ = std::make_unique<DebugSyncTest>(c_.Wiring());
-        test_->ConfirmOverwrite = [this](const QString& caption, const QString& text) {
+        dialogs_.Yes = [this](const QString& caption, const QString& text) {
             asked_.emplace_back(caption, text);
             return answer_;
         };
-        test_->Allowed = [this] { return allowed_; };
-        test_->RefusedMessage = [this](const QString& text) { refused_ << text; };
+        dialogs_.Error = [this](const QString& text) { refused_ << text; };
+        test_->SetDialogs(dialogs_);
+        test_->SetPermission(&permission_);
     }
 
+    // The console's rule, as the test sets it.
+    struct Permission : ClockTestPermission {
+        explicit Permission(const bool* a) : allowed(a) {}
+        const bool* allowed;
+        bool ClockTestAllowed() const override { return *allowed; }
+    };
+
     ConsoleOnSim c_;
+    ScriptedDialogs dialogs_;
+    Permission permission_{&allowed_};
     std::unique_ptr<DebugSyncTest> test_;
     std::vector<Box> asked_;
     QStringList refused_;
@@ -439,8 +449,13 @@ TEST(DebugTestNoModules, OnlyTheClockStartAndItsAnnouncementAreBroadcast) {
     ConsoleOnSim c;
     OpenWith(c, {});
     DebugSyncTest test(c.Wiring());
-    test.Allowed = [] { return true; };
-    test.ConfirmOverwrite = [](const QString&, const QString&) { return true; };
+    struct Yes : ClockTestPermission {
+        bool ClockTestAllowed() const override { return true; }
+    } allowed;
+    ScriptedDialogs dialogs;
+    dialogs.Yes = [](const QString&, const QString&) { return true; };
+    test.SetPermission(&allowed);
+    test.SetDialogs(dialogs);
     ASSERT_TRUE(test.Start());
     ASSERT_EQ(c.Sent().size(), 3u);
     EXPECT_EQ(c.Sent()[0][0], 0x10);

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "ConsoleSimHarness.h"
-#include "TempDir.h"
 #include "ScriptedDialogs.h"
+#include "TempDir.h"
 #include "console/MemoryOperations.h"
 #include "devices/BlackBoxFile.h"
 #include "devices/ScriptTransfer.h"
@@ -43,6 +43,7 @@ protected:
             ASSERT_NE(sim_.Controls().RegisterDevice(c.address, 0), nullptr) << c.address;
         sim_.Wiring().StartPolling();
         ops_ = std::make_unique<MemoryOperations>(sim_.Wiring(), dialogs_);
+        ops_->SetChecks(&checks_);
         dialogs_.Begin = [this](const QString& title) { titles_ << title; };
         dialogs_.Report = [this](const QString& status, int percent) {
             statuses_ << status;
@@ -82,7 +83,15 @@ protected:
     Box Result(const char* text) { return {U("Сообщение"), U(text)}; }
 
     ConsoleOnSim sim_;
+    // The show control's checks, as the test answers them (unset: they pass).
+    struct Checks : TransferChecks {
+        std::function<bool()> Present;
+        std::function<bool()> Order;
+        bool CheckModulesPresent() override { return !Present || Present(); }
+        bool CheckCueOrder() override { return !Order || Order(); }
+    };
     ScriptedDialogs dialogs_;
+    Checks checks_;
     std::unique_ptr<MemoryOperations> ops_;
     QStringList titles_, statuses_;
     std::vector<int> percents_;
@@ -99,11 +108,11 @@ protected:
 TEST_F(MemoryOnSim, WriteAndVerifyLogTheirTitleAndResultAndShowTheirBox) {
     Start({SimModule(5, 0x165, 16)});
     QStringList checks;
-    ops_->CheckModulesPresent = [&] {
+    checks_.Present = [&] {
         checks << QStringLiteral("present");
         return true;
     };
-    ops_->CheckCueOrder = [&] {
+    checks_.Order = [&] {
         checks << QStringLiteral("order");
         return true;
     };
@@ -158,11 +167,11 @@ TEST_F(MemoryOnSim, UnsupportedFirmwareShowsItsOwnMessage) {
 
 TEST_F(MemoryOnSim, DeclinedChecksAndEraseQuestionSendNothing) {
     Start({SimModule(5, 0x46B, 8)});
-    ops_->CheckModulesPresent = [] { return false; };
+    checks_.Present = [] { return false; };
     EXPECT_EQ(ops_->WriteModules(Project("1 5 1\n")).status, MemoryOperations::Status::Declined);
     EXPECT_EQ(ops_->VerifyModules(Project("1 5 1\n")).status, MemoryOperations::Status::Declined);
-    ops_->CheckModulesPresent = [] { return true; };
-    ops_->CheckCueOrder = [] { return false; };
+    checks_.Present = [] { return true; };
+    checks_.Order = [] { return false; };
     EXPECT_EQ(ops_->WriteModules(Project("1 5 1\n")).status, MemoryOperations::Status::Declined);
     confirm_ = false;
     EXPECT_EQ(ops_->EraseModules().status, MemoryOperations::Status::Declined);
@@ -270,7 +279,7 @@ TEST_F(MemoryOnSim, NoSecondOperationSearchOrTestStartsInsideARunningOne) {
 TEST_F(MemoryOnSim, CuesTheBusCannotCarryAreListedAndNothingIsWritten) {
     Start({SimModule(5, 0x165, 16)});
     bool checked = false;
-    ops_->CheckModulesPresent = [&] { return checked = true; };
+    checks_.Present = [&] { return checked = true; };
     QString message;
     QStringList lines;
     dialogs_.RefusedCues = [&](const QString& m, const QStringList& l) {
@@ -409,7 +418,7 @@ TEST_F(MemoryOnSim, CuesTheModulesCannotHoldAreListedAndNothingIsWritten) {
         lines = l;
     };
     bool checked = false;
-    ops_->CheckModulesPresent = [&] { return checked = true; };
+    checks_.Present = [&] { return checked = true; };
     const TProjectList project =
         Project("1 5 3\n2 6 40\n3 5 3\n4 6 16\n5 7 #C#100\n6 7 2\n7 9 40\n");
     const auto outcome = ops_->WriteModules(project);
