@@ -13,8 +13,8 @@
 #include "CtlInterrupt.h"
 #include "bus/TPort.h"
 #include "console/AutonomousScriptCheck.h"
-#include "console/ConsoleState.h"
 #include "console/ConsoleDialogs.h"
+#include "console/ConsoleState.h"
 #include "console/ConsoleWiring.h"
 #include "console/ShowControl.h"
 #include "console/ShowRecorder.h"
@@ -173,14 +173,14 @@ public:
     CtlShow(CtlContext& ctx, ConsoleWiring& wiring, TProjects& projects)
         : player(ctx.Controls()), show(wiring, player, projects, state) {
         player.Thresholds = ResistanceThresholds::FromSettings();
-        QObject::connect(&show, &ShowControl::ChannelFired, [this, &ctx](int32_t module,
-                                                                         int32_t channel) {
-            ctx.Line(QStringLiteral("fire module %1 channel %2 show %3 ms wall %4")
-                         .arg(module)
-                         .arg(static_cast<int64_t>(channel) + 1)
-                         .arg(player.Position)
-                         .arg(WallClock()));
-        });
+        QObject::connect(&show, &ShowControl::ChannelFired,
+                         [this, &ctx](int32_t module, int32_t channel) {
+                             ctx.Line(QStringLiteral("fire module %1 channel %2 show %3 ms wall %4")
+                                          .arg(module)
+                                          .arg(static_cast<int64_t>(channel) + 1)
+                                          .arg(player.Position)
+                                          .arg(WallClock()));
+                         });
         // A cue whose frame never left the console is not a fire: it is printed and counted
         // apart.
         conns += player.OnFireNotSent.Connect(
@@ -195,14 +195,14 @@ public:
             ctx.Info(QStringLiteral("stopped by an external stop command"));
         });
         // The check's log line comes from the show control; the terminal gets the state too.
-        QObject::connect(&show, &ShowControl::ChannelChecked, [&ctx](int32_t module,
-                                                                     int32_t channel) {
-            auto* m = dynamic_cast<TCommonControl*>(ctx.Controls().FindByAddress(module));
-            ctx.Line(QStringLiteral("check module %1 channel %2 state %3")
-                         .arg(module)
-                         .arg(channel + 1)
-                         .arg(m ? m->ChannelState[static_cast<size_t>(channel)] : 0));
-        });
+        QObject::connect(
+            &show, &ShowControl::ChannelChecked, [&ctx](int32_t module, int32_t channel) {
+                auto* m = dynamic_cast<TCommonControl*>(ctx.Controls().FindByAddress(module));
+                ctx.Line(QStringLiteral("check module %1 channel %2 state %3")
+                             .arg(module)
+                             .arg(channel + 1)
+                             .arg(m ? m->ChannelState[static_cast<size_t>(channel)] : 0));
+            });
     }
 
     TExtPlayer player;
@@ -358,7 +358,7 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
         } choice;
         choice.file = o.sound;
         show.SetDialogs(choice);
-        show.SoundBtnClick();
+        show.ToggleSound();
         show.SetDialogs(NoDialogs());
         const QString soundError = choice.error;
         if (!show.SoundLoaded()) {
@@ -413,10 +413,10 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
         if (stillWaiting) {
             // Stopped while waiting: the start block is logged, so its end is too, with the
             // stop sequence the stop key sends.
-            show.StopBtnClick();
+            show.Stop();
         }
     } else if (!CtlInterrupt::Requested()) {
-        show.StartBtnClick();
+        show.Start();
     }
     while (player.IsPlaying() && !CtlInterrupt::Requested()) {
         ctx.Pump(5);
@@ -432,10 +432,10 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
     }
     // The stop key: the first stop leaves the soundtrack playing, a second one stops it.
     if (player.IsPlaying()) {
-        show.StopBtnClick();
+        show.Stop();
     }
     if (show.SoundPlaying()) {
-        show.StopBtnClick();
+        show.Stop();
     }
     // The fired channels are measured once each, as the console's idle steps do after a show.
     // A stop signal ends the waiting; so does a bus that answers none of the checks.

@@ -129,7 +129,7 @@ ShowControl::ShowControl(ConsoleWiring& wiring, TExtPlayer& player, TProjects& p
         [this](int32_t module, int32_t channel) { PlayerFired(module, channel); });
     // A timecode lost for good (the slot's choice) stops the show as the stop key does; once
     // this object is gone, the player stops by itself.
-    conns_ += player_.OnClockStop.Connect([this] { StopBtnClick(); });
+    conns_ += player_.OnClockStop.Connect([this] { Stop(); });
     listenTimer_.setInterval(kListenIntervalMs);
     listenTimer_.setTimerType(Qt::PreciseTimer);
     QObject::connect(&listenTimer_, &QTimer::timeout, &listenTimer_, [this] { ListenStep(); });
@@ -319,7 +319,7 @@ void ShowControl::ToBeginning() {
     emit PositionChanged(0);
 }
 
-void ShowControl::ProjectBtnClick() {
+void ShowControl::ToggleScript() {
     TProjectList& project = CurrentProject();
     if (project.Count() > 0) {
         project.Clear();
@@ -346,7 +346,7 @@ void ShowControl::RememberSound(SlotMemory& slot) {
     }
 }
 
-void ShowControl::SoundBtnClick() {
+void ShowControl::ToggleSound() {
     if (SoundLoaded()) {
         player_.UnloadSound();
     } else {
@@ -361,7 +361,7 @@ void ShowControl::SoundBtnClick() {
     RefreshShowView();
 }
 
-void ShowControl::BeginBtnClick() {
+void ShowControl::Rewind() {
     player_.Position = 0;
     player_.NextCue = 0;
     player_.ForgetRun();
@@ -462,7 +462,7 @@ bool ShowControl::CountdownStart() {
         CancelCountdown();
     }
     EndCountdown();
-    return go && StartBtnClick();
+    return go && Start();
 }
 
 void ShowControl::EndCountdown() {
@@ -498,7 +498,7 @@ void ShowControl::LogStartBlock() {
     }
 }
 
-bool ShowControl::StartBtnClick() {
+bool ShowControl::Start() {
     if (!Buttons().Start) {
         return false;
     }
@@ -525,7 +525,7 @@ bool ShowControl::StartBtnClick() {
     return true;
 }
 
-void ShowControl::StopBtnClick() {
+void ShowControl::Stop() {
     CancelCountdown();
     if (!Playing()) {
         // The stop ends an armed console's wait for the timecode as well.
@@ -587,13 +587,13 @@ void ShowControl::PlayerFired(int32_t module, int32_t channel) {
     emit ChannelFired(module, channel);
 }
 
-void ShowControl::ModeActionExecute() {
+void ShowControl::CycleWorkMode() {
     player_.WorkMode = static_cast<uint8_t>((player_.WorkMode + 1) % 3);
     emit ManualKeysChanged();
     emit ModesChanged();
 }
 
-void ShowControl::ControlActionExecute() {
+void ShowControl::ToggleControlMode() {
     player_.ControlMode = player_.ControlMode == TCommonPlayer::ControlDirect
                               ? TCommonPlayer::ControlAutonomous
                               : TCommonPlayer::ControlDirect;
@@ -839,7 +839,7 @@ bool ShowControl::Perform(const KeyAction& a) {
             Disarm();
             return true;
         case KeyCommand::Stop:
-            StopBtnClick();
+            Stop();
             return true;
         case KeyCommand::ManualSelect:
             state_.ManualDevice = a.Device;
@@ -859,16 +859,16 @@ bool ShowControl::Perform(const KeyAction& a) {
             ArmToggle();
             return true;
         case KeyCommand::ProjectBtn:
-            ProjectBtnClick();
+            ToggleScript();
             return true;
         case KeyCommand::SoundBtn:
-            SoundBtnClick();
+            ToggleSound();
             return true;
         case KeyCommand::BeginBtn:
-            BeginBtnClick();
+            Rewind();
             return true;
         case KeyCommand::Start:
-            StartBtnClick();
+            Start();
             return true;
         default:
             return false;

@@ -78,11 +78,11 @@ public:
     ShowControl& operator=(const ShowControl&) = delete;
 
     // "<F2> Сценарий": clears a loaded script, otherwise asks AskScriptFile and loads it.
-    void ProjectBtnClick();
+    void ToggleScript();
     // "<F3> Фонограмма": unloads the soundtrack, otherwise asks AskSoundFile and loads it.
-    void SoundBtnClick();
+    void ToggleSound();
     // "<F4> В начало".
-    void BeginBtnClick();
+    void Rewind();
     // Enter: the start point from the cue at index (nothing without one; not while running).
     void SetStartPoint(int cueIndex);
     // F1: Waiting <-> Armed; nothing while running. On a slot that follows timecode arming
@@ -98,12 +98,12 @@ public:
     // timecode makes the player wait for the timecode to start the show, on the capture the
     // arming opened (its lock kept); a source that cannot run refuses the start (logged and
     // shown), never falls back to the console's own clock.
-    bool StartBtnClick();
+    bool Start();
     // The start block alone (script, soundtrack, modes, tempo and offset), for a start that
     // another device will give.
     void LogStartBlock();
     // "<F6> Стоп": the first stop leaves the soundtrack playing, the second stops it too.
-    void StopBtnClick();
+    void Stop();
     // Test mode ends ("<TAB> Тест" up): the soundtrack test stops with it, so that the next
     // start does not join a soundtrack nobody started for the show.
     void LeaveTestMode();
@@ -121,8 +121,8 @@ public:
     bool ClockTestAllowed() const override;
 
     // Ctrl+F1 and Shift+F1.
-    void ModeActionExecute();
-    void ControlActionExecute();
+    void CycleWorkMode();
+    void ToggleControlMode();
     // Tempo in steps of 0.1 %, offset in ms; no limit. Tempo does nothing on a slot that
     // follows timecode (the timecode is the tempo), said once a show in the log.
     void TempoStep(int delta);

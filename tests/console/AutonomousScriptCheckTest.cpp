@@ -64,7 +64,7 @@ TEST(AutonomousScriptCheck, LeftoverCuesMissingModulesAndSilenceAreDifferences) 
     // Module 12 holds a longer script and module 3 a cue on a channel this one leaves unused;
     // module 40 is scripted and absent; module 7 stops answering.
     r.WriteAll(QByteArray(kScript) + "9 12 10\n9 3 5\n");
-    r.show->ProjectBtnClick();  // clears the loaded script; the next click loads another
+    r.show->ToggleScript();  // clears the loaded script; the next click loads another
     r.LoadScript(QByteArray(kScript) + "6 40 1\n");
     ASSERT_EQ(r.show->CurrentProject().Count(), 6);
     {

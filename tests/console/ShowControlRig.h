@@ -111,7 +111,7 @@ struct ShowControlRig {
     // Loads script text into the current slot through the script button.
     void LoadScript(const QByteArray& text, const QString& name = QStringLiteral("show.txt")) {
         nextFile = dir.write(name, text);
-        show->ProjectBtnClick();
+        show->ToggleScript();
     }
     // Log lines without their time stamps.
     QStringList Lines() const {

@@ -35,7 +35,7 @@ TEST(ShowControl, StartWritesItsBlockAndTwoStopsEndShowThenMusic) {
     r.LoadScript("1 3 1\n12.5 3 2\n");
     ASSERT_EQ(r.show->CurrentProject().Count(), 2);
     r.nextFile = Wav(r, "music.wav", 5);
-    r.show->SoundBtnClick();
+    r.show->ToggleSound();
     ASSERT_TRUE(r.show->SoundLoaded());
     EXPECT_EQ(r.state.Slot().SoundLength, 5000);
     EXPECT_EQ(r.state.Slot().SoundPath, r.nextFile);
@@ -47,7 +47,7 @@ TEST(ShowControl, StartWritesItsBlockAndTwoStopsEndShowThenMusic) {
     EXPECT_EQ(r.state.LaunchState, ConsoleState::Armed);
     ASSERT_TRUE(r.show->Buttons().Start);
     const int mark = static_cast<int>(r.Lines().size());
-    r.show->StartBtnClick();
+    r.show->Start();
     EXPECT_EQ(r.LinesFrom(mark),
               (QStringList{"Запуск проекта", "Проект: 0:00:12", "Фонограмма: music.wav [0:00:05]",
                            "Режимы: автомат, прямое управление", "Темп: 100.0%, смещение: 0 ms",
@@ -57,7 +57,7 @@ TEST(ShowControl, StartWritesItsBlockAndTwoStopsEndShowThenMusic) {
     EXPECT_FALSE(r.wiring->IdleTimer().isActive());  // the player polls during the show
 
     // First stop: the show halts, the music plays on, the console is armed again.
-    r.show->StopBtnClick();
+    r.show->Stop();
     EXPECT_FALSE(r.show->Playing());
     EXPECT_TRUE(r.show->SoundPlaying());
     EXPECT_EQ(r.state.LaunchState, ConsoleState::Armed);
@@ -67,14 +67,14 @@ TEST(ShowControl, StartWritesItsBlockAndTwoStopsEndShowThenMusic) {
 
     // A start while the music plays joins it where it is.
     const int again = static_cast<int>(r.Lines().size());
-    r.show->StartBtnClick();
+    r.show->Start();
     ASSERT_TRUE(r.show->Playing());
     EXPECT_TRUE(r.Lines().last().startsWith(QStringLiteral("Точка запуска: по фонограмме 0:00:0")))
         << r.Lines().last().toStdString();
     EXPECT_EQ(r.LinesFrom(again).size(), 6);
-    r.show->StopBtnClick();
+    r.show->Stop();
     EXPECT_TRUE(r.show->SoundPlaying());
-    r.show->StopBtnClick();
+    r.show->Stop();
     EXPECT_FALSE(r.show->SoundPlaying());
     EXPECT_EQ(r.state.LaunchState, ConsoleState::Armed);
     EXPECT_FALSE(r.show->Buttons().Stop);
@@ -84,7 +84,7 @@ TEST(ShowControl, ManualShowWithoutScriptFiresFromTheKeyboard) {
     ShowControlRig r;
     auto* module = dynamic_cast<TCommonControl*>(r.Register(3));
     ASSERT_NE(module, nullptr);
-    r.show->ModeActionExecute();
+    r.show->CycleWorkMode();
     EXPECT_EQ(r.player->WorkMode, TCommonPlayer::WorkManual);
     EXPECT_TRUE(r.show->ManualPanelsVisible());
     r.show->ArmToggle();
@@ -119,9 +119,9 @@ TEST(ShowControl, StepFiringFiresEveryCueOfTheNextTime) {
         ASSERT_NE(r.Register(a), nullptr);
     }
     r.LoadScript("10 3 1\n10 7 2\n10 12 3\n12 3 4\n");
-    r.show->ModeActionExecute();
+    r.show->CycleWorkMode();
     r.show->ArmToggle();
-    r.show->StartBtnClick();
+    r.show->Start();
     ASSERT_TRUE(r.show->Playing());
     const int mark = static_cast<int>(r.Lines().size());
     EXPECT_TRUE(HandleKey(*r.show, vk::F7, {}, nullptr).Consumed);
@@ -135,7 +135,7 @@ TEST(ShowControl, StepFiringFiresEveryCueOfTheNextTime) {
     EXPECT_EQ(r.player->NextCue, 4);
     EXPECT_EQ(r.selectedCues.size(), 3u);  // no cue after the last
     EXPECT_FALSE(HandleKey(*r.show, vk::F7, {}, nullptr).Consumed);
-    r.show->StopBtnClick();
+    r.show->Stop();
 }
 
 TEST(ShowControl, TempoAndOffsetStepsLogTheirValues) {
@@ -165,10 +165,10 @@ TEST(ShowControl, SlotsKeepTheirModesAndForgetASoundtrackWhoseFileWasDeleted) {
     r.LoadScript("1 3 1\n2 3 2\n");
     const QString music = Wav(r, "music.wav", 3);
     r.nextFile = music;
-    r.show->SoundBtnClick();
+    r.show->ToggleSound();
     ASSERT_TRUE(r.show->SoundLoaded());
-    r.show->ModeActionExecute();     // slot 0: manual
-    r.show->ControlActionExecute();  // autonomous
+    r.show->CycleWorkMode();      // slot 0: manual
+    r.show->ToggleControlMode();  // autonomous
     r.player->Position = 1234;
 
     EXPECT_TRUE(HandleKey(*r.show, '2', {}, nullptr).Consumed);
@@ -181,7 +181,7 @@ TEST(ShowControl, SlotsKeepTheirModesAndForgetASoundtrackWhoseFileWasDeleted) {
     EXPECT_EQ(r.state.Slots[0].SavedWorkMode, TCommonPlayer::WorkManual);
     EXPECT_EQ(r.state.Slots[1].SoundLength, 0);
     r.nextFile = Wav(r, "other.wav", 2);
-    r.show->SoundBtnClick();
+    r.show->ToggleSound();
     EXPECT_EQ(r.state.Slots[1].SoundLength, 2000);
 
     r.show->ChangeSlot(0);
@@ -212,12 +212,12 @@ TEST(ShowControl, ScriptButtonLoadsClearsAndReportsAFaultyFile) {
     r.LoadScript("5 3 1\n");
     EXPECT_EQ(r.show->CurrentProject().Count(), 1);
     r.nextFile.clear();
-    r.show->ProjectBtnClick();  // loaded: the button clears it without asking
+    r.show->ToggleScript();  // loaded: the button clears it without asking
     EXPECT_EQ(r.show->CurrentProject().Count(), 0);
-    r.show->ProjectBtnClick();  // nothing chosen
+    r.show->ToggleScript();  // nothing chosen
     EXPECT_EQ(r.show->CurrentProject().Count(), 0);
     r.nextFile = r.dir.file("missing.wav");
-    r.show->SoundBtnClick();
+    r.show->ToggleSound();
     EXPECT_FALSE(r.show->SoundLoaded());
     EXPECT_EQ(r.errors.last(), QStringLiteral("Ошибка загрузки фонограммы"));
 }
@@ -254,7 +254,7 @@ TEST(ShowControl, ExternalStopWarnsAndLogsAndArmsOnlyARunningConsole) {
 
     r.LoadScript("60 3 1\n");
     r.show->ArmToggle();
-    r.show->StartBtnClick();
+    r.show->Start();
     ASSERT_TRUE(r.show->Playing());
     r.OtherConsole(
         [](SimConsole& c, SimTimeUs now, SimSegment& s) { c.BroadcastStop(5000, now, s); });
@@ -373,7 +373,7 @@ TEST(ShowControl, AShowThatRanToItsEndIsNotStartedAgainFromThere) {
     ASSERT_NE(module, nullptr);
     r.LoadScript("0.1 3 1\n0.2 3 2\n");
     r.show->ArmToggle();
-    ASSERT_TRUE(r.show->StartBtnClick());
+    ASSERT_TRUE(r.show->Start());
     for (int i = 0; i < 100 && r.show->Playing(); ++i) {
         r.clock.Advance(TCommonPlayer::kTickMs);
         r.player->Tick();
@@ -388,7 +388,7 @@ TEST(ShowControl, AShowThatRanToItsEndIsNotStartedAgainFromThere) {
     const int mark = static_cast<int>(r.Lines().size());
     HandleKey(*r.show, vk::F5, {}, nullptr);
     EXPECT_FALSE(r.show->Playing());
-    EXPECT_FALSE(r.show->StartBtnClick());
+    EXPECT_FALSE(r.show->Start());
     EXPECT_FALSE(r.show->Playing());
     EXPECT_EQ(r.Lines().size(), mark) << "nothing started, nothing logged";
     // A manual show passes over the script: it may start.
@@ -397,7 +397,7 @@ TEST(ShowControl, AShowThatRanToItsEndIsNotStartedAgainFromThere) {
     r.player->WorkMode = TCommonPlayer::WorkAutomatic;
 
     // Back to the beginning: the whole show may be started again.
-    r.show->BeginBtnClick();
+    r.show->Rewind();
     EXPECT_TRUE(r.show->Buttons().Start);
     // And so may a start point chosen in the list.
     r.show->SetStartPoint(1);
@@ -432,7 +432,7 @@ TEST(ShowControl, ACountdownEndsAtAnyStopOrDisarmAndChecksTheStartAgainAtZero) {
 
     // The stop key, pressed while the soundtrack of a test plays alone.
     r.show->BeginCountdown();
-    r.show->StopBtnClick();
+    r.show->Stop();
     EXPECT_FALSE(r.show->CountdownStart());
 
     // At zero with the start no longer allowed (test mode came on): nothing starts.
@@ -448,7 +448,7 @@ TEST(ShowControl, ACountdownEndsAtAnyStopOrDisarmAndChecksTheStartAgainAtZero) {
     EXPECT_TRUE(r.show->CountdownStart());
     EXPECT_TRUE(r.show->Playing());
     EXPECT_FALSE(r.show->CountdownRunning());
-    r.show->StopBtnClick();
+    r.show->Stop();
 }
 
 // While a memory operation (or the clock test) has the bus nothing but the stop is enabled, and
@@ -469,14 +469,14 @@ TEST(ShowControl, NothingArmsOrStartsWhileTheBusIsHeld) {
     EXPECT_FALSE(b.Start || b.Test || b.Search || b.Save || b.Check || b.Begin || b.TestCheck);
     const ActionEnabling a = r.show->Actions();
     EXPECT_FALSE(a.ExtStart || a.Debug || a.Exit || a.ClearMem || a.PowerUp || a.SavePDU);
-    EXPECT_FALSE(r.show->StartBtnClick());
+    EXPECT_FALSE(r.show->Start());
     EXPECT_FALSE(r.show->Playing());
     r.wiring->BusHeld = false;
 
-    ASSERT_TRUE(r.show->StartBtnClick());
+    ASSERT_TRUE(r.show->Start());
     r.wiring->BusHeld = true;
     EXPECT_TRUE(r.show->Buttons().Stop) << "a stop always stops";
-    r.show->StopBtnClick();
+    r.show->Stop();
     EXPECT_FALSE(r.show->Playing());
     r.wiring->BusHeld = false;
 }
@@ -488,7 +488,7 @@ TEST(ShowControl, LeavingTestModeStopsTheSoundtrackTest) {
     ASSERT_NE(r.Register(3), nullptr);
     r.LoadScript("1 3 1\n");
     r.nextFile = Wav(r, "music.wav", 5);
-    r.show->SoundBtnClick();
+    r.show->ToggleSound();
     ASSERT_TRUE(r.show->SoundLoaded());
     r.wiring->EnterTestMode();
     r.show->SoundPlayStop();
@@ -508,7 +508,7 @@ TEST(ShowControl, TheClockTestIsAllowedOnlyWhileTheConsoleWaits) {
     r.show->ArmToggle();
     EXPECT_FALSE(r.show->ClockTestAllowed());
     EXPECT_FALSE(r.show->Actions().Debug);
-    r.show->StartBtnClick();
+    r.show->Start();
     r.state.LaunchState = ConsoleState::Waiting;  // even a console that lost its state
     EXPECT_FALSE(r.show->ClockTestAllowed());
     EXPECT_FALSE(r.show->Actions().Debug);

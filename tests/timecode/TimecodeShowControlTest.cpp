@@ -136,7 +136,7 @@ TEST(TimecodeShowControl, ASourceThatCannotRunRefusesTheArming) {
     r.show->SetTimecodeFile(r.dir.file(QStringLiteral("missing.wav")));
     r.show->ArmToggle();
     EXPECT_EQ(r.state.LaunchState, ConsoleState::Waiting);
-    EXPECT_FALSE(r.show->StartBtnClick());
+    EXPECT_FALSE(r.show->Start());
     EXPECT_FALSE(r.show->Playing());
     ASSERT_EQ(r.errors.size(), 1);
     EXPECT_TRUE(
@@ -193,7 +193,7 @@ TEST(TimecodeShowControl, TheStartKeyOnAnArmedSlotKeepsTheLockItHas) {
     const TimecodeShowClock* clock = r.show->Timecode();
     ASSERT_NE(clock, nullptr);
     ASSERT_EQ(clock->Signal(), TimecodeSignal::Locked);
-    ASSERT_TRUE(r.show->StartBtnClick());
+    ASSERT_TRUE(r.show->Start());
     EXPECT_EQ(r.show->Timecode(), clock);
     EXPECT_TRUE(r.player->WaitingForClock());
     s.Run(800);

@@ -63,11 +63,11 @@ namespace kv {
 void CommandButtons::Bind(ConsoleSession& session) {
     session_ = &session;
     ShowControl& show = session.Show();
-    connect(ProjectBtn, &QPushButton::clicked, &show, &ShowControl::ProjectBtnClick);
-    connect(SoundBtn, &QPushButton::clicked, &show, &ShowControl::SoundBtnClick);
-    connect(BeginBtn, &QPushButton::clicked, &show, &ShowControl::BeginBtnClick);
-    connect(StartBtn, &QPushButton::clicked, &show, &ShowControl::StartBtnClick);
-    connect(StopBtn, &QPushButton::clicked, &show, &ShowControl::StopBtnClick);
+    connect(ProjectBtn, &QPushButton::clicked, &show, &ShowControl::ToggleScript);
+    connect(SoundBtn, &QPushButton::clicked, &show, &ShowControl::ToggleSound);
+    connect(BeginBtn, &QPushButton::clicked, &show, &ShowControl::Rewind);
+    connect(StartBtn, &QPushButton::clicked, &show, &ShowControl::Start);
+    connect(StopBtn, &QPushButton::clicked, &show, &ShowControl::Stop);
     connect(SaveBtn, &QPushButton::clicked, &session,
             [&session] { session.RunMemoryOperation(MemoryCommand::Write); });
     connect(CheckBtn, &QPushButton::clicked, &session,

@@ -25,11 +25,12 @@ ConsoleActions::ConsoleActions(QWidget& window, ConsoleSession& session)
     };
     const Entry entries[] = {
         {"ControlAction", "Режим управления", Qt::SHIFT | Qt::Key_F1,
-         [&show] { show.ControlActionExecute(); }},
-        {"ModeAction", "Режим работы", Qt::CTRL | Qt::Key_F1, [&show] { show.ModeActionExecute(); }},
+         [&show] { show.ToggleControlMode(); }},
+        {"ModeAction", "Режим работы", Qt::CTRL | Qt::Key_F1, [&show] { show.CycleWorkMode(); }},
         // Takes Ctrl+F10 while enabled and does nothing, so that the key never reaches the hook.
         {"ColorAction", "Цвет", Qt::CTRL | Qt::Key_F10, [] {}},
-        {"DebugAction", "Отладка", Qt::CTRL | Qt::ALT | Qt::Key_D, [this] { emit DebugRequested(); }},
+        {"DebugAction", "Отладка", Qt::CTRL | Qt::ALT | Qt::Key_D,
+         [this] { emit DebugRequested(); }},
         // Ctrl+F5 must never fall through to the hook as F5, which would start the show at once.
         {"ExtStartAction", "Внешний запуск", Qt::CTRL | Qt::Key_F5,
          [this] { emit ExternalStartRequested(); }},

@@ -16,13 +16,13 @@
 #include <memory>
 
 #include "../../devices/sim/ConsoleSimHarness.h"
+#include "OwnedMainForm.h"
 #include "WindowTestBase.h"
 #include "console/DeviceMaintenance.h"
 #include "console/MemoryOperations.h"
 #include "console/ShowControl.h"
 #include "console/windows/HvPanel.h"
 #include "console/windows/QtTranslations.h"
-#include "OwnedMainForm.h"
 #include "console/windows/TMainForm.h"
 #include "console/windows/TestModePanel.h"
 #include "i18n/Localizer.h"
@@ -105,7 +105,7 @@ protected:
             dir_.write(QStringLiteral("show.txt"), script);
             return dir_.file(QStringLiteral("show.txt"));
         };
-        form_->Session().Show().ProjectBtnClick();
+        form_->Session().Show().ToggleScript();
         form_->RefreshButtons();
     }
 

@@ -12,10 +12,10 @@
 #include <memory>
 
 #include "../../devices/sim/ConsoleSimHarness.h"
+#include "OwnedMainForm.h"
 #include "SimMainFormTest.h"
 #include "console/ShowControl.h"
 #include "console/windows/ShowSummaryForm.h"
-#include "OwnedMainForm.h"
 #include "console/windows/TMainForm.h"
 #include "shows/TExtPlayer.h"
 
@@ -32,7 +32,7 @@ protected:
         Owned(*form_).Dialogs().ScriptFile = [this] {
             return dir_.write(QStringLiteral("show.txt"), QByteArray("1 5 1\n2 5 2\n"));
         };
-        form_->Session().Show().ProjectBtnClick();
+        form_->Session().Show().ToggleScript();
         form_->Session().Player().ControlMode = TCommonPlayer::ControlAutonomous;
     }
     // The form goes as it is, a show still playing or not.
@@ -104,11 +104,11 @@ TEST_F(MainFormArmCheckTest, F1RefusesAModuleHoldingAnotherScriptUntilTheOperato
 
 TEST_F(MainFormArmCheckTest, AfterTheShowItsCountsAppearBesideTheMainWindow) {
     form_->Session().Player().ControlMode = TCommonPlayer::ControlDirect;
-    form_->Session().Show().ProjectBtnClick();  // clears; the next click loads the show below
+    form_->Session().Show().ToggleScript();  // clears; the next click loads the show below
     Owned(*form_).Dialogs().ScriptFile = [this] {
         return dir_.write(QStringLiteral("show.txt"), QByteArray("0.1 5 1\n0.2 9 1\n"));
     };
-    form_->Session().Show().ProjectBtnClick();
+    form_->Session().Show().ToggleScript();
     PressF1();
     ASSERT_EQ(form_->Session().State().LaunchState, ConsoleState::Armed);
     PressAndRelease(Qt::Key_F5);

@@ -106,7 +106,7 @@ protected:
             dir_.write(QStringLiteral("show.txt"), script);
             return dir_.file(QStringLiteral("show.txt"));
         };
-        form_->Session().Show().ProjectBtnClick();
+        form_->Session().Show().ToggleScript();
     }
 
     std::unique_ptr<TMainForm> form_;

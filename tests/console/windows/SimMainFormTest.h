@@ -9,10 +9,10 @@
 #include <initializer_list>
 #include <memory>
 
+#include "OwnedMainForm.h"
 #include "WindowTestBase.h"
 #include "console/ConsoleWiring.h"
 #include "console/ShowControl.h"
-#include "OwnedMainForm.h"
 #include "console/windows/TMainForm.h"
 #include "devices/TControls.h"
 #include "shows/TExtPlayer.h"
@@ -40,7 +40,8 @@ protected:
         options.rig = QStringLiteral("test rig");
         form_ = std::make_unique<OwnedMainForm>(options);
         for (int address : addresses) {
-            ASSERT_NE(form_->Session().Wiring().Controls().RegisterDevice(address, 0), nullptr) << address;
+            ASSERT_NE(form_->Session().Wiring().Controls().RegisterDevice(address, 0), nullptr)
+                << address;
         }
         form_->show();
         QApplication::setActiveWindow(form_.get());
@@ -71,7 +72,7 @@ protected:
             dir_.write(QStringLiteral("show.txt"), script);
             return dir_.file(QStringLiteral("show.txt"));
         };
-        form_->Session().Show().ProjectBtnClick();
+        form_->Session().Show().ToggleScript();
     }
 
     std::shared_ptr<SimBus> bus_;

@@ -307,7 +307,7 @@ TEST_F(StartWindowsTest, CountdownIsCancelledByAStopAndChecksTheStartAgainAtZero
     EXPECT_TRUE(form.Session().Player().IsPlaying());
     EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &form; }, 2000))
         << "the main window has the keyboard again, for the stop key";
-    form.Session().Show().StopBtnClick();
+    form.Session().Show().Stop();
 }
 
 // The red window never takes the keyboard: in the middle of a show the first stop key stops.
@@ -315,7 +315,7 @@ TEST_F(StartWindowsTest, WarningWindowLeavesTheStopKeyToTheShow) {
     TMainForm& form = MakeForm("60 3 1\n");
     ShowActive(form);
     form.Session().State().LaunchState = ConsoleState::Armed;
-    ASSERT_TRUE(form.Session().Show().StartBtnClick());
+    ASSERT_TRUE(form.Session().Show().Start());
     ASSERT_TRUE(form.Session().Player().IsPlaying());
     form.WarningForm().ShowWarning(QStringLiteral("Ошибка записи журнала"));
     QCoreApplication::processEvents();

@@ -12,10 +12,10 @@
 #include <memory>
 
 #include "../../devices/sim/ConsoleSimHarness.h"
+#include "OwnedMainForm.h"
 #include "WindowTestBase.h"
 #include "console/ShowControl.h"
 #include "console/windows/TIndicator.h"
-#include "OwnedMainForm.h"
 #include "console/windows/TMainForm.h"
 #include "console/windows/TimePanel.h"
 #include "shows/TExtPlayer.h"
@@ -56,7 +56,7 @@ protected:
         Owned(*form_).Dialogs().ScriptFile = [this] {
             return dir_.write(QStringLiteral("finale.txt"), QByteArray("1 5 1\n2.5 5 2\n30 5 3\n"));
         };
-        form_->Session().Show().ProjectBtnClick();
+        form_->Session().Show().ToggleScript();
     }
     void TearDown() override {
         if (form_ && form_->Session().Player().IsPlaying()) {
