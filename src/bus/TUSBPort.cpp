@@ -286,7 +286,7 @@ int TUSBPort::writeOne(const uint8_t* buffer, int count, int converterIndex) {
     // been on the line a moment before us, and a collision may garble any byte. Each read asks
     // only for what is waiting and could complete the frame, so the answer behind the echo
     // stays unread and the wait can end as soon as another frame is due.
-    const uint32_t wire = WireTimeMs(count);
+    const uint32_t wire = WireTimeMs(count) + kEchoGraceMs;
     std::vector<uint8_t> seen;
     seen.reserve(kEchoBufferSize);
     int matched = 0;

@@ -30,6 +30,10 @@ public:
     // were lost, and what comes later is no echo of ours.
     static constexpr uint32_t kEchoOwedMs = 1000;
     static constexpr std::size_t kMaxOwedEchoes = 16;
+    // While another frame is due, the echo is still awaited this long past the wire time: an
+    // unloaded line brings it back within a millisecond or two of its last byte, and a frame
+    // whose echo is merely on its way is not reported late.
+    static constexpr uint32_t kEchoGraceMs = 6;
 
     // Wire time of count bytes at 19200 baud, 8N1 (10 bits a byte), rounded up: a frame of 7
     // takes 4 ms.
