@@ -7,7 +7,7 @@ namespace kv {
 namespace {
 
 // clang-format off
-constexpr std::array<MessageDefault, 161> kMessages = {{
+constexpr std::array<MessageDefault, 162> kMessages = {{
     {0, " ", nullptr},
     {1, "Ошибка инициализации аудио-устройства", nullptr},
     {2, "Всего подключенных устройств:", nullptr},
@@ -169,6 +169,8 @@ constexpr std::array<MessageDefault, 161> kMessages = {{
     {163, ", закреплен только стек потоков", nullptr},
     {164, ", память не закреплена", nullptr},
     {165, "(больше: пользователь в группе dialout, /etc/security/limits.d/95-kelvane.conf, новый вход в систему)", nullptr},
+    // A fire frame that left whose echo did not come back in time.
+    {170, "(кадр передан, эхо не получено вовремя)", nullptr},
     // Following timecode: lock, loss, return, jumps, the start and the cues passed over.
     {400, "Таймкод: синхронизация, кадров/с:", nullptr},
     {401, "Таймкод: потеря сигнала, время:", nullptr},

@@ -560,8 +560,11 @@ void TCommonPlayer::Fire(int32_t module, int32_t channel, bool manual, bool reco
 
 void TCommonPlayer::FireDone(int32_t module, int32_t channel, bool manual, int32_t result) {
     lastFireResult_ = result;
-    if (result == BusOk) {
+    // Written with its echo late: the frame went out (and is never sent again), unconfirmed.
+    if (result == BusOk || result == BusEchoLate) {
+        echoLate_ = result == BusEchoLate;
         Fired(module, channel, manual);
+        echoLate_ = false;
     } else {
         FireNotSent(module, channel, result);
     }
@@ -662,10 +665,14 @@ void TCommonPlayer::Fired(int32_t module, int32_t channel, bool manual) {
     lastFiredChannel_ = channel;
     lastFireTick_ = TickCount();
     if (!manual) {
-        WriteLog(GetLocalizedText(92, QStringLiteral("Запуск, пульт:")) + ' ' +
-                     QString::number(module) + GetLocalizedText(93, QStringLiteral(", канал:")) +
-                     ' ' + QString::number(static_cast<int64_t>(channel) + 1),
-                 1);
+        WriteLog(
+            GetLocalizedText(92, QStringLiteral("Запуск, пульт:")) + ' ' + QString::number(module) +
+                GetLocalizedText(93, QStringLiteral(", канал:")) + ' ' +
+                QString::number(static_cast<int64_t>(channel) + 1) +
+                (echoLate_ ? ' ' + GetLocalizedText(170, QStringLiteral("(кадр передан, эхо "
+                                                                        "не получено вовремя)"))
+                           : QString()),
+            1);
     }
 }
 

@@ -240,6 +240,7 @@ protected:
     int32_t tempo_ = 1000;
     int notSentCount_ = 0;
     int32_t lastFireResult_ = 0;
+    bool echoLate_ = false;  // the fire being recorded left with its echo late
     OtherConsoleShows otherShows_;
     bool stoppedOnce_ = false;
     // What the last run left behind: the first cue it did not send, and whether it ended.

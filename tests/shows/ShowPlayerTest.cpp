@@ -399,6 +399,31 @@ TEST_F(ShowPlayerTest, AFireThatDidNotLeaveIsLoggedAndCountedAsNotSent) {
     p.Stop(true);
 }
 
+// The frame left but its echo came back only after the echo wait (a busy machine holds up the
+// receive path): the cue is fired, sent once, and its log line says the echo was late.
+TEST_F(ShowPlayerTest, AFireWhoseEchoIsLateIsFiredOnceNotCountedAsNotSent) {
+    r.rig.Add({.address = 5});
+    r.AddDevice(5);
+    r.Load("1 5 1\n");
+    std::vector<int32_t> notSent;
+    p.OnFireNotSent = [&](int32_t, int32_t, int32_t result) { notSent.push_back(result); };
+    r.rig.Converters()->SetEchoDelay(0, 200);
+    const uint32_t t0 = r.clock.TickCount();
+    p.Start(0);
+    r.TickAt(t0, 1000);
+    r.TickAt(t0, 1600);
+    EXPECT_EQ(r.Sent(0x84).size(), 1u);
+    EXPECT_TRUE(notSent.empty());
+    EXPECT_EQ(p.NotSentCount(), 0);
+    EXPECT_EQ(p.FiredCount(), 1);
+    EXPECT_EQ(r.log
+                  .With(QString::fromUtf8(
+                      "Запуск, пульт: 5, канал: 1 (кадр передан, эхо не получено вовремя)"))
+                  .size(),
+              1);
+    p.Stop(true);
+}
+
 TEST_F(ShowPlayerTest, FiredChannelsAreCheckedOneByOneAfterADelay) {
     r.rig.Add({.address = 5, .readings = {{0, 100}}});  // 10 ohm: connected
     r.rig.Add({.address = 6, .version = 0x200});        // old firmware, no answer on ch 1
