@@ -406,7 +406,8 @@ TEST_F(ShowPlayerTest, AFireWhoseEchoIsLateIsFiredOnceNotCountedAsNotSent) {
     r.AddDevice(5);
     r.Load("1 5 1\n");
     std::vector<int32_t> notSent;
-    p.OnFireNotSent = [&](int32_t, int32_t, int32_t result) { notSent.push_back(result); };
+    const ScopedConnection heard = p.OnFireNotSent.Connect(
+        [&](int32_t, int32_t, int32_t result) { notSent.push_back(result); });
     r.rig.Converters()->SetEchoDelay(0, 200);
     const uint32_t t0 = r.clock.TickCount();
     p.Start(0);
