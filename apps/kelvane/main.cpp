@@ -14,7 +14,10 @@
 #include "console/windows/QtTranslations.h"
 #include "console/windows/TDebugForm.h"
 #include "console/windows/TExtStartForm.h"
+#include "console/ConsoleSession.h"
+#include "console/windows/ShowSummaryForm.h"
 #include "console/windows/TMainForm.h"
+#include "console/windows/WindowDialogs.h"
 #include "console/windows/TMemoryForm.h"
 #include "console/windows/TPresentWarningForm.h"
 #include "console/windows/TTimerForm.h"
@@ -90,44 +93,41 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    kv::TMainForm::Options mainOptions;
-    mainOptions.programDir = kv::ProgramDirectory();
-    mainOptions.settingsFile = locations.settingsFile;
-    mainOptions.logDir = locations.logDir;
-    mainOptions.timecodeFile = options.timecodeFile;
-    mainOptions.timecodeStart = options.timecodeStart;
-    mainOptions.makeWiring = [&selection] {
-        auto wiring =
-            std::make_unique<kv::ConsoleWiring>(selection.backend, selection.simulatedRig);
-        // The wiring has logged it; the operator also gets it on screen once the window is up,
-        // without stopping the event loop.
-        wiring->OnConverterAccessDenied = [](const QString& message) {
-            QTimer::singleShot(0, [message] {
-                auto* box =
-                    new QMessageBox(QMessageBox::Warning, kv::Message(kv::Msg::ErrorCaption),
-                                    message, QMessageBox::Ok, QApplication::activeWindow());
-                box->setAttribute(Qt::WA_DeleteOnClose);
-                box->open();
-            });
-        };
-        return wiring;
-    };
     // A new log folder means the first start with these locations: the log says where the
     // files are (the operator learns it from --help too).
     const bool firstStart = !QFileInfo(locations.logDir).isDir();
-
+    kv::ConsoleSession::Options sessionOptions;
+    sessionOptions.backend = selection.backend;
+    sessionOptions.simulatedRig = selection.simulatedRig;
+    sessionOptions.settingsFile = locations.settingsFile;
+    sessionOptions.logDir = locations.logDir;
+    sessionOptions.timecodeFile = options.timecodeFile;
+    sessionOptions.timecodeStart = options.timecodeStart;
+    kv::ConsoleSession session(sessionOptions);
+    // The wiring has logged it; the operator also gets it on screen once the window is up,
+    // without stopping the event loop.
+    QObject::connect(&session.Wiring(), &kv::ConsoleWiring::ConverterAccessRefused, &app,
+                     [](const QString& message) {
+                         QTimer::singleShot(0, [message] {
+                             auto* box = new QMessageBox(
+                                 QMessageBox::Warning, kv::Message(kv::Msg::ErrorCaption),
+                                 message, QMessageBox::Ok, QApplication::activeWindow());
+                             box->setAttribute(Qt::WA_DeleteOnClose);
+                             box->open();
+                         });
+                     });
     // Every window lives for the whole run, created in this order (translation follows it).
-    kv::TMainForm mainForm(mainOptions);
+    kv::TMainForm mainForm(session);
     kv::TWarningForm warningForm(&mainForm);
     kv::TMemoryForm memoryForm(&mainForm);
     kv::TPresentWarningForm presentWarningForm(&mainForm);
     kv::TExtStartForm extStartForm(&mainForm);
     kv::TTimerForm timerForm(&mainForm);
     kv::TDebugForm debugForm(&mainForm);
-    mainForm.SetWarningWindows(&warningForm, &presentWarningForm);
-    mainForm.SetMemoryForm(&memoryForm);
-    mainForm.SetStartWindows(&extStartForm, &timerForm);
-    mainForm.SetDebugForm(&debugForm);
+    kv::ShowSummaryForm summaryForm(&mainForm);
+    mainForm.SetWindows({&warningForm, &extStartForm, &timerForm, &debugForm, &summaryForm});
+    kv::WindowDialogs dialogs(session, mainForm, presentWarningForm, memoryForm);
+    session.SetDialogs(dialogs);
     if (firstStart) {
         kv::WriteLog(kv::FileLocationsLogLine(locations), 1);
     }
@@ -147,5 +147,8 @@ int main(int argc, char** argv) {
                          closeOnSignal.Request(kv::TerminationSignals::Name(signalNumber));
                      });
     mainForm.showMaximized();
-    return app.exec();
+    const int status = app.exec();
+    // The dialogs go before the session: nothing may ask them anything from here on.
+    session.SetDialogs(kv::NoDialogs());
+    return status;
 }

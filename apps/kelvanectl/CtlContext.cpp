@@ -89,16 +89,18 @@ ConsoleWiring* CtlContext::Wiring() {
     if (!wiring_ && Backend()) {
         wiring_ = std::make_unique<ConsoleWiring>(backend_, simulatedRig_);
         // The window's converter lamp: here it only remembers that the bus went away.
-        wiring_->OnConverterState = [this](const QString&, bool fault) {
-            if (fault) {
-                busLost_ = true;
-            }
-        };
+        QObject::connect(wiring_.get(), &ConsoleWiring::ConverterStateChanged,
+                         [this](const QString&, bool fault) {
+                             if (fault) {
+                                 busLost_ = true;
+                             }
+                         });
         if (wiring_->Simulated()) {
             Info(QStringLiteral("SIMULATED BUS (rig: %1)").arg(wiring_->SimulatedRig()));
         }
         // The console shows it in a window; here it goes to stderr (and the wiring logs it).
-        wiring_->OnConverterAccessDenied = [this](const QString& message) { Warn(message); };
+        QObject::connect(wiring_.get(), &ConsoleWiring::ConverterAccessRefused,
+                         [this](const QString& message) { Warn(message); });
         wiring_->Open();
         // Let the worker report a converter that is missing before the first command.
         Pump(20);

@@ -13,6 +13,7 @@
 #include "CtlInterrupt.h"
 #include "bus/TPort.h"
 #include "console/AutonomousScriptCheck.h"
+#include "console/ConsoleDialogs.h"
 #include "console/ConsoleState.h"
 #include "console/ConsoleWiring.h"
 #include "console/ShowControl.h"
@@ -172,38 +173,42 @@ public:
     CtlShow(CtlContext& ctx, ConsoleWiring& wiring, TProjects& projects)
         : player(ctx.Controls()), show(wiring, player, projects, state) {
         player.Thresholds = ResistanceThresholds::FromSettings();
-        show.OnFire = [this, &ctx](int32_t module, int32_t channel) {
-            ctx.Line(QStringLiteral("fire module %1 channel %2 show %3 ms wall %4")
-                         .arg(module)
-                         .arg(static_cast<int64_t>(channel) + 1)
-                         .arg(player.Position)
-                         .arg(WallClock()));
-        };
+        QObject::connect(&show, &ShowControl::ChannelFired,
+                         [this, &ctx](int32_t module, int32_t channel) {
+                             ctx.Line(QStringLiteral("fire module %1 channel %2 show %3 ms wall %4")
+                                          .arg(module)
+                                          .arg(static_cast<int64_t>(channel) + 1)
+                                          .arg(player.Position)
+                                          .arg(WallClock()));
+                         });
         // A cue whose frame never left the console is not a fire: it is printed and counted
         // apart.
-        player.OnFireNotSent = [this, &ctx](int32_t module, int32_t channel, int32_t result) {
-            ctx.Line(QStringLiteral("not sent module %1 channel %2 show %3 ms result %4")
-                         .arg(module)
-                         .arg(static_cast<int64_t>(channel) + 1)
-                         .arg(player.Position)
-                         .arg(result));
-        };
-        show.OnWarning = [&ctx](const QString&) {
+        conns += player.OnFireNotSent.Connect(
+            [this, &ctx](int32_t module, int32_t channel, int32_t result) {
+                ctx.Line(QStringLiteral("not sent module %1 channel %2 show %3 ms result %4")
+                             .arg(module)
+                             .arg(static_cast<int64_t>(channel) + 1)
+                             .arg(player.Position)
+                             .arg(result));
+            });
+        QObject::connect(&show, &ShowControl::WarningRaised, [&ctx](const QString&) {
             ctx.Info(QStringLiteral("stopped by an external stop command"));
-        };
+        });
         // The check's log line comes from the show control; the terminal gets the state too.
-        show.OnChannelChecked = [&ctx](int32_t module, int32_t channel) {
-            auto* m = dynamic_cast<TCommonControl*>(ctx.Controls().FindByAddress(module));
-            ctx.Line(QStringLiteral("check module %1 channel %2 state %3")
-                         .arg(module)
-                         .arg(channel + 1)
-                         .arg(m ? m->ChannelState[static_cast<size_t>(channel)] : 0));
-        };
+        QObject::connect(
+            &show, &ShowControl::ChannelChecked, [&ctx](int32_t module, int32_t channel) {
+                auto* m = dynamic_cast<TCommonControl*>(ctx.Controls().FindByAddress(module));
+                ctx.Line(QStringLiteral("check module %1 channel %2 state %3")
+                             .arg(module)
+                             .arg(channel + 1)
+                             .arg(m ? m->ChannelState[static_cast<size_t>(channel)] : 0));
+            });
     }
 
     TExtPlayer player;
     ConsoleState state;
     ShowControl show;
+    Connections conns;
 };
 
 // In autonomous control the modules fire what they hold: before the show their scripts are read
@@ -331,11 +336,12 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
     SelectSoundOutput(ctx);
     // Outlives the player that reads it.
     std::unique_ptr<TimecodeShowClock> timecode;
+    ScopedConnection timecodeLog;
     CtlShow session(ctx, *wiring, projects);
     TExtPlayer& player = session.player;
     ShowControl& show = session.show;
     ShowRecorder recorder(show);
-    show.DrivesIdleTimer = false;  // no poll cycle here: the run ends with the show
+    show.SetDrivesIdleTimer(false);  // no poll cycle here: the run ends with the show
     show.MarkUsedChannels();
     player.WorkMode = o.manual ? TCommonPlayer::WorkManual : TCommonPlayer::WorkAutomatic;
     player.ControlMode =
@@ -343,10 +349,18 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
     player.Offset = o.offset;
     player.SetTempo(o.tempo);
     if (!o.sound.isEmpty()) {
-        QString soundError;
-        show.AskSoundFile = [&] { return o.sound; };
-        show.ShowError = [&](const QString& text) { soundError = text; };
-        show.SoundBtnClick();
+        // The soundtrack named on the command line is the file "chosen"; a load error is kept.
+        struct SoundChoice : ConsoleDialogs {
+            QString file;
+            QString error;
+            QString AskSoundFile() override { return file; }
+            void ShowError(const QString& text) override { error = text; }
+        } choice;
+        choice.file = o.sound;
+        show.SetDialogs(choice);
+        show.ToggleSound();
+        show.SetDialogs(NoDialogs());
+        const QString soundError = choice.error;
         if (!show.SoundLoaded()) {
             // The show was meant to run with its music: it does not start without it.
             const QString text =
@@ -369,14 +383,14 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
         settings.showZero = *ParseTimecode(o.timecodeStart);
         settings.onLoss = o.timecodeLoss;
         timecode = std::make_unique<TimecodeShowClock>(std::move(source), settings);
-        timecode->OnLog = [&ctx](const QString& line) {
+        timecodeLog = timecode->OnLog.Connect([&ctx](const QString& line) {
             WriteLog(line, 1);
             ctx.Info(line);
-        };
+        });
         timecode->Arm(list);
+        // A timecode lost for good stops the show as the stop key does: the show control
+        // listens for that.
         player.SetClockSource(timecode.get());
-        // A timecode lost for good stops the show as the stop key does.
-        player.OnClockStop = [&show] { show.StopBtnClick(); };
     }
 
     CtlInterrupt interrupt;
@@ -399,10 +413,10 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
         if (stillWaiting) {
             // Stopped while waiting: the start block is logged, so its end is too, with the
             // stop sequence the stop key sends.
-            show.StopBtnClick();
+            show.Stop();
         }
     } else if (!CtlInterrupt::Requested()) {
-        show.StartBtnClick();
+        show.Start();
     }
     while (player.IsPlaying() && !CtlInterrupt::Requested()) {
         ctx.Pump(5);
@@ -418,10 +432,10 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
     }
     // The stop key: the first stop leaves the soundtrack playing, a second one stops it.
     if (player.IsPlaying()) {
-        show.StopBtnClick();
+        show.Stop();
     }
     if (show.SoundPlaying()) {
-        show.StopBtnClick();
+        show.Stop();
     }
     // The fired channels are measured once each, as the console's idle steps do after a show.
     // A stop signal ends the waiting; so does a bus that answers none of the checks.

@@ -68,6 +68,7 @@ TPort::TPort(int maxConverters, std::shared_ptr<ConverterBackend> backend)
     port_->SetForeignSink([this](const uint8_t* bytes, int count, int converterIndex) {
         appendForeign(bytes, count, converterIndex);
     });
+    port_->SetLineWanted([this] { return writersWaiting_.load() > 0; });
     if (wakeFd_ >= 0) {
         wake_ = std::make_unique<QSocketNotifier>(wakeFd_, QSocketNotifier::Read);
         QObject::connect(wake_.get(), &QSocketNotifier::activated, [this] {
@@ -168,10 +169,25 @@ int writeFailure(int n) {
 }
 }  // namespace
 
+class TPort::LineLock {
+public:
+    explicit LineLock(TPort& port) : lock_(port.exchangeLock_, std::defer_lock) {
+        port.writersWaiting_.fetch_add(1);
+        lock_.lock();
+        port.writersWaiting_.fetch_sub(1);
+    }
+
+private:
+    std::unique_lock<std::recursive_mutex> lock_;
+};
+
 int TPort::Send(const BusFrame& request, int converterIndex) {
-    std::lock_guard lock(exchangeLock_);
+    LineLock lock(*this);
     const int n = writeFrame(request, converterIndex);
-    return n == 7 ? BusOk : writeFailure(n);
+    if (n == 7) {
+        return BusOk;
+    }
+    return n == TUSBPort::kEchoLate ? BusEchoLate : writeFailure(n);
 }
 
 RxFrameBuffer& TPort::rxOf(int converterIndex) {
@@ -251,9 +267,10 @@ int TPort::awaitAnswer(uint8_t expectedCode, int& converterIndex, bool restFromD
 
 int TPort::Request(const BusFrame& request, uint8_t expectedCode, int relayId, int converterIndex,
                    BusFrame& answer) {
-    std::lock_guard lock(exchangeLock_);
+    LineLock lock(*this);
     const int n = writeFrame(request, converterIndex);
-    if (n != 7) {
+    // A late echo is no failure yet: the answer, which comes behind it, tells.
+    if (n != 7 && n != TUSBPort::kEchoLate) {
         return writeFailure(n);
     }
     int result = BusNoAnswer;
@@ -279,10 +296,10 @@ int TPort::Request(const BusFrame& request, uint8_t expectedCode, int relayId, i
 
 int TPort::Probe(const BusFrame& request, uint8_t expectedCode, int& converterIndex,
                  BusFrame& answer) {
-    std::lock_guard lock(exchangeLock_);
+    LineLock lock(*this);
     converterIndex = -1;
     const int n = writeFrame(request, -1);
-    if (n != 7) {
+    if (n != 7 && n != TUSBPort::kEchoLate) {
         return writeFailure(n);
     }
     int from = -1;

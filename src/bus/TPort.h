@@ -29,6 +29,12 @@ enum : int {
     BusPortError = -1,      // port not open, nothing written, or the device refused
     BusTransferError = -2,  // short write, bad echo, short or corrupt answer
     BusNoAnswer = -3,       // no answer code within the answer time-out
+    // Send only: every byte went to the converter, but the echo that proves it reached the
+    // line was not back in time (the receive path lags on a busy machine, or the line is
+    // dead). The frame was not held back and is not sent again; callers that must know it
+    // left treat it as sent but unconfirmed. A request in this case waits for its answer as
+    // usual, and the answer settles it.
+    BusEchoLate = -4,
 };
 
 // Address translation on the wire: byte 5 of every outgoing frame goes through OutAddressTable
@@ -79,7 +85,8 @@ public:
     TPort(const TPort&) = delete;
     TPort& operator=(const TPort&) = delete;
 
-    // One frame, no answer. 0, -1 (port not open) or -2 (write or echo failed).
+    // One frame, no answer. 0, -1 (port not open), -2 (write failed, garbled echo) or -4
+    // (written, echo late).
     int Send(const BusFrame& request, int converterIndex);
     // One frame and its answer, whose byte 0 is expectedCode. relayId != -1 repeats: send, wait,
     // send, wait, wait. On success the answer's six bytes are copied to answer (untouched
@@ -128,6 +135,9 @@ private:
     struct Dispatch;
 
     int writeFrame(const BusFrame& request, int converterIndex);
+    // Holds the exchange lock for a frame to be written; while a writer waits for it, the
+    // frame in front of it waits for its echo no longer than its wire time.
+    class LineLock;
     int awaitAnswer(uint8_t expectedCode, int& converterIndex, bool readAny, BusFrame& answer);
     void appendForeign(const uint8_t* bytes, int count, int converterIndex);
     // The receive buffer of a converter (-1: bytes of no known converter); bufferLock_ held.
@@ -164,6 +174,7 @@ private:
 
     std::atomic<bool> listening_{true};
     std::atomic<int> answerTimeout_{kDefaultAnswerTimeoutMs};
+    std::atomic<int> writersWaiting_{0};
     std::atomic<uint64_t> droppedBytes_{0};
 
     std::thread worker_;

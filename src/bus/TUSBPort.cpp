@@ -1,5 +1,6 @@
 #include "bus/TUSBPort.h"
 
+#include "bus/Crc8.h"
 #include "bus/TUSBPortFT.h"
 #include "core/Clock.h"
 
@@ -65,6 +66,8 @@ bool TUSBPort::Open(int /*unused*/) {
 }
 
 void TUSBPort::Close() {
+    // A reopened converter starts with an empty receive queue: nothing owed comes back.
+    owed_.clear();
     // The converters are closed whenever a list exists, also after a failed open of a single
     // one, so that no handle outlives the port.
     if (ft_) {
@@ -141,10 +144,10 @@ int TUSBPort::Read(uint8_t* buffer, int count, int converterIndex) {
         return -1;
     }
     if (converterIndex != -1) {
-        return ft_->ReadFrom(converterIndex, buffer, count);
+        return readFiltered(converterIndex, buffer, count);
     }
     for (int k = 0; k < ft_->Devices().Count(); ++k) {
-        const int got = ft_->ReadFrom(k, buffer, count);
+        const int got = readFiltered(k, buffer, count);
         if (got != 0) {
             return got;
         }
@@ -158,7 +161,7 @@ int TUSBPort::ReadAny(uint8_t* buffer, int count, int& converterIndex) {
     }
     converterIndex = -1;
     for (int k = 0; k < ft_->Devices().Count(); ++k) {
-        const int got = ft_->ReadFrom(k, buffer, count);
+        const int got = readFiltered(k, buffer, count);
         if (got != 0) {
             if (got > 0) {
                 converterIndex = k;
@@ -188,30 +191,121 @@ void TUSBPort::handOver(const uint8_t* bytes, int count, int converterIndex) {
     }
 }
 
+std::deque<TUSBPort::OwedEcho>& TUSBPort::owedOf(int converterIndex) {
+    const auto k = static_cast<std::size_t>(converterIndex);
+    if (owed_.size() <= k) {
+        owed_.resize(k + 1);
+    }
+    return owed_[k];
+}
+
+int TUSBPort::OwedEchoes(int converterIndex) const {
+    const auto k = static_cast<std::size_t>(converterIndex);
+    return converterIndex >= 0 && k < owed_.size() ? static_cast<int>(owed_[k].size()) : 0;
+}
+
+void TUSBPort::expireOwed(int converterIndex) {
+    auto& owed = owedOf(converterIndex);
+    while (!owed.empty() &&
+           (ElapsedSince(owed.front().written) > kEchoOwedMs || owed.size() > kMaxOwedEchoes)) {
+        owed.pop_front();
+    }
+}
+
+int TUSBPort::stripOwed(int converterIndex, uint8_t* buffer, int count) {
+    if (converterIndex < 0 || count <= 0) {
+        return count;
+    }
+    expireOwed(converterIndex);
+    auto& owed = owedOf(converterIndex);
+    int kept = 0;
+    for (int i = 0; i < count; ++i) {
+        const uint8_t b = buffer[i];
+        bool taken = false;
+        while (!owed.empty()) {
+            OwedEcho& e = owed.front();
+            if (b == e.bytes[static_cast<std::size_t>(e.matched)]) {
+                taken = true;
+                if (++e.matched == static_cast<int>(e.bytes.size())) {
+                    owed.pop_front();
+                    lateEchoesReturned_.fetch_add(1);
+                }
+                break;
+            }
+            if (e.matched == 0) {
+                break;  // another station's byte ahead of our echo
+            }
+            // The echo broke off: what looked like its start goes to the scanner, and this
+            // byte is tried against the next echo owed.
+            handOver(e.bytes.data(), e.matched, converterIndex);
+            owed.pop_front();
+        }
+        if (!taken) {
+            buffer[kept++] = b;
+        }
+    }
+    return kept;
+}
+
+int TUSBPort::readFiltered(int converterIndex, uint8_t* buffer, int count) {
+    const int got = ft_->ReadFrom(converterIndex, buffer, count);
+    return got > 0 ? stripOwed(converterIndex, buffer, got) : got;
+}
+
 int TUSBPort::writeOne(const uint8_t* buffer, int count, int converterIndex) {
-    // What is waiting now came before our frame: it is another station's, not our echo.
+    // What is waiting now came before our frame: it is another station's, not our echo (or
+    // the late echo of our previous frame, which is taken out).
     {
         int waiting = 0;
         if (ft_->QueueStatusOf(converterIndex, waiting) == ConvOk && waiting > 0) {
             std::vector<uint8_t> before(static_cast<std::size_t>(waiting));
-            const int got = ft_->ReadFrom(converterIndex, before.data(), waiting);
+            const int got = readFiltered(converterIndex, before.data(), waiting);
             handOver(before.data(), got, converterIndex);
         }
     }
+    expireOwed(converterIndex);
+    // The previous frame's echo is still owed: its bytes may still be queued for the line, so
+    // the transmit queue is not purged, and this frame follows once that one's wire time is
+    // over (from its write, not from an echo that may come much later).
+    const auto& owed = owedOf(converterIndex);
+    const bool previousOwed = !owed.empty();
+    if (previousOwed) {
+        const OwedEcho& last = owed.back();
+        const uint32_t clear = WireTimeMs(static_cast<int>(last.bytes.size())) + kPreWriteWaitMs;
+        const uint32_t since = ElapsedSince(last.written);
+        if (since < clear) {
+            SleepMs(clear - since);
+        }
+    }
     const uint32_t start = TickCount();
-    const int written = ft_->WriteTo(converterIndex, buffer, count);
+    const int written = ft_->WriteTo(converterIndex, buffer, count, !previousOwed);
     if (written != count) {
         return -2;
     }
     // The echo is the whole frame, found in the received stream: another console may have
     // been on the line a moment before us, and a collision may garble any byte. Each read asks
-    // only for what could complete the frame, so the answer behind the echo stays unread.
+    // only for what is waiting and could complete the frame, so the answer behind the echo
+    // stays unread and the wait can end as soon as another frame is due.
+    const uint32_t wire = WireTimeMs(count) + kEchoGraceMs;
     std::vector<uint8_t> seen;
     seen.reserve(kEchoBufferSize);
     int matched = 0;
-    while (matched < count && ElapsedSince(start) < kEchoWaitMs) {
+    while (matched < count) {
+        const uint32_t elapsed = ElapsedSince(start);
+        if (elapsed >= kEchoWaitMs || (elapsed > wire && lineWanted_ && lineWanted_())) {
+            break;
+        }
+        int waiting = 0;
+        if (ft_->QueueStatusOf(converterIndex, waiting) != ConvOk) {
+            break;
+        }
+        if (waiting <= 0) {
+            SleepMs(1);
+            continue;
+        }
         std::array<uint8_t, kEchoBufferSize> chunk{};
-        const int n = ft_->ReadFrom(converterIndex, chunk.data(), count - matched);
+        const int n =
+            readFiltered(converterIndex, chunk.data(), std::min(waiting, count - matched));
         if (n <= 0) {
             continue;
         }
@@ -229,8 +323,23 @@ int TUSBPort::writeOne(const uint8_t* buffer, int count, int converterIndex) {
         handOver(seen.data(), static_cast<int>(seen.size()) - count, converterIndex);
         return count;
     }
-    handOver(seen.data(), static_cast<int>(seen.size()), converterIndex);
-    return -2;
+    // What came back so far ends in the start of our echo, or nothing came: the bytes are
+    // out and the echo is late. Anything else in the stream is garbled or foreign; a stream
+    // that ended in garbled bytes is a collision, a failed write.
+    const int before = static_cast<int>(seen.size()) - matched;
+    const bool foreignFrame = before >= 7 && Crc8(seen.data() + before - 7, 6) ==
+                                                 seen[static_cast<std::size_t>(before - 1)];
+    const bool garbled = before > 0 && matched == 0 && !foreignFrame;
+    handOver(seen.data(), before, converterIndex);
+    if (garbled) {
+        return -2;
+    }
+    OwedEcho e;
+    e.bytes.assign(buffer, buffer + count);
+    e.matched = matched;
+    e.written = start;
+    owedOf(converterIndex).push_back(std::move(e));
+    return kEchoLate;
 }
 
 int TUSBPort::WriteChecked(const uint8_t* buffer, int count, int converterIndex) {

@@ -158,7 +158,7 @@ int TUSBPortFT::ReadFrom(int converterIndex, uint8_t* buffer, int count) {
     return static_cast<int>(got > static_cast<uint32_t>(count) ? count : got);
 }
 
-int TUSBPortFT::WriteTo(int converterIndex, const uint8_t* buffer, int count) {
+int TUSBPortFT::WriteTo(int converterIndex, const uint8_t* buffer, int count, bool purgeTx) {
     if (converterIndex < 0 || converterIndex >= devices_.Count() || count <= 0) {
         return 0;
     }
@@ -169,7 +169,9 @@ int TUSBPortFT::WriteTo(int converterIndex, const uint8_t* buffer, int count) {
     }
     // Only the transmit queue: what was received may be another station's frame, which the
     // checked write hands to the scanner instead of throwing it away.
-    backend_->Purge(h, ConvPurgeTx);
+    if (purgeTx) {
+        backend_->Purge(h, ConvPurgeTx);
+    }
     uint32_t written = 0;
     backend_->Write(h, buffer, static_cast<uint32_t>(count), written);
     return static_cast<int>(written);

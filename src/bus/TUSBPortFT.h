@@ -52,9 +52,10 @@ public:
 
     // One read of one converter under the lock; the count that arrived within the read time-out.
     int ReadFrom(int converterIndex, uint8_t* buffer, int count);
-    // Empties the converter's transmit queue, then writes; the count written. Received bytes
-    // stay for the caller to read.
-    int WriteTo(int converterIndex, const uint8_t* buffer, int count);
+    // Empties the converter's transmit queue (unless purgeTx is false: a frame still queued
+    // there must go out whole), then writes; the count written. Received bytes stay for the
+    // caller to read.
+    int WriteTo(int converterIndex, const uint8_t* buffer, int count, bool purgeTx = true);
 
     // The codes passed to the back end.
     uint8_t StopBitsCode() const;

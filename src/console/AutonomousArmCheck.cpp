@@ -19,23 +19,17 @@ bool AutonomousArmCheck::Check(const TProjectList& script) {
     TControls& controls = wiring_.Controls();
     cancel_ = false;
     const bool held = wiring_.BusHeld;
-    wiring_.BusHeld = true;
-    if (OnBegin) {
-        OnBegin(QStringLiteral("Проверка сценария в модулях"));
-    }
+    wiring_.SetBusHeld(true);
+    dialogs_->BeginProgress(QStringLiteral("Проверка сценария в модулях"));
     auto previous = controls.OnTransferProgress;
     controls.OnTransferProgress = [this](int percent, int, bool& cancel, int, int address) {
-        if (OnProgress) {
-            OnProgress(QStringLiteral("Пульт: %1").arg(address), percent);
-        }
+        dialogs_->Progress(QStringLiteral("Пульт: %1").arg(address), percent);
         cancel = cancel_;
     };
     last_ = CheckModuleScripts(controls, script);
     controls.OnTransferProgress = previous;
-    wiring_.BusHeld = held;
-    if (OnEnd) {
-        OnEnd();
-    }
+    wiring_.SetBusHeld(held);
+    dialogs_->EndProgress();
     return last_.Matches();
 }
 
@@ -55,17 +49,17 @@ bool AutonomousArmCheck::Run(const TProjectList& script) {
         WriteLog(QStringLiteral("Сценарий в модулях отличается от проекта: ") +
                      lines.join(QStringLiteral("; ")),
                  1);
-        const Choice choice = AskAboutDifferences ? AskAboutDifferences(lines) : Choice::Cancel;
-        if (choice == Choice::Write && WriteScript) {
+        const Choice choice = dialogs_->AskAboutDifferences(lines);
+        if (choice == Choice::Write && writer_ != nullptr) {
             // Written, the modules are read back again before anything arms.
-            if (!WriteScript()) {
+            if (!writer_->WriteScript(script)) {
                 break;
             }
             arm = Check(script);
             continue;
         }
         if (choice == Choice::ArmAnyway) {
-            const bool yes = ConfirmArmAnyway && ConfirmArmAnyway(kQuestion);
+            const bool yes = dialogs_->ConfirmArmAnyway(kQuestion);
             WriteLog(kQuestion + (yes ? QStringLiteral(" - Да") : QStringLiteral(" - Нет")), 1);
             arm = yes;
         }

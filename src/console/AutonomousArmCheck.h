@@ -2,9 +2,9 @@
 
 #include <QString>
 #include <QStringList>
-#include <functional>
 
 #include "console/AutonomousScriptCheck.h"
+#include "console/ConsoleDialogs.h"
 
 namespace kv {
 
@@ -15,9 +15,18 @@ class TProjectList;
 // reads the modules' scripts back (with the progress window and its cancel), and arms only on
 // a match. On a difference it lists the modules and cues and offers the write; arming anyway
 // takes an explicit answer to a question, and the log keeps the answer. Main thread only.
+// The write (F8) of a script into the modules; true when it succeeded.
+class ScriptWriter {
+public:
+    virtual bool WriteScript(const TProjectList& script) = 0;
+
+protected:
+    ~ScriptWriter() = default;
+};
+
 class AutonomousArmCheck {
 public:
-    enum class Choice { Cancel, Write, ArmAnyway };
+    using Choice = ScriptDiffChoice;
 
     explicit AutonomousArmCheck(ConsoleWiring& wiring) : wiring_(wiring) {}
 
@@ -27,21 +36,17 @@ public:
     void Cancel() { cancel_ = true; }
     const ScriptCheckResult& LastResult() const { return last_; }
 
-    // Hooks the window sets. Unset questions answer Cancel / no: nothing arms by default.
-    std::function<void(const QString& title)> OnBegin;
-    std::function<void(const QString& status, int percent)> OnProgress;
-    std::function<void()> OnEnd;
-    // The differences, one line each, with the write and arm-anyway choices.
-    std::function<Choice(const QStringList& lines)> AskAboutDifferences;
-    // "Arm although the modules hold another script?" true on Yes.
-    std::function<bool(const QString& question)> ConfirmArmAnyway;
-    // The write (F8) of the script, as the memory command does it; true when it succeeded.
-    std::function<bool()> WriteScript;
+    // The questions and the progress window go to dialogs (unset: nobody, nothing arms).
+    void SetDialogs(ConsoleDialogs& dialogs) { dialogs_ = &dialogs; }
+    // The write (F8) the operator may choose, as the memory command does it; none: no write.
+    void SetWriter(ScriptWriter* writer) { writer_ = writer; }
 
 private:
     bool Check(const TProjectList& script);
 
     ConsoleWiring& wiring_;
+    ConsoleDialogs* dialogs_ = &NoDialogs();
+    ScriptWriter* writer_ = nullptr;
     ScriptCheckResult last_;
     bool cancel_ = false;
     bool running_ = false;

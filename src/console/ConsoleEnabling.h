@@ -23,6 +23,8 @@ struct EnablingInputs {
     // The show ran through its script to the end and no start point was set since: no start
     // but in manual work mode.
     bool ShowEnded = false;
+
+    bool operator==(const EnablingInputs&) const = default;
 };
 
 // Enabled state of the main window's buttons.

@@ -5,6 +5,7 @@
 #include "console/ConverterAccess.h"
 #include "console/TestPanelModel.h"
 #include "core/EventLog.h"
+#include "shows/TCommonPlayer.h"
 #include "core/Settings.h"
 #include "devices/TCommonControl.h"
 #include "devices/TControls.h"
@@ -31,15 +32,13 @@ ConsoleWiring::ConsoleWiring(std::shared_ptr<ConverterBackend> backend, QString 
     }
     controls_->OnChange = [this](int) { ListChanged(); };
     controls_->OnSearchProgress = [this](int percent, int address) {
-        if (OnSearchProgress) {
-            OnSearchProgress(percent, address);
-        }
+        emit SearchProgress(percent, address);
     };
     proto_->OnFrame = [this](const BusFrame& frame, int converter) {
         HandleFrame(frame, converter);
     };
     proto_->OnPortLost = [this] { ConverterLost(); };
-    proto_->OnPortRestored = [this] { ConverterRestored(); };
+    proto_->OnPortRestored = [this] { ConverterBack(); };
 
     idleTimer_.setInterval(kIdleIntervalMs);
     QObject::connect(&idleTimer_, &QTimer::timeout, &idleTimer_, [this] { PollStep(); });
@@ -69,9 +68,7 @@ bool ConsoleWiring::Open() {
     }
     proto_->SetAnswerTimeout(kAnswerTimeoutMs);
     const bool opened = proto_->OpenPort();
-    if (OnConverterState) {
-        OnConverterState(ConverterLabel(), !opened);
-    }
+    emit ConverterStateChanged(ConverterLabel(), !opened);
     ReportAccessDenied();
     return opened;
 }
@@ -85,10 +82,19 @@ void ConsoleWiring::ReportAccessDenied() {
         }
         const QString text = ConverterAccessDeniedText(denied);
         WriteLog(text, 1);
-        if (OnConverterAccessDenied) {
-            OnConverterAccessDenied(text);
-        }
+        emit ConverterAccessRefused(text);
     }
+}
+
+void ConsoleWiring::SetBusHeld(bool held) {
+    if (BusHeld != held) {
+        BusHeld = held;
+        emit BusHeldChanged();
+    }
+}
+
+bool ConsoleWiring::ShowPlaying() const {
+    return player_ != nullptr && player_->IsPlaying();
 }
 
 QString ConsoleWiring::CaptionSuffix() const {
@@ -145,56 +151,43 @@ void ConsoleWiring::ConverterLost() {
         return;
     }
     ConverterFault = true;
-    if (OnConverterState) {
-        OnConverterState(QStringLiteral("RS485: 0"), true);
-    }
+    emit ConverterStateChanged(QStringLiteral("RS485: 0"), true);
     WriteLog(GetText(19, QStringLiteral("Ошибка преобразователя")), 1);
     ReportAccessDenied();
 }
 
-void ConsoleWiring::ConverterRestored() {
+void ConsoleWiring::ConverterBack() {
     WriteLog(GetText(20, QStringLiteral("Преобразователь подключен")), 1);
     ConverterFault = false;
-    if (OnConverterState) {
-        OnConverterState(ConverterLabel(), false);
-    }
+    emit ConverterStateChanged(ConverterLabel(), false);
     ReportAccessDenied();
-    if (OnConverterRestored) {
-        OnConverterRestored();
-    }
+    emit ConverterRestored();
 }
 
 void ConsoleWiring::ListChanged() {
     controls_->SortByAddress();
     // Every rebuild of the device rows resets the test selection.
     TestSelection = controls_->Count() == 0 ? -1 : 0;
-    if (OnDeviceListChanged) {
-        OnDeviceListChanged();
-    }
+    emit DeviceListChanged();
 }
 
 void ConsoleWiring::PollStep() {
     const int count = controls_->Count();
     if (PollCursor >= 0 && PollCursor < count) {
         controls_->Items(PollCursor)->PollStatus();
-        if (OnDevicePolled) {
-            OnDevicePolled(PollCursor);
-        }
+        emit DevicePolled(PollCursor);
     }
     // The list may have shrunk below the cursor since the last step.
     ++PollCursor;
     if (PollCursor >= controls_->Count() || PollCursor < 0) {
         PollCursor = 0;
     }
-    if (OnRefreshSummary) {
-        OnRefreshSummary();
+    emit SummaryChanged();
+    if (TestMode && controls_->ModuleCount() > 0 && !Testing) {
+        emit TestPanelChanged();
     }
-    if (TestMode && controls_->ModuleCount() > 0 && !Testing && OnRefreshTestPanel) {
-        OnRefreshTestPanel();
-    }
-    const bool playing = ShowPlaying && ShowPlaying();
-    if (OnFiredChannelCheck && !playing && !Testing && !Searching) {
-        OnFiredChannelCheck();
+    if (!ShowPlaying() && !Testing && !Searching) {
+        emit FiredChannelCheckDue();
     }
 }
 
@@ -207,14 +200,10 @@ void ConsoleWiring::StartSearch() {
     // reopening found.
     proto_->ReopenPort();
     const int converters = proto_->ConverterCount();
-    if (OnConverterState) {
-        OnConverterState(QStringLiteral("RS485: ") + QString::number(converters), converters == 0);
-    }
+    emit ConverterStateChanged(QStringLiteral("RS485: ") + QString::number(converters), converters == 0);
     Searching = true;
     controls_->SetSearch(TControls::SearchOn);
-    if (OnSearchStateChanged) {
-        OnSearchStateChanged(true);
-    }
+    emit SearchStateChanged(true);
 }
 
 void ConsoleWiring::StopSearch() {
@@ -225,15 +214,11 @@ void ConsoleWiring::StopSearch() {
     Searching = false;
     RestartPollingAfter();
     LogSearchSummary();
-    if (OnSearchStateChanged) {
-        OnSearchStateChanged(false);
+    emit SearchStateChanged(false);
+    if (TestMode) {
+        emit TestPanelChanged();
     }
-    if (TestMode && OnRefreshTestPanel) {
-        OnRefreshTestPanel();
-    }
-    if (OnSearchEnded) {
-        OnSearchEnded();
-    }
+    emit SearchEnded();
 }
 
 QStringList ConsoleWiring::SearchSummaryLines() const {
@@ -264,14 +249,10 @@ bool ConsoleWiring::CheckSelected() {
     }
     idleTimer_.stop();
     Testing = true;
-    if (OnTestStateChanged) {
-        OnTestStateChanged();
-    }
+    emit TestStateChanged();
     const bool complete = tester_.TestModule(*module);
     Testing = false;
-    if (OnTestStateChanged) {
-        OnTestStateChanged();
-    }
+    emit TestStateChanged();
     RestartPollingAfter();
     return complete;
 }
@@ -282,30 +263,23 @@ void ConsoleWiring::TestAll() {
     }
     idleTimer_.stop();
     Testing = true;
-    if (OnTestStateChanged) {
-        OnTestStateChanged();
+    emit TestStateChanged();
+    {
+        const ScopedConnection select = tester_.OnSelect.Connect([this](int index) {
+            TestSelection = index;
+            emit TestPanelChanged();
+        });
+        tester_.TestAllModules();
     }
-    tester_.OnSelect = [this](int index) {
-        TestSelection = index;
-        if (OnRefreshTestPanel) {
-            OnRefreshTestPanel();
-        }
-    };
-    tester_.TestAllModules();
-    tester_.OnSelect = nullptr;
     Testing = false;
-    if (OnTestStateChanged) {
-        OnTestStateChanged();
-    }
+    emit TestStateChanged();
     RestartPollingAfter();
 }
 
 void ConsoleWiring::EnterTestMode() {
     TestMode = true;
     TestSelection = controls_->FirstModuleIndex();
-    if (OnRefreshTestPanel) {
-        OnRefreshTestPanel();
-    }
+    emit TestPanelChanged();
 }
 
 void ConsoleWiring::LeaveTestMode() {
@@ -314,16 +288,12 @@ void ConsoleWiring::LeaveTestMode() {
 
 void ConsoleWiring::SelectUp() {
     TestSelection = TestPanelModel::StepUp(*controls_, TestSelection);
-    if (OnRefreshTestPanel) {
-        OnRefreshTestPanel();
-    }
+    emit TestPanelChanged();
 }
 
 void ConsoleWiring::SelectDown() {
     TestSelection = TestPanelModel::StepDown(*controls_, TestSelection);
-    if (OnRefreshTestPanel) {
-        OnRefreshTestPanel();
-    }
+    emit TestPanelChanged();
 }
 
 void ConsoleWiring::SetModeAll(uint8_t mode) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -17,6 +18,7 @@ namespace kv {
 
 class ConverterBackend;
 class TCommonControl;
+class TCommonPlayer;
 class TControls;
 class TPortProto;
 
@@ -24,8 +26,9 @@ class TPortProto;
 // connected; the converters opened; frames handed to the bus manager first and then to the
 // handlers added after it (the show player); lost and restored converters; the 500 ms poll
 // cycle; the search command; the channel tests and the module mode commands. The main window
-// owns one and draws what it reports through the hooks below. Main thread only.
-class ConsoleWiring {
+// owns one and draws what it announces through the signals below. Main thread only.
+class ConsoleWiring : public QObject {
+    Q_OBJECT
 public:
     static constexpr int kMaxConverters = 16;
     static constexpr int kAnswerTimeoutMs = 70;
@@ -54,9 +57,7 @@ public:
     QTimer& IdleTimer() { return idleTimer_; }
 
     bool Simulated() const { return !simulatedRig_.isEmpty(); }
-    bool IsSimulated() const { return Simulated(); }
     QString SimulatedRig() const { return simulatedRig_; }
-    QString RigName() const { return simulatedRig_; }
     // " [...]" marker for the window caption on a simulated bus; empty on real hardware.
     QString CaptionSuffix() const;
     // "RS485: n" with the open converter count (0 while the converters are lost).
@@ -106,30 +107,35 @@ public:
     // window process its events between exchanges, so the operator's commands still arrive:
     // searches and channel tests are refused meanwhile and polling stays off until it ends.
     bool BusHeld = false;
+    // Sets BusHeld and announces a change.
+    void SetBusHeld(bool held);
 
-    // Hooks the window sets; an empty hook is not called.
-    std::function<void()> OnDeviceListChanged;  // list sorted, rebuild the rows
-    std::function<void(int percent, int address)> OnSearchProgress;
-    std::function<void(bool searching)> OnSearchStateChanged;  // buttons, wait indicator
-    std::function<void()> OnSearchEnded;  // re-apply project marks, lamps, keys
-    std::function<void(const QString& label, bool fault)> OnConverterState;
-    std::function<void()> OnConverterRestored;  // close the warning window
+    // The player whose show, while it plays, holds back the fired-channel check; null: none.
+    void SetPlayer(const TCommonPlayer* player) { player_ = player; }
+    bool ShowPlaying() const;
+
+signals:
+    void DeviceListChanged();  // list sorted, rebuild the rows
+    void SearchProgress(int percent, int address);
+    void SearchStateChanged(bool searching);  // buttons, wait indicator
+    void SearchEnded();                       // re-apply project marks, lamps, keys
+    void ConverterStateChanged(const QString& label, bool fault);
+    void ConverterRestored();  // close the warning window
     // A converter that is present but may not be opened by this user: the operator's message
-    // (device, group to join), once per device and run. Logged before the hook is called.
-    std::function<void(const QString& message)> OnConverterAccessDenied;
-    std::function<void(int index)> OnDevicePolled;  // refresh that row or lamp
-    std::function<void()> OnRefreshSummary;         // power, link and forcing indicators
-    std::function<void()> OnRefreshTestPanel;       // test-mode device panel
-    std::function<void()> OnTestStateChanged;       // buttons while a test starts and ends
-    // Step 5 of the poll cycle: the show control's fired-channel check. The hook decides
-    // whether anything waits; it is only called when neither a test nor a search runs.
-    std::function<void()> OnFiredChannelCheck;
-    // Whether the player plays a show now (the check waits until it stops).
-    std::function<bool()> ShowPlaying;
+    // (device, group to join), once per device and run. Logged before it is announced.
+    void ConverterAccessRefused(const QString& message);
+    void DevicePolled(int index);  // refresh that row or lamp
+    void SummaryChanged();         // power, link and forcing indicators
+    void TestPanelChanged();       // test-mode device panel
+    void TestStateChanged();       // buttons while a test starts and ends
+    // Step 5 of the poll cycle, between shows and outside tests and searches: the show
+    // control's fired-channel check decides whether anything waits.
+    void FiredChannelCheckDue();
+    void BusHeldChanged();
 
 private:
     void ConverterLost();
-    void ConverterRestored();
+    void ConverterBack();
     void ListChanged();
     void LogSearchSummary();
     void RestartPollingAfter();
@@ -144,6 +150,7 @@ private:
     QTimer idleTimer_;
     bool pollingWanted_ = false;
     std::set<std::string> accessReported_;
+    const TCommonPlayer* player_ = nullptr;
 };
 
 }  // namespace kv

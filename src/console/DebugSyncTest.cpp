@@ -1,5 +1,7 @@
 #include "console/DebugSyncTest.h"
 
+#include "console/ConsoleDialogs.h"
+
 #include <QStringList>
 #include <QTime>
 
@@ -16,7 +18,7 @@
 
 namespace kv {
 
-DebugSyncTest::DebugSyncTest(ConsoleWiring& wiring) : wiring_(wiring) {
+DebugSyncTest::DebugSyncTest(ConsoleWiring& wiring) : wiring_(wiring), dialogs_(&NoDialogs()) {
     timer_.setInterval(kIntervalMs);
     QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { Tick(); });
     Reset();
@@ -24,11 +26,6 @@ DebugSyncTest::DebugSyncTest(ConsoleWiring& wiring) : wiring_(wiring) {
 
 DebugSyncTest::~DebugSyncTest() {
     Stop();
-}
-
-void DebugSyncTest::Changed() {
-    if (OnChanged)
-        OnChanged();
 }
 
 void DebugSyncTest::Reset() {
@@ -44,7 +41,7 @@ void DebugSyncTest::Reset() {
         }
     }
     clock_ = QStringLiteral("00:00:00");
-    Changed();
+    emit Changed();
 }
 
 void DebugSyncTest::AnnounceTest(bool start) {
@@ -53,12 +50,11 @@ void DebugSyncTest::AnnounceTest(bool start) {
 
 void DebugSyncTest::Refuse(const QString& text) {
     WriteLog(text, 1);
-    if (RefusedMessage)
-        RefusedMessage(text);
+    dialogs_->ShowError(text);
 }
 
 void DebugSyncTest::ReleaseBus() {
-    wiring_.BusHeld = false;
+    wiring_.SetBusHeld(false);
     wiring_.ResumePolling();
 }
 
@@ -80,12 +76,12 @@ std::vector<int> DebugSyncTest::ModulesNotInTestMode() {
 bool DebugSyncTest::Start() {
     if (running_ || wiring_.BusHeld || wiring_.Searching || wiring_.Testing)
         return false;
-    if (!Allowed || !Allowed()) {
+    if (permission_ == nullptr || !permission_->ClockTestAllowed()) {
         Refuse(Message(130));
         return false;
     }
     // Held from the mode check on: no poll between the cue writes and the clock start.
-    wiring_.BusHeld = true;
+    wiring_.SetBusHeld(true);
     wiring_.IdleTimer().stop();
     const std::vector<int> notInTest = ModulesNotInTestMode();
     if (!notInTest.empty()) {
@@ -96,7 +92,7 @@ bool DebugSyncTest::Start() {
         Refuse(Message(131) + QLatin1Char(' ') + addresses.join(QStringLiteral(", ")));
         return false;
     }
-    if (!ConfirmOverwrite || !ConfirmOverwrite(Message(59), Message(106))) {
+    if (!dialogs_->Confirm(Message(59), Message(106))) {
         ReleaseBus();
         return false;
     }
@@ -116,7 +112,7 @@ bool DebugSyncTest::Start() {
     running_ = true;
     WriteLog(Message(107), 1);
     timer_.start();
-    Changed();
+    emit Changed();
     return true;
 }
 
@@ -151,7 +147,7 @@ void DebugSyncTest::Tick() {
         row.link = QString::number(m->LinkQuality());
         row.sync = QString::number(clock - noted);
     }
-    Changed();
+    emit Changed();
 }
 
 void DebugSyncTest::Stop() {
@@ -164,7 +160,7 @@ void DebugSyncTest::Stop() {
     // Channel 1 of every module now holds the test's cue instead of the script's.
     WriteLog(Message(108), 1);
     ReleaseBus();
-    Changed();
+    emit Changed();
 }
 
 }  // namespace kv

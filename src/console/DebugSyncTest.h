@@ -1,12 +1,14 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <QTimer>
 #include <cstdint>
-#include <functional>
 #include <vector>
 
 namespace kv {
+
+class ConsoleDialogs;
 
 class ConsoleWiring;
 
@@ -17,7 +19,17 @@ class ConsoleWiring;
 // stops whenever the test ends for any reason: "Стоп", the window closed (the window calls
 // Stop), the program quitting (the destructor does), or, as a last guard, on its own well
 // before the hour. Main thread only; destroy it before the wiring it was given.
-class DebugSyncTest {
+// Whether the console's state lets the clock test run now.
+class ClockTestPermission {
+public:
+    virtual bool ClockTestAllowed() const = 0;
+
+protected:
+    ~ClockTestPermission() = default;
+};
+
+class DebugSyncTest : public QObject {
+    Q_OBJECT
 public:
     static constexpr int32_t kFireTimeMs = 3600000;  // channel 1 is programmed to fire here
     static constexpr int kIntervalMs = 100;
@@ -44,10 +56,10 @@ public:
     void Reset();
     // "Тест": false when already running or the bus is held by a memory operation, a search or
     // a channel test. Its clock start reaches every device on the bus, and a module in launch
-    // mode holding a script would play it: so it is refused (RefusedMessage) unless Allowed
-    // says the console may (it waits, nothing plays or counts down) and every module found,
-    // asked for its status now, reports test mode (older firmware reports no mode: refused).
-    // Then ConfirmOverwrite; false when declined.
+    // mode holding a script would play it: so it is refused (shown as an error) unless the
+    // permission says the console may (it waits, nothing plays or counts down) and every module
+    // found, asked for its status now, reports test mode (older firmware reports no mode: refused).
+    // Then the overwrite question; false when declined.
     bool Start();
     // One 100 ms step (the timer's handler; callable directly).
     void Tick();
@@ -60,18 +72,18 @@ public:
     QString ClockText() const { return clock_; }
     QTimer& Timer() { return timer_; }
 
-    // The question before the test overwrites channel 1 in the modules' memory (caption,
-    // text); true to go on. Unset means no.
-    std::function<bool(const QString& caption, const QString& text)> ConfirmOverwrite;
-    // Whether the console's state lets the test run. Unset means no.
-    std::function<bool()> Allowed;
-    // Why a test was refused (the text is logged as well).
-    std::function<void(const QString& text)> RefusedMessage;
+    // Whether the console's state lets the test run (ShowControl's rule); unset: never.
+    void SetPermission(const ClockTestPermission* permission) { permission_ = permission; }
+    // The question before the test overwrites channel 1 in the modules' memory (Confirm), and
+    // why a test was refused (ShowError; the text is logged as well). Unset: nobody, who
+    // answers no.
+    void SetDialogs(ConsoleDialogs& dialogs) { dialogs_ = &dialogs; }
+
+signals:
     // Rows or clock changed: redraw.
-    std::function<void()> OnChanged;
+    void Changed();
 
 private:
-    void Changed();
     void Refuse(const QString& text);
     // Polls every module for its status and returns the addresses of those not in test mode.
     std::vector<int> ModulesNotInTestMode();
@@ -80,6 +92,8 @@ private:
     void AnnounceTest(bool start);
 
     ConsoleWiring& wiring_;
+    const ClockTestPermission* permission_ = nullptr;
+    ConsoleDialogs* dialogs_;
     std::vector<Row> rows_;
     QString clock_;
     QTimer timer_;

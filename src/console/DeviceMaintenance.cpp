@@ -1,5 +1,6 @@
 #include "console/DeviceMaintenance.h"
 
+#include "console/ConsoleDialogs.h"
 #include "console/ConsoleWiring.h"
 #include "core/EventLog.h"
 #include "devices/TCommonControl.h"
@@ -8,7 +9,8 @@
 
 namespace kv {
 
-DeviceMaintenance::DeviceMaintenance(ConsoleWiring& wiring) : wiring_(wiring) {}
+DeviceMaintenance::DeviceMaintenance(ConsoleWiring& wiring, ConsoleDialogs& dialogs)
+    : wiring_(wiring), dialogs_(&dialogs) {}
 
 NumberChange DeviceMaintenance::ChangeSelectedNumber() {
     if (wiring_.BusHeld || wiring_.Searching || wiring_.Testing)
@@ -17,21 +19,22 @@ NumberChange DeviceMaintenance::ChangeSelectedNumber() {
     if (module == nullptr)
         return NumberChange::Refused;
     // No status poll between the question and the confirmation of the new number.
-    wiring_.BusHeld = true;
+    wiring_.SetBusHeld(true);
     wiring_.IdleTimer().stop();
     const auto done = [this](NumberChange outcome) {
         const NumberChangeBox box = NumberChangeMessage(outcome);
-        if (!box.text.isEmpty() && ShowMessage)
-            ShowMessage(box.caption, box.text);
-        wiring_.BusHeld = false;
+        if (!box.text.isEmpty()) {
+            dialogs_->ShowMessage(box.caption, box.text);
+        }
+        wiring_.SetBusHeld(false);
         wiring_.ResumePolling();
         return outcome;
     };
     if (module->Version < fw::NumberChange)
         return done(NumberChange::Unsupported);
     QString text = QString::number(module->Address);
-    if (!AskText || !AskText(Message(63), Message(64), text)) {
-        wiring_.BusHeld = false;
+    if (!dialogs_->AskText(Message(63), Message(64), text)) {
+        wiring_.SetBusHeld(false);
         wiring_.ResumePolling();
         return NumberChange::Refused;
     }
@@ -44,10 +47,8 @@ NumberChange DeviceMaintenance::ChangeSelectedNumber() {
                  1);
         // The list is sorted by address again; the selection follows the module.
         wiring_.TestSelection = wiring_.Controls().IndexOf(module);
-        if (wiring_.OnDeviceListChanged)
-            wiring_.OnDeviceListChanged();
-        if (wiring_.OnRefreshTestPanel)
-            wiring_.OnRefreshTestPanel();
+        emit wiring_.DeviceListChanged();
+        emit wiring_.TestPanelChanged();
     }
     return done(outcome);
 }
@@ -56,7 +57,7 @@ ModeChangeReport DeviceMaintenance::SetModeAll(uint8_t mode) {
     if (wiring_.BusHeld || wiring_.Searching || wiring_.Testing)
         return {};
     // No status poll between the commands and their read-back.
-    wiring_.BusHeld = true;
+    wiring_.SetBusHeld(true);
     wiring_.IdleTimer().stop();
     const ModeChangeReport report = SetModeAndReadBack(wiring_.Controls(), mode);
     WriteLog(Message(mode == ModeTest ? 124 : 125) + QLatin1Char(' ') +
@@ -68,10 +69,9 @@ ModeChangeReport DeviceMaintenance::SetModeAll(uint8_t mode) {
         // the console could not see switch.
         const QString line = Message(126) + QLatin1Char(' ') + unconfirmed;
         WriteLog(line, 1);
-        if (ShowMessage)
-            ShowMessage(Message(68), line + QLatin1Char('\n') + Message(127));
+        dialogs_->ShowMessage(Message(68), line + QLatin1Char('\n') + Message(127));
     }
-    wiring_.BusHeld = false;
+    wiring_.SetBusHeld(false);
     wiring_.ResumePolling();
     return report;
 }

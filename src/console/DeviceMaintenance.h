@@ -1,13 +1,13 @@
 #pragma once
 
 #include <QString>
-#include <functional>
 
 #include "devices/ModeChange.h"
 #include "devices/ModuleNumber.h"
 
 namespace kv {
 
+class ConsoleDialogs;
 class ConsoleWiring;
 class TCommonControl;
 
@@ -15,7 +15,7 @@ class TCommonControl;
 // forcing on or off. Main thread only.
 class DeviceMaintenance {
 public:
-    explicit DeviceMaintenance(ConsoleWiring& wiring);
+    DeviceMaintenance(ConsoleWiring& wiring, ConsoleDialogs& dialogs);
 
     // "Изменить ID пульта...": the selected module of the test panel gets a new number. Polling
     // stops from the question to the last box. Returns the outcome; nothing happens (and
@@ -36,14 +36,12 @@ public:
     // Insert / Delete on one module: the same command and log line. Returns the result.
     int32_t Forcing(TCommonControl& module, bool on);
 
-    // The input box (caption, prompt, in/out text prefilled with the address); false when the
-    // operator cancelled. Unset means cancelled.
-    std::function<bool(const QString& caption, const QString& prompt, QString& text)> AskText;
-    // A modal box with an OK button.
-    std::function<void(const QString& caption, const QString& text)> ShowMessage;
+    // The input box and the message boxes.
+    void SetDialogs(ConsoleDialogs& dialogs) { dialogs_ = &dialogs; }
 
 private:
     ConsoleWiring& wiring_;
+    ConsoleDialogs* dialogs_;
 };
 
 }  // namespace kv

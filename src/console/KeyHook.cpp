@@ -79,13 +79,13 @@ public:
         if (!s_.MainWindowActive) {
             return out_;
         }
-        StageA();
+        GlobalKeys();
         if (s_.TestMode) {
-            TableB();
+            TestPageKeys();
         } else {
             ManualFiring();
             StepFiring();
-            TableC();
+            LaunchPageKeys();
         }
         return out_;
     }
@@ -96,7 +96,7 @@ private:
         out_.Consumed = out_.Consumed || consume;
     }
 
-    void StageA() {
+    void GlobalKeys() {
         const int sel = s_.SelectedCue;
         switch (key_) {
             case vk::Tab:
@@ -135,7 +135,7 @@ private:
         }
     }
 
-    void TableB() {
+    void TestPageKeys() {
         const ButtonEnabling& b = s_.Buttons;
         switch (key_) {
             case vk::Up:
@@ -270,7 +270,7 @@ private:
         Select(device, page);
     }
 
-    void TableC() {
+    void LaunchPageKeys() {
         const ButtonEnabling& b = s_.Buttons;
         const bool manualMode = ManualWorkMode(s_.WorkMode);
         const uint8_t l = s_.LaunchState;
@@ -413,6 +413,16 @@ bool ShiftAllowed(KeyCommand command) {
 }
 
 KeyDecision DecideKey(const KeyStroke& key, const KeySnapshot& state) {
+    if (state.MemoryRunning) {
+        // No key starts anything on the bus meanwhile; the operation's own cancel button
+        // still works, and any key closes the red window.
+        KeyDecision out;
+        if (state.WarningVisible) {
+            out.Actions.push_back({.Command = KeyCommand::CloseWarning});
+        }
+        out.Consumed = state.MainWindowActive;
+        return out;
+    }
     if (key.Command) {
         KeyDecision out;
         if (state.WarningVisible && !key.AutoRepeat) {

@@ -54,7 +54,7 @@ enum class KeyCommand : uint8_t {
     StepFire,       // F7: every cue sharing the time of NextCue
     SetStartPoint,  // Enter: Cue (the selected cue, -1 for none)
     Disarm,         // Esc while armed
-    Stop,           // Esc while running, F6: StopBtnClick
+    Stop,           // Esc while running, F6: Stop
     ManualSelect,   // Left/Right/Up/Down: ManualDevice := Device, ManualPage := Page
     ChangeSlot,     // 1..8: Slot
     TempoStep,      // numeric * and /: Step +1 / -1
@@ -94,7 +94,9 @@ struct KeyDevice {
 
 // Everything the key decision looks at.
 struct KeySnapshot {
-    bool WarningVisible = false;   // the red warning window is on screen
+    bool WarningVisible = false;  // the red warning window is on screen
+    // An operation on the devices' memory runs (it lets window events in while it runs).
+    bool MemoryRunning = false;
     bool MainWindowActive = true;  // keys in other windows are left to them
     bool TestMode = false;
     bool Searching = false;

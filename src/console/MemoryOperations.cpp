@@ -1,5 +1,7 @@
 #include "console/MemoryOperations.h"
 
+#include "console/ConsoleDialogs.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <algorithm>
@@ -36,12 +38,12 @@ class MemoryOperations::Hold {
 public:
     explicit Hold(MemoryOperations& owner) : owner_(owner) {
         owner_.running_ = true;
-        owner_.wiring_.BusHeld = true;
+        owner_.wiring_.SetBusHeld(true);
         owner_.wiring_.IdleTimer().stop();
     }
     ~Hold() {
         owner_.running_ = false;
-        owner_.wiring_.BusHeld = false;
+        owner_.wiring_.SetBusHeld(false);
         owner_.wiring_.ResumePolling();
     }
     Hold(const Hold&) = delete;
@@ -57,7 +59,8 @@ private:
     MemoryOperations& owner_;
 };
 
-MemoryOperations::MemoryOperations(ConsoleWiring& wiring) : wiring_(wiring) {}
+MemoryOperations::MemoryOperations(ConsoleWiring& wiring, ConsoleDialogs& dialogs)
+    : wiring_(wiring), dialogs_(&dialogs) {}
 
 MemoryOperations::~MemoryOperations() = default;
 
@@ -76,8 +79,7 @@ QString MemoryOperations::StatusText(int index, int item, int address) {
 }
 
 void MemoryOperations::ReportProgress(int percent, int index, bool& cancel, int item, int address) {
-    if (OnProgress)
-        OnProgress(StatusText(index, item, address), std::clamp(percent, 0, 100));
+    dialogs_->Progress(StatusText(index, item, address), std::clamp(percent, 0, 100));
     // Redraws the window, lets the cancel button be pressed and hands over what the bus worker
     // received; the operator's other commands arrive here too (see Hold).
     if (QCoreApplication::instance() != nullptr)
@@ -86,8 +88,7 @@ void MemoryOperations::ReportProgress(int percent, int index, bool& cancel, int 
 }
 
 void MemoryOperations::Box(const QString& caption, const QString& text) {
-    if (ShowMessage)
-        ShowMessage(caption, text);
+    dialogs_->ShowMessage(caption, text);
 }
 
 void MemoryOperations::ShowResult(MemoryOperation operation, int32_t code) {
@@ -113,8 +114,7 @@ bool MemoryOperations::CuesCarried(MemoryOperation operation, const std::vector<
     WriteLog(MemoryResultLogLine(operation, ResultCueNotCarried), 1);
     for (const QString& line : lines)
         WriteLog(line, 1);
-    if (ShowRefusedCues)
-        ShowRefusedCues(UncarriedCuesMessage(), lines);
+    dialogs_->ShowRefusedCues(UncarriedCuesMessage(), lines);
     return false;
 }
 
@@ -126,8 +126,7 @@ bool MemoryOperations::CuesHeld(MemoryOperation operation, const std::vector<TSc
     WriteLog(MemoryOperationTitle(operation) + QLatin1Char(' ') + UnheldCuesMessage(), 1);
     for (const QString& line : lines)
         WriteLog(line, 1);
-    if (ShowRefusedCues)
-        ShowRefusedCues(UnheldCuesMessage(), lines);
+    dialogs_->ShowRefusedCues(UnheldCuesMessage(), lines);
     return false;
 }
 
@@ -152,10 +151,8 @@ MemoryOperations::Outcome MemoryOperations::Frame(MemoryOperation operation, TRe
     TransferProgressEvent previousRemote;
     if (remote != nullptr)
         previousRemote = std::exchange(remote->OnTransferProgress, handler);
-    if (OnBegin)
-        OnBegin(MemoryOperationTitle(operation));
-    if (OnProgress)
-        OnProgress(QString(), 0);
+    dialogs_->BeginProgress(MemoryOperationTitle(operation));
+    dialogs_->Progress(QString(), 0);
 
     const Outcome outcome = run();
 
@@ -164,8 +161,7 @@ MemoryOperations::Outcome MemoryOperations::Frame(MemoryOperation operation, TRe
         remote->OnTransferProgress = std::move(previousRemote);
     if (outcome.status == Status::Done)
         ShowResult(operation, outcome.code);
-    if (OnEnd)
-        OnEnd();
+    dialogs_->EndProgress();
     cancel_ = false;
     return outcome;
 }
@@ -178,7 +174,7 @@ MemoryOperations::Outcome MemoryOperations::WriteModules(const TProjectList& pro
     if (!CuesCarried(MemoryOperation::WriteModules, cues) ||
         !CuesHeld(MemoryOperation::WriteModules, cues))
         return {Status::CuesRefused, ResultCueNotCarried};
-    if ((CheckModulesPresent && !CheckModulesPresent()) || (CheckCueOrder && !CheckCueOrder()))
+    if (checks_ != nullptr && (!checks_->CheckModulesPresent() || !checks_->CheckCueOrder()))
         return Declined(MemoryOperation::WriteModules);
     return Frame(MemoryOperation::WriteModules, nullptr, [&] {
         return Outcome{Status::Done, wiring_.Controls().WriteScript(cues)};
@@ -192,7 +188,7 @@ MemoryOperations::Outcome MemoryOperations::VerifyModules(const TProjectList& pr
     std::vector<TScriptCue> cues = CuesOf(project);
     if (!CuesCarried(MemoryOperation::VerifyModules, cues))
         return {Status::CuesRefused, ResultCueNotCarried};
-    if (CheckModulesPresent && !CheckModulesPresent())
+    if (checks_ != nullptr && !checks_->CheckModulesPresent())
         return Declined(MemoryOperation::VerifyModules);
     return Frame(MemoryOperation::VerifyModules, nullptr, [&] {
         return Outcome{Status::Done, wiring_.Controls().VerifyScript(cues)};
@@ -203,7 +199,7 @@ MemoryOperations::Outcome MemoryOperations::EraseModules() {
     if (!Hold::Free(*this))
         return {Status::Busy, 0};
     Hold hold(*this);
-    if (!Confirm || !Confirm(kv::Message(59), kv::Message(58)))
+    if (!dialogs_->Confirm(kv::Message(59), kv::Message(58)))
         return Declined(MemoryOperation::EraseModules);
     return Frame(MemoryOperation::EraseModules, nullptr, [&] {
         return Outcome{Status::Done, wiring_.Controls().EraseScripts()};
@@ -222,12 +218,12 @@ MemoryOperations::Outcome MemoryOperations::ReadBlackBox() {
             return Outcome{Status::Done, code};  // the records are dropped, no file offered
         // A reading the operator does not save is not on disk: it ends as an operation called
         // off, never as "successful", so nobody takes the black box for saved.
-        const QString chosen = AskSaveFile ? AskSaveFile(DefaultBlackBoxFileName()) : QString();
+        const QString chosen = dialogs_->AskSaveFile(DefaultBlackBoxFileName());
         if (chosen.isEmpty())
             return Outcome{Status::Done, ResultCancelled};
         // ".DAT" may still be appended: the question is about the file that would be replaced.
         const QString target = BlackBoxFileName(chosen);
-        if (QFileInfo::exists(target) && !(ConfirmOverwrite && ConfirmOverwrite(target)))
+        if (QFileInfo::exists(target) && !dialogs_->ConfirmOverwrite(target))
             return Outcome{Status::Done, ResultCancelled};
         QString error, written;
         if (!SaveBlackBoxFile(chosen, records, error, &written)) {
@@ -263,8 +259,8 @@ MemoryOperations::Outcome MemoryOperations::WriteRemote(const TProjectList& proj
     // The remote's cue frames are the bytes of a module's cue write: a module left on would
     // store them as its own. Only the operator's OK goes on.
     if (wiring_.Controls().ModuleCount() > 0 &&
-        !(ConfirmOkCancel &&
-          ConfirmOkCancel(kv::Message(68), kv::Message(69) + QLatin1Char('\n') + kv::Message(119))))
+        !(dialogs_->ConfirmOkCancel(kv::Message(68),
+                                    kv::Message(69) + QLatin1Char('\n') + kv::Message(119))))
         return Declined(MemoryOperation::WriteRemote);
     return Frame(MemoryOperation::WriteRemote, remote, [&] {
         const bool manualMode = remote->Version < fw::RemoteErase;

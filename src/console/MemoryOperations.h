@@ -3,7 +3,6 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
-#include <functional>
 #include <vector>
 
 #include "devices/MemoryResults.h"
@@ -11,18 +10,30 @@
 
 namespace kv {
 
+class ConsoleDialogs;
 class ConsoleWiring;
 class TProjectList;
 class TRemoteControl;
 
 // The six operations on the script in the devices' memory, below the progress window: the
 // checks and confirmations before, the polling stopped around, the progress reports, the result
-// logged and shown, and the black-box file. The window sets the hooks, draws what they report
-// and forwards its cancel button to Cancel(). Main thread only.
+// logged and shown, and the black-box file. It asks and shows through the dialogs it is given;
+// the progress window's cancel button comes back to Cancel(). Main thread only.
 //
 // Progress reports process pending events, so the main window's commands keep arriving while an
 // operation runs; a second memory operation asked for meanwhile is refused (Busy), and so are
 // searches and channel tests (ConsoleWiring::BusHeld).
+// The checks before a script goes to the devices: modules the script names that are not on the
+// bus, and (writing only) modules whose cues their firmware may play wrongly. True to go on.
+class TransferChecks {
+public:
+    virtual bool CheckModulesPresent() = 0;
+    virtual bool CheckCueOrder() = 0;
+
+protected:
+    ~TransferChecks() = default;
+};
+
 class MemoryOperations {
 public:
     // How a command ended.
@@ -42,7 +53,7 @@ public:
         int32_t code = 0;
     };
 
-    explicit MemoryOperations(ConsoleWiring& wiring);
+    MemoryOperations(ConsoleWiring& wiring, ConsoleDialogs& dialogs);
     ~MemoryOperations();
     MemoryOperations(const MemoryOperations&) = delete;
     MemoryOperations& operator=(const MemoryOperations&) = delete;
@@ -67,34 +78,10 @@ public:
     // "Пульт: 5, канал: 3".
     static QString StatusText(int index, int item, int address);
 
-    // Hooks the window sets. A missing question hook answers "no" and a missing check hook
-    // passes; the others are simply not called.
-    // Show the progress window with its title, then each report; close it at the end.
-    std::function<void(const QString& title)> OnBegin;
-    std::function<void(const QString& status, int percent)> OnProgress;
-    std::function<void()> OnEnd;
-    // A modal box with an OK button (results under "Сообщение", the remote's write-mode
-    // prompts under "Подтверждение", errors under "Ошибка").
-    std::function<void(const QString& caption, const QString& text)> ShowMessage;
-    // A Yes/No box; true on Yes.
-    std::function<bool(const QString& caption, const QString& question)> Confirm;
-    // A warning whose only way on is OK; Cancel, Esc and closing the box send nothing. Unset
-    // means cancelled.
-    std::function<bool(const QString& caption, const QString& text)> ConfirmOkCancel;
-    // Whether an existing file may be replaced: asked about the name really written (".DAT"
-    // appended). Unset means no.
-    std::function<bool(const QString& file)> ConfirmOverwrite;
-    // The save dialog ("Файлы данных|*.dat") with the name offered; returns the chosen name,
-    // empty when the operator cancelled. The overwrite question is ConfirmOverwrite's: the
-    // dialog would ask about the name typed, not the one written.
-    std::function<QString(const QString& offered)> AskSaveFile;
-    // The show control's present-warning checks (missing modules; cue order, before writing
-    // only); true to go on.
-    std::function<bool()> CheckModulesPresent;
-    std::function<bool()> CheckCueOrder;
-    // The present-warning window listing the cues the bus cannot carry (message and one line
-    // per cue). Whatever the operator presses there, nothing is written.
-    std::function<void(const QString& message, const QStringList& lines)> ShowRefusedCues;
+    // The questions, boxes and the progress window go to dialogs.
+    void SetDialogs(ConsoleDialogs& dialogs) { dialogs_ = &dialogs; }
+    // The present-warning checks before a transfer (the show control's); none: they pass.
+    void SetChecks(TransferChecks* checks) { checks_ = checks; }
 
 private:
     class Hold;
@@ -111,6 +98,8 @@ private:
     void Box(const QString& caption, const QString& text);
 
     ConsoleWiring& wiring_;
+    ConsoleDialogs* dialogs_;
+    TransferChecks* checks_ = nullptr;
     bool running_ = false;
     bool cancel_ = false;
     MemoryOperation current_ = MemoryOperation::WriteModules;

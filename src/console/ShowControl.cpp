@@ -5,7 +5,10 @@
 #include <array>
 #include <limits>
 
+#include "console/AutonomousArmCheck.h"
+#include "console/ConsoleDialogs.h"
 #include "console/ConsoleWiring.h"
+#include "console/MemoryOperations.h"
 #include "console/ShowTexts.h"
 #include "console/ShowWiring.h"
 #include "core/EventLog.h"
@@ -104,49 +107,29 @@ QString AddressListText(const std::vector<int>& addresses) {
 
 ShowControl::ShowControl(ConsoleWiring& wiring, TExtPlayer& player, TProjects& projects,
                          ConsoleState& state)
-    : wiring_(wiring), player_(player), projects_(projects), state_(state) {
+    : wiring_(wiring), player_(player), projects_(projects), state_(state), dialogs_(&NoDialogs()) {
     player_.SetScript(&projects_.Project(state_.CurrentSlot));
     showWiring_ = std::make_unique<ShowWiring>(wiring_, player_);
     std::shared_ptr<bool> alive = alive_;
-    showWiring_->OnShowIdle = [this, alive] {
-        if (*alive && OnShowIdle) {
-            OnShowIdle();
-        }
-    };
-    showWiring_->OnChannelChecked = [this, alive](int32_t module, int32_t channel) {
-        if (*alive) {
-            ChannelChecked(module, channel);
-        }
-    };
+    connect(showWiring_.get(), &ShowWiring::Idle, this, &ShowControl::ShowIdle);
+    connect(showWiring_.get(), &ShowWiring::ChannelChecked, this, &ShowControl::ChannelWasChecked);
+    // The devices may have changed: the script's channel marks again, and the manual keyboard
+    // on the first module (or none).
+    connect(&wiring_, &ConsoleWiring::SearchEnded, this, [this] {
+        RefreshShowView();
+        state_.ManualDevice = wiring_.Controls().FirstModuleIndex();
+        state_.ManualPage = 0;
+        emit ManualKeysChanged();
+    });
     player_.LaunchStateSource = [this, alive] { return *alive ? state_.LaunchState : uint8_t{0}; };
-    player_.OnStateChange = [this, alive] {
-        if (*alive) {
-            PlayStateChanged();
-        }
-    };
-    player_.OnPosition = [this, alive](int32_t ms) {
-        if (*alive && OnShowPosition) {
-            OnShowPosition(ms);
-        }
-    };
-    player_.OnExternalStop = [this, alive] {
-        if (*alive) {
-            ExternalStop();
-        }
-    };
-    player_.OnFire = [this, alive](int32_t module, int32_t channel) {
-        if (*alive) {
-            Fired(module, channel);
-        }
-    };
-    // A timecode lost for good (the slot's choice) stops the show as the stop key does.
-    player_.OnClockStop = [this, alive, &player = player_] {
-        if (*alive) {
-            StopBtnClick();
-        } else {
-            player.Stop(false);
-        }
-    };
+    conns_ += player_.OnStateChange.Connect([this] { PlayerStateChanged(); });
+    conns_ += player_.OnPosition.Connect([this](int32_t ms) { emit PositionChanged(ms); });
+    conns_ += player_.OnExternalStop.Connect([this] { ExternalStop(); });
+    conns_ += player_.OnFire.Connect(
+        [this](int32_t module, int32_t channel) { PlayerFired(module, channel); });
+    // A timecode lost for good (the slot's choice) stops the show as the stop key does; once
+    // this object is gone, the player stops by itself.
+    conns_ += player_.OnClockStop.Connect([this] { Stop(); });
     listenTimer_.setInterval(kListenIntervalMs);
     listenTimer_.setTimerType(Qt::PreciseTimer);
     QObject::connect(&listenTimer_, &QTimer::timeout, &listenTimer_, [this] { ListenStep(); });
@@ -254,7 +237,7 @@ void ShowControl::LampMayHaveChanged() {
         return;
     }
     lastLamp_ = lamp;
-    Notify(OnTimecodeLampChanged);
+    emit TimecodeLampChanged();
 }
 
 bool ShowControl::StartTimecode() {
@@ -262,7 +245,7 @@ bool ShowControl::StartTimecode() {
     TProjectList& project = CurrentProject();
     QString error;
     std::unique_ptr<TimecodeShowClock> clock =
-        MakeTimecodeShowClock(project.Timecode, TimecodeFile, error);
+        MakeTimecodeShowClock(project.Timecode, timecodeFile_, error);
     if (clock && !clock->Start()) {
         error = clock->Error();
         clock.reset();
@@ -270,12 +253,10 @@ bool ShowControl::StartTimecode() {
     if (!clock) {
         const QString line = Message(417) + QLatin1Char(' ') + error;
         Log(line);
-        if (ShowError) {
-            ShowError(line);
-        }
+        dialogs_->ShowError(line);
         return false;
     }
-    clock->OnLog = [](const QString& line) { Log(line); };
+    conns_ += clock->OnLog.Connect([](const QString& line) { Log(line); });
     clock->Arm(project);
     timecode_ = std::move(clock);
     player_.SetClockSource(timecode_.get());
@@ -296,12 +277,6 @@ void ShowControl::ReleaseTimecode() {
     LampMayHaveChanged();
 }
 
-void ShowControl::Notify(const std::function<void()>& hook) const {
-    if (hook) {
-        hook();
-    }
-}
-
 TProjectList& ShowControl::CurrentProject() const {
     return projects_.Project(state_.CurrentSlot);
 }
@@ -310,9 +285,9 @@ void ShowControl::MarkUsedChannels() {
     CurrentProject().MarkUsedChannels(wiring_.Controls());
 }
 
-void ShowControl::ShowViewChanged() {
+void ShowControl::RefreshShowView() {
     MarkUsedChannels();
-    Notify(OnShowViewChanged);
+    emit ShowViewChanged();
 }
 
 bool ShowControl::Playing() const {
@@ -341,25 +316,23 @@ void ShowControl::ToBeginning() {
     player_.Position = 0;
     player_.NextCue = 0;
     player_.ForgetRun();
-    if (OnShowPosition) {
-        OnShowPosition(0);
-    }
+    emit PositionChanged(0);
 }
 
-void ShowControl::ProjectBtnClick() {
+void ShowControl::ToggleScript() {
     TProjectList& project = CurrentProject();
     if (project.Count() > 0) {
         project.Clear();
     } else {
-        const QString path = AskScriptFile ? AskScriptFile() : QString();
+        const QString path = dialogs_->AskScriptFile();
         if (!path.isEmpty()) {
-            if (const ScriptLoadError error = project.LoadFromFile(path); error && ShowError) {
-                ShowError(error.message);
+            if (const ScriptLoadError error = project.LoadFromFile(path); error) {
+                dialogs_->ShowError(error.message);
             }
         }
     }
-    ShowViewChanged();
-    Notify(OnButtonsChanged);
+    RefreshShowView();
+    emit ButtonsChanged();
     ToBeginning();
 }
 
@@ -373,28 +346,26 @@ void ShowControl::RememberSound(SlotMemory& slot) {
     }
 }
 
-void ShowControl::SoundBtnClick() {
+void ShowControl::ToggleSound() {
     if (SoundLoaded()) {
         player_.UnloadSound();
     } else {
-        const QString path = AskSoundFile ? AskSoundFile() : QString();
-        if (!path.isEmpty() && !player_.LoadSound(path) && ShowError) {
-            ShowError(TCommonPlayer::LoadSoundErrorText());
+        const QString path = dialogs_->AskSoundFile();
+        if (!path.isEmpty() && !player_.LoadSound(path)) {
+            dialogs_->ShowError(TCommonPlayer::LoadSoundErrorText());
         }
     }
     RememberSound(state_.Slot());
-    Notify(OnSoundChanged);
-    Notify(OnButtonsChanged);
-    ShowViewChanged();
+    emit SoundChanged();
+    emit ButtonsChanged();
+    RefreshShowView();
 }
 
-void ShowControl::BeginBtnClick() {
+void ShowControl::Rewind() {
     player_.Position = 0;
     player_.NextCue = 0;
     player_.ForgetRun();
-    if (OnShowPosition) {
-        OnShowPosition(0);
-    }
+    emit PositionChanged(0);
     if (SoundLoaded() && !SoundPlaying()) {
         player_.Sound().SeekTo(player_.Position);
     }
@@ -409,9 +380,7 @@ void ShowControl::SetStartPoint(int cueIndex) {
     player_.Position = project.Cue(cueIndex).Time;
     player_.NextCue = cueIndex;
     player_.ForgetRun();
-    if (OnShowPosition) {
-        OnShowPosition(player_.Position);
-    }
+    emit PositionChanged(player_.Position);
     if (SoundLoaded() && !SoundPlaying()) {
         player_.Sound().SeekTo(player_.Position);
     }
@@ -434,15 +403,13 @@ void ShowControl::ArmToggle() {
         if (!outputs.empty()) {
             const HvPreparation hv = PrepareHvVoltages(wiring_.Controls(), outputs);
             if (!hv.Ok()) {
-                if (ShowError) {
-                    ShowError(HvRefusedLine(hv));
-                }
+                dialogs_->ShowError(HvRefusedLine(hv));
                 return;
             }
         }
         // In autonomous control the modules fire the script they hold: it is read back first.
-        if (player_.ControlMode == TCommonPlayer::ControlAutonomous && ConfirmModuleScripts &&
-            !ConfirmModuleScripts()) {
+        if (player_.ControlMode == TCommonPlayer::ControlAutonomous && armCheck_ != nullptr &&
+            !armCheck_->Run(CurrentProject())) {
             return;
         }
         // The timecode source is opened now: one that cannot run is known before the show,
@@ -461,7 +428,7 @@ void ShowControl::ArmToggle() {
     } else {
         return;
     }
-    Notify(OnButtonsChanged);
+    emit ButtonsChanged();
 }
 
 void ShowControl::Disarm() {
@@ -469,7 +436,7 @@ void ShowControl::Disarm() {
     if (state_.LaunchState == ConsoleState::Armed) {
         state_.LaunchState = ConsoleState::Waiting;
         ReleaseTimecode();
-        Notify(OnButtonsChanged);
+        emit ButtonsChanged();
     }
 }
 
@@ -495,7 +462,7 @@ bool ShowControl::CountdownStart() {
         CancelCountdown();
     }
     EndCountdown();
-    return go && StartBtnClick();
+    return go && Start();
 }
 
 void ShowControl::EndCountdown() {
@@ -513,7 +480,7 @@ void ShowControl::LeaveTestMode() {
     if (SoundPlaying() && !Playing()) {
         player_.Sound().StopSound();
     }
-    Notify(OnButtonsChanged);
+    emit ButtonsChanged();
 }
 
 void ShowControl::LogStartBlock() {
@@ -531,7 +498,7 @@ void ShowControl::LogStartBlock() {
     }
 }
 
-bool ShowControl::StartBtnClick() {
+bool ShowControl::Start() {
     if (!Buttons().Start) {
         return false;
     }
@@ -558,7 +525,7 @@ bool ShowControl::StartBtnClick() {
     return true;
 }
 
-void ShowControl::StopBtnClick() {
+void ShowControl::Stop() {
     CancelCountdown();
     if (!Playing()) {
         // The stop ends an armed console's wait for the timecode as well.
@@ -568,13 +535,13 @@ void ShowControl::StopBtnClick() {
     player_.Stop(!player_.IsPlaying());
 }
 
-void ShowControl::PlayStateChanged() {
+void ShowControl::PlayerStateChanged() {
     const bool playing = player_.IsPlaying();
     if (!playing) {
         // Before the window hears of the stop: its timecode lamp goes grey with it.
         ReleaseTimecode();
     }
-    if (DrivesIdleTimer) {
+    if (drivesIdleTimer_) {
         // During a show the player's idle notification polls instead.
         if (playing) {
             wiring_.StopPolling();
@@ -582,7 +549,7 @@ void ShowControl::PlayStateChanged() {
             wiring_.StartPolling();
         }
     }
-    Notify(OnPlayStateChanged);
+    emit PlayStateChanged();
     if (playing) {
         state_.LaunchState = ConsoleState::Running;
     } else {
@@ -597,7 +564,7 @@ void ShowControl::PlayStateChanged() {
             }
         }
     }
-    Notify(OnButtonsChanged);
+    emit ButtonsChanged();
 }
 
 void ShowControl::ExternalStop() {
@@ -606,41 +573,31 @@ void ShowControl::ExternalStop() {
         ReleaseTimecode();
     }
     // One message number, two defaults: the red window's text and the log line.
-    if (OnWarning) {
-        OnWarning(Message(46));
-    }
+    emit WarningRaised(Message(46));
     Log(Message(46, 1));
 }
 
-void ShowControl::ChannelChecked(int32_t module, int32_t channel) {
-    if (OnManualKeyChanged) {
-        OnManualKeyChanged(module, channel);
-    }
-    if (OnChannelChecked) {
-        OnChannelChecked(module, channel);
-    }
+void ShowControl::ChannelWasChecked(int32_t module, int32_t channel) {
+    emit ManualKeyChanged(module, channel);
+    emit ChannelChecked(module, channel);
 }
 
-void ShowControl::Fired(int32_t module, int32_t channel) {
-    if (OnManualKeyChanged) {
-        OnManualKeyChanged(module, channel);
-    }
-    if (OnFire) {
-        OnFire(module, channel);
-    }
+void ShowControl::PlayerFired(int32_t module, int32_t channel) {
+    emit ManualKeyChanged(module, channel);
+    emit ChannelFired(module, channel);
 }
 
-void ShowControl::ModeActionExecute() {
+void ShowControl::CycleWorkMode() {
     player_.WorkMode = static_cast<uint8_t>((player_.WorkMode + 1) % 3);
-    Notify(OnManualKeysChanged);
-    Notify(OnModesChanged);
+    emit ManualKeysChanged();
+    emit ModesChanged();
 }
 
-void ShowControl::ControlActionExecute() {
+void ShowControl::ToggleControlMode() {
     player_.ControlMode = player_.ControlMode == TCommonPlayer::ControlDirect
                               ? TCommonPlayer::ControlAutonomous
                               : TCommonPlayer::ControlDirect;
-    Notify(OnModesChanged);
+    emit ModesChanged();
 }
 
 void ShowControl::TempoStep(int delta) {
@@ -654,14 +611,14 @@ void ShowControl::TempoStep(int delta) {
     }
     player_.SetTempo(Saturated(static_cast<int64_t>(player_.Tempo()) + delta));
     Log(TempoLogLine(player_.Tempo()));
-    Notify(OnTempoChanged);
+    emit TempoChanged();
 }
 
 void ShowControl::OffsetStep(int delta) {
     // Through SetOffset: the timer of the next cue is re-aimed at once, not a tick later.
     player_.SetOffset(Saturated(static_cast<int64_t>(player_.Offset) + delta));
     Log(OffsetLogLine(player_.Offset));
-    Notify(OnOffsetChanged);
+    emit OffsetChanged();
 }
 
 void ShowControl::ChangeSlot(int slot) {
@@ -690,16 +647,16 @@ void ShowControl::ChangeSlot(int slot) {
         player_.LoadSound(to.SoundPath);
     }
     RememberSound(to);
-    Notify(OnSoundChanged);
-    ShowViewChanged();
-    Notify(OnButtonsChanged);
-    Notify(OnManualKeysChanged);
+    emit SoundChanged();
+    RefreshShowView();
+    emit ButtonsChanged();
+    emit ManualKeysChanged();
     ToBeginning();
     // A slot left armed listens again; one whose source cannot run now is not armed.
     if (state_.LaunchState == ConsoleState::Armed && FollowsTimecode() && ClockIsOurs() &&
         !ListenArmed()) {
         state_.LaunchState = ConsoleState::Waiting;
-        Notify(OnButtonsChanged);
+        emit ButtonsChanged();
     }
 }
 
@@ -712,7 +669,7 @@ void ShowControl::SoundPlayStop() {
     } else {
         player_.Sound().PlayFrom(0);
     }
-    Notify(OnButtonsChanged);
+    emit ButtonsChanged();
 }
 
 void ShowControl::SetForcing(int deviceIndex, bool on, bool send) {
@@ -747,8 +704,8 @@ void ShowControl::StepFire() {
             Log(StepFireLogLine(cue.Module, cue.Channel));
         }
         ++player_.NextCue;
-        if (player_.NextCue < script->Count() && OnSelectCue) {
-            OnSelectCue(player_.NextCue);
+        if (player_.NextCue < script->Count()) {
+            emit CueSelected(player_.NextCue);
         }
     }
 }
@@ -758,7 +715,7 @@ bool ShowControl::CheckModulesPresent() {
     if (missing.empty()) {
         return true;
     }
-    return AskPresentWarning && AskPresentWarning(Message(47), AddressListText(missing));
+    return dialogs_->AskPresentWarning(Message(47), AddressListText(missing));
 }
 
 bool ShowControl::CheckCueOrder() {
@@ -766,7 +723,7 @@ bool ShowControl::CheckCueOrder() {
     if (marked.empty()) {
         return true;
     }
-    return AskPresentWarning && AskPresentWarning(Message(48), AddressListText(marked));
+    return dialogs_->AskPresentWarning(Message(48), AddressListText(marked));
 }
 
 EnablingInputs ShowControl::Enabling() const {
@@ -796,6 +753,18 @@ ModeIndicators ShowControl::ModeLooks() const {
     return ModeIndicatorLooks(in);
 }
 
+ButtonEnabling ShowControl::Buttons() const {
+    ButtonEnabling b = ButtonStates(Enabling());
+    b.Sound = b.Sound && state_.SoundReady;
+    b.Search = b.Search || wiring_.Searching;
+    return b;
+}
+
+bool ShowControl::ModeCommandsAllowed() const {
+    return !wiring_.Testing && !wiring_.Searching && wiring_.Controls().ModuleCount() > 0 &&
+           !wiring_.BusHeld;
+}
+
 KeySnapshot ShowControl::Snapshot(const WindowKeyInputs& window) const {
     const EnablingInputs in = Enabling();
     KeySnapshot s;
@@ -812,8 +781,8 @@ KeySnapshot ShowControl::Snapshot(const WindowKeyInputs& window) const {
     s.Buttons = ButtonStates(in);
     // The button is disabled without an audio device; its key follows it.
     s.Buttons.Sound = s.Buttons.Sound && state_.SoundReady;
-    s.TestModeAllEnabled = window.TestModeAllEnabled;
-    s.LaunchModeAllEnabled = window.LaunchModeAllEnabled;
+    s.TestModeAllEnabled = s.LaunchModeAllEnabled = ModeCommandsAllowed();
+    s.MemoryRunning = memory_ != nullptr && memory_->Running();
     s.CueCount = in.CueCount;
     s.SelectedCue = window.SelectedCue;
     s.NextCue = player_.NextCue;
@@ -838,11 +807,11 @@ KeySnapshot ShowControl::Snapshot(const WindowKeyInputs& window) const {
 }
 
 KeyDecision ShowControl::HandleKey(const KeyStroke& key, const WindowKeyInputs& window,
-                                   const std::function<void(const KeyAction&)>& windowCommand) {
+                                   WindowCommands& windowCommands) {
     const KeyDecision decision = DecideKey(key, Snapshot(window));
     for (const KeyAction& action : decision.Actions) {
-        if (!Perform(action) && windowCommand) {
-            windowCommand(action);
+        if (!Perform(action)) {
+            windowCommands.Perform(action);
         }
     }
     return decision;
@@ -870,12 +839,12 @@ bool ShowControl::Perform(const KeyAction& a) {
             Disarm();
             return true;
         case KeyCommand::Stop:
-            StopBtnClick();
+            Stop();
             return true;
         case KeyCommand::ManualSelect:
             state_.ManualDevice = a.Device;
             state_.ManualPage = a.Page;
-            Notify(OnManualKeysChanged);
+            emit ManualKeysChanged();
             return true;
         case KeyCommand::ChangeSlot:
             ChangeSlot(a.Slot);
@@ -890,16 +859,16 @@ bool ShowControl::Perform(const KeyAction& a) {
             ArmToggle();
             return true;
         case KeyCommand::ProjectBtn:
-            ProjectBtnClick();
+            ToggleScript();
             return true;
         case KeyCommand::SoundBtn:
-            SoundBtnClick();
+            ToggleSound();
             return true;
         case KeyCommand::BeginBtn:
-            BeginBtnClick();
+            Rewind();
             return true;
         case KeyCommand::Start:
-            StartBtnClick();
+            Start();
             return true;
         default:
             return false;

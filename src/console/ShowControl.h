@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <QTimer>
 #include <cstdint>
@@ -9,13 +10,19 @@
 
 #include "console/ConsoleEnabling.h"
 #include "console/ConsoleState.h"
+#include "console/DebugSyncTest.h"
 #include "console/IndicatorLooks.h"
 #include "console/KeyHook.h"
+#include "console/MemoryOperations.h"
+#include "core/Signal.h"
 #include "timecode/TimecodeFollower.h"
 
 namespace kv {
 
+class AutonomousArmCheck;
+class ConsoleDialogs;
 class ConsoleWiring;
+class MemoryOperations;
 class ShowWiring;
 class TControls;
 class TExtPlayer;
@@ -33,25 +40,33 @@ struct TimecodeLampState {
     QString Time;     // the timecode heard last; empty without one
 };
 
+// The window's share of what a key does: its buttons, panels and dialogs.
+class WindowCommands {
+public:
+    virtual void Perform(const KeyAction& action) = 0;
+
+protected:
+    ~WindowCommands() = default;
+};
+
 // What the window adds to the console state for a key decision.
 struct WindowKeyInputs {
     bool WarningVisible = false;
     bool MainWindowActive = true;
     int SelectedCue = -1;  // selection of the cue list
-    bool TestModeAllEnabled = false;
-    bool LaunchModeAllEnabled = false;
 };
 
 // The show operations of the console over the bus wiring, the player, the project slots and the
 // console state: script and soundtrack, start point, arming, start with its log block, stop,
 // modes, tempo and offset, slots, the module checks before a script transfer, manual and step
-// firing, and what each key does. It connects the player's notifications; the window draws what
-// the hooks below report. Main thread only.
+// firing, and what each key does. It connects the player's notifications and announces its
+// changes with the signals below; the window draws them. Main thread only.
 //
 // It makes its own ShowWiring (frames to the player, idle polling, fired-channel checks): the
 // owner makes no other, or every frame would reach the player twice. The hooks it leaves in
 // the wiring and the player do nothing once it is gone, so the order of destruction is free.
-class ShowControl {
+class ShowControl : public QObject, public ClockTestPermission, public TransferChecks {
+    Q_OBJECT
 public:
     // Points the player at the current slot's project, plugs it into the wiring (frames, idle
     // polling, fired-channel checks) and connects its notifications. Logs message 1 when the
@@ -63,11 +78,11 @@ public:
     ShowControl& operator=(const ShowControl&) = delete;
 
     // "<F2> Сценарий": clears a loaded script, otherwise asks AskScriptFile and loads it.
-    void ProjectBtnClick();
+    void ToggleScript();
     // "<F3> Фонограмма": unloads the soundtrack, otherwise asks AskSoundFile and loads it.
-    void SoundBtnClick();
+    void ToggleSound();
     // "<F4> В начало".
-    void BeginBtnClick();
+    void Rewind();
     // Enter: the start point from the cue at index (nothing without one; not while running).
     void SetStartPoint(int cueIndex);
     // F1: Waiting <-> Armed; nothing while running. On a slot that follows timecode arming
@@ -83,12 +98,12 @@ public:
     // timecode makes the player wait for the timecode to start the show, on the capture the
     // arming opened (its lock kept); a source that cannot run refuses the start (logged and
     // shown), never falls back to the console's own clock.
-    bool StartBtnClick();
+    bool Start();
     // The start block alone (script, soundtrack, modes, tempo and offset), for a start that
     // another device will give.
     void LogStartBlock();
     // "<F6> Стоп": the first stop leaves the soundtrack playing, the second stops it too.
-    void StopBtnClick();
+    void Stop();
     // Test mode ends ("<TAB> Тест" up): the soundtrack test stops with it, so that the next
     // start does not join a soundtrack nobody started for the show.
     void LeaveTestMode();
@@ -103,11 +118,11 @@ public:
     bool CountdownRunning() const { return countdown_; }
     // The debug window's clock test starts the show clock of every device on the bus: only
     // while the console waits, nothing plays, no countdown runs and no start is awaited.
-    bool ClockTestAllowed() const;
+    bool ClockTestAllowed() const override;
 
     // Ctrl+F1 and Shift+F1.
-    void ModeActionExecute();
-    void ControlActionExecute();
+    void CycleWorkMode();
+    void ToggleControlMode();
     // Tempo in steps of 0.1 %, offset in ms; no limit. Tempo does nothing on a slot that
     // follows timecode (the timecode is the tempo), said once a show in the log.
     void TempoStep(int delta);
@@ -125,24 +140,25 @@ public:
 
     // Before a script transfer: modules the script names that are not on the bus, and (writing
     // only) modules whose cues their firmware may play wrongly. True to go on; a warning goes
-    // through AskPresentWarning.
-    bool CheckModulesPresent();
-    bool CheckCueOrder();
+    // through the present-warning dialog.
+    bool CheckModulesPresent() override;
+    bool CheckCueOrder() override;
 
     // Key hook: decides what the key does, performs the show commands in order and hands the
-    // others to windowCommand. Returns the decision (its Consumed flag for the window).
+    // others to the window. Returns the decision (its Consumed flag for the window).
     KeyDecision HandleKey(const KeyStroke& key, const WindowKeyInputs& window,
-                          const std::function<void(const KeyAction&)>& windowCommand);
-    KeyDecision HandleKey(int keyCode, const WindowKeyInputs& window,
-                          const std::function<void(const KeyAction&)>& windowCommand) {
-        return HandleKey(KeyStroke{.Code = keyCode}, window, windowCommand);
-    }
+                          WindowCommands& windowCommands);
     // Performs one show command of a decision; false for a window command.
     bool Perform(const KeyAction& action);
 
     // State for the display and the rules.
     EnablingInputs Enabling() const;
-    ButtonEnabling Buttons() const { return ButtonStates(Enabling()); }
+    // The buttons as drawn: the rules, the soundtrack key greyed without an audio device, and
+    // the search key kept while a search runs (it ends the search).
+    ButtonEnabling Buttons() const;
+    // The test page's module commands ("Режим теста", "Режим пуска", the number change): a
+    // module on the bus and nothing else holding it.
+    bool ModeCommandsAllowed() const;
     ActionEnabling Actions() const { return ActionStates(Enabling()); }
     ModeIndicators ModeLooks() const;
     KeySnapshot Snapshot(const WindowKeyInputs& window) const;
@@ -178,51 +194,47 @@ public:
 
     // Whether the play-state handler switches the idle timer (the window's poll cycle); a
     // headless run that does not poll turns it off.
-    bool DrivesIdleTimer = true;
+    void SetDrivesIdleTimer(bool drives) { drivesIdleTimer_ = drives; }
     // A WAV file whose timecode, played in real time, stands in for the capture device of
     // every slot that follows timecode (a rehearsal); empty: the slots' own devices.
-    QString TimecodeFile;
+    void SetTimecodeFile(const QString& file) { timecodeFile_ = file; }
+    // The questions and boxes: file dialogs, the present warning, errors. Unset: nobody, who
+    // chooses nothing and cancels.
+    void SetDialogs(ConsoleDialogs& dialogs) { dialogs_ = &dialogs; }
+    // Before arming in autonomous control the modules' scripts are read back; without a check
+    // the console arms as in direct control.
+    void SetArmCheck(AutonomousArmCheck* check) { armCheck_ = check; }
+    // While a memory operation runs no key starts anything.
+    void SetMemoryOperations(const MemoryOperations* memory) { memory_ = memory; }
 
-    // Dialogs the window provides. An unset one answers "nothing chosen" / "cancel".
-    std::function<QString()> AskScriptFile;  // "Текстовые файлы|*.txt"; empty: none chosen
-    std::function<QString()> AskSoundFile;  // "Аудиофайлы|*.wav; *.mp3; *.wma; *.ogg"
-    // The present-warning dialog: message and the list of addresses; true on "Продолжить".
-    std::function<bool(const QString& message, const QString& list)> AskPresentWarning;
-    // Before arming in autonomous control: the read-back of the modules' scripts
-    // (AutonomousArmCheck); false leaves the console waiting.
-    std::function<bool()> ConfirmModuleScripts;
-    // An error box with the caption "Ошибка" (a script or soundtrack that failed to load).
-    std::function<void(const QString& text)> ShowError;
-
-    // Notifications to the window; an unset one is not called.
-    std::function<void()> OnButtonsChanged;   // button refresh, then the mode indicators
-    std::function<void()> OnShowViewChanged;  // slot indicators, project name, cue list
-    std::function<void()> OnSoundChanged;  // "Загружена" indicator and the soundtrack name
-    std::function<void(int32_t ms)> OnShowPosition;  // show time, remaining time, list position
-    std::function<void()> OnManualKeysChanged;       // panels' visibility and all 40 keys
-    std::function<void(int32_t address, int32_t channel)> OnManualKeyChanged;  // one key
-    std::function<void(int32_t address, int32_t channel)> OnFire;  // a channel was fired
-    std::function<void(int cue)> OnSelectCue;  // select, focus and scroll to a cue of the list
-    std::function<void(const QString& text)> OnWarning;  // show the red warning window
-    std::function<void()> OnModesChanged;                // mode indicators only
-    std::function<void()> OnTempoChanged;                // tempo label and pointer
-    std::function<void()> OnOffsetChanged;               // offset and distance labels, pointer
-    std::function<void()> OnPlayStateChanged;            // "Воспр." after a start or stop
-    std::function<void()> OnShowIdle;  // the player's idle step ran (after the poll step)
-    std::function<void()> OnTimecodeLampChanged;  // the lamp's signal, caption or time changed
-    // A fired channel was measured after the show (its log line is written); the key of that
-    // channel is refreshed through OnManualKeyChanged as well.
-    std::function<void(int32_t address, int32_t channel)> OnChannelChecked;
+signals:
+    void ButtonsChanged();             // button refresh, then the mode indicators
+    void ShowViewChanged();            // slot indicators, project name, cue list
+    void SoundChanged();               // "Загружена" indicator and the soundtrack name
+    void PositionChanged(int32_t ms);  // show time, remaining time, list position
+    void ManualKeysChanged();          // panels' visibility and all 40 keys
+    void ManualKeyChanged(int32_t address, int32_t channel);  // one key
+    void ChannelFired(int32_t address, int32_t channel);
+    void CueSelected(int cue);                // select, focus and scroll to a cue of the list
+    void WarningRaised(const QString& text);  // the red warning window
+    void ModesChanged();                      // mode indicators only
+    void TempoChanged();                      // tempo label and pointer
+    void OffsetChanged();                     // offset and distance labels, pointer
+    void PlayStateChanged();                  // "Воспр." after a start or stop
+    void ShowIdle();                          // the player's idle step ran (after the poll step)
+    void TimecodeLampChanged();               // the lamp's signal, caption or time changed
+    // A fired channel was measured after the show (its log line is written); its key is
+    // announced through ManualKeyChanged as well.
+    void ChannelChecked(int32_t address, int32_t channel);
 
 private:
-    void PlayStateChanged();
+    void PlayerStateChanged();
     void ExternalStop();
-    void ChannelChecked(int32_t module, int32_t channel);
-    void Fired(int32_t module, int32_t channel);
+    void ChannelWasChecked(int32_t module, int32_t channel);
+    void PlayerFired(int32_t module, int32_t channel);
     void RememberSound(SlotMemory& slot);
-    void ShowViewChanged();
+    void RefreshShowView();
     void ToBeginning();
-    void Notify(const std::function<void()>& hook) const;
     void CancelCountdown();
     // Builds, arms and starts the slot's timecode clock and hands it to the player; false
     // (logged and shown) when it cannot run.
@@ -241,6 +253,11 @@ private:
     TExtPlayer& player_;
     TProjects& projects_;
     ConsoleState& state_;
+    ConsoleDialogs* dialogs_;
+    AutonomousArmCheck* armCheck_ = nullptr;
+    const MemoryOperations* memory_ = nullptr;
+    bool drivesIdleTimer_ = true;
+    QString timecodeFile_;
     std::unique_ptr<ShowWiring> showWiring_;
     bool countdown_ = false;
     bool countdownCancelled_ = false;
@@ -250,6 +267,7 @@ private:
     bool tempoRefusalLogged_ = false;
     // The player's hooks hold this token: they do nothing once this object is gone.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    Connections conns_;  // to the player and the timecode clock
 };
 
 // The addresses (ascending, each once) of the modules a script names that are not on the bus;

@@ -20,18 +20,6 @@ namespace kv {
 
 namespace {
 
-// Runs the hook that was there first, then ours.
-template <typename... Args>
-void Chain(std::function<void(Args...)>& hook,
-           std::type_identity_t<std::function<void(Args...)>> after) {
-    hook = [before = std::move(hook), after = std::move(after)](Args... args) {
-        if (before) {
-            before(args...);
-        }
-        after(args...);
-    };
-}
-
 // The reason part of the player's "not sent" log line, after its last " - ".
 QString NotSentReason(int32_t module, int32_t channel, int32_t result) {
     const QString line = TCommonPlayer::FireNotSentText(module, channel, result);
@@ -49,50 +37,33 @@ QString ReportsDirForLog(const QString& logFile) {
 ShowRecorder::ShowRecorder(ShowControl& show) : show_(show) {
     TExtPlayer& player = show_.Player();
     std::shared_ptr<bool> alive = alive_;
-    Chain(player.OnStateChange, [this, alive] {
-        if (*alive) {
-            StateChanged();
-        }
-    });
-    Chain(player.OnCueDone, [this, alive](int cue, int32_t result, int32_t showMs) {
-        if (*alive) {
-            CueDone(cue, result, showMs);
-        }
-    });
+    conns_ += player.OnStateChange.Connect([this] { StateChanged(); });
+    conns_ += player.OnCueDone.Connect(
+        [this](int cue, int32_t result, int32_t showMs) { CueDone(cue, result, showMs); });
     // The show control's handler runs first: it stops nothing, the player has stopped already.
-    Chain(player.OnExternalStop, [this, alive] {
-        if (*alive) {
-            externalStop_ = true;
-            if (record_.Active() && record_.Ended() && writePending_) {
-                record_.SetEndCause(ShowEnd::ExternalStop);
-            }
+    conns_ += player.OnExternalStop.Connect([this] {
+        externalStop_ = true;
+        if (record_.Active() && record_.Ended() && writePending_) {
+            record_.SetEndCause(ShowEnd::ExternalStop);
         }
     });
-    Chain(player.OnChannelChecked, [this, alive](int32_t module, int32_t ch) {
-        if (*alive) {
-            Checked(module, ch);
-        }
-    });
+    conns_ += player.OnChannelChecked.Connect(
+        [this](int32_t module, int32_t ch) { Checked(module, ch); });
     // In the manual work mode the cues go out by hand (F7, the keyboard): each fire answers the
     // first cue on its channel still waiting.
-    Chain(player.OnFire, [this, alive](int32_t module, int32_t channel) {
-        if (*alive) {
-            ManualFire(module, channel, BusOk);
-        }
+    conns_ += player.OnFire.Connect(
+        [this](int32_t module, int32_t channel) { ManualFire(module, channel, BusOk); });
+    conns_ += player.OnFireNotSent.Connect([this](int32_t module, int32_t channel, int32_t result) {
+        ManualFire(module, channel, result);
     });
-    Chain(player.OnFireNotSent, [this, alive](int32_t module, int32_t channel, int32_t result) {
-        if (*alive) {
-            ManualFire(module, channel, result);
-        }
-    });
-    Chain(show_.OnTempoChanged, [this, alive] {
-        if (*alive && running_) {
+    connect(&show_, &ShowControl::TempoChanged, this, [this] {
+        if (running_) {
             record_.Changed(
                 {show_.Player().Position, ShowChange::What::Tempo, show_.Player().Tempo()});
         }
     });
-    Chain(show_.OnOffsetChanged, [this, alive] {
-        if (*alive && running_) {
+    connect(&show_, &ShowControl::OffsetChanged, this, [this] {
+        if (running_) {
             record_.Changed(
                 {show_.Player().Position, ShowChange::What::Offset, show_.Player().Offset});
         }
@@ -273,8 +244,8 @@ void ShowRecorder::Write() {
         }
     }
     lastFiles_ = written;
-    if (OnReportWritten && !written.isEmpty()) {
-        OnReportWritten(record_, written);
+    if (!written.isEmpty()) {
+        emit ReportWritten(record_, written);
     }
 }
 

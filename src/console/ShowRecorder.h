@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -7,6 +8,7 @@
 #include <memory>
 
 #include "console/ShowRecord.h"
+#include "core/Signal.h"
 
 namespace kv {
 
@@ -21,7 +23,8 @@ class ShowControl;
 // state, cue, external stop and check notifications, the show control's tempo and offset
 // notifications), so it is made after the window has set its own; the hooks it leaves behind do
 // nothing once it is gone. Main thread only.
-class ShowRecorder {
+class ShowRecorder : public QObject {
+    Q_OBJECT
 public:
     explicit ShowRecorder(ShowControl& show);
     ~ShowRecorder();
@@ -40,9 +43,10 @@ public:
     // The files of the last report written (CSV first), empty before any.
     const QStringList& LastFiles() const { return lastFiles_; }
 
-    // A report was written: the record and its files. Called at the show's end and again when
-    // the checks after it are in.
-    std::function<void(const ShowRecord& record, const QStringList& files)> OnReportWritten;
+signals:
+    // A report was written: the record and its files. At the show's end and again when the
+    // checks after it are in.
+    void ReportWritten(const ShowRecord& record, const QStringList& files);
 
 private:
     void StateChanged();
@@ -66,6 +70,7 @@ private:
     bool checkWritePending_ = false;
     QStringList lastFiles_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    Connections conns_;  // to the player
 };
 
 // The reports folder of a log file: "reports" beside the folder the log is in.

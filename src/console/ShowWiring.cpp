@@ -20,7 +20,7 @@ QString ChannelCheckLine(const TCommonControl& module, int32_t channel) {
 }
 
 ShowWiring::ShowWiring(ConsoleWiring& wiring, TExtPlayer& player)
-    : wiring_(wiring), player_(player) {
+    : wiring_(wiring), wiringAlive_(&wiring), player_(player) {
     // Each hook holds the token, not this: it may be called after this object is gone.
     std::shared_ptr<bool> alive = alive_;
     wiring_.AddFrameHandler([this, alive](const BusFrame& frame, int) {
@@ -28,40 +28,33 @@ ShowWiring::ShowWiring(ConsoleWiring& wiring, TExtPlayer& player)
             player_.HandleFrame(frame);
         }
     });
-    player_.OnIdle = [this, alive] {
-        if (!*alive) {
-            return;
-        }
+    conns_ += player_.OnIdle.Connect([this] {
         wiring_.PollStep();
-        if (OnShowIdle) {
-            OnShowIdle();
-        }
-    };
-    wiring_.ShowPlaying = [this, alive] { return *alive && player_.IsPlaying(); };
-    wiring_.OnFiredChannelCheck = [this, alive] {
-        if (*alive && player_.HasPendingChecks()) {
+        emit Idle();
+    });
+    wiring_.SetPlayer(&player_);
+    connect(&wiring_, &ConsoleWiring::FiredChannelCheckDue, this, [this] {
+        if (player_.HasPendingChecks()) {
             player_.CheckNextFired();
         }
-    };
-    player_.OnChannelChecked = [this, alive](int32_t module, int32_t channel) {
-        if (*alive) {
-            ChannelChecked(module, channel);
-        }
-    };
+    });
+    conns_ += player_.OnChannelChecked.Connect(
+        [this](int32_t module, int32_t channel) { ChannelWasChecked(module, channel); });
 }
 
 ShowWiring::~ShowWiring() {
     *alive_ = false;
+    if (wiringAlive_) {
+        wiring_.SetPlayer(nullptr);
+    }
 }
 
-void ShowWiring::ChannelChecked(int32_t module, int32_t channel) {
+void ShowWiring::ChannelWasChecked(int32_t module, int32_t channel) {
     // The device may have left the list since it fired: then there is nothing to report.
     if (auto* control = dynamic_cast<TCommonControl*>(wiring_.Controls().FindByAddress(module))) {
         WriteLog(ChannelCheckLine(*control, channel), 1);
     }
-    if (OnChannelChecked) {
-        OnChannelChecked(module, channel);
-    }
+    emit ChannelChecked(module, channel);
 }
 
 }  // namespace kv

@@ -47,9 +47,7 @@ bool ChannelTester::TestModule(TCommonControl& module) {
 
 bool ChannelTester::RunModule(TCommonControl& module) {
     module.ClearChannels();
-    if (OnProgress) {
-        OnProgress(module, -1);
-    }
+    OnProgress(module, -1);
     if (module.Kind == KindHVControl) {
         auto& hv = static_cast<THVControl&>(module);
         hv.Energy = hv.ReadEnergy();
@@ -65,9 +63,7 @@ bool ChannelTester::RunModule(TCommonControl& module) {
             ++failedMeasurements_;
             lastFailure_ = result;
         }
-        if (OnProgress) {
-            OnProgress(module, channel);
-        }
+        OnProgress(module, channel);
     }
     WriteLog(SummaryLine(module), 1);
     return !stopRequested_;
@@ -87,29 +83,21 @@ void ChannelTester::TestAllModules() {
     const int first = controls_.FirstModuleIndex();
     // Nothing to test when the list holds no module at all; the selection still follows.
     if (first < 0) {
-        if (OnSelect) {
-            OnSelect(-1);
-        }
+        OnSelect(-1);
         return;
     }
-    if (OnSelect) {
-        OnSelect(first);
-    }
+    OnSelect(first);
     for (int i = first; i < controls_.Count(); ++i) {
         TCommonControl* module = controls_.ModuleAt(i);
         if (module == nullptr) {
             continue;
         }
-        if (OnSelect) {
-            OnSelect(i);
-        }
+        OnSelect(i);
         if (stopRequested_ || !RunModule(*module)) {
             break;
         }
     }
-    if (OnSelect) {
-        OnSelect(controls_.FirstModuleIndex());
-    }
+    OnSelect(controls_.FirstModuleIndex());
 }
 
 }  // namespace kv

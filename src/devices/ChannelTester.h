@@ -1,9 +1,9 @@
 #pragma once
 
 #include <QString>
-#include <functional>
 #include <optional>
 
+#include "core/Signal.h"
 #include "devices/ChannelClassifier.h"
 
 namespace kv {
@@ -23,9 +23,9 @@ public:
     // starts (the settings may be read after the tester was created).
     std::optional<ResistanceThresholds> Thresholds;
     // After each measured channel (and once after the channels were cleared, with channel -1).
-    std::function<void(TCommonControl& module, int channel)> OnProgress;
+    Signal<TCommonControl& /*module*/, int /*channel*/> OnProgress;
     // The module under test changed (list index), so that the panel follows it.
-    std::function<void(int index)> OnSelect;
+    Signal<int /*index*/> OnSelect;
 
     // Clears and measures every channel of module. True when it ran to the end, false when it
     // was stopped (or refused because a test is already running).

@@ -7,7 +7,7 @@ namespace kv {
 namespace {
 
 // clang-format off
-constexpr std::array<MessageDefault, 161> kMessages = {{
+constexpr std::array<MessageDefault, 162> kMessages = {{
     {Msg::Blank, " ", nullptr},
     {Msg::AudioDeviceInitFailed, "Ошибка инициализации аудио-устройства", nullptr},
     {Msg::ConnectedDeviceTotal, "Всего подключенных устройств:", nullptr},
@@ -169,6 +169,8 @@ constexpr std::array<MessageDefault, 161> kMessages = {{
     {Msg::OnlyStacksLocked, ", закреплен только стек потоков", nullptr},
     {Msg::MemoryNotLocked, ", память не закреплена", nullptr},
     {Msg::RealTimeHowTo, "(больше: пользователь в группе dialout, /etc/security/limits.d/95-kelvane.conf, новый вход в систему)", nullptr},
+    // A fire frame that left whose echo did not come back in time.
+    {Msg::FrameSentEchoLate, "(кадр передан, эхо не получено вовремя)", nullptr},
     // Following timecode: lock, loss, return, jumps, the start and the cues passed over.
     {Msg::TimecodeLocked, "Таймкод: синхронизация, кадров/с:", nullptr},
     {Msg::TimecodeLost, "Таймкод: потеря сигнала, время:", nullptr},

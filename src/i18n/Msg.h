@@ -147,6 +147,7 @@ enum class Msg : int {
     OnlyStacksLocked = 163,
     MemoryNotLocked = 164,
     RealTimeHowTo = 165,
+    FrameSentEchoLate = 170,
     TimecodeLocked = 400,
     TimecodeLost = 401,
     TimecodeRestored = 402,

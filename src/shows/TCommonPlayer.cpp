@@ -137,7 +137,11 @@ void TCommonPlayer::Tick() {
     const uint32_t now = TickCount();
     ClockStep step = ClockStep::Run;
     if (clock_) {
-        step = FollowClockSource(*clock_, script_, Offset, Position, NextCue, OnClockStop,
+        std::function<void()> onStop;
+        if (!OnClockStop.Empty()) {
+            onStop = [this] { OnClockStop(); };
+        }
+        step = FollowClockSource(*clock_, script_, Offset, Position, NextCue, onStop,
                                  [this] { Stop(false); });
         if (step == ClockStep::Stopped) {
             busy_ = false;
@@ -187,9 +191,7 @@ void TCommonPlayer::Tick() {
                 if (!IsMotorCue(cue.Kind)) {
                     Fire(cue.Module, cue.Channel, false, true);
                 }
-                if (OnCueDone) {
-                    OnCueDone(NextCue - 1, BusOk, Position);
-                }
+                OnCueDone(NextCue - 1, BusOk, Position);
             }
             const int32_t last = script_ ? script_->LastTime() : 0;
             if (static_cast<int64_t>(Position) >= static_cast<int64_t>(last) + 500) {
@@ -206,11 +208,11 @@ void TCommonPlayer::Tick() {
     if ((ControlMode != ControlAutonomous || WorkMode == WorkManual) && !clockStartPending_) {
         Reannounce(now, false);
     }
-    if (OnPosition && (DueNow(PositionReportInterval, lastReport_, now) || !IsPlaying())) {
+    if (!OnPosition.Empty() && (DueNow(PositionReportInterval, lastReport_, now) || !IsPlaying())) {
         lastReport_ = now;
         OnPosition(Position);
     }
-    if (OnIdle && DueNow(IdleInterval, lastIdle_, TickCount())) {
+    if (!OnIdle.Empty() && DueNow(IdleInterval, lastIdle_, TickCount())) {
         // Status polling never runs within one idle interval before a cue.
         const bool gap = WorkMode == WorkManual ||
                          (NextCue<count&& static_cast<int64_t>(script_->Cue(NextCue).Time) -
@@ -358,9 +360,7 @@ void TCommonPlayer::ExecuteCue(int index) {
     } else {
         lastFireResult_ = MoveMotor(cue);
     }
-    if (OnCueDone) {
-        OnCueDone(index, lastFireResult_, at);
-    }
+    OnCueDone(index, lastFireResult_, at);
 }
 
 int32_t TCommonPlayer::MoveMotor(const TScriptCue& cue) {
@@ -413,9 +413,7 @@ void TCommonPlayer::StartAt(int32_t position, bool withSound) {
         clockStartSound_ = withSound;
         timer_.start();
         ArmCueTimer();
-        if (OnStateChange) {
-            OnStateChange();
-        }
+        OnStateChange();
         return;
     }
     clockStartPending_ = false;
@@ -433,9 +431,7 @@ void TCommonPlayer::StartAt(int32_t position, bool withSound) {
         Proto().AnnounceStart(std::max(Position, 0));
         Proto().StartShowClock(Position);
     }
-    if (OnStateChange) {
-        OnStateChange();
-    }
+    OnStateChange();
 }
 
 void TCommonPlayer::BeginClockShow(uint32_t now) {
@@ -488,13 +484,11 @@ void TCommonPlayer::Stop(bool stopSound) {
         const int count = script_ ? script_->Count() : 0;
         runLeft_ = RunLeft{true, ending, ending ? count : std::clamp(NextCue, 0, count)};
     }
-    if (OnStateChange) {
-        OnStateChange();
-    }
+    OnStateChange();
     if (ending) {
         // The end of the script: the show stands at its last cue, and the console hears so.
         Position = endPosition_;
-        if (OnPosition) {
+        if (!OnPosition.Empty()) {
             lastReport_ = TickCount();
             OnPosition(Position);
         }
@@ -566,8 +560,11 @@ void TCommonPlayer::Fire(int32_t module, int32_t channel, bool manual, bool reco
 
 void TCommonPlayer::FireDone(int32_t module, int32_t channel, bool manual, int32_t result) {
     lastFireResult_ = result;
-    if (result == BusOk) {
+    // Written with its echo late: the frame went out (and is never sent again), unconfirmed.
+    if (result == BusOk || result == BusEchoLate) {
+        echoLate_ = result == BusEchoLate;
         Fired(module, channel, manual);
+        echoLate_ = false;
     } else {
         FireNotSent(module, channel, result);
     }
@@ -670,7 +667,8 @@ void TCommonPlayer::Fired(int32_t module, int32_t channel, bool manual) {
     if (!manual) {
         WriteLog(Message(Msg::FiredModule) + ' ' + QString::number(module) +
                      Message(Msg::FiredChannelSuffix) + ' ' +
-                     QString::number(static_cast<int64_t>(channel) + 1),
+                     QString::number(static_cast<int64_t>(channel) + 1) +
+                     (echoLate_ ? ' ' + Message(Msg::FrameSentEchoLate) : QString()),
                  1);
     }
 }
@@ -705,9 +703,7 @@ QString TCommonPlayer::FireNotSentText(int32_t module, int32_t channel, int32_t 
 void TCommonPlayer::FireNotSent(int32_t module, int32_t channel, int32_t result) {
     ++notSentCount_;
     WriteLog(FireNotSentText(module, channel, result), 1);
-    if (OnFireNotSent) {
-        OnFireNotSent(module, channel, result);
-    }
+    OnFireNotSent(module, channel, result);
 }
 
 bool TCommonPlayer::IsClockTestFrame(const BusFrame& f, uint32_t now) {
@@ -742,9 +738,7 @@ void TCommonPlayer::HandleFrame(const BusFrame& f) {
         }
         // Another master stopped its show clock: the show stops, the soundtrack plays on.
         Stop(false);
-        if (OnExternalStop) {
-            OnExternalStop();
-        }
+        OnExternalStop();
     }
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bus/TPort.h"
+#include "core/Signal.h"
 #include "devices/TScriptCue.h"
 #include "shows/ClockTimer.h"
 #include "shows/OtherConsoleShows.h"
@@ -139,18 +140,19 @@ public:
     int32_t IdleInterval = 1000;           // negative: every tick
     int32_t SyncInterval = 1000;           // autonomous time broadcast; negative: every tick
 
-    std::function<void(int32_t position)> OnPosition;
-    std::function<void()> OnStateChange;
-    std::function<void()> OnExternalStop;
-    // The clock source asks for the stop (the stop key's command); unassigned, the player stops.
-    std::function<void()> OnClockStop;
-    std::function<void()> OnIdle;
+    Signal<int32_t /*position*/> OnPosition;
+    Signal<> OnStateChange;
+    Signal<> OnExternalStop;
+    // The clock source asks for the stop (the stop key's command); with no listener, the player
+    // stops.
+    Signal<> OnClockStop;
+    Signal<> OnIdle;
     // A fire frame did not leave the console: result is the send's bus result or kFireNotOnBus
     // or kFireNoChannel.
-    std::function<void(int32_t module, int32_t channel, int32_t result)> OnFireNotSent;
+    Signal<int32_t /*module*/, int32_t /*channel*/, int32_t /*result*/> OnFireNotSent;
     // A cue of the script was played: its index, its fire's or motor move's bus result (BusOk
     // for a cue the modules fire themselves) and the show time just before its frame left.
-    std::function<void(int cue, int32_t result, int32_t showMs)> OnCueDone;
+    Signal<int /*cue*/, int32_t /*result*/, int32_t /*showMs*/> OnCueDone;
     // The console's launch state (0 waiting, 1 armed, 2 running) for status answers.
     std::function<uint8_t()> LaunchStateSource;
 
@@ -238,6 +240,7 @@ protected:
     int32_t tempo_ = 1000;
     int notSentCount_ = 0;
     int32_t lastFireResult_ = 0;
+    bool echoLate_ = false;  // the fire being recorded left with its echo late
     OtherConsoleShows otherShows_;
     bool stoppedOnce_ = false;
     // What the last run left behind: the first cue it did not send, and whether it ended.

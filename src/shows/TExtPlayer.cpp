@@ -45,9 +45,7 @@ void TExtPlayer::Fired(int32_t module, int32_t channel, bool manual) {
     if (control && channel >= 0 && channel < kMaxChannels) {
         control->ChannelFired[static_cast<size_t>(channel)] = 1;
     }
-    if (OnFire) {
-        OnFire(module, channel);
-    }
+    OnFire(module, channel);
 }
 
 void TExtPlayer::CheckNextFired() {
@@ -77,9 +75,7 @@ void TExtPlayer::CheckNextFired() {
     }
     checkFailures_ = 0;
     LastCheckResult = result;
-    if (OnChannelChecked) {
-        OnChannelChecked(entry.Module, entry.Channel);
-    }
+    OnChannelChecked(entry.Module, entry.Channel);
     ++checkIndex_;
 }
 
@@ -94,9 +90,7 @@ TExtPlayer::FiredEntry TExtPlayer::AbandonNextCheck() {
         control->ChannelState[static_cast<size_t>(entry.Channel)] = ChannelUnknown;
     }
     LastCheckResult = BusNoAnswer;
-    if (OnChannelChecked) {
-        OnChannelChecked(entry.Module, entry.Channel);
-    }
+    OnChannelChecked(entry.Module, entry.Channel);
     return entry;
 }
 

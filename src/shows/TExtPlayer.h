@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 
 #include "devices/ChannelClassifier.h"
 #include "shows/TCommonPlayer.h"
@@ -46,8 +45,8 @@ public:
     ResistanceThresholds Thresholds;
     // The bus result of the check last reported through OnChannelChecked (0: it was measured).
     int32_t LastCheckResult = 0;
-    std::function<void(int32_t module, int32_t channel)> OnChannelChecked;
-    std::function<void(int32_t module, int32_t channel)> OnFire;
+    Signal<int32_t /*module*/, int32_t /*channel*/> OnChannelChecked;
+    Signal<int32_t /*module*/, int32_t /*channel*/> OnFire;
     bool WaitingExtStart = false;
 
 protected:

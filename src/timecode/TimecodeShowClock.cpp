@@ -102,7 +102,7 @@ void TimecodeShowClock::Disarm() {
 }
 
 void TimecodeShowClock::Log(const QString& line) {
-    if (OnLog && !line.isEmpty()) {
+    if (!line.isEmpty()) {
         OnLog(line);
     }
 }

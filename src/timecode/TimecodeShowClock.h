@@ -1,10 +1,10 @@
 #pragma once
 
 #include <QString>
-#include <functional>
 #include <memory>
 #include <optional>
 
+#include "core/Signal.h"
 #include "shows/ShowClockSource.h"
 #include "timecode/TimecodeFollower.h"
 #include "timecode/TimecodeSource.h"
@@ -43,7 +43,7 @@ public:
     QString LampText() const;
     QString TimeText() const;
 
-    std::function<void(const QString& line)> OnLog;
+    kv::Signal<const QString& /*line*/> OnLog;
 
 private:
     void Handle(const TimecodeEvent& e);

@@ -33,7 +33,7 @@ TEST(TPortExchange, SendAddsTheCheckByteAndTranslatesTheAddress) {
     EXPECT_EQ(sent[1][5], 5);  // handlers see the frame before translation
 
     bus.conv->SetEcho(0, ScriptedConverter::EchoMode::None);
-    EXPECT_EQ(bus.proto.Send(kStatus, 0), kv::BusTransferError);
+    EXPECT_EQ(bus.proto.Send(kStatus, 0), kv::BusEchoLate);
 }
 
 TEST(TPortExchange, RequestCopiesTheAnswerAndTellsOnReceive) {

@@ -116,12 +116,13 @@ TEST(TUSBPort, CheckedWriteComparesTheEcho) {
     EXPECT_EQ(port.WriteChecked(kFrame, 7, 0), 7);
     EXPECT_EQ(conv->PendingBytes(0), 0);  // the echo was read back
 
+    // An echo that stops short or never comes is late, not garbled: the bytes went out.
     conv->SetEcho(0, ScriptedConverter::EchoMode::Short);
-    EXPECT_EQ(port.WriteChecked(kFrame, 7, 0), -2);
+    EXPECT_EQ(port.WriteChecked(kFrame, 7, 0), TUSBPort::kEchoLate);
     conv->SetEcho(0, ScriptedConverter::EchoMode::WrongFirstByte);
     EXPECT_EQ(port.WriteChecked(kFrame, 7, 0), -2);
     conv->SetEcho(0, ScriptedConverter::EchoMode::None);
-    EXPECT_EQ(port.WriteChecked(kFrame, 7, 0), -2);
+    EXPECT_EQ(port.WriteChecked(kFrame, 7, 0), TUSBPort::kEchoLate);
     conv->SetEcho(0, ScriptedConverter::EchoMode::Full);
     conv->SetWriteFails(0, true);
     EXPECT_EQ(port.WriteChecked(kFrame, 7, 0), -2);
@@ -158,7 +159,7 @@ TEST(TUSBPort, WriteToAllReportsTheLastConverterAndHandsOverEarlierBytes) {
 
     conv->SetEcho(0, ScriptedConverter::EchoMode::Full);
     conv->SetEcho(1, ScriptedConverter::EchoMode::None);
-    EXPECT_EQ(port.WriteChecked(kFrame, 7, -1), -2);
+    EXPECT_EQ(port.WriteChecked(kFrame, 7, -1), TUSBPort::kEchoLate);
 }
 
 // The echo is the whole frame, wherever it sits in what comes back: another console's bytes

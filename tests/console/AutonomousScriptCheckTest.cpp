@@ -64,7 +64,7 @@ TEST(AutonomousScriptCheck, LeftoverCuesMissingModulesAndSilenceAreDifferences) 
     // Module 12 holds a longer script and module 3 a cue on a channel this one leaves unused;
     // module 40 is scripted and absent; module 7 stops answering.
     r.WriteAll(QByteArray(kScript) + "9 12 10\n9 3 5\n");
-    r.show->ProjectBtnClick();  // clears the loaded script; the next click loads another
+    r.show->ToggleScript();  // clears the loaded script; the next click loads another
     r.LoadScript(QByteArray(kScript) + "6 40 1\n");
     ASSERT_EQ(r.show->CurrentProject().Count(), 6);
     {
@@ -95,24 +95,26 @@ TEST(AutonomousScriptCheck, TheProgressCancelStopsTheCheck) {
 namespace {
 
 // The console's arming in autonomous control with the read-back in front of it.
-struct ArmRig : CheckRig {
+struct ArmRig : CheckRig, ScriptWriter {
+    bool WriteScript(const TProjectList&) override {
+        ++writes;
+        WriteAll();
+        return true;
+    }
     AutonomousArmCheck check{*wiring};
     QStringList asked;
     AutonomousArmCheck::Choice choice = AutonomousArmCheck::Choice::Cancel;
     bool confirm = false;
     int writes = 0;
     ArmRig() {
-        show->ConfirmModuleScripts = [this] { return check.Run(show->CurrentProject()); };
-        check.AskAboutDifferences = [this](const QStringList& lines) {
+        show->SetArmCheck(&check);
+        check.SetDialogs(dialogs);
+        dialogs.Differences = [this](const QStringList& lines) {
             asked << lines;
             return choice;
         };
-        check.ConfirmArmAnyway = [this](const QString&) { return confirm; };
-        check.WriteScript = [this] {
-            ++writes;
-            WriteAll();
-            return true;
-        };
+        dialogs.ArmAnyway = [this](const QString&) { return confirm; };
+        check.SetWriter(this);
         player->ControlMode = TCommonPlayer::ControlAutonomous;
     }
 };
@@ -154,7 +156,10 @@ TEST(AutonomousArmCheck, TheOfferedWriteIsReadBackBeforeArming) {
     EXPECT_TRUE(r.asked.isEmpty());
     r.show->ArmToggle();
     r.player->ControlMode = TCommonPlayer::ControlDirect;
-    r.show->ConfirmModuleScripts = [] { return false; };
+    r.WriteAll("1 3 1\n");  // the modules hold another script now
+    r.choice = AutonomousArmCheck::Choice::Cancel;
+    r.asked.clear();
     r.show->ArmToggle();
     EXPECT_EQ(r.state.LaunchState, ConsoleState::Armed);
+    EXPECT_TRUE(r.asked.isEmpty());
 }

@@ -11,6 +11,8 @@
 #include "console/ConsoleWiring.h"
 #include "devices/TCommonControl.h"
 #include "devices/TControls.h"
+#include "shows/TExtPlayer.h"
+#include "shows/TProjectList.h"
 
 using namespace kv;
 
@@ -48,8 +50,8 @@ TEST(ConsoleWiring, PollsOneDevicePerStepRoundRobin) {
     c.wiring.Open();
     std::vector<int> polled;
     int summaries = 0;
-    c.wiring.OnDevicePolled = [&](int index) { polled.push_back(index); };
-    c.wiring.OnRefreshSummary = [&] { ++summaries; };
+    QObject::connect(&c.wiring, &ConsoleWiring::DevicePolled, [&](int index) { polled.push_back(index); });
+    QObject::connect(&c.wiring, &ConsoleWiring::SummaryChanged, [&] { ++summaries; });
     for (int a : {4, 2, 9}) {
         c.Register(a);
     }
@@ -80,18 +82,24 @@ TEST(ConsoleWiring, WithNoDevicesAStepPollsNothingAndStillRefreshes) {
     int polled = 0;
     int summaries = 0;
     int fired = 0;
-    c.wiring.OnDevicePolled = [&](int) { ++polled; };
-    c.wiring.OnRefreshSummary = [&] { ++summaries; };
-    c.wiring.OnFiredChannelCheck = [&] { ++fired; };
+    QObject::connect(&c.wiring, &ConsoleWiring::DevicePolled, [&](int) { ++polled; });
+    QObject::connect(&c.wiring, &ConsoleWiring::SummaryChanged, [&] { ++summaries; });
+    QObject::connect(&c.wiring, &ConsoleWiring::FiredChannelCheckDue, [&] { ++fired; });
     c.wiring.PollStep();
     EXPECT_EQ(polled, 0);
     EXPECT_EQ(summaries, 1);
     EXPECT_EQ(fired, 1);
     // The fired-channel check waits while a show plays or a test runs.
-    bool playing = true;
-    c.wiring.ShowPlaying = [&] { return playing; };
+    TProjectList script;
+    ASSERT_FALSE(script.LoadFromBytes("60 3 1\n", QStringLiteral("show.txt")));
+    TExtPlayer player(c.wiring.Controls());
+    player.SetScript(&script);
+    c.wiring.SetPlayer(&player);
+    player.Start(0);
+    ASSERT_TRUE(c.wiring.ShowPlaying());
     c.wiring.PollStep();
-    playing = false;
+    player.Stop(true);
+    c.wiring.SetPlayer(nullptr);
     c.wiring.Testing = true;
     c.wiring.PollStep();
     EXPECT_EQ(fired, 1);
@@ -117,9 +125,9 @@ TEST(ConsoleWiring, LostAndRestoredConvertersAreLoggedOnceEach) {
     LogCapture log;
     Console c;
     std::vector<QString> labels;
-    c.wiring.OnConverterState = [&](const QString& label, bool) { labels.push_back(label); };
+    QObject::connect(&c.wiring, &ConsoleWiring::ConverterStateChanged, [&](const QString& label, bool) { labels.push_back(label); });
     int restored = 0;
-    c.wiring.OnConverterRestored = [&] { ++restored; };
+    QObject::connect(&c.wiring, &ConsoleWiring::ConverterRestored, [&] { ++restored; });
     ASSERT_TRUE(c.wiring.Open());
     EXPECT_EQ(labels.back(), QStringLiteral("RS485: 1"));
 
@@ -143,7 +151,7 @@ TEST(ConsoleWiring, SearchStopsPollingAndLogsFiveLinesAtTheEnd) {
     c.wiring.Open();
     c.wiring.StartPolling();
     std::vector<bool> states;
-    c.wiring.OnSearchStateChanged = [&](bool s) { states.push_back(s); };
+    QObject::connect(&c.wiring, &ConsoleWiring::SearchStateChanged, [&](bool s) { states.push_back(s); });
     c.wiring.StartSearch();
     EXPECT_TRUE(c.wiring.Searching);
     EXPECT_FALSE(c.wiring.IdleTimer().isActive());
@@ -176,9 +184,9 @@ TEST(ConsoleWiring, TestsStopPollingAndSelectionFollowsTheModules) {
     }
     c.wiring.StartPolling();
     bool pollingDuringTest = true;
-    c.wiring.Tester().OnProgress = [&](TCommonControl&, int) {
-        pollingDuringTest = c.wiring.IdleTimer().isActive();
-    };
+    Connections conns;
+    conns += c.wiring.Tester().OnProgress.Connect(
+        [&](TCommonControl&, int) { pollingDuringTest = c.wiring.IdleTimer().isActive(); });
     c.wiring.EnterTestMode();
     EXPECT_EQ(c.wiring.TestSelection, 0);  // the first module (index 0 is address 3)
     c.wiring.SelectDown();
@@ -205,14 +213,14 @@ TEST(ConsoleWiring, SimulatedBusIsNamedInCaptionAndLog) {
     ScopedClock useClock(clock);
     FakeRig rig;
     ConsoleWiring wiring(rig.Converters(), QStringLiteral("demo"));
-    EXPECT_TRUE(wiring.IsSimulated());
-    EXPECT_EQ(wiring.RigName(), QStringLiteral("demo"));
+    EXPECT_TRUE(wiring.Simulated());
+    EXPECT_EQ(wiring.SimulatedRig(), QStringLiteral("demo"));
     EXPECT_TRUE(wiring.CaptionSuffix().contains(QStringLiteral("demo")));
     wiring.Open();
     EXPECT_EQ(log.With(QStringLiteral("SIMULATED BUS")).size(), 1);
 
     ConsoleWiring real(rig.Converters());
-    EXPECT_FALSE(real.IsSimulated());
+    EXPECT_FALSE(real.Simulated());
     EXPECT_TRUE(real.CaptionSuffix().isEmpty());
 }
 
@@ -245,7 +253,7 @@ TEST(ConsoleWiring, AConverterRefusingTheUserIsReportedOncePerDevice) {
     converters->Refuse("/dev/ttyUSB0", "dialout");
     ConsoleWiring wiring(converters);
     QStringList shown;
-    wiring.OnConverterAccessDenied = [&](const QString& text) { shown << text; };
+    QObject::connect(&wiring, &ConsoleWiring::ConverterAccessRefused, [&](const QString& text) { shown << text; });
     wiring.Open();
     ASSERT_EQ(shown.size(), 1);
     EXPECT_TRUE(shown[0].startsWith(QStringLiteral("Нет доступа к преобразователю /dev/ttyUSB0")));

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QThread>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "../devices/LogCapture.h"
 #include "../shows/SimBusPump.h"
 #include "../shows/TestThreadClock.h"
+#include "ScriptedDialogs.h"
 #include "console/ConsoleState.h"
 #include "console/ConsoleWiring.h"
 #include "console/ShowControl.h"
@@ -19,6 +21,28 @@
 #include "sim/SimBus.h"
 #include "sim/SimConsole.h"
 #include "sim/SimRig.h"
+
+// The key hook as the window calls it, with the window's commands going to `window` (none when
+// null).
+inline kv::KeyDecision HandleKey(kv::ShowControl& show, const kv::KeyStroke& key,
+                                 const kv::WindowKeyInputs& inputs,
+                                 std::function<void(const kv::KeyAction&)> window) {
+    struct Commands : kv::WindowCommands {
+        std::function<void(const kv::KeyAction&)> perform;
+        void Perform(const kv::KeyAction& action) override {
+            if (perform) {
+                perform(action);
+            }
+        }
+    } commands;
+    commands.perform = std::move(window);
+    return show.HandleKey(key, inputs, commands);
+}
+inline kv::KeyDecision HandleKey(kv::ShowControl& show, int keyCode,
+                                 const kv::WindowKeyInputs& inputs,
+                                 std::function<void(const kv::KeyAction&)> window) {
+    return HandleKey(show, kv::KeyStroke{.Code = keyCode}, inputs, std::move(window));
+}
 
 // The console below its windows over the simulated demo rig (firing modules 3, 7 and 12, HV
 // module 20 on converter 0; motor 30 and another console on converter 1): bus wiring, player,
@@ -34,6 +58,7 @@ struct ShowControlRig {
     std::unique_ptr<kv::TExtPlayer> player;
     kv::TProjects projects;
     kv::ConsoleState state;
+    kv::ScriptedDialogs dialogs;
     std::unique_ptr<kv::ShowControl> show;
 
     // What the window was told.
@@ -55,17 +80,22 @@ struct ShowControlRig {
         wiring->Open();
         player = std::make_unique<kv::TExtPlayer>(wiring->Controls());
         show = std::make_unique<kv::ShowControl>(*wiring, *player, projects, state);
-        show->AskScriptFile = [this] { return nextFile; };
-        show->AskSoundFile = [this] { return nextFile; };
-        show->AskPresentWarning = [this](const QString& message, const QString& list) {
+        dialogs.ScriptFile = [this] { return nextFile; };
+        dialogs.SoundFile = [this] { return nextFile; };
+        dialogs.PresentWarning = [this](const QString& message, const QString& list) {
             warnings.emplace_back(message, list);
             return warningAnswer;
         };
-        show->ShowError = [this](const QString& text) { errors << text; };
-        show->OnWarning = [this](const QString& text) { redWindow << text; };
-        show->OnSelectCue = [this](int cue) { selectedCues.push_back(cue); };
-        show->OnManualKeyChanged = [this](int a, int c) { keyChanges.emplace_back(a, c); };
-        show->OnButtonsChanged = [this] { ++buttonRefreshes; };
+        dialogs.Error = [this](const QString& text) { errors << text; };
+        show->SetDialogs(dialogs);
+        kv::ShowControl* s = show.get();
+        QObject::connect(s, &kv::ShowControl::WarningRaised,
+                         [this](const QString& text) { redWindow << text; });
+        QObject::connect(s, &kv::ShowControl::CueSelected,
+                         [this](int cue) { selectedCues.push_back(cue); });
+        QObject::connect(s, &kv::ShowControl::ManualKeyChanged,
+                         [this](int a, int c) { keyChanges.emplace_back(a, c); });
+        QObject::connect(s, &kv::ShowControl::ButtonsChanged, [this] { ++buttonRefreshes; });
     }
     ~ShowControlRig() {
         wiring.reset();
@@ -81,7 +111,7 @@ struct ShowControlRig {
     // Loads script text into the current slot through the script button.
     void LoadScript(const QByteArray& text, const QString& name = QStringLiteral("show.txt")) {
         nextFile = dir.write(name, text);
-        show->ProjectBtnClick();
+        show->ToggleScript();
     }
     // Log lines without their time stamps.
     QStringList Lines() const {

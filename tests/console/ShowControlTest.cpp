@@ -35,7 +35,7 @@ TEST(ShowControl, StartWritesItsBlockAndTwoStopsEndShowThenMusic) {
     r.LoadScript("1 3 1\n12.5 3 2\n");
     ASSERT_EQ(r.show->CurrentProject().Count(), 2);
     r.nextFile = Wav(r, "music.wav", 5);
-    r.show->SoundBtnClick();
+    r.show->ToggleSound();
     ASSERT_TRUE(r.show->SoundLoaded());
     EXPECT_EQ(r.state.Slot().SoundLength, 5000);
     EXPECT_EQ(r.state.Slot().SoundPath, r.nextFile);
@@ -47,7 +47,7 @@ TEST(ShowControl, StartWritesItsBlockAndTwoStopsEndShowThenMusic) {
     EXPECT_EQ(r.state.LaunchState, ConsoleState::Armed);
     ASSERT_TRUE(r.show->Buttons().Start);
     const int mark = static_cast<int>(r.Lines().size());
-    r.show->StartBtnClick();
+    r.show->Start();
     EXPECT_EQ(r.LinesFrom(mark),
               (QStringList{"Запуск проекта", "Проект: 0:00:12", "Фонограмма: music.wav [0:00:05]",
                            "Режимы: автомат, прямое управление", "Темп: 100.0%, смещение: 0 ms",
@@ -57,7 +57,7 @@ TEST(ShowControl, StartWritesItsBlockAndTwoStopsEndShowThenMusic) {
     EXPECT_FALSE(r.wiring->IdleTimer().isActive());  // the player polls during the show
 
     // First stop: the show halts, the music plays on, the console is armed again.
-    r.show->StopBtnClick();
+    r.show->Stop();
     EXPECT_FALSE(r.show->Playing());
     EXPECT_TRUE(r.show->SoundPlaying());
     EXPECT_EQ(r.state.LaunchState, ConsoleState::Armed);
@@ -67,14 +67,14 @@ TEST(ShowControl, StartWritesItsBlockAndTwoStopsEndShowThenMusic) {
 
     // A start while the music plays joins it where it is.
     const int again = static_cast<int>(r.Lines().size());
-    r.show->StartBtnClick();
+    r.show->Start();
     ASSERT_TRUE(r.show->Playing());
     EXPECT_TRUE(r.Lines().last().startsWith(QStringLiteral("Точка запуска: по фонограмме 0:00:0")))
         << r.Lines().last().toStdString();
     EXPECT_EQ(r.LinesFrom(again).size(), 6);
-    r.show->StopBtnClick();
+    r.show->Stop();
     EXPECT_TRUE(r.show->SoundPlaying());
-    r.show->StopBtnClick();
+    r.show->Stop();
     EXPECT_FALSE(r.show->SoundPlaying());
     EXPECT_EQ(r.state.LaunchState, ConsoleState::Armed);
     EXPECT_FALSE(r.show->Buttons().Stop);
@@ -84,7 +84,7 @@ TEST(ShowControl, ManualShowWithoutScriptFiresFromTheKeyboard) {
     ShowControlRig r;
     auto* module = dynamic_cast<TCommonControl*>(r.Register(3));
     ASSERT_NE(module, nullptr);
-    r.show->ModeActionExecute();
+    r.show->CycleWorkMode();
     EXPECT_EQ(r.player->WorkMode, TCommonPlayer::WorkManual);
     EXPECT_TRUE(r.show->ManualPanelsVisible());
     r.show->ArmToggle();
@@ -93,7 +93,7 @@ TEST(ShowControl, ManualShowWithoutScriptFiresFromTheKeyboard) {
     std::vector<KeyCommand> forWindow;
     auto window = [&](const KeyAction& a) { forWindow.push_back(a.Command); };
     // The default start key.
-    EXPECT_TRUE(r.show->HandleKey(vk::F5, {}, window).Consumed);
+    EXPECT_TRUE(HandleKey(*r.show, vk::F5, {}, window).Consumed);
     EXPECT_EQ(r.LinesFrom(mark),
               (QStringList{"Запуск проекта", "Режимы: ручной, прямое управление",
                            "Темп: 100.0%, смещение: 0 ms", "Точка запуска: 0:00:00"}));
@@ -101,14 +101,14 @@ TEST(ShowControl, ManualShowWithoutScriptFiresFromTheKeyboard) {
 
     r.state.ManualDevice = IndexOf(r.Controls(), 3);
     r.state.ManualPage = 0;
-    const KeyDecision d = r.show->HandleKey('T', {}, window);
+    const KeyDecision d = HandleKey(*r.show, 'T', {}, window);
     EXPECT_TRUE(d.Consumed);
     EXPECT_EQ(r.Lines().last(), QStringLiteral("Ручной запуск, пульт: 3, канал: 15"));
     EXPECT_EQ(module->ChannelFired[14], 1);
     ASSERT_FALSE(r.keyChanges.empty());
     EXPECT_EQ(r.keyChanges.back(), std::make_pair(3, 14));
     // Esc stops the running show.
-    r.show->HandleKey(vk::Escape, {}, window);
+    HandleKey(*r.show, vk::Escape, {}, window);
     EXPECT_FALSE(r.show->Playing());
     EXPECT_TRUE(forWindow.empty());
 }
@@ -119,44 +119,44 @@ TEST(ShowControl, StepFiringFiresEveryCueOfTheNextTime) {
         ASSERT_NE(r.Register(a), nullptr);
     }
     r.LoadScript("10 3 1\n10 7 2\n10 12 3\n12 3 4\n");
-    r.show->ModeActionExecute();
+    r.show->CycleWorkMode();
     r.show->ArmToggle();
-    r.show->StartBtnClick();
+    r.show->Start();
     ASSERT_TRUE(r.show->Playing());
     const int mark = static_cast<int>(r.Lines().size());
-    EXPECT_TRUE(r.show->HandleKey(vk::F7, {}, nullptr).Consumed);
+    EXPECT_TRUE(HandleKey(*r.show, vk::F7, {}, nullptr).Consumed);
     EXPECT_EQ(r.LinesFrom(mark), (QStringList{"Пошаговый запуск, пульт: 3, канал: 1",
                                               "Пошаговый запуск, пульт: 7, канал: 2",
                                               "Пошаговый запуск, пульт: 12, канал: 3"}));
     EXPECT_EQ(r.player->NextCue, 3);
     EXPECT_EQ(r.selectedCues, (std::vector<int>{1, 2, 3}));
-    r.show->HandleKey(vk::F7, {}, nullptr);
+    HandleKey(*r.show, vk::F7, {}, nullptr);
     EXPECT_EQ(r.Lines().last(), QStringLiteral("Пошаговый запуск, пульт: 3, канал: 4"));
     EXPECT_EQ(r.player->NextCue, 4);
     EXPECT_EQ(r.selectedCues.size(), 3u);  // no cue after the last
-    EXPECT_FALSE(r.show->HandleKey(vk::F7, {}, nullptr).Consumed);
-    r.show->StopBtnClick();
+    EXPECT_FALSE(HandleKey(*r.show, vk::F7, {}, nullptr).Consumed);
+    r.show->Stop();
 }
 
 TEST(ShowControl, TempoAndOffsetStepsLogTheirValues) {
     ShowControlRig r;
     for (int i = 0; i < 200; ++i) {
-        ASSERT_TRUE(r.show->HandleKey(vk::Multiply, {}, nullptr).Consumed);
+        ASSERT_TRUE(HandleKey(*r.show, vk::Multiply, {}, nullptr).Consumed);
     }
     EXPECT_EQ(r.player->Tempo(), 1200);
     EXPECT_EQ(r.Lines().last(), QStringLiteral("Изменение темпа: 120.0%"));
     EXPECT_EQ(r.Lines().filter(QStringLiteral("Изменение темпа:")).size(), 200);
     EXPECT_EQ(TempoLabel(r.player->Tempo()), QStringLiteral("+20.0%"));
-    r.show->HandleKey(vk::Divide, {}, nullptr);
+    HandleKey(*r.show, vk::Divide, {}, nullptr);
     EXPECT_EQ(r.Lines().last(), QStringLiteral("Изменение темпа: 119.9%"));
 
     for (int i = 0; i < 3; ++i) {
-        r.show->HandleKey(vk::Subtract, {}, nullptr);
+        HandleKey(*r.show, vk::Subtract, {}, nullptr);
     }
     EXPECT_EQ(r.player->Offset, -150);
     EXPECT_EQ(r.Lines().last(), QStringLiteral("Изменение смещения: -150 ms"));
     EXPECT_EQ(DistanceLabel(r.player->Offset), QStringLiteral("~50 м"));
-    r.show->HandleKey(vk::Equals, {}, nullptr);
+    HandleKey(*r.show, vk::Equals, {}, nullptr);
     EXPECT_EQ(r.player->Offset, -100);
 }
 
@@ -165,13 +165,13 @@ TEST(ShowControl, SlotsKeepTheirModesAndForgetASoundtrackWhoseFileWasDeleted) {
     r.LoadScript("1 3 1\n2 3 2\n");
     const QString music = Wav(r, "music.wav", 3);
     r.nextFile = music;
-    r.show->SoundBtnClick();
+    r.show->ToggleSound();
     ASSERT_TRUE(r.show->SoundLoaded());
-    r.show->ModeActionExecute();     // slot 0: manual
-    r.show->ControlActionExecute();  // autonomous
+    r.show->CycleWorkMode();      // slot 0: manual
+    r.show->ToggleControlMode();  // autonomous
     r.player->Position = 1234;
 
-    EXPECT_TRUE(r.show->HandleKey('2', {}, nullptr).Consumed);
+    EXPECT_TRUE(HandleKey(*r.show, '2', {}, nullptr).Consumed);
     EXPECT_EQ(r.state.CurrentSlot, 1);
     EXPECT_EQ(r.player->Script(), &r.projects.Project(1));
     EXPECT_FALSE(r.show->SoundLoaded());
@@ -181,7 +181,7 @@ TEST(ShowControl, SlotsKeepTheirModesAndForgetASoundtrackWhoseFileWasDeleted) {
     EXPECT_EQ(r.state.Slots[0].SavedWorkMode, TCommonPlayer::WorkManual);
     EXPECT_EQ(r.state.Slots[1].SoundLength, 0);
     r.nextFile = Wav(r, "other.wav", 2);
-    r.show->SoundBtnClick();
+    r.show->ToggleSound();
     EXPECT_EQ(r.state.Slots[1].SoundLength, 2000);
 
     r.show->ChangeSlot(0);
@@ -212,12 +212,12 @@ TEST(ShowControl, ScriptButtonLoadsClearsAndReportsAFaultyFile) {
     r.LoadScript("5 3 1\n");
     EXPECT_EQ(r.show->CurrentProject().Count(), 1);
     r.nextFile.clear();
-    r.show->ProjectBtnClick();  // loaded: the button clears it without asking
+    r.show->ToggleScript();  // loaded: the button clears it without asking
     EXPECT_EQ(r.show->CurrentProject().Count(), 0);
-    r.show->ProjectBtnClick();  // nothing chosen
+    r.show->ToggleScript();  // nothing chosen
     EXPECT_EQ(r.show->CurrentProject().Count(), 0);
     r.nextFile = r.dir.file("missing.wav");
-    r.show->SoundBtnClick();
+    r.show->ToggleSound();
     EXPECT_FALSE(r.show->SoundLoaded());
     EXPECT_EQ(r.errors.last(), QStringLiteral("Ошибка загрузки фонограммы"));
 }
@@ -227,16 +227,16 @@ TEST(ShowControl, StartPointAndBackToTheBeginning) {
     r.LoadScript("1 3 1\n12.5 3 2\n20 3 3\n");
     WindowKeyInputs window;
     window.SelectedCue = 1;
-    EXPECT_TRUE(r.show->HandleKey(vk::Enter, window, nullptr).Consumed);
+    EXPECT_TRUE(HandleKey(*r.show, vk::Enter, window, nullptr).Consumed);
     EXPECT_EQ(r.player->Position, 12500);
     EXPECT_EQ(r.player->NextCue, 1);
     EXPECT_EQ(r.Lines().last(), QStringLiteral("Установка точки начала: 12500 ms"));
-    r.show->HandleKey(vk::F4, window, nullptr);
+    HandleKey(*r.show, vk::F4, window, nullptr);
     EXPECT_EQ(r.player->Position, 0);
     EXPECT_EQ(r.player->NextCue, 0);
     // Page Down only moves the list's selection: a window command.
     std::vector<KeyAction> forWindow;
-    r.show->HandleKey(vk::PageDown, window, [&](const KeyAction& a) { forWindow.push_back(a); });
+    HandleKey(*r.show, vk::PageDown, window, [&](const KeyAction& a) { forWindow.push_back(a); });
     ASSERT_EQ(forWindow.size(), 1u);
     EXPECT_EQ(forWindow[0].Command, KeyCommand::SelectNextCue);
     EXPECT_EQ(forWindow[0].Cue, 2);
@@ -254,7 +254,7 @@ TEST(ShowControl, ExternalStopWarnsAndLogsAndArmsOnlyARunningConsole) {
 
     r.LoadScript("60 3 1\n");
     r.show->ArmToggle();
-    r.show->StartBtnClick();
+    r.show->Start();
     ASSERT_TRUE(r.show->Playing());
     r.OtherConsole(
         [](SimConsole& c, SimTimeUs now, SimSegment& s) { c.BroadcastStop(5000, now, s); });
@@ -271,11 +271,11 @@ TEST(ShowControl, ForcingKeysInTestModeLogEvenWhenATestHoldsTheCommandBack) {
     r.wiring->TestMode = true;
     r.wiring->TestSelection = IndexOf(r.Controls(), 3);
     r.bus->ClearRecords();
-    EXPECT_TRUE(r.show->HandleKey(vk::Insert, {}, nullptr).Consumed);
+    EXPECT_TRUE(HandleKey(*r.show, vk::Insert, {}, nullptr).Consumed);
     EXPECT_EQ(r.Lines().last(), QStringLiteral("Включение форсирования, пульт: 3"));
     EXPECT_EQ(module->Forcing, ForcingOn);
     r.wiring->Testing = true;
-    r.show->HandleKey(vk::Delete, {}, nullptr);
+    HandleKey(*r.show, vk::Delete, {}, nullptr);
     EXPECT_EQ(r.Lines().last(), QStringLiteral("Выключение форсирования, пульт: 3"));
     EXPECT_EQ(module->Forcing, ForcingOn);  // nothing was sent
     r.wiring->Testing = false;
@@ -373,7 +373,7 @@ TEST(ShowControl, AShowThatRanToItsEndIsNotStartedAgainFromThere) {
     ASSERT_NE(module, nullptr);
     r.LoadScript("0.1 3 1\n0.2 3 2\n");
     r.show->ArmToggle();
-    ASSERT_TRUE(r.show->StartBtnClick());
+    ASSERT_TRUE(r.show->Start());
     for (int i = 0; i < 100 && r.show->Playing(); ++i) {
         r.clock.Advance(TCommonPlayer::kTickMs);
         r.player->Tick();
@@ -386,9 +386,9 @@ TEST(ShowControl, AShowThatRanToItsEndIsNotStartedAgainFromThere) {
     EXPECT_FALSE(r.show->Buttons().Start);
     EXPECT_FALSE(r.show->Actions().ExtStart);
     const int mark = static_cast<int>(r.Lines().size());
-    r.show->HandleKey(vk::F5, {}, nullptr);
+    HandleKey(*r.show, vk::F5, {}, nullptr);
     EXPECT_FALSE(r.show->Playing());
-    EXPECT_FALSE(r.show->StartBtnClick());
+    EXPECT_FALSE(r.show->Start());
     EXPECT_FALSE(r.show->Playing());
     EXPECT_EQ(r.Lines().size(), mark) << "nothing started, nothing logged";
     // A manual show passes over the script: it may start.
@@ -397,7 +397,7 @@ TEST(ShowControl, AShowThatRanToItsEndIsNotStartedAgainFromThere) {
     r.player->WorkMode = TCommonPlayer::WorkAutomatic;
 
     // Back to the beginning: the whole show may be started again.
-    r.show->BeginBtnClick();
+    r.show->Rewind();
     EXPECT_TRUE(r.show->Buttons().Start);
     // And so may a start point chosen in the list.
     r.show->SetStartPoint(1);
@@ -424,7 +424,7 @@ TEST(ShowControl, ACountdownEndsAtAnyStopOrDisarmAndChecksTheStartAgainAtZero) {
 
     // Esc (disarm), then armed again before zero: still cancelled.
     r.show->BeginCountdown();
-    r.show->HandleKey(vk::Escape, {}, nullptr);
+    HandleKey(*r.show, vk::Escape, {}, nullptr);
     EXPECT_FALSE(r.show->CountdownGoesOn());
     r.show->ArmToggle();
     EXPECT_FALSE(r.show->CountdownStart());
@@ -432,7 +432,7 @@ TEST(ShowControl, ACountdownEndsAtAnyStopOrDisarmAndChecksTheStartAgainAtZero) {
 
     // The stop key, pressed while the soundtrack of a test plays alone.
     r.show->BeginCountdown();
-    r.show->StopBtnClick();
+    r.show->Stop();
     EXPECT_FALSE(r.show->CountdownStart());
 
     // At zero with the start no longer allowed (test mode came on): nothing starts.
@@ -448,7 +448,7 @@ TEST(ShowControl, ACountdownEndsAtAnyStopOrDisarmAndChecksTheStartAgainAtZero) {
     EXPECT_TRUE(r.show->CountdownStart());
     EXPECT_TRUE(r.show->Playing());
     EXPECT_FALSE(r.show->CountdownRunning());
-    r.show->StopBtnClick();
+    r.show->Stop();
 }
 
 // While a memory operation (or the clock test) has the bus nothing but the stop is enabled, and
@@ -469,14 +469,14 @@ TEST(ShowControl, NothingArmsOrStartsWhileTheBusIsHeld) {
     EXPECT_FALSE(b.Start || b.Test || b.Search || b.Save || b.Check || b.Begin || b.TestCheck);
     const ActionEnabling a = r.show->Actions();
     EXPECT_FALSE(a.ExtStart || a.Debug || a.Exit || a.ClearMem || a.PowerUp || a.SavePDU);
-    EXPECT_FALSE(r.show->StartBtnClick());
+    EXPECT_FALSE(r.show->Start());
     EXPECT_FALSE(r.show->Playing());
     r.wiring->BusHeld = false;
 
-    ASSERT_TRUE(r.show->StartBtnClick());
+    ASSERT_TRUE(r.show->Start());
     r.wiring->BusHeld = true;
     EXPECT_TRUE(r.show->Buttons().Stop) << "a stop always stops";
-    r.show->StopBtnClick();
+    r.show->Stop();
     EXPECT_FALSE(r.show->Playing());
     r.wiring->BusHeld = false;
 }
@@ -488,7 +488,7 @@ TEST(ShowControl, LeavingTestModeStopsTheSoundtrackTest) {
     ASSERT_NE(r.Register(3), nullptr);
     r.LoadScript("1 3 1\n");
     r.nextFile = Wav(r, "music.wav", 5);
-    r.show->SoundBtnClick();
+    r.show->ToggleSound();
     ASSERT_TRUE(r.show->SoundLoaded());
     r.wiring->EnterTestMode();
     r.show->SoundPlayStop();
@@ -508,7 +508,7 @@ TEST(ShowControl, TheClockTestIsAllowedOnlyWhileTheConsoleWaits) {
     r.show->ArmToggle();
     EXPECT_FALSE(r.show->ClockTestAllowed());
     EXPECT_FALSE(r.show->Actions().Debug);
-    r.show->StartBtnClick();
+    r.show->Start();
     r.state.LaunchState = ConsoleState::Waiting;  // even a console that lost its state
     EXPECT_FALSE(r.show->ClockTestAllowed());
     EXPECT_FALSE(r.show->Actions().Debug);

@@ -73,11 +73,12 @@ TEST(ShowRecorder, AShowWithAFailingModuleAndAStopIsReportedCueByCue) {
     ShowRecorder recorder(*r.show);
     recorder.ReportsDir = r.dir.file(QStringLiteral("reports"));
     int writes = 0;
-    recorder.OnReportWritten = [&](const ShowRecord&, const QStringList&) { ++writes; };
+    QObject::connect(&recorder, &ShowRecorder::ReportWritten,
+                     [&](const ShowRecord&, const QStringList&) { ++writes; });
 
     r.show->ArmToggle();
     const uint32_t t0 = r.clock.TickCount();
-    ASSERT_TRUE(r.show->StartBtnClick());
+    ASSERT_TRUE(r.show->Start());
     for (uint32_t t : {1000u, 2000u, 3000u}) {
         TickAt(r, t0, t);
     }
@@ -88,7 +89,7 @@ TEST(ShowRecorder, AShowWithAFailingModuleAndAStopIsReportedCueByCue) {
     for (uint32_t t : {4000u, 4500u, 5000u, 6000u}) {
         TickAt(r, t0, t);
     }
-    r.show->StopBtnClick();
+    r.show->Stop();
     ASSERT_FALSE(r.show->Playing());
     EXPECT_EQ(writes, 0);  // from the event loop, once the stop is over
     QCoreApplication::processEvents();
@@ -154,7 +155,7 @@ TEST(ShowRecorder, TheEndOfTheScriptAndAnExternalStopAreTold) {
     ShowRecorder recorder(*r.show);
     r.show->ArmToggle();
     uint32_t t0 = r.clock.TickCount();
-    ASSERT_TRUE(r.show->StartBtnClick());
+    ASSERT_TRUE(r.show->Start());
     TickAt(r, t0, 1000);
     r.show->TempoStep(5);
     TickAt(r, t0, 2000);
@@ -165,9 +166,9 @@ TEST(ShowRecorder, TheEndOfTheScriptAndAnExternalStopAreTold) {
     EXPECT_EQ(recorder.Record().Header().Changes[0].Value, 1005);
 
     // The next show, stopped by another console's clock stop.
-    r.show->BeginBtnClick();
+    r.show->Rewind();
     t0 = r.clock.TickCount();
-    ASSERT_TRUE(r.show->StartBtnClick());
+    ASSERT_TRUE(r.show->Start());
     TickAt(r, t0, 1000);
     r.OtherConsole(
         [](SimConsole& c, SimTimeUs now, SimSegment& s) { c.BroadcastStop(1000, now, s); });
@@ -186,10 +187,10 @@ TEST(ShowRecorder, CuesFiredByHandInTheManualWorkModeAreSent) {
     ShowRecorder recorder(*r.show);
     r.player->WorkMode = TCommonPlayer::WorkManual;
     r.show->ArmToggle();
-    ASSERT_TRUE(r.show->StartBtnClick());
+    ASSERT_TRUE(r.show->Start());
     r.show->StepFire();  // F7: the first cue
     r.show->StepFire();  // and the second
-    r.show->StopBtnClick();
+    r.show->Stop();
     const auto& cues = recorder.Record().Cues();
     EXPECT_EQ(cues[0].Result, CueResult::Sent);
     EXPECT_EQ(cues[1].Result, CueResult::Sent);
@@ -205,16 +206,17 @@ TEST(ShowRecorder, AShowStartedBeforeTheLastReportWasWrittenLeavesBothReports) {
         ShowRecorder recorder(*r.show);
         recorder.ReportsDir = r.dir.file(QStringLiteral("reports"));
         recorder.WritePdf = false;
-        recorder.OnReportWritten = [&](const ShowRecord& record, const QStringList&) {
-            written << CueResultWord(record.Cues()[0].Result);
-        };
+        QObject::connect(&recorder, &ShowRecorder::ReportWritten,
+                         [&](const ShowRecord& record, const QStringList&) {
+                             written << CueResultWord(record.Cues()[0].Result);
+                         });
         r.show->ArmToggle();
-        ASSERT_TRUE(r.show->StartBtnClick());
-        r.show->StopBtnClick();
+        ASSERT_TRUE(r.show->Start());
+        r.show->Stop();
         // Started again before the event loop ran: the first show's report is written first.
-        ASSERT_TRUE(r.show->StartBtnClick());
+        ASSERT_TRUE(r.show->Start());
         EXPECT_EQ(written, QStringList{QStringLiteral("skipped")});
-        r.show->StopBtnClick();
+        r.show->Stop();
         // Closed before the event loop ran: the second show's report is still written.
     }
     EXPECT_EQ(written.size(), 2);

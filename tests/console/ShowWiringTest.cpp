@@ -38,7 +38,8 @@ TEST(ShowWiring, OtherConsolesStopReachesThePlayerBetweenTheHandlersAroundIt) {
                 playingAfter = player.IsPlaying();
             }
         });
-        player.OnExternalStop = [&] { order.push_back("player"); };
+        Connections conns;
+        conns += player.OnExternalStop.Connect([&] { order.push_back("player"); });
         TProjectList script;
         script.LoadFromBytes("60 12 1\n", "show.txt");
         player.SetScript(&script);
@@ -104,12 +105,13 @@ TEST(ShowWiring, IdleGapsPollOneDeviceAndCuesDoNot) {
     r.Load("0.1 3 1\n5 12 2\n");
     std::vector<int> polled;
     int showIdle = 0;
-    r.wiring->OnDevicePolled = [&](int index) { polled.push_back(index); };
-    r.show->OnShowIdle = [&] {
+    QObject::connect(r.wiring.get(), &ConsoleWiring::DevicePolled,
+                     [&](int index) { polled.push_back(index); });
+    QObject::connect(r.show.get(), &ShowWiring::Idle, [&] {
         ++showIdle;
         // The poll step came first.
         EXPECT_FALSE(polled.empty());
-    };
+    });
     const uint32_t t0 = r.clock.TickCount();
     r.player->Start(0);
     r.bus->ClearRecords();
@@ -137,7 +139,8 @@ TEST(ShowWiring, FiredChannelsAreCheckedFromTheIdleCycleOnceTheShowStopped) {
     ASSERT_NE(r.Register(12), nullptr);
     r.Load("0.1 12 1\n0.1 12 2\n");
     std::vector<int> checked;
-    r.show->OnChannelChecked = [&](int32_t, int32_t channel) { checked.push_back(channel); };
+    QObject::connect(r.show.get(), &ShowWiring::ChannelChecked,
+                     [&](int32_t, int32_t channel) { checked.push_back(channel); });
     const uint32_t t0 = r.clock.TickCount();
     r.player->Start(0);
     r.TickAt(t0, 100);

@@ -63,12 +63,13 @@ TEST(ChannelTest, StopFinishesTheChannelLogsAndEndsTheRunOfAllModules) {
     LogCapture log;
     TestRig t;
     std::vector<int> selected;
-    t.tester.OnSelect = [&](int index) { selected.push_back(index); };
-    t.tester.OnProgress = [&](TCommonControl& m, int channel) {
+    Connections conns;
+    conns += t.tester.OnSelect.Connect([&](int index) { selected.push_back(index); });
+    ScopedConnection stopper = t.tester.OnProgress.Connect([&](TCommonControl& m, int channel) {
         if (m.Address == 5 && channel == 2) {
             t.tester.Stop();
         }
-    };
+    });
     t.tester.TestAllModules();
     TCommonControl& m = t.Module(0);
     EXPECT_EQ(m.ChannelState[2], ChannelConnected);
@@ -83,7 +84,7 @@ TEST(ChannelTest, StopFinishesTheChannelLogsAndEndsTheRunOfAllModules) {
     EXPECT_TRUE(log.With(QStringLiteral("пульт: 9")).isEmpty());
 
     // The next test starts with the stop flag cleared.
-    t.tester.OnProgress = nullptr;
+    stopper = ScopedConnection();
     t.tester.TestAllModules();
     EXPECT_EQ(t.Module(1).ConnectedCount(), 8);
     EXPECT_EQ(selected.back(), 0);
@@ -96,16 +97,17 @@ TEST(ChannelTest, StopDuringAModulesFirstRedrawOrItsSelectionIsNotForgotten) {
     for (const bool atSelection : {false, true}) {
         LogCapture log;
         TestRig t;
-        t.tester.OnSelect = [&](int index) {
+        Connections conns;
+        conns += t.tester.OnSelect.Connect([&](int index) {
             if (atSelection && index == 1) {
                 t.tester.Stop();
             }
-        };
-        t.tester.OnProgress = [&](TCommonControl& m, int channel) {
+        });
+        conns += t.tester.OnProgress.Connect([&](TCommonControl& m, int channel) {
             if (!atSelection && m.Address == 9 && channel == -1) {
                 t.tester.Stop();
             }
-        };
+        });
         t.tester.TestAllModules();
         EXPECT_EQ(t.Module(0).ConnectedCount(), 14) << atSelection;
         EXPECT_EQ(t.Module(1).ConnectedCount(), 0) << atSelection;
@@ -114,11 +116,12 @@ TEST(ChannelTest, StopDuringAModulesFirstRedrawOrItsSelectionIsNotForgotten) {
     }
     // The single-module test: a stop during its first redraw ends it at once.
     TestRig t;
-    t.tester.OnProgress = [&](TCommonControl&, int channel) {
+    Connections conns;
+    conns += t.tester.OnProgress.Connect([&](TCommonControl&, int channel) {
         if (channel == -1) {
             t.tester.Stop();
         }
-    };
+    });
     EXPECT_FALSE(t.tester.TestModule(t.Module(0)));
     EXPECT_EQ(t.bus.rig.Seen(0x83), 0);
 }
@@ -157,11 +160,12 @@ TEST(ChannelTest, HvTestReadsTheEnergyAndMarksAnsweringOutputsConnected) {
 TEST(ChannelTest, ASecondTestCannotStartInsideOne) {
     TestRig t;
     bool inner = true;
-    t.tester.OnProgress = [&](TCommonControl& m, int channel) {
+    Connections conns;
+    conns += t.tester.OnProgress.Connect([&](TCommonControl& m, int channel) {
         if (channel == 0) {
             inner = t.tester.TestModule(t.Module(1));
         }
-    };
+    });
     t.tester.TestModule(t.Module(0));
     EXPECT_FALSE(inner);
     EXPECT_EQ(t.Module(1).ConnectedCount(), 0);

@@ -152,8 +152,9 @@ TEST_F(CueTimerTest, ThePauseAfterTheLastCueLeavesTheWindowThreadFree) {
     Start("1 5 1\n");
     std::vector<int32_t> reported;
     int changes = 0;
-    p.OnPosition = [&](int32_t pos) { reported.push_back(pos); };
-    p.OnStateChange = [&] { ++changes; };
+    Connections conns;
+    conns += p.OnPosition.Connect([&](int32_t pos) { reported.push_back(pos); });
+    conns += p.OnStateChange.Connect([&] { ++changes; });
     r.TickAt(t0, 1200);
     EXPECT_EQ(Fires(), 1u);
     EXPECT_TRUE(p.IsPlaying());

@@ -105,7 +105,7 @@ protected:
         OwnConsoleId = 7;
         r.AddDevice(5);
         r.Load("30 5 1\n");
-        p.OnExternalStop = [this] { ++stops_; };
+        conns_ += p.OnExternalStop.Connect([this] { ++stops_; });
     }
     void TearDown() override { OwnConsoleId = ownId_; }
     void Announce(uint8_t id, uint8_t tenths = 0) { p.HandleFrame({0x10, 0, tenths, id, 0, 0xFF}); }
@@ -118,6 +118,7 @@ protected:
 
     uint8_t ownId_ = 0;
     int stops_ = 0;
+    Connections conns_;
 };
 
 TEST_F(OtherShowTest, AConsoleThatJoinsLateKnowsTheShowFromItsNextAnnouncement) {

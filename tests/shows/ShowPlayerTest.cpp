@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
+#include <string>
 
 #include "PlayerRig.h"
 #include "shows/Countdown.h"
@@ -33,7 +35,8 @@ TEST_F(ShowPlayerTest, DirectControlFiresDueCuesInFileOrderAndStopsAfterTheLast)
     r.AddDevice(6);
     r.Load("1 5 1\n1 6 3\n1 5 2\n2.5 6 4\n");
     std::vector<int32_t> reported;
-    p.OnPosition = [&](int32_t pos) { reported.push_back(pos); };
+    Connections conns;
+    conns += p.OnPosition.Connect([&](int32_t pos) { reported.push_back(pos); });
     const uint32_t t0 = r.clock.TickCount();
     p.Start(0);
     EXPECT_TRUE(p.IsPlaying());
@@ -212,13 +215,37 @@ TEST_F(ShowPlayerTest, AutonomousControlFollowsOneCueATickAndBroadcastsTheTime) 
     EXPECT_EQ(p.Position, 2000);
 }
 
+// The window marks the cues and the show report records them: both hear every cue, in the
+// order they connected, and one that went hears nothing more.
+TEST_F(ShowPlayerTest, EveryListenerHearsTheCuesUntilItGoes) {
+    r.AddDevice(5);
+    r.Load("1 5 1\n2 5 2\n3 5 3\n");
+    std::vector<std::string> heard;
+    Connections window;
+    auto report = std::make_unique<Connections>();
+    window += p.OnCueDone.Connect(
+        [&](int cue, int32_t, int32_t) { heard.push_back("window " + std::to_string(cue)); });
+    *report += p.OnCueDone.Connect(
+        [&](int cue, int32_t, int32_t) { heard.push_back("report " + std::to_string(cue)); });
+    const uint32_t t0 = r.clock.TickCount();
+    p.Start(0);
+    r.TickAt(t0, 1000);
+    r.TickAt(t0, 2000);
+    report.reset();
+    r.TickAt(t0, 3000);
+    EXPECT_EQ(heard, (std::vector<std::string>{"window 0", "report 0", "window 1", "report 1",
+                                               "window 2"}));
+    p.Stop(true);
+}
+
 TEST_F(ShowPlayerTest, ManualWorkModePassesOverTheScript) {
     r.AddDevice(5);
     r.Load("1 5 1\n");
     const uint32_t t0 = r.clock.TickCount();
     p.WorkMode = TCommonPlayer::WorkManual;
     int idles = 0;
-    p.OnIdle = [&] { ++idles; };
+    Connections conns;
+    conns += p.OnIdle.Connect([&] { ++idles; });
     p.Start(0);
     r.TickAt(t0, 5000);
     EXPECT_TRUE(p.IsPlaying());
@@ -233,8 +260,9 @@ TEST_F(ShowPlayerTest, IdleStepOnlyInGapsLongerThanTheInterval) {
     const uint32_t t0 = r.clock.TickCount();
     int idles = 0;
     int checks = 0;
-    p.OnIdle = [&] { ++idles; };
-    p.OnChannelChecked = [&](int32_t, int32_t) { ++checks; };
+    Connections conns;
+    conns += p.OnIdle.Connect([&] { ++idles; });
+    conns += p.OnChannelChecked.Connect([&](int32_t, int32_t) { ++checks; });
     p.Start(0);
     r.TickAt(t0, 999);
     EXPECT_EQ(idles, 0);  // the interval has not passed
@@ -316,10 +344,11 @@ TEST_F(ShowPlayerTest, AFireThatDidNotLeaveIsLoggedAndCountedAsNotSent) {
     r.Load("1 5 1\n1 99 2\n1 0 3\n1 255 4\n1 5 600\n2 5 3\n");
     std::vector<std::array<int32_t, 3>> notSent;
     std::vector<std::pair<int32_t, int32_t>> fired;
-    p.OnFireNotSent = [&](int32_t m, int32_t c, int32_t result) {
+    Connections conns;
+    conns += p.OnFireNotSent.Connect([&](int32_t m, int32_t c, int32_t result) {
         notSent.push_back({m, c, result});
-    };
-    p.OnFire = [&](int32_t m, int32_t c) { fired.push_back({m, c}); };
+    });
+    conns += p.OnFire.Connect([&](int32_t m, int32_t c) { fired.push_back({m, c}); });
     const uint32_t t0 = r.clock.TickCount();
     p.Start(0);
     r.TickAt(t0, 1000);
@@ -370,13 +399,40 @@ TEST_F(ShowPlayerTest, AFireThatDidNotLeaveIsLoggedAndCountedAsNotSent) {
     p.Stop(true);
 }
 
+// The frame left but its echo came back only after the echo wait (a busy machine holds up the
+// receive path): the cue is fired, sent once, and its log line says the echo was late.
+TEST_F(ShowPlayerTest, AFireWhoseEchoIsLateIsFiredOnceNotCountedAsNotSent) {
+    r.rig.Add({.address = 5});
+    r.AddDevice(5);
+    r.Load("1 5 1\n");
+    std::vector<int32_t> notSent;
+    const ScopedConnection heard = p.OnFireNotSent.Connect(
+        [&](int32_t, int32_t, int32_t result) { notSent.push_back(result); });
+    r.rig.Converters()->SetEchoDelay(0, 200);
+    const uint32_t t0 = r.clock.TickCount();
+    p.Start(0);
+    r.TickAt(t0, 1000);
+    r.TickAt(t0, 1600);
+    EXPECT_EQ(r.Sent(0x84).size(), 1u);
+    EXPECT_TRUE(notSent.empty());
+    EXPECT_EQ(p.NotSentCount(), 0);
+    EXPECT_EQ(p.FiredCount(), 1);
+    EXPECT_EQ(r.log
+                  .With(QString::fromUtf8(
+                      "Запуск, пульт: 5, канал: 1 (кадр передан, эхо не получено вовремя)"))
+                  .size(),
+              1);
+    p.Stop(true);
+}
+
 TEST_F(ShowPlayerTest, FiredChannelsAreCheckedOneByOneAfterADelay) {
     r.rig.Add({.address = 5, .readings = {{0, 100}}});  // 10 ohm: connected
     r.rig.Add({.address = 6, .version = 0x200});        // old firmware, no answer on ch 1
     auto* m5 = r.AddDevice(5);
     auto* m6 = r.AddDevice(6, 0x200);
     std::vector<std::pair<int, int>> checked;
-    p.OnChannelChecked = [&](int32_t m, int32_t c) { checked.push_back({m, c}); };
+    Connections conns;
+    conns += p.OnChannelChecked.Connect([&](int32_t m, int32_t c) { checked.push_back({m, c}); });
     p.Fire(5, 0, false, false);
     p.Fire(9, 4, false, false);  // not on the bus: not fired, so nothing to check
     p.Fire(6, 1, false, false);
@@ -426,8 +482,9 @@ TEST_F(ShowPlayerTest, ExternalStopStopsTheShowEvenWhenIdle) {
     r.Load("10 3 1\n");
     int stops = 0;
     int changes = 0;
-    p.OnExternalStop = [&] { ++stops; };
-    p.OnStateChange = [&] { ++changes; };
+    Connections conns;
+    conns += p.OnExternalStop.Connect([&] { ++stops; });
+    conns += p.OnStateChange.Connect([&] { ++changes; });
     p.Start(0);
     p.WaitingExtStart = true;
     r.ClearSent();
@@ -489,7 +546,8 @@ TEST_F(ShowPlayerTest, AnotherConsolesAnnouncedShowClockIsNeitherStartNorStop) {
     r.AddDevice(5);
     r.Load("30 5 1\n");
     int stops = 0;
-    p.OnExternalStop = [&] { ++stops; };
+    Connections conns;
+    conns += p.OnExternalStop.Connect([&] { ++stops; });
     const QString cancelled = QString::fromUtf8("Внешняя команда запуска - отменено");
     const uint8_t ownId = OwnConsoleId;
     OwnConsoleId = 7;
@@ -586,10 +644,11 @@ TEST_F(ShowPlayerTest, StopDropsManualLaunchesNotYetFired) {
     p.Start(0);
     r.ClearSent();
     int notSent = 0;
-    p.OnFireNotSent = [&](int32_t, int32_t, int32_t result) {
+    Connections conns;
+    conns += p.OnFireNotSent.Connect([&](int32_t, int32_t, int32_t result) {
         EXPECT_EQ(result, TCommonPlayer::kFireStopped);
         ++notSent;
-    };
+    });
     p.Fire(3, 0, true, false);           // charges, fires 2 s later
     p.Fire(3, 1, true, false);           // waits behind it
     p.Fire(5, 4, true, false);           // and so does a plain module's key

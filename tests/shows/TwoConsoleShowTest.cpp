@@ -37,6 +37,7 @@ struct Side {
     TProjectList script;
     int externalStops = 0;
     int clocksHeard = 0;  // show-clock frames with the run flag
+    Connections conns;
 };
 
 class TwoConsoleShowTest : public ::testing::Test {
@@ -78,7 +79,7 @@ protected:
             s.player = std::make_unique<TExtPlayer>(s.wiring->Controls());
             s.show = std::make_unique<ShowWiring>(*s.wiring, *s.player);
             s.player->SetScript(&s.script);
-            s.player->OnExternalStop = [&s] { ++s.externalStops; };
+            s.conns += s.player->OnExternalStop.Connect([&s] { ++s.externalStops; });
             s.wiring->AddFrameHandler([&s](const BusFrame& f, int) {
                 s.clocksHeard += f[0] == 0x90 && f[3] == 0x80 ? 1 : 0;
             });

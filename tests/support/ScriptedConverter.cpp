@@ -71,6 +71,11 @@ void ScriptedConverter::SetEcho(int converter, EchoMode mode) {
     slots_.at(static_cast<std::size_t>(converter)).echo = mode;
 }
 
+void ScriptedConverter::SetEchoDelay(int converter, uint32_t ms) {
+    std::lock_guard lock(mutex_);
+    slots_.at(static_cast<std::size_t>(converter)).echoDelayMs = ms;
+}
+
 void ScriptedConverter::QueueBeforeEcho(int converter, std::vector<uint8_t> bytes) {
     std::lock_guard lock(mutex_);
     auto& before = slots_.at(static_cast<std::size_t>(converter)).beforeEcho;
@@ -461,7 +466,7 @@ ConverterStatus ScriptedConverter::Write(ConverterHandle handle, const uint8_t* 
         }
         deliver(s, s.beforeEcho, now);
         s.beforeEcho.clear();
-        deliver(s, echo, now);
+        deliver(s, echo, now + s.echoDelayMs);
         for (auto it = queue_.begin(); it != queue_.end(); ++it) {
             if (it->converter == -1 || it->converter == slot) {
                 if (!it->silent) {

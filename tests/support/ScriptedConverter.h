@@ -62,6 +62,9 @@ public:
     void SetOpenDelayMs(uint32_t ms);
     void SetListFails(bool fails);
     void SetEcho(int converter, EchoMode mode);
+    // The echo arrives this long after the write (the receive path held up on a busy machine)
+    // while the bytes went out at once.
+    void SetEchoDelay(int converter, uint32_t ms);
     // Bytes another station put on the line just before the next write's echo (they arrive
     // after the write started, so they are no stale bytes a purge could have taken).
     void QueueBeforeEcho(int converter, std::vector<uint8_t> bytes);
@@ -128,6 +131,7 @@ private:
         bool openFails = false;
         bool writeFails = false;
         EchoMode echo = EchoMode::Full;
+        uint32_t echoDelayMs = 0;
         std::string serial;
         std::string description;
         ConverterHandle handle = kNoConverterHandle;

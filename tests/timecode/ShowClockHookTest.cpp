@@ -60,10 +60,11 @@ protected:
 TEST_F(ShowClockHookTest, WaitsWithoutCuesOrClockFramesUntilTheClockRuns) {
     p.ControlMode = TCommonPlayer::ControlDirect;
     std::vector<int32_t> reported;
-    p.OnPosition = [&](int32_t pos) { reported.push_back(pos); };
+    Connections conns;
+    conns += p.OnPosition.Connect([&](int32_t pos) { reported.push_back(pos); });
     int idles = 0;
     p.IdleInterval = 100;
-    p.OnIdle = [&] { ++idles; };
+    conns += p.OnIdle.Connect([&] { ++idles; });
     p.Start(0);
     r.ClearSent();
     for (int32_t pos = -3000; pos < -1000; pos += 25) {  // two seconds of pre-roll
@@ -153,10 +154,11 @@ TEST_F(ShowClockHookTest, TempoDoesNotMoveAnOutsideClockAndAStopRequestRunsTheSt
     EXPECT_EQ(p.Position, 4500);
     EXPECT_EQ(Fired(), (std::vector<std::string>{"5/1", "5/2"}));
     int stops = 0;
-    p.OnClockStop = [&] {
+    Connections conns;
+    conns += p.OnClockStop.Connect([&] {
         ++stops;
         p.Stop(false);
-    };
+    });
     clock.queue.clear();
     clock.Then(true, 4600, INT32_MIN, true);
     Tick();
@@ -164,6 +166,24 @@ TEST_F(ShowClockHookTest, TempoDoesNotMoveAnOutsideClockAndAStopRequestRunsTheSt
     EXPECT_EQ(stops, 1);
     EXPECT_FALSE(p.IsPlaying());
     EXPECT_EQ(Fired(), (std::vector<std::string>{"5/1", "5/2"}));
+}
+
+// The listener of the stop request may go before the player (the show control closes first):
+// the request then stops the player itself instead of reaching nobody.
+TEST_F(ShowClockHookTest, AStopRequestWhoseListenerIsGoneStopsThePlayer) {
+    p.Start(0);
+    clock.Then(true, 4500);
+    Tick();
+    int stops = 0;
+    {
+        Connections gone;
+        gone += p.OnClockStop.Connect([&] { ++stops; });
+    }
+    clock.queue.clear();
+    clock.Then(true, 4600, INT32_MIN, true);
+    Tick();
+    EXPECT_EQ(stops, 0);
+    EXPECT_FALSE(p.IsPlaying());
 }
 
 // The start key on an outside clock only makes the player wait: the show is announced, its

@@ -82,7 +82,8 @@ TEST(TimecodeShowClockTest, ThePlayerFiresAndSkipsExactlyWhatTheFollowerDecides)
 
     TimecodeShowClock clock(std::make_unique<SignalSource>(signal), settings);
     QStringList log;
-    clock.OnLog = [&log](const QString& line) { log << line; };
+    Connections conns;
+    conns += clock.OnLog.Connect([&log](const QString& line) { log << line; });
     ASSERT_TRUE(clock.Start());
     clock.Arm(script);
     PlayerSide player;

@@ -37,7 +37,7 @@ struct TimecodeShow {
         slot.ShowZero = QStringLiteral("01:00:00:00");
         slot.StopOnLoss = true;
         slot.FreewheelMs = 1000;
-        r.show->TimecodeFile = wav;
+        r.show->SetTimecodeFile(wav);
     }
     // Runs the console's clock on by ms, a player tick and the listening step (the show
     // control's timer) every 10 ms.
@@ -59,7 +59,7 @@ TEST(TimecodeShowControl, TheTimecodeStartsTheShowAndItsLossStopsItAsTheStopKeyD
     TimecodeShow s(2500);
     ShowControlRig& r = s.r;
     r.show->ArmToggle();
-    ASSERT_TRUE(r.show->HandleKey(vk::F5, {}, nullptr).Consumed);
+    ASSERT_TRUE(HandleKey(*r.show, vk::F5, {}, nullptr).Consumed);
     ASSERT_TRUE(r.show->Playing());
     EXPECT_EQ(r.state.LaunchState, ConsoleState::Running);
     ASSERT_NE(r.show->Timecode(), nullptr);
@@ -102,7 +102,7 @@ TEST(TimecodeShowControl, ASlotSetUpInTheSettingsFileFollowsItsSettings) {
     signal.AppendSilence(8000);
     const QString wav = r.dir.file(QStringLiteral("stereo.wav"));
     ASSERT_TRUE(signal.WriteWav(wav, 2, 1));
-    r.show->TimecodeFile = wav;
+    r.show->SetTimecodeFile(wav);
     const TimecodeSlotReading reading = ReadTimecodeSlot(
         IniFile::FromBytes("[timecode1]\nOn=1\nChannel=2\nShowZero=00:59:59:00\nOnLoss=Stop\n"
                            "FreewheelMs=500\nLockFrames=5\n"),
@@ -111,7 +111,7 @@ TEST(TimecodeShowControl, ASlotSetUpInTheSettingsFileFollowsItsSettings) {
     r.show->CurrentProject().Timecode = reading.slot;
 
     r.show->ArmToggle();
-    ASSERT_TRUE(r.show->HandleKey(vk::F5, {}, nullptr).Consumed);
+    ASSERT_TRUE(HandleKey(*r.show, vk::F5, {}, nullptr).Consumed);
     // A second before 01:00:00:00 is the show's zero here.
     s.Run(1500);
     EXPECT_FALSE(r.player->WaitingForClock());
@@ -133,10 +133,10 @@ TEST(TimecodeShowControl, ASlotSetUpInTheSettingsFileFollowsItsSettings) {
 TEST(TimecodeShowControl, ASourceThatCannotRunRefusesTheArming) {
     TimecodeShow s(1000);
     ShowControlRig& r = s.r;
-    r.show->TimecodeFile = r.dir.file(QStringLiteral("missing.wav"));
+    r.show->SetTimecodeFile(r.dir.file(QStringLiteral("missing.wav")));
     r.show->ArmToggle();
     EXPECT_EQ(r.state.LaunchState, ConsoleState::Waiting);
-    EXPECT_FALSE(r.show->StartBtnClick());
+    EXPECT_FALSE(r.show->Start());
     EXPECT_FALSE(r.show->Playing());
     ASSERT_EQ(r.errors.size(), 1);
     EXPECT_TRUE(
@@ -193,7 +193,7 @@ TEST(TimecodeShowControl, TheStartKeyOnAnArmedSlotKeepsTheLockItHas) {
     const TimecodeShowClock* clock = r.show->Timecode();
     ASSERT_NE(clock, nullptr);
     ASSERT_EQ(clock->Signal(), TimecodeSignal::Locked);
-    ASSERT_TRUE(r.show->StartBtnClick());
+    ASSERT_TRUE(r.show->Start());
     EXPECT_EQ(r.show->Timecode(), clock);
     EXPECT_TRUE(r.player->WaitingForClock());
     s.Run(800);
@@ -229,7 +229,7 @@ TEST(TimecodeShowControl, DisarmStopSlotChangeAndALostConverterEndTheWait) {
     }
     {
         SCOPED_TRACE("Esc");
-        ends([](ShowControlRig& r) { r.show->HandleKey(vk::Escape, {}, nullptr); },
+        ends([](ShowControlRig& r) { HandleKey(*r.show, vk::Escape, {}, nullptr); },
              ConsoleState::Waiting);
     }
     {
@@ -237,9 +237,9 @@ TEST(TimecodeShowControl, DisarmStopSlotChangeAndALostConverterEndTheWait) {
         SCOPED_TRACE("F5, F6");
         ends(
             [](ShowControlRig& r) {
-                ASSERT_TRUE(r.show->HandleKey(vk::F5, {}, nullptr).Consumed);
+                ASSERT_TRUE(HandleKey(*r.show, vk::F5, {}, nullptr).Consumed);
                 ASSERT_TRUE(r.player->WaitingForClock());
-                r.show->HandleKey(vk::F6, {}, nullptr);
+                HandleKey(*r.show, vk::F6, {}, nullptr);
             },
             ConsoleState::Armed);
     }

@@ -52,8 +52,8 @@ ChannelGraph::ChannelGraph(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void ChannelGraph::SetModuleSource(std::function<const TCommonControl*()> source) {
-    source_ = std::move(source);
+void ChannelGraph::SetModuleSource(const ModuleSelection* source) {
+    source_ = source;
     updateGeometry();
     update();
 }
@@ -70,7 +70,7 @@ int ChannelGraph::HeightFor(const TCommonControl* module) {
 }
 
 QSize ChannelGraph::sizeHint() const {
-    return {kWidth, HeightFor(source_ ? source_() : nullptr)};
+    return {kWidth, HeightFor(source_ != nullptr ? source_->SelectedModule() : nullptr)};
 }
 
 QSize ChannelGraph::minimumSizeHint() const {
@@ -133,7 +133,7 @@ QImage ChannelGraph::Render(const TCommonControl* module, QSize size) {
 }
 
 void ChannelGraph::paintEvent(QPaintEvent*) {
-    const QImage image = Render(source_ ? source_() : nullptr, size());
+    const QImage image = Render(source_ != nullptr ? source_->SelectedModule() : nullptr, size());
     QPainter(this).drawImage(0, 0, image);
 }
 

@@ -3,7 +3,8 @@
 #include <QImage>
 #include <QSize>
 #include <QWidget>
-#include <functional>
+
+#include "console/windows/ModuleSelection.h"
 
 namespace kv {
 
@@ -20,7 +21,7 @@ public:
 
     // Where the module to draw comes from (nullptr: nothing selected, or not a plain module).
     // Asked at every paint, so a module a search removed is never drawn from a stale pointer.
-    void SetModuleSource(std::function<const TCommonControl*()> source);
+    void SetModuleSource(const ModuleSelection* source);
     // Repaints now (a test redraws after each channel while events are being pumped).
     void Redraw();
 
@@ -36,7 +37,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    std::function<const TCommonControl*()> source_;
+    const ModuleSelection* source_ = nullptr;
 };
 
 }  // namespace kv

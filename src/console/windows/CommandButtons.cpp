@@ -2,6 +2,9 @@
 
 #include <QHBoxLayout>
 #include <QPushButton>
+#include "console/ConsoleSession.h"
+#include "console/ShowControl.h"
+#include "console/SoundDeviceNotice.h"
 
 namespace kv {
 
@@ -51,6 +54,39 @@ CommandButtons::CommandButtons(QWidget* parent) : QWidget(parent) {
     }
     // "<TAB> Тест" and "<F10> Поиск" belong to the device list; the main window places them
     // under it.
+}
+
+}  // namespace kv
+
+namespace kv {
+
+void CommandButtons::Bind(ConsoleSession& session) {
+    session_ = &session;
+    ShowControl& show = session.Show();
+    connect(ProjectBtn, &QPushButton::clicked, &show, &ShowControl::ToggleScript);
+    connect(SoundBtn, &QPushButton::clicked, &show, &ShowControl::ToggleSound);
+    connect(BeginBtn, &QPushButton::clicked, &show, &ShowControl::Rewind);
+    connect(StartBtn, &QPushButton::clicked, &show, &ShowControl::Start);
+    connect(StopBtn, &QPushButton::clicked, &show, &ShowControl::Stop);
+    connect(SaveBtn, &QPushButton::clicked, &session,
+            [&session] { session.RunMemoryOperation(MemoryCommand::Write); });
+    connect(CheckBtn, &QPushButton::clicked, &session,
+            [&session] { session.RunMemoryOperation(MemoryCommand::Verify); });
+}
+
+void CommandButtons::Refresh() {
+    const ButtonEnabling b = session_->Show().Buttons();
+    TestBtn->setEnabled(b.Test);
+    SearchBtn->setEnabled(b.Search);
+    ProjectBtn->setEnabled(b.Project);
+    SoundBtn->setEnabled(b.Sound);
+    // A greyed soundtrack key says why when the device is missing.
+    SoundBtn->setToolTip(SoundDeviceNoticeFor(session_->State().SoundReady).ToolTip);
+    BeginBtn->setEnabled(b.Begin);
+    StartBtn->setEnabled(b.Start);
+    StopBtn->setEnabled(b.Stop);
+    SaveBtn->setEnabled(b.Save);
+    CheckBtn->setEnabled(b.Check);
 }
 
 }  // namespace kv

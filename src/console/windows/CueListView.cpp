@@ -2,6 +2,12 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include "console/ConsoleSession.h"
+#include "console/CueOutcomes.h"
+#include "console/ShowControl.h"
+#include "console/ShowTexts.h"
+#include "shows/TExtPlayer.h"
+#include "shows/TProjectList.h"
 
 namespace kv {
 
@@ -120,6 +126,39 @@ void CueListView::keyPressEvent(QKeyEvent* event) {
 int CueListView::SelectedCue() const {
     const QList<QTableWidgetItem*> items = selectedItems();
     return items.isEmpty() ? -1 : items.first()->row();
+}
+
+}  // namespace kv
+
+namespace kv {
+
+void CueListView::Bind(ConsoleSession& session) {
+    ShowControl& show = session.Show();
+    connect(&show, &ShowControl::ShowViewChanged, this, [this, &session] {
+        const TProjectList& project = session.Show().CurrentProject();
+        std::vector<Row> rows;
+        rows.reserve(static_cast<size_t>(project.Count()));
+        for (int i = 0; i < project.Count(); ++i) {
+            const auto cells = CueRowTexts(project.Cue(i));
+            rows.push_back({cells[0], cells[1], cells[2], cells[3]});
+        }
+        SetRows(rows);
+    });
+    connect(&show, &ShowControl::PositionChanged, this, [this, &session] {
+        const int next = session.Player().NextCue;
+        if (next < rowCount()) {
+            CentreOn(next);
+        }
+    });
+    connect(&show, &ShowControl::CueSelected, this, &CueListView::SelectCue);
+    connect(&session, &ConsoleSession::CueOutcomeChanged, this, [this, &session](int cue) {
+        SetOutcome(cue, CueRowLookFor(session.Outcomes().At(cue)));
+    });
+    connect(&session, &ConsoleSession::OutcomesCleared, this, [this](int from) {
+        for (int i = from; i < rowCount(); ++i) {
+            SetOutcome(i, CueRowLook{});
+        }
+    });
 }
 
 }  // namespace kv

@@ -9,6 +9,8 @@
 
 namespace kv {
 
+class ConsoleSession;
+
 // The cue list of the current script: "Время", "Пульт", "Канал", "Комментарии". While a show
 // runs the next cue is kept in the middle of the list. The keys move its selection only as the
 // console's keys describe it (Page Up/Down and step firing through SelectCue, the arrows in
@@ -36,6 +38,10 @@ public:
     // The list has no type-ahead search: a typed digit must never move the selection (and with
     // it the start point that Enter takes from it).
     void keyboardSearch(const QString& search) override;
+
+    // Draws the current script, each cue's outcome and the show's position; selects the cue
+    // the session names.
+    void Bind(ConsoleSession& session);
 
 protected:
     // Only Up and Down move the selection from the keyboard (the arrows of automatic work mode);

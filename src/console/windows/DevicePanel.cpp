@@ -7,6 +7,12 @@
 
 #include "console/DeviceRowText.h"
 #include "console/windows/UiLooks.h"
+#include "console/ConsoleSession.h"
+#include "console/ConsoleWiring.h"
+#include "console/DeviceFreshness.h"
+#include "devices/TCommonControl.h"
+#include "devices/TControls.h"
+#include "i18n/Localizer.h"
 
 namespace kv {
 
@@ -91,6 +97,56 @@ QString DevicePanel::RowText(int row) const {
 QString DevicePanel::RowStyle(int row) const {
     return row >= 0 && row < RowCount() ? rows_[static_cast<size_t>(row)].label->styleSheet()
                                         : QString();
+}
+
+}  // namespace kv
+
+namespace kv {
+
+void DevicePanel::Bind(ConsoleSession& session) {
+    session_ = &session;
+    ConsoleWiring& wiring = session.Wiring();
+    connect(&wiring, &ConsoleWiring::DeviceListChanged, this, &DevicePanel::Rebuild);
+    connect(&wiring, &ConsoleWiring::DevicePolled, this, &DevicePanel::ShowDevice);
+    connect(&session, &ConsoleSession::DeviceFreshnessChanged, this, &DevicePanel::ShowDevice);
+    connect(&session, &ConsoleSession::StaleCountChanged, this, &DevicePanel::ShowTotal);
+}
+
+void DevicePanel::Rebuild() {
+    const TControls& controls = session_->Wiring().Controls();
+    std::vector<int> rows;
+    for (int i = 0; i < controls.Count(); ++i) {
+        if (controls.ModuleAt(i) != nullptr) {
+            rows.push_back(i);
+        }
+    }
+    SetRows(rows);
+    for (int index : rows) {
+        ShowDevice(index);
+    }
+    ShowTotal();
+}
+
+void DevicePanel::ShowDevice(int deviceIndex) {
+    const TCommonControl* module = session_->Wiring().Controls().ModuleAt(deviceIndex);
+    if (module == nullptr) {
+        return;
+    }
+    const DeviceRowFields fields = DeviceRowFields::FromControl(*module);
+    const DeviceFreshness& freshness = session_->Freshness();
+    if (freshness.Stale(module->Address)) {
+        SetStaleRow(deviceIndex, StaleRowText(kv::DeviceRowText(fields),
+                                              freshness.Misses(module->Address),
+                                              session_->Wiring().ConverterFault));
+    } else {
+        SetRow(deviceIndex, fields);
+    }
+}
+
+void DevicePanel::ShowTotal() {
+    SetTotal(GetText(2, QStringLiteral("Всего подключенных устройств:")) + QLatin1Char(' ') +
+             QString::number(session_->Wiring().Controls().Count()) +
+             StaleCountSuffix(session_->Freshness().StaleCount()));
 }
 
 }  // namespace kv

@@ -9,6 +9,8 @@ class QVBoxLayout;
 
 namespace kv {
 
+class ConsoleSession;
+
 struct DeviceRowFields;
 
 // The device list: one fixed-pitch row of 28 characters per module (address 1..199) in the bus
@@ -30,6 +32,12 @@ public:
     QString RowText(int row) const;
     QString RowStyle(int row) const;
 
+    // Draws a row for each module of the session's bus, fresh or stale, and the device count.
+    void Bind(ConsoleSession& session);
+    void Rebuild();
+    void ShowDevice(int deviceIndex);
+    void ShowTotal();
+
 private:
     struct Row {
         int deviceIndex;
@@ -38,6 +46,7 @@ private:
     QLabel* total_;
     QVBoxLayout* rowsLayout_;
     std::vector<Row> rows_;
+    ConsoleSession* session_ = nullptr;
 };
 
 }  // namespace kv

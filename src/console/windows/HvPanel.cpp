@@ -110,8 +110,12 @@ HvPanel::HvPanel(QWidget* parent) : QWidget(parent) {
     layout->addLayout(body, 1);
 }
 
-void HvPanel::SetModuleSource(std::function<THVControl*()> source) {
-    source_ = std::move(source);
+THVControl* HvPanel::Module() const {
+    return source_ != nullptr ? dynamic_cast<THVControl*>(source_->SelectedModule()) : nullptr;
+}
+
+void HvPanel::SetModuleSource(const ModuleSelection* source) {
+    source_ = source;
 }
 
 void HvPanel::Refresh() {

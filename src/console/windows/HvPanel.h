@@ -2,13 +2,14 @@
 
 #include <QWidget>
 #include <array>
-#include <functional>
 
 #include "console/HvPanelModel.h"
 
 class QLabel;
 class QPushButton;
 class QSpinBox;
+
+#include "console/windows/ModuleSelection.h"
 
 namespace kv {
 
@@ -23,7 +24,7 @@ public:
 
     // Where the selected HV module comes from (nullptr: none). Asked at every refresh and every
     // command, so a module a search removed is never used through a stale pointer.
-    void SetModuleSource(std::function<THVControl*()> source);
+    void SetModuleSource(const ModuleSelection* source);
     // Recomputes the charge voltages and redraws the rows and the energy. Putting the module's
     // energy into the spin box does not write it back to the module.
     void Refresh();
@@ -40,10 +41,10 @@ public:
 
 private:
     void EnergyChanged(int value);
-    THVControl* Module() const { return source_ ? source_() : nullptr; }
+    THVControl* Module() const;
 
     HvPanelModel model_;
-    std::function<THVControl*()> source_;
+    const ModuleSelection* source_ = nullptr;
     // Set while Refresh puts values into the controls: the spin box's change is then ours.
     bool updating_ = false;
     QSpinBox* energy_ = nullptr;

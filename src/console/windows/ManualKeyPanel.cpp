@@ -8,6 +8,12 @@
 
 #include "console/windows/TShape.h"
 #include "console/windows/WidgetParts.h"
+#include "console/ConsoleSession.h"
+#include "console/ConsoleWiring.h"
+#include "console/ManualKeyLooks.h"
+#include "console/ShowControl.h"
+#include "console/windows/UiLooks.h"
+#include "shows/TExtPlayer.h"
 
 namespace kv {
 
@@ -118,6 +124,44 @@ void ManualKeyPanel::SetCaptions(const QString& module, const QString& page) {
     pageCaption_->setVisible(shown);
     moduleText_->setText(module);
     pageText_->setText(page);
+}
+
+}  // namespace kv
+
+namespace kv {
+
+void ManualKeyPanel::Bind(ConsoleSession& session) {
+    session_ = &session;
+    connect(&session.Show(), &ShowControl::ManualKeysChanged, this, &ManualKeyPanel::Refresh);
+    connect(&session.Wiring(), &ConsoleWiring::DeviceListChanged, this, &ManualKeyPanel::Refresh);
+    connect(&session.Show(), &ShowControl::ManualKeyChanged, this,
+            [this](int32_t address, int32_t channel) {
+                const ConsoleState& state = session_->State();
+                const auto update = ManualKeyAfterChange(session_->Wiring().Controls(),
+                                                         state.ManualDevice, state.ManualPage,
+                                                         address, channel);
+                if (update) {
+                    Draw(update->Index, update->Look);
+                }
+            });
+}
+
+void ManualKeyPanel::Refresh() {
+    const ConsoleState& state = session_->State();
+    const ManualKeyboardView view =
+        ManualKeyboard(session_->Wiring().Controls(), session_->Player().WorkMode,
+                       state.ManualDevice, state.ManualPage);
+    setVisible(view.PanelsVisible && !session_->Wiring().TestMode);
+    SetCaptions(view.CaptionsVisible ? view.ModuleText : QString(), view.PageText);
+    for (int i = 0; i < kKeys; ++i) {
+        Draw(i, view.Keys[static_cast<size_t>(i)]);
+    }
+}
+
+void ManualKeyPanel::Draw(int index, const ManualKeyLook& look) {
+    const QPalette colours = palette();
+    SetKey(index, {ToQColor(look.Letter, colours), ToQColor(look.Shape, colours),
+                   ToQColor(look.Number, colours), look.NumberText});
 }
 
 }  // namespace kv

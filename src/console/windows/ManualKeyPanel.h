@@ -5,9 +5,13 @@
 #include <QWidget>
 #include <array>
 
+#include "console/ManualKeyLooks.h"
+
 class QLabel;
 
 namespace kv {
+
+class ConsoleSession;
 
 class TShape;
 
@@ -36,6 +40,10 @@ public:
     // The letters printed on the keys, in the order of the key map.
     static const std::array<const char*, kKeys>& Letters();
 
+    // Draws the manual keyboard of the session's module and page, all keys or one.
+    void Bind(ConsoleSession& session);
+    void Refresh();
+
 private:
     struct KeyWidgets {
         QLabel* letter;
@@ -48,6 +56,8 @@ private:
     QLabel* moduleText_;
     QLabel* pageCaption_;
     QLabel* pageText_;
+    void Draw(int index, const ManualKeyLook& look);
+    ConsoleSession* session_ = nullptr;
 };
 
 }  // namespace kv

@@ -92,8 +92,12 @@ MotorPanel::MotorPanel(QWidget* parent) : QWidget(parent) {
     connect(RotateRightBtn, &QPushButton::clicked, this, [this] { model_.RotateRight(Module()); });
 }
 
-void MotorPanel::SetModuleSource(std::function<TMotorControl*()> source) {
-    source_ = std::move(source);
+TMotorControl* MotorPanel::Module() const {
+    return source_ != nullptr ? dynamic_cast<TMotorControl*>(source_->SelectedModule()) : nullptr;
+}
+
+void MotorPanel::SetModuleSource(const ModuleSelection* source) {
+    source_ = source;
 }
 
 }  // namespace kv

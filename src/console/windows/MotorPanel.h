@@ -1,13 +1,14 @@
 #pragma once
 
 #include <QWidget>
-#include <functional>
 
 #include "console/MotorPanelModel.h"
 
 class QLabel;
 class QPushButton;
 class QSlider;
+
+#include "console/windows/ModuleSelection.h"
 
 namespace kv {
 
@@ -21,7 +22,7 @@ public:
     explicit MotorPanel(QWidget* parent = nullptr);
 
     // Where the selected motor module comes from (nullptr: none), asked at every command.
-    void SetModuleSource(std::function<TMotorControl*()> source);
+    void SetModuleSource(const ModuleSelection* source);
 
     const MotorPanelModel& Model() const { return model_; }
     QSlider* SpeedBar() const { return speed_; }
@@ -36,10 +37,10 @@ public:
     QPushButton* RotateRightBtn = nullptr;
 
 private:
-    TMotorControl* Module() const { return source_ ? source_() : nullptr; }
+    TMotorControl* Module() const;
 
     MotorPanelModel model_;
-    std::function<TMotorControl*()> source_;
+    const ModuleSelection* source_ = nullptr;
     QSlider* speed_ = nullptr;
     QSlider* time_ = nullptr;
     QLabel* speedText_ = nullptr;

@@ -5,6 +5,11 @@
 #include <QLabel>
 
 #include "console/windows/TShape.h"
+#include "console/ConsoleSession.h"
+#include "console/ShowControl.h"
+#include "console/ShowTexts.h"
+#include "shows/TProjectList.h"
+#include "shows/TProjects.h"
 
 namespace kv {
 
@@ -77,6 +82,23 @@ QString SlotStrip::SoundText(int k) const {
 bool SlotStrip::IsCurrent(int k) const {
     return k >= 0 && k < kSlots &&
            slots_[static_cast<size_t>(k)].led->CurrentLook() == TShape::Look::On;
+}
+
+}  // namespace kv
+
+namespace kv {
+
+void SlotStrip::Bind(ConsoleSession& session) {
+    connect(&session.Show(), &ShowControl::ShowViewChanged, this, [this, &session] {
+        const ConsoleState& state = session.State();
+        for (int k = 0; k < kSlots; ++k) {
+            const TProjectList& project = session.Projects().Project(k);
+            const SlotView view =
+                SlotViewFor(k == state.CurrentSlot, project.Count(), project.LastTime(),
+                            state.Slots[static_cast<size_t>(k)].SoundLength);
+            SetSlot(k, view.Led == Look::On, view.ProjectText, view.SoundText);
+        }
+    });
 }
 
 }  // namespace kv

@@ -8,6 +8,8 @@ class QLabel;
 
 namespace kv {
 
+class ConsoleSession;
+
 class TShape;
 
 // The eight project slots side by side: the slot's number, its lamp `PLed`k (on for the current
@@ -23,6 +25,9 @@ public:
     QString ScriptText(int slot) const;
     QString SoundText(int slot) const;
     bool IsCurrent(int slot) const;
+
+    // Draws each slot's script and soundtrack lengths and the current slot.
+    void Bind(ConsoleSession& session);
 
 private:
     struct Slot {

@@ -6,8 +6,15 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "console/ConsoleSession.h"
+#include "console/ConsoleWiring.h"
+#include "console/ShowControl.h"
+#include "console/ShowTexts.h"
 #include "console/windows/PointerGauge.h"
 #include "console/windows/TIndicator.h"
+#include "console/windows/UiLooks.h"
+#include "devices/TControls.h"
+#include "shows/TExtPlayer.h"
 
 namespace kv {
 
@@ -21,15 +28,15 @@ StatusPanel::StatusPanel(QWidget* parent) : QWidget(parent) {
     auto* modes = new QGroupBox(QStringLiteral(" Режим "), this);
     modes->setObjectName(QStringLiteral("ModeGroup"));
     auto* modeGrid = new QGridLayout(modes);
-    modeGrid->addWidget(Add(modes, "WaitLed", "WaitLabel", QStringLiteral("Ожидание")), 0, 0);
-    modeGrid->addWidget(Add(modes, "WorkLed", "WorkLabel", QStringLiteral("Работа")), 1, 0);
-    modeGrid->addWidget(Add(modes, "WorkAutoLed", "WorkAutoLabel", QStringLiteral("Автомат")), 0,
+    modeGrid->addWidget(Add(modes, Lamp::Wait, "WaitLed", "WaitLabel", QStringLiteral("Ожидание")), 0, 0);
+    modeGrid->addWidget(Add(modes, Lamp::Work, "WorkLed", "WorkLabel", QStringLiteral("Работа")), 1, 0);
+    modeGrid->addWidget(Add(modes, Lamp::WorkAuto, "WorkAutoLed", "WorkAutoLabel", QStringLiteral("Автомат")), 0,
                         1);
     modeGrid->addWidget(
-        Add(modes, "WorkManualLed", "WorkManualLabel", QStringLiteral("Ручной запуск")), 1, 1);
-    modeGrid->addWidget(Add(modes, "DirectLed", "DirectLabel", QStringLiteral("Прямое упр.")), 0,
+        Add(modes, Lamp::WorkManual, "WorkManualLed", "WorkManualLabel", QStringLiteral("Ручной запуск")), 1, 1);
+    modeGrid->addWidget(Add(modes, Lamp::Direct, "DirectLed", "DirectLabel", QStringLiteral("Прямое упр.")), 0,
                         2);
-    modeGrid->addWidget(Add(modes, "AutoLed", "AutoLabel", QStringLiteral("Автономный")), 1, 2);
+    modeGrid->addWidget(Add(modes, Lamp::Autonomous, "AutoLed", "AutoLabel", QStringLiteral("Автономный")), 1, 2);
     layout->addWidget(modes);
 
     auto* bus = new QGroupBox(QStringLiteral(" Шина "), this);
@@ -48,11 +55,11 @@ StatusPanel::StatusPanel(QWidget* parent) : QWidget(parent) {
     rs485Layout->addWidget(rs485Label_);
     rs485Layout->addStretch(1);
     busGrid->addWidget(rs485Box, 0, 0);
-    busGrid->addWidget(Add(bus, "PDURLed", "PDURLabel", QStringLiteral("ПДУ(Р)")), 1, 0);
-    busGrid->addWidget(Add(bus, "PowerLed", "PowerLabel", QStringLiteral("Питание")), 0, 1);
-    busGrid->addWidget(Add(bus, "LinkLed", "LinkLabel", QStringLiteral("Связь")), 1, 1);
-    busGrid->addWidget(Add(bus, "ForceLed", "ForceLabel", QStringLiteral("Форсир.")), 0, 2);
-    busGrid->addWidget(Add(bus, "RadioLed", "RadioLabel", QStringLiteral("Радио")), 1, 2);
+    busGrid->addWidget(Add(bus, Lamp::Remote, "PDURLed", "PDURLabel", QStringLiteral("ПДУ(Р)")), 1, 0);
+    busGrid->addWidget(Add(bus, Lamp::Power, "PowerLed", "PowerLabel", QStringLiteral("Питание")), 0, 1);
+    busGrid->addWidget(Add(bus, Lamp::Link, "LinkLed", "LinkLabel", QStringLiteral("Связь")), 1, 1);
+    busGrid->addWidget(Add(bus, Lamp::Forcing, "ForceLed", "ForceLabel", QStringLiteral("Форсир.")), 0, 2);
+    busGrid->addWidget(Add(bus, Lamp::Radio, "RadioLed", "RadioLabel", QStringLiteral("Радио")), 1, 2);
     auto* radios = new QWidget(bus);
     auto* radioGrid = new QGridLayout(radios);
     radioGrid->setContentsMargins(0, 0, 0, 0);
@@ -73,13 +80,13 @@ StatusPanel::StatusPanel(QWidget* parent) : QWidget(parent) {
     auto* sound = new QGroupBox(QStringLiteral(" Звук "), this);
     sound->setObjectName(QStringLiteral("SoundLedGroup"));
     auto* soundGrid = new QGridLayout(sound);
-    soundGrid->addWidget(Add(sound, "SoundReadyLed", "SoundReadyLabel", QStringLiteral("Аудио")), 0,
+    soundGrid->addWidget(Add(sound, Lamp::SoundReady, "SoundReadyLed", "SoundReadyLabel", QStringLiteral("Аудио")), 0,
                          0);
     soundGrid->addWidget(
-        Add(sound, "SoundLoadedLed", "SoundLoadedLabel", QStringLiteral("Загружена")), 1, 0);
-    soundGrid->addWidget(Add(sound, "SoundPlayLed", "SoundPlayLabel", QStringLiteral("Воспр.")), 0,
+        Add(sound, Lamp::SoundLoaded, "SoundLoadedLed", "SoundLoadedLabel", QStringLiteral("Загружена")), 1, 0);
+    soundGrid->addWidget(Add(sound, Lamp::SoundPlay, "SoundPlayLed", "SoundPlayLabel", QStringLiteral("Воспр.")), 0,
                          1);
-    soundGrid->addWidget(Add(sound, "SyncLed", "SyncLabel", QStringLiteral("Синхр.")), 1, 1);
+    soundGrid->addWidget(Add(sound, Lamp::Sync, "SyncLed", "SyncLabel", QStringLiteral("Синхр.")), 1, 1);
     layout->addWidget(sound);
 
     auto* power = new QGroupBox(QStringLiteral(" Питание ПК "), this);
@@ -90,40 +97,38 @@ StatusPanel::StatusPanel(QWidget* parent) : QWidget(parent) {
     batteryLabel_ = new QLabel(QStringLiteral("100 %"), power);
     batteryLabel_->setObjectName(QStringLiteral("BatteryLabel"));
     batteryLabel_->setFont(bold);
-    powerGrid->addWidget(Add(power, "MainsLed", "MainsLabel", QStringLiteral("От сети")), 0, 0);
-    powerGrid->addWidget(Add(power, "BatteryLed", "BatteryLedLabel", QStringLiteral("Батарея")), 1,
+    powerGrid->addWidget(Add(power, Lamp::Mains, "MainsLed", "MainsLabel", QStringLiteral("От сети")), 0, 0);
+    powerGrid->addWidget(Add(power, Lamp::Battery, "BatteryLed", "BatteryLedLabel", QStringLiteral("Батарея")), 1,
                          0);
-    powerGrid->addWidget(Add(power, "ChargeLed", "ChargeLabel", QStringLiteral("Зарядка")), 2, 0);
+    powerGrid->addWidget(Add(power, Lamp::Charging, "ChargeLed", "ChargeLabel", QStringLiteral("Зарядка")), 2, 0);
     powerGrid->addWidget(batteryGauge_, 0, 1, 3, 1);
     powerGrid->addWidget(batteryLabel_, 0, 2, 3, 1);
     layout->addWidget(power);
     layout->addStretch(1);
 
-    for (TIndicator* indicator : indicators_) {
+    for (TIndicator* indicator : lamps_) {
         indicator->Label()->setFont(bold);
     }
 }
 
-TIndicator* StatusPanel::Add(QWidget* box, const QString& led, const QString& label,
+TIndicator* StatusPanel::Add(QWidget* box, Lamp lamp, const char* led, const char* label,
                              const QString& text) {
-    auto* indicator = new TIndicator(led, label, text, box);
-    indicators_.insert(led, indicator);
+    auto* indicator =
+        new TIndicator(QString::fromLatin1(led), QString::fromLatin1(label), text, box);
+    lamps_[static_cast<size_t>(lamp)] = indicator;
     return indicator;
 }
 
-TIndicator* StatusPanel::Indicator(const QString& ledName) const {
-    return indicators_.value(ledName, nullptr);
+TIndicator* StatusPanel::Indicator(Lamp lamp) const {
+    return lamps_[static_cast<size_t>(lamp)];
 }
 
-void StatusPanel::SetLook(const QString& ledName, TShape::Look look) {
-    if (TIndicator* indicator = Indicator(ledName)) {
-        indicator->SetLook(look);
-    }
+void StatusPanel::SetLook(Lamp lamp, TShape::Look look) {
+    Indicator(lamp)->SetLook(look);
 }
 
-TShape::Look StatusPanel::LookOf(const QString& ledName) const {
-    const TIndicator* indicator = Indicator(ledName);
-    return indicator != nullptr ? indicator->Look() : TShape::Look::Off;
+TShape::Look StatusPanel::LookOf(Lamp lamp) const {
+    return Indicator(lamp)->Look();
 }
 
 TShape* StatusPanel::RadioUnit(int address) const {
@@ -132,7 +137,159 @@ TShape* StatusPanel::RadioUnit(int address) const {
 }
 
 QLabel* StatusPanel::WaitLabel() const {
-    return Indicator(QStringLiteral("WaitLed"))->Label();
+    return Indicator(Lamp::Wait)->Label();
+}
+
+}  // namespace kv
+
+namespace kv {
+
+namespace {
+
+constexpr int kBlinkMs = 700;
+constexpr int kSoundTickMs = 200;
+
+}  // namespace
+
+void StatusPanel::Bind(ConsoleSession& session) {
+    session_ = &session;
+    ShowControl& show = session.Show();
+    ConsoleWiring& wiring = session.Wiring();
+    connect(&show, &ShowControl::ButtonsChanged, this, &StatusPanel::ShowModes);
+    connect(&show, &ShowControl::ModesChanged, this, &StatusPanel::ShowModes);
+    connect(&show, &ShowControl::SoundChanged, this, &StatusPanel::ShowSound);
+    connect(&show, &ShowControl::PlayStateChanged, this, &StatusPanel::SoundTick);
+    connect(&wiring, &ConsoleWiring::SummaryChanged, this, &StatusPanel::ShowSummary);
+    connect(&wiring, &ConsoleWiring::DeviceListChanged, this, [this] {
+        presence_ = PresenceAfterRebuild(session_->Wiring().Controls());
+        ShowPresence();
+        ShowSummary();
+    });
+    connect(&wiring, &ConsoleWiring::DevicePolled, this, [this](int index) {
+        const TControls& controls = session_->Wiring().Controls();
+        if (controls.ModuleAt(index) == nullptr) {
+            PresenceAfterPoll(presence_, controls, index);
+            ShowPresence();
+        }
+    });
+    connect(&wiring, &ConsoleWiring::SearchEnded, this, [this] {
+        SetLook(Lamp::Remote, session_->Wiring().Controls().HasRemoteControl() != 0
+                                  ? TShape::Look::On
+                                  : TShape::Look::Off);
+    });
+    connect(&wiring, &ConsoleWiring::ConverterStateChanged, this,
+            [this](const QString& label, bool fault) {
+                rs485Label_->setText(label);
+                rs485_->SetLook(fault ? TShape::Look::Alarm : TShape::Look::On);
+            });
+    connect(&session, &ConsoleSession::PowerChanged, this, &StatusPanel::ShowPower);
+    blinkTimer_.setInterval(kBlinkMs);
+    connect(&blinkTimer_, &QTimer::timeout, this, &StatusPanel::Blink);
+    blinkTimer_.start();
+    soundTimer_.setInterval(kSoundTickMs);
+    connect(&soundTimer_, &QTimer::timeout, this, &StatusPanel::SoundTick);
+}
+
+void StatusPanel::Start() {
+    const bool ready = session_->State().SoundReady;
+    SetLook(Lamp::SoundReady, ready ? TShape::Look::On : TShape::Look::Alarm);
+    if (ready) {
+        soundTimer_.start();
+    }
+    ShowModes();
+    ShowSound();
+    ShowPower();
+}
+
+void StatusPanel::ShowModes() {
+    const ModeIndicators m = session_->Show().ModeLooks();
+    WaitLabel()->setText(m.WaitLabel);
+    SetLook(Lamp::Wait, ShapeLook(m.Wait));
+    SetLook(Lamp::Work, ShapeLook(m.Work));
+    SetLook(Lamp::WorkAuto, ShapeLook(m.WorkAuto));
+    SetLook(Lamp::WorkManual, ShapeLook(m.WorkManual));
+    SetLook(Lamp::Direct, ShapeLook(m.Direct));
+    SetLook(Lamp::Autonomous, ShapeLook(m.Autonomous));
+    SetLookIf(Lamp::SoundPlay, m.SoundPlay);
+}
+
+void StatusPanel::ShowSummary() {
+    const SummaryLeds leds = SummaryLedLooks(session_->Wiring().Controls());
+    SetLook(Lamp::Power, ShapeLook(leds.Power));
+    SetLook(Lamp::Link, ShapeLook(leds.Link));
+    SetLook(Lamp::Forcing, ShapeLook(leds.Forcing));
+}
+
+void StatusPanel::ShowPresence() {
+    SetLook(Lamp::Remote, ShapeLook(presence_.Remote));
+    SetLook(Lamp::Radio, ShapeLook(presence_.Radio));
+    for (int i = 0; i < PresenceLeds::kRadioUnits; ++i) {
+        RadioUnit(240 + i)->SetLook(ShapeLook(presence_.RadioUnits[static_cast<size_t>(i)]));
+    }
+}
+
+void StatusPanel::ShowSound() {
+    SetLook(Lamp::SoundLoaded, session_->Show().SoundLoaded() ? TShape::Look::On
+                                                                : TShape::Look::Off);
+    SoundTick();
+}
+
+void StatusPanel::ShowPower() {
+    const auto look = [](PowerLamp lamp) {
+        switch (lamp) {
+            case PowerLamp::On:
+                return TShape::Look::On;
+            case PowerLamp::Alarm:
+                return TShape::Look::Alarm;
+            case PowerLamp::Off:
+                break;
+        }
+        return TShape::Look::Off;
+    };
+    const PowerLamps& lamps = session_->Power();
+    SetLook(Lamp::Mains, look(lamps.mains));
+    SetLook(Lamp::Battery, look(lamps.battery));
+    SetLook(Lamp::Charging, look(lamps.charging));
+    const int percent = session_->State().PcBatteryPercent;
+    batteryGauge_->SetNeedleX(BatteryNeedleX(percent));
+    batteryLabel_->setText(kv::BatteryLabel(percent));
+}
+
+void StatusPanel::SoundTick() {
+    TExtPlayer& player = session_->Player();
+    TBassPlayer& sound = player.Sound();
+    const bool loaded = sound.Loaded();
+    const bool playing = loaded && sound.IsSoundPlaying();
+    SetLook(Lamp::Sync, ShapeLook(SyncLook(loaded, playing, sound.SoundPosition(), player.Position)));
+    SetLookIf(Lamp::SoundPlay, SoundPlayLookAtSoundTick(playing, session_->State().LaunchState));
+}
+
+void StatusPanel::Blink() {
+    if (session_ == nullptr) {
+        return;
+    }
+    ConsoleState& state = session_->State();
+    TExtPlayer& player = session_->Player();
+    BlinkInputs in;
+    in.Searching = session_->Wiring().Searching;
+    in.LaunchState = state.LaunchState;
+    in.SoundLoaded = player.Sound().Loaded();
+    in.SoundPlaying = in.SoundLoaded && player.Sound().IsSoundPlaying();
+    in.ConverterFault = session_->Wiring().ConverterFault;
+    const BlinkEffects effects = BlinkTick(state.BlinkPhase, in);
+    state.BlinkPhase = effects.Phase;
+    SetLookIf(Lamp::Wait, effects.Wait);
+    SetLookIf(Lamp::Work, effects.Work);
+    SetLookIf(Lamp::SoundPlay, effects.SoundPlay);
+    if (effects.Rs485) {
+        rs485_->SetLook(ShapeLook(*effects.Rs485));
+    }
+}
+
+void StatusPanel::SetLookIf(Lamp lamp, const std::optional<kv::Look>& look) {
+    if (look) {
+        SetLook(lamp, ShapeLook(*look));
+    }
 }
 
 }  // namespace kv

@@ -9,6 +9,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "console/ConsoleDialogs.h"
 #include "console/DebugSyncTest.h"
 
 namespace kv {
@@ -71,13 +72,32 @@ TDebugForm::TDebugForm(QWidget* parent) : QDialog(parent, Qt::Window) {
 // A test left running would fire channel 1 of every module; the test's own destructor stops it.
 TDebugForm::~TDebugForm() = default;
 
-void TDebugForm::Attach(ConsoleWiring& wiring) {
-    test_ = std::make_unique<DebugSyncTest>(wiring);
-    test_->ConfirmOverwrite = [this](const QString& caption, const QString& text) {
-        return QMessageBox::question(this, caption, text, QMessageBox::Yes | QMessageBox::No,
+namespace {
+
+// The test's question and refusal, in boxes over this window.
+class DebugDialogs : public ConsoleDialogs {
+public:
+    explicit DebugDialogs(QWidget& window) : window_(window) {}
+    bool Confirm(const QString& caption, const QString& text) override {
+        return QMessageBox::question(&window_, caption, text, QMessageBox::Yes | QMessageBox::No,
                                      QMessageBox::No) == QMessageBox::Yes;
-    };
-    test_->OnChanged = [this] { Redraw(); };
+    }
+    void ShowError(const QString& text) override {
+        QMessageBox::warning(&window_, QStringLiteral("Ошибка"), text);
+    }
+
+private:
+    QWidget& window_;
+};
+
+}  // namespace
+
+void TDebugForm::Attach(ConsoleWiring& wiring, const ClockTestPermission& permission) {
+    dialogs_ = std::make_unique<DebugDialogs>(*this);
+    test_ = std::make_unique<DebugSyncTest>(wiring);
+    test_->SetPermission(&permission);
+    test_->SetDialogs(*dialogs_);
+    connect(test_.get(), &DebugSyncTest::Changed, this, &TDebugForm::Redraw);
 }
 
 void TDebugForm::Detach() {

@@ -9,6 +9,8 @@ class QTreeWidget;
 
 namespace kv {
 
+class ClockTestPermission;
+class ConsoleDialogs;
 class ConsoleWiring;
 class DebugSyncTest;
 
@@ -23,7 +25,7 @@ public:
     ~TDebugForm() override;
 
     // The bus the test runs on. Detach (or destroying the window) before the wiring goes.
-    void Attach(ConsoleWiring& wiring);
+    void Attach(ConsoleWiring& wiring, const ClockTestPermission& permission);
     void Detach();
     // Ctrl+Alt+D: fresh rows of the modules on the bus, then the window shows modally; returns
     // when it is closed (the test stopped with it).
@@ -46,6 +48,7 @@ private:
     // The default button and the focus on the button the test's state calls for next.
     void FollowTest();
 
+    std::unique_ptr<ConsoleDialogs> dialogs_;
     std::unique_ptr<DebugSyncTest> test_;
 };
 

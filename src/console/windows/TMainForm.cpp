@@ -3,36 +3,25 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
-#include <QFileDialog>
 #include <QHBoxLayout>
-#include <QInputDialog>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMessageBox>
-#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QStackedWidget>
-#include <QStandardPaths>
 #include <QVBoxLayout>
 #include <QWindow>
-#include <algorithm>
-#include <array>
 
-#include "console/AutonomousArmCheck.h"
 #include "console/ConsoleWiring.h"
 #include "console/DebugSyncTest.h"
-#include "console/DeviceMaintenance.h"
 #include "console/MainFormTexts.h"
-#include "console/MemoryOperations.h"
-#include "console/PowerLamps.h"
 #include "console/ShowControl.h"
-#include "console/ShowRecorder.h"
 #include "console/windows/CommandButtons.h"
 #include "console/windows/CueListView.h"
 #include "console/windows/DevicePanel.h"
+#include "console/windows/ExternalStart.h"
+#include "console/windows/LaunchPage.h"
 #include "console/windows/ManualKeyPanel.h"
 #include "console/windows/SearchPanel.h"
 #include "console/windows/ShowSummaryForm.h"
@@ -41,351 +30,52 @@
 #include "console/windows/TDebugForm.h"
 #include "console/windows/TExtStartForm.h"
 #include "console/windows/TLocalizer.h"
-#include "console/windows/TPresentWarningForm.h"
 #include "console/windows/TTimerForm.h"
 #include "console/windows/TWarningForm.h"
 #include "console/windows/TestModePanel.h"
 #include "console/windows/TimePanel.h"
 #include "console/windows/WidgetParts.h"
-#include "console/windows/WindowTranslator.h"
 #include "core/Clock.h"
-#include "core/EventLog.h"
-#include "core/LogName.h"
-#include "devices/ChannelClassifier.h"
-#include "devices/DeviceKinds.h"
-#include "devices/TCommonControl.h"
-#include "devices/TControls.h"
 #include "i18n/Localizer.h"
-#include "shows/AudioSystem.h"
 #include "shows/TExtPlayer.h"
-#include "shows/TProjects.h"
-#include "timecode/TimecodeSlotSettings.h"
-#include "util/IniFile.h"
-#include "util/SystemUtils.h"
+#include "shows/TProjectList.h"
 
 namespace kv {
 
-namespace {
-
-QString SettingsFileOf(const TMainForm::Options& options) {
-    return !options.settingsFile.isEmpty()
-               ? options.settingsFile
-               : QDir(options.programDir).filePath(QStringLiteral("kelvanex.ini"));
-}
-
-}  // namespace
-
-namespace {
-
-// The window system's idle-time action update, done on a short timer instead: the enabling
-// rules read state that several objects change.
-constexpr int kActionUpdateMs = 100;
-
-}  // namespace
-
-TMainForm::TMainForm(Options options, QWidget* parent)
-    : QMainWindow(parent), options_(std::move(options)) {
+TMainForm::TMainForm(ConsoleSession& session, QWidget* parent)
+    : QMainWindow(parent), session_(session) {
     setObjectName(QStringLiteral("TMainForm"));
     setWindowTitle(QStringLiteral("Управление запуском"));
     localizer_ = new TLocalizer(this);
-
-    // A fresh installation has no "logs" folder; without it every line of every run would be
-    // lost, so it is made here. If it still cannot be written the log disables itself.
-    const QString logsDir = !options_.logDir.isEmpty()
-                                ? options_.logDir
-                                : QDir(options_.programDir).filePath(QStringLiteral("logs"));
-    EnsureLogsDirectory(logsDir);
-    logFile_ = NextLogFileName(logsDir);
-
-    settings_ = ReadConsoleSettings(SettingsFileOf(options_));
-    SetCurrentSettings(settings_);
-    state_.StartKey = settings_.StartKey;
-
-    SetLogLevel(1);
-    SetLogFileName(logFile_);
-    version_ = OwnVersion();
-    // The handler may run on the bus worker's thread; the window hears of it on its own.
-    SetLogFailureHandler([this](const LogFailure& failure) {
-        const QString text = LogFailureText(failure);
-        QMetaObject::invokeMethod(
-            this, [this, text] { LogWriteFailed(text); }, Qt::QueuedConnection);
-    });
-    WriteLogHeader(version_);
-
     BuildWidgets();
-
-    // The bus objects, then the show objects plugged in behind the bus manager before any frame
-    // can arrive.
-    wiring_ = options_.makeWiring();
-    maintenance_ = std::make_unique<DeviceMaintenance>(*wiring_);
-    maintenance_->AskText = [this](const QString& caption, const QString& prompt, QString& text) {
-        bool ok = false;
-        const QString typed =
-            QInputDialog::getText(this, caption, prompt, QLineEdit::Normal, text, &ok);
-        if (ok) {
-            text = typed;
-        }
-        return ok;
-    };
-    maintenance_->ShowMessage = [this](const QString& caption, const QString& text) {
-        QMessageBox::information(this, caption, text);
-    };
-    pcPower_ = options_.powerSupplyRoot.isEmpty()
-                   ? std::make_unique<SysfsPowerSupply>()
-                   : std::make_unique<SysfsPowerSupply>(options_.powerSupplyRoot);
-    pcPowerTimer_.setInterval(kPcPowerTimerMs);
-    connect(&pcPowerTimer_, &QTimer::timeout, this, [this] { PCPowerTimerTick(); });
-    CreateShowObjects();
-    ConnectMemoryOperations();
-    ConnectWiring();
+    BindPanels();
     BuildActions();
-    wiring_->Open();
-    RebuildDeviceRows();
-
+    session_.Open();
+    devices_->Rebuild();
     // The key hook sees every key-down of the program after the action shortcuts (which the
     // window system matches before it delivers a key) and before the focused control.
     qApp->installEventFilter(this);
 }
 
 TMainForm::~TMainForm() {
-    SetLogFailureHandler(nullptr);
     qApp->removeEventFilter(this);
-    actionUpdateTimer_.stop();
-    soundTimer_.stop();
-    errFlashTimer_.stop();
-    pcPowerTimer_.stop();
-    if (debugForm_) {
-        debugForm_->Detach();
+    if (windows_.debug) {
+        windows_.debug->Detach();
     }
-    maintenance_.reset();
-    // The bus goes before the widgets its hooks draw on; it stops handing frames and idle
-    // steps to the player first, so the show control and the player go after it.
-    memory_.reset();
-    recorder_.reset();
-    armCheck_.reset();
-    wiring_.reset();
-    show_.reset();
-    player_.reset();
-    projects_.reset();
 }
 
-void TMainForm::SetWarningWindows(TWarningForm* warning, TPresentWarningForm* present) {
-    warningForm_ = warning;
-    presentWarningForm_ = present;
-}
-
-TWarningForm& TMainForm::WarningForm() {
-    if (warningForm_ == nullptr) {
-        warningForm_ = new TWarningForm(this);
+void TMainForm::SetWindows(const Windows& windows) {
+    windows_ = {windows.warning, windows.extStart, windows.timer, windows.debug, windows.summary};
+    if (TDebugForm* debug = windows.debug) {
+        debug->Attach(session_.Wiring(), session_.Show());
     }
-    return *warningForm_;
-}
-
-TPresentWarningForm& TMainForm::PresentWarningForm() {
-    if (presentWarningForm_ == nullptr) {
-        presentWarningForm_ = new TPresentWarningForm(this);
-    }
-    return *presentWarningForm_;
-}
-
-void TMainForm::SetStartWindows(TExtStartForm* extStart, TTimerForm* timer) {
-    extStartForm_ = extStart;
-    timerForm_ = timer;
-}
-
-TExtStartForm& TMainForm::ExtStartForm() {
-    if (extStartForm_ == nullptr) {
-        extStartForm_ = new TExtStartForm(this);
-    }
-    return *extStartForm_;
-}
-
-TTimerForm& TMainForm::TimerForm() {
-    if (timerForm_ == nullptr) {
-        timerForm_ = new TTimerForm(this);
-    }
-    return *timerForm_;
 }
 
 void TMainForm::ExtStartActionExecute() {
-    TExtStartForm& dialog = ExtStartForm();
-    const TExtStartForm::Choice choice = dialog.Ask();
-    if (choice == TExtStartForm::Choice::Cancelled) {
-        return;
-    }
-    TTimerForm& timer = TimerForm();
-    const auto playing = [this] { return player_->IsPlaying(); };
-    if (choice == TExtStartForm::Choice::Clock) {
-        // A stop or a disarm while it counts (from the bus, or the player's own) cancels it,
-        // and at zero the start rule is asked again.
-        show_->BeginCountdown();
-        if (timer.Run(GetLocalizedText(70, QStringLiteral("Время до запуска:")), TickCount(),
-                      dialog.Plan().targetTick, playing,
-                      [this] { return show_->CountdownGoesOn(); })) {
-            show_->CountdownStart();
-        } else {
-            show_->EndCountdown();
-        }
-    } else {
-        // The player starts the show itself when the command arrives (on this thread, inside
-        // the window's modal loop); any stop of the player clears the wait and closes the
-        // window.
-        show_->LogStartBlock();
-        player_->WaitingExtStart = true;
-        timer.Run(GetLocalizedText(71, QStringLiteral("Ожидание команды запуска...")), TickCount(),
-                  0, playing, [this] { return player_->WaitingExtStart; });
-        player_->WaitingExtStart = false;
-    }
+    RunExternalStart(ExtStartForm(), TimerForm(), session_.Show(), session_.Player());
     // The keys act only while the main window is active: the stop key must work at once.
     RefreshButtons();
     activateWindow();
-}
-
-void TMainForm::SetDebugForm(TDebugForm* form) {
-    if (debugForm_) {
-        debugForm_->Detach();
-    }
-    debugForm_ = form;
-    if (form != nullptr) {
-        form->Attach(*wiring_);
-        form->Test()->Allowed = [this] { return show_->ClockTestAllowed(); };
-        form->Test()->RefusedMessage = [this](const QString& text) {
-            QMessageBox::warning(debugForm_, QStringLiteral("Ошибка"), text);
-        };
-    }
-}
-
-TDebugForm& TMainForm::DebugForm() {
-    if (!debugForm_) {
-        SetDebugForm(new TDebugForm(this));
-    }
-    return *debugForm_;
-}
-
-void TMainForm::CreateShowObjects() {
-    // A demonstration needs no sound device: the simulated bus plays its soundtrack to the null
-    // output. On real hardware the sound card is used, and a card that fails to open is
-    // reported (by the show control) rather than replaced.
-    SelectAudioOutput(wiring_->Simulated() ? AudioOutput::Null : AudioOutput::Device);
-    projects_ = std::make_unique<TProjects>();
-    // A script is loaded against the modules found on the bus: a motor cue for a firing module
-    // (or the other way round) is a load error of its line, not a cue that silently does nothing.
-    for (int k = 0; k < ConsoleState::kSlots; ++k) {
-        projects_->Project(k).ModuleKindAt = [this](int32_t address) {
-            const TCommonDevice* d = wiring_->Controls().FindByAddress(address);
-            return d != nullptr && d->IsModule() ? static_cast<int>(d->Kind) : -1;
-        };
-    }
-    player_ = std::make_unique<TExtPlayer>(wiring_->Controls());
-    player_->Thresholds = ResistanceThresholds::FromSettings();
-    show_ = std::make_unique<ShowControl>(*wiring_, *player_, *projects_, state_);
-    // Each slot's timecode source from the settings file; a refused one stays off, and says why.
-    IniFile ini;
-    ini.Load(SettingsFileOf(options_));
-    std::array<bool, ConsoleState::kSlots> refused{};
-    for (int slot = 0; slot < ConsoleState::kSlots; ++slot) {
-        const TimecodeSlotReading reading = ReadTimecodeSlot(ini, slot + 1);
-        projects_->Project(slot).Timecode = reading.slot;
-        refused[static_cast<size_t>(slot)] = !reading.refused.isEmpty();
-        for (const QString& line : reading.refused) {
-            WriteLog(QStringLiteral("kelvanex.ini: ") + line, 1);
-        }
-    }
-    // A rehearsal: the file replaces the capture device of every slot but a refused one, with
-    // the slot's own settings where the file gives them.
-    if (!options_.timecodeFile.isEmpty()) {
-        show_->TimecodeFile = options_.timecodeFile;
-        for (int slot = 0; slot < ConsoleState::kSlots; ++slot) {
-            if (refused[static_cast<size_t>(slot)]) {
-                continue;
-            }
-            TimecodeSlot& timecode = projects_->Project(slot).Timecode;
-            timecode.Enabled = true;
-            if (!options_.timecodeStart.isEmpty()) {
-                timecode.ShowZero = options_.timecodeStart;
-            }
-        }
-    }
-    ShowPlaying = [this] { return player_->IsPlaying(); };
-    ConnectShowControl();
-    player_->OnCueDone = [this](int cue, int32_t result, int32_t) {
-        if (player_->ControlMode == TCommonPlayer::ControlAutonomous) {
-            MarkCue(cue, CueOutcomes::Outcome::Passed);
-        } else {
-            MarkCue(cue,
-                    result == BusOk ? CueOutcomes::Outcome::Sent : CueOutcomes::Outcome::NotSent);
-        }
-    };
-    // After the window's own hooks: the recorder follows behind them.
-    recorder_ = std::make_unique<ShowRecorder>(*show_);
-    recorder_->ReportsDir = ReportsDirForLog(logFile_);
-    recorder_->OnReportWritten = [this](const ShowRecord& record, const QStringList& files) {
-        if (!summaryForm_) {
-            summaryForm_ = new ShowSummaryForm(this);
-        }
-        summaryForm_->ShowReport(record, files);
-    };
-    ConnectArmCheck();
-}
-
-void TMainForm::ConnectShowControl() {
-    ShowControl& s = *show_;
-    s.AskScriptFile = [this] {
-        return AskFile(GetText(120, QStringLiteral("Текстовые файлы|*.txt")));
-    };
-    s.AskSoundFile = [this] {
-        return AskFile(GetText(121, QStringLiteral("Аудиофайлы|*.wav; *.mp3; *.wma; *.ogg")));
-    };
-    s.AskPresentWarning = [this](const QString& message, const QString& list) {
-        return PresentWarningForm().Ask(message, list);
-    };
-    s.ShowError = [this](const QString& text) {
-        QMessageBox::critical(this, QStringLiteral("Ошибка"), text);
-    };
-    s.OnButtonsChanged = [this] { RefreshButtons(); };
-    s.OnShowViewChanged = [this] { RefreshShowView(); };
-    s.OnSoundChanged = [this] { RefreshSound(); };
-    s.OnShowPosition = [this](int32_t ms) { ShowPosition(ms); };
-    s.OnManualKeysChanged = [this] { RefreshManualKeys(); };
-    s.OnManualKeyChanged = [this](int32_t address, int32_t channel) {
-        RefreshManualKey(address, channel);
-    };
-    s.OnSelectCue = [this](int cue) { cues_->SelectCue(cue); };
-    s.OnWarning = [this](const QString& text) { WarningForm().ShowWarning(text); };
-    s.OnModesChanged = [this] { RefreshModeIndicators(); };
-    s.OnTempoChanged = [this] { RefreshTempo(); };
-    s.OnTimecodeLampChanged = [this] { times_->SetTimecodeLamp(show_->TimecodeLamp()); };
-    s.OnOffsetChanged = [this] { RefreshOffset(); };
-    s.OnPlayStateChanged = [this] {
-        if (player_->IsPlaying() && player_->WorkMode != TCommonPlayer::WorkManual) {
-            // The cues from the start point on are sent again: their old marks go.
-            for (int i = std::max(player_->NextCue, 0); i < cueOutcomes_.Count(); ++i) {
-                if (cueOutcomes_.At(i) != CueOutcomes::Outcome::None) {
-                    cues_->SetOutcome(i, CueRowLook{});
-                }
-            }
-            cueOutcomes_.RunStarts(player_->NextCue);
-            RefreshNotSent();
-        }
-        RefreshButtons();
-        SoundTimerTick();
-        times_->SetTimecodeLamp(show_->TimecodeLamp());
-    };
-}
-
-QString TMainForm::AskFile(const QString& filter) {
-    QFileDialog dialog(this);
-    dialog.setObjectName(QStringLiteral("OpenDialog"));
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    // The desktop's own dialog may not come up under a bare X server; ours always does.
-    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    dialog.setNameFilters(WindowTranslator::QtNameFilters(filter));
-    const bool chosen = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
-    // The keys act only while the main window is active: take the focus back from the dialog
-    // also where no window manager returns it.
-    activateWindow();
-    return chosen ? dialog.selectedFiles().first() : QString();
 }
 
 void TMainForm::BuildWidgets() {
@@ -418,22 +108,10 @@ void TMainForm::BuildWidgets() {
     body->addLayout(left);
 
     centre_ = new QStackedWidget(central);
-    auto* launch = new QWidget(centre_);
-    launch->setObjectName(QStringLiteral("LaunchPanel"));
-    auto* launchLayout = new QVBoxLayout(launch);
-    launchLayout->setContentsMargins(0, 0, 0, 0);
-    slots_ = new SlotStrip(launch);
-    launchLayout->addWidget(slots_);
-    projectName_ = NamedLabel(QStringLiteral("ProjectNameLabel"), QString(), launch);
-    QFont big = projectName_->font();
-    big.setBold(true);
-    big.setPointSizeF(big.pointSizeF() * 1.3);
-    projectName_->setFont(big);
-    // A long project name is cut, not given the width it asks for.
-    projectName_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    launchLayout->addWidget(projectName_);
-    cues_ = new CueListView(launch);
-    launchLayout->addWidget(cues_, 1);
+    auto* launch = new LaunchPage(centre_);
+    slots_ = launch->Slots;
+    cues_ = launch->Cues;
+    launchPage_ = launch;
     centre_->addWidget(launch);
 
     // A translated caption or a module panel wider or taller than the screen scrolls inside
@@ -470,101 +148,66 @@ void TMainForm::BuildWidgets() {
     deviceButtons->addWidget(buttons_->TestBtn);
     deviceButtons->addWidget(buttons_->SearchBtn);
     setCentralWidget(central);
-
-    connect(buttons_->ProjectBtn, &QPushButton::clicked, this,
-            [this] { show_->ProjectBtnClick(); });
-    connect(buttons_->SoundBtn, &QPushButton::clicked, this, [this] { show_->SoundBtnClick(); });
-    connect(buttons_->BeginBtn, &QPushButton::clicked, this, [this] { show_->BeginBtnClick(); });
-    connect(buttons_->StartBtn, &QPushButton::clicked, this, [this] { show_->StartBtnClick(); });
-    connect(buttons_->StopBtn, &QPushButton::clicked, this, [this] { show_->StopBtnClick(); });
-    connect(buttons_->SaveBtn, &QPushButton::clicked, this,
-            [this] { RunMemoryOperation(MemoryCommand::Write); });
-    connect(buttons_->CheckBtn, &QPushButton::clicked, this,
-            [this] { RunMemoryOperation(MemoryCommand::Verify); });
     connect(buttons_->TestBtn, &QPushButton::clicked, this, [this] { TestBtnClick(); });
     connect(buttons_->SearchBtn, &QPushButton::clicked, this, [this] { SearchBtnClick(); });
-
-    actionUpdateTimer_.setInterval(kActionUpdateMs);
-    connect(&actionUpdateTimer_, &QTimer::timeout, this, [this] { ActionListUpdate(); });
-    actionUpdateTimer_.start();
-    soundTimer_.setInterval(kSoundTimerMs);
-    connect(&soundTimer_, &QTimer::timeout, this, [this] { SoundTimerTick(); });
-    errFlashTimer_.setInterval(kErrFlashTimerMs);
-    connect(&errFlashTimer_, &QTimer::timeout, this, [this] { ErrFlashTimerTick(); });
-    errFlashTimer_.start();
 }
 
-void TMainForm::ConnectWiring() {
-    ConsoleWiring& w = *wiring_;
-    w.OnDeviceListChanged = [this] { RebuildDeviceRows(); };
-    w.OnDevicePolled = [this](int index) {
-        if (const TCommonControl* module = wiring_->Controls().ModuleAt(index)) {
-            const bool wasStale = freshness_.Stale(module->Address);
-            freshness_.Polled(module->Address, module->LastResult == 0);
-            if (wasStale != freshness_.Stale(module->Address)) {
-                RefreshDeviceTotal();
-            }
+void TMainForm::BindPanels() {
+    // Which signal reaches which panel: each panel binds what it draws.
+    status_->Bind(session_);
+    launchPage_->Bind(session_);
+    times_->Bind(session_);
+    manualKeys_->Bind(session_);
+    buttons_->Bind(session_);
+    devices_->Bind(session_);
+    testPanel_->Bind(session_);
+    ShowControl& show = session_.Show();
+    ConsoleWiring& wiring = session_.Wiring();
+    connect(&session_, &ConsoleSession::EnablingChanged, this, &TMainForm::RefreshButtons);
+    connect(&show, &ShowControl::ButtonsChanged, this, &TMainForm::RefreshButtons);
+    connect(testPanel_, &TestModePanel::SelectionChanged, this, &TMainForm::RefreshButtons);
+    connect(&show, &ShowControl::WarningRaised, this,
+            [this](const QString& text) { WarningForm().ShowWarning(text); });
+    connect(&wiring, &ConsoleWiring::ConverterRestored, this, [this] {
+        if (windows_.warning) {
+            windows_.warning->CloseWarning();
         }
-        RefreshDeviceRow(index);
-    };
-    w.OnRefreshSummary = [this] { RefreshSummaryLeds(); };
-    w.OnConverterState = [this](const QString& label, bool fault) {
-        ConverterStateChanged(label, fault);
-    };
-    w.OnConverterRestored = [this] {
-        if (warningForm_ != nullptr) {
-            warningForm_->CloseWarning();
-        }
-    };
-    w.OnSearchStateChanged = [this](bool searching) {
+    });
+    connect(&wiring, &ConsoleWiring::SearchStateChanged, this, [this](bool searching) {
         buttons_->SearchBtn->setChecked(searching);
         if (searching) {
             searchPanel_->Clear();
         }
         ShowRightColumn();
-        RefreshButtons();
-    };
-    w.OnSearchProgress = [this](int percent, int address) {
-        searchPanel_->ShowProgress(*wiring_, percent, address);
-    };
-    testPanel_->Attach(w);
-    w.OnRefreshTestPanel = [this] { testPanel_->RefreshTestPanel(); };
-    connect(testPanel_, &TestModePanel::SelectionChanged, this, [this] { RefreshButtons(); });
-    connect(testPanel_->TestModeBtn, &QPushButton::clicked, this,
-            [this] { maintenance_->SetModeAll(ModeTest); });
-    connect(testPanel_->LaunchModeBtn, &QPushButton::clicked, this,
-            [this] { maintenance_->SetModeAll(ModeLaunch); });
-    connect(testPanel_->ChangeIdBtn, &QPushButton::clicked, this, [this] {
-        maintenance_->ChangeSelectedNumber();
-        testPanel_->RefreshTestPanel();
     });
-    connect(testPanel_->SoundTestBtn, &QPushButton::clicked, this, [this] {
-        show_->SoundPlayStop();
-        RefreshButtons();
+    connect(&wiring, &ConsoleWiring::SearchProgress, this, [this](int percent, int address) {
+        searchPanel_->ShowProgress(session_.Wiring(), percent, address);
     });
-    connect(testPanel_->SoundVolBtn, &QPushButton::clicked, this, [this] { OpenMixer(); });
-    w.OnSearchEnded = [this] {
-        // The devices may have changed: the script's channel marks again, the test page, the
-        // manual keyboard on the first module (or none) and the remote-control lamp.
-        RefreshShowView();
-        if (wiring_->TestMode) {
-            testPanel_->RefreshTestPanel();
-        }
-        state_.ManualDevice = wiring_->Controls().FirstModuleIndex();
-        state_.ManualPage = 0;
-        RefreshManualKeys();
-        status_->SetLook(QStringLiteral("PDURLed"), wiring_->Controls().HasRemoteControl() != 0
-                                                        ? TShape::Look::On
-                                                        : TShape::Look::Off);
-    };
-    w.OnTestStateChanged = [this] { RefreshButtons(); };
-    w.ShowPlaying = [this] { return ShowPlaying && ShowPlaying(); };
-    if (w.Simulated()) {
+    connect(&session_, &ConsoleSession::LogWriteFailed, this, [this](const QString& text) {
+        ShowVersion();
+        WarningForm().ShowWarning(text);
+    });
+    connect(&session_, &ConsoleSession::ReportWritten, this,
+            [this](const ShowRecord& record, const QStringList& files) {
+                SummaryForm().ShowReport(record, files);
+            });
+    if (wiring.Simulated()) {
         simBanner_->setText(QStringLiteral("ИМИТАЦИЯ ШИНЫ: устройства не настоящие "
                                            "(SIMULATED BUS, rig: ") +
-                            w.SimulatedRig() + QLatin1Char(')'));
+                            wiring.SimulatedRig() + QLatin1Char(')'));
         simBanner_->show();
     }
+}
+
+void TMainForm::RefreshButtons() {
+    buttons_->Refresh();
+    testPanel_->RefreshEnabling();
+    // In launch mode the cue list holds the keyboard: the arrow keys move its selection.
+    if (!session_.Wiring().TestMode && isVisible()) {
+        cues_->setFocus();
+    }
+    status_->ShowModes();
+    ActionListUpdate();
 }
 
 void TMainForm::showEvent(QShowEvent* event) {
@@ -594,60 +237,18 @@ void TMainForm::FitToScreen() {
 
 void TMainForm::FormShow() {
     TLocalizer::Translate();
-    setWindowTitle(MainCaption(version_) + wiring_->CaptionSuffix());
+    setWindowTitle(MainCaption(session_.Version()) + session_.Wiring().CaptionSuffix());
     ShowVersion();
-    if (!wiring_->Searching) {
-        wiring_->StartPolling();
-    }
-    status_->SetLook(QStringLiteral("SoundReadyLed"),
-                     state_.SoundReady ? TShape::Look::On : TShape::Look::Alarm);
-    if (state_.SoundReady) {
-        soundTimer_.start();
-    }
+    session_.Start();
+    status_->Start();
+    times_->Start();
     RefreshButtons();
-    RefreshShowView();
-    ShowPosition(0);
-    RefreshManualKeys();
-    RefreshSound();
-    RefreshTempo();
-    RefreshOffset();
-    RefreshBattery();
-    const QString startCaption = StartButtonCaptionFor(state_.StartKey);
+    emit session_.Show().ShowViewChanged();
+    manualKeys_->Refresh();
+    const QString startCaption = StartButtonCaptionFor(session_.State().StartKey);
     if (!startCaption.isEmpty()) {
         buttons_->StartBtn->setText(startCaption);
     }
-    PCPowerTimerTick();
-    pcPowerTimer_.start();
-}
-
-void TMainForm::PCPowerTimerTick() {
-    const PowerLamps lamps = ReadPowerLamps(*pcPower_);
-    const auto look = [](PowerLamp lamp) {
-        switch (lamp) {
-            case PowerLamp::On:
-                return TShape::Look::On;
-            case PowerLamp::Alarm:
-                return TShape::Look::Alarm;
-            case PowerLamp::Off:
-                break;
-        }
-        return TShape::Look::Off;
-    };
-    status_->SetLook(QStringLiteral("MainsLed"), look(lamps.mains));
-    status_->SetLook(QStringLiteral("BatteryLed"), look(lamps.battery));
-    status_->SetLook(QStringLiteral("ChargeLed"), look(lamps.charging));
-    state_.PcBatteryPercent = lamps.percent;
-    RefreshBattery();
-}
-
-bool TMainForm::CloseQuery() const {
-    // A memory operation writing the devices is not cut off halfway either; a termination
-    // signal waits for its end.
-    return !(ShowPlaying && ShowPlaying()) && !(memory_ && memory_->Running());
-}
-
-bool TMainForm::ExitActionAllowed() const {
-    return show_->Actions().Exit;
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
@@ -655,113 +256,62 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    if (!closed_) {
-        closed_ = true;
-        wiring_->StopPolling();
-        WriteLogClosing();
-    }
+    session_.Close();
     event->accept();
     emit Closed();
 }
 
 void TMainForm::SearchBtnClick() {
+    ConsoleWiring& wiring = session_.Wiring();
     if (buttons_->SearchBtn->isChecked()) {
-        wiring_->StartSearch();
+        wiring.StartSearch();
     } else {
-        wiring_->StopSearch();
+        wiring.StopSearch();
     }
-    buttons_->SearchBtn->setChecked(wiring_->Searching);
+    buttons_->SearchBtn->setChecked(wiring.Searching);
     RefreshButtons();
 }
 
 void TMainForm::TestBtnClick() {
+    ConsoleWiring& wiring = session_.Wiring();
     if (buttons_->TestBtn->isChecked()) {
-        wiring_->EnterTestMode();
+        wiring.EnterTestMode();
     } else {
-        show_->LeaveTestMode();
+        session_.Show().LeaveTestMode();
     }
-    buttons_->TestBtn->setChecked(wiring_->TestMode);
-    centre_->setCurrentIndex(wiring_->TestMode ? 1 : 0);
+    buttons_->TestBtn->setChecked(wiring.TestMode);
+    centre_->setCurrentIndex(wiring.TestMode ? 1 : 0);
     ShowRightColumn();
-    if (wiring_->TestMode) {
+    if (wiring.TestMode) {
         testPanel_->RefreshTestPanel();
     }
-    RefreshManualKeys();
+    manualKeys_->Refresh();
     RefreshButtons();
-}
-
-void TMainForm::OpenMixer() {
-    // The desktop's own volume mixer, the first one installed of those we know.
-    for (const char* program :
-         {"pavucontrol", "pavucontrol-qt", "mate-volume-control", "xfce4-mixer"}) {
-        const QString path = QStandardPaths::findExecutable(QString::fromLatin1(program));
-        if (!path.isEmpty() && QProcess::startDetached(path, {})) {
-            return;
-        }
-    }
-    QMessageBox::information(this, QStringLiteral("Сообщение"),
-                             QStringLiteral("Микшер громкости не найден."));
 }
 
 void TMainForm::ShowRightColumn() {
     // A stack is as wide as its widest page: the page not shown must not widen the window.
     for (int i = 0; i < centre_->count(); ++i) {
-        const bool current = i == centre_->currentIndex();
-        centre_->widget(i)->setSizePolicy(current ? QSizePolicy::Preferred : QSizePolicy::Ignored,
-                                          current ? QSizePolicy::Preferred : QSizePolicy::Ignored);
+        const auto policy =
+            i == centre_->currentIndex() ? QSizePolicy::Preferred : QSizePolicy::Ignored;
+        centre_->widget(i)->setSizePolicy(policy, policy);
     }
     // The page just hidden tells no layout of its new policy; without this the next layout
     // (the clocks shown below) would still count its width and widen the window.
     centre_->updateGeometry();
     // The test page needs the whole width at 1280 pixels; the clocks and the search figures
     // belong to the launch panel. While searching the figures take the clocks' place.
-    const bool launch = !wiring_->TestMode;
-    times_->setVisible(launch && !wiring_->Searching);
-    searchPanel_->setVisible(launch && wiring_->Searching);
-}
-
-void TMainForm::ConverterStateChanged(const QString& label, bool fault) {
-    status_->Rs485Label()->setText(label);
-    status_->Rs485()->SetLook(fault ? TShape::Look::Alarm : TShape::Look::On);
-    if (fault) {
-        // Nothing the modules last said can be renewed now: their rows say so at once, even
-        // while a show leaves no time to poll them.
-        freshness_.LinkLost();
-        for (int i = 0; i < wiring_->Controls().Count(); ++i) {
-            if (wiring_->Controls().ModuleAt(i) != nullptr) {
-                RefreshDeviceRow(i);
-            }
-        }
-        RefreshDeviceTotal();
-    }
-}
-
-void TMainForm::LogWriteFailed(const QString& text) {
-    logFailed_ = true;
-    ShowVersion();
-    WarningForm().ShowWarning(text);
+    const bool launch = !session_.Wiring().TestMode;
+    times_->setVisible(launch && !session_.Wiring().Searching);
+    searchPanel_->setVisible(launch && session_.Wiring().Searching);
 }
 
 void TMainForm::ShowVersion() {
-    if (!logFailed_) {
-        versionLabel_->setText(VersionLabelText(version_));
-        return;
+    QString text = VersionLabelText(session_.Version());
+    if (session_.LogFailed()) {
+        text += QStringLiteral("  <b style=\"color:#ff0000\">журнал не записывается</b>");
     }
-    versionLabel_->setText(
-        VersionLabelText(version_) +
-        QStringLiteral("  <b style=\"color:#ff0000\">журнал не записывается</b>"));
-}
-
-QPushButton* TMainForm::StartBtn() const {
-    return buttons_->StartBtn;
-}
-
-int TMainForm::DeviceRowCount() const {
-    return devices_->RowCount();
-}
-
-QString TMainForm::DeviceRowText(int row) const {
-    return devices_->RowText(row);
+    versionLabel_->setText(text);
 }
 
 }  // namespace kv

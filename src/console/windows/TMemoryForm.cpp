@@ -71,9 +71,7 @@ void TMemoryForm::End() {
 void TMemoryForm::reject() {
     // The window stays up until the operation sees the flag at its next progress report.
     cancel_ = true;
-    if (OnCancel) {
-        OnCancel();
-    }
+    emit CancelPressed();
 }
 
 QString TMemoryForm::Title() const {

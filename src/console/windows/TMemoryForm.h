@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDialog>
-#include <functional>
 
 class QLabel;
 class QProgressBar;
@@ -30,13 +29,15 @@ public:
 
     // Pressed by "Отмена", Esc or Enter; cleared by Begin.
     bool CancelRequested() const { return cancel_; }
-    // Runs when the operator presses "Отмена".
-    std::function<void()> OnCancel;
 
     QString Title() const;
     QString Status() const;
     int Percent() const;
     QPushButton* CancelButton() const { return button_; }
+
+signals:
+    // The operator pressed "Отмена" (or Esc, or Enter).
+    void CancelPressed();
 
 protected:
     void reject() override;

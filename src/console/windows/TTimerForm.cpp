@@ -53,17 +53,15 @@ TTimerForm::TTimerForm(QWidget* parent)
 }
 
 bool TTimerForm::Run(const QString& caption, uint32_t startTick, uint32_t targetTick,
-                     std::function<bool()> playing, std::function<bool()> waiting) {
+                     const CountdownWatch& watch) {
     Label2->setText(caption);
     TimeLabel->clear();
     startTick_ = startTick;
     targetTick_ = targetTick;
-    playing_ = std::move(playing);
-    waiting_ = std::move(waiting);
+    watch_ = &watch;
     Timer.start();
     const bool ok = exec() == QDialog::Accepted;
-    playing_ = nullptr;
-    waiting_ = nullptr;
+    watch_ = nullptr;
     return ok;
 }
 
@@ -71,10 +69,10 @@ void TTimerForm::Tick() {
     if (!isVisible()) {
         return;
     }
-    const bool playing = playing_ && playing_();
+    const bool playing = watch_ != nullptr && watch_->ShowPlaying();
     const CountdownStep step = Countdown(startTick_, targetTick_, TickCount(), playing);
     TimeLabel->setText(step.text);
-    const bool standing = !waiting_ || waiting_();
+    const bool standing = watch_ == nullptr || watch_->WaitStands();
     // A countdown cleared elsewhere never says OK, not even at zero. The wait for the start
     // command is cleared by the start itself, which must still say OK.
     if (targetTick_ != 0 && !standing) {

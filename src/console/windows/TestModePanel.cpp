@@ -5,13 +5,19 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPointer>
+#include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QStandardPaths>
 #include <QVBoxLayout>
 
 #include "console/ConsoleEnabling.h"
+#include "console/ConsoleSession.h"
 #include "console/ConsoleWiring.h"
+#include "console/DeviceMaintenance.h"
+#include "console/ShowControl.h"
+#include "console/SoundDeviceNotice.h"
 #include "console/TestPanelModel.h"
 #include "console/windows/ChannelGraph.h"
 #include "console/windows/HvPanel.h"
@@ -135,7 +141,7 @@ TestModePanel::TestModePanel(QWidget* parent) : QWidget(parent) {
     legend->setWordWrap(true);
     channelsLayout->addWidget(legend);
     graph_ = new ChannelGraph(channels_);
-    graph_->SetModuleSource([this] { return Selected(); });
+    graph_->SetModuleSource(this);
     // A module with hundreds of channels scrolls inside the page instead of growing the window.
     auto* graphScroll = new QScrollArea(channels_);
     graphScroll->setObjectName(QStringLiteral("ChannelGraphScroll"));
@@ -147,10 +153,10 @@ TestModePanel::TestModePanel(QWidget* parent) : QWidget(parent) {
     channelsLayout->addWidget(graphScroll, 1);
     right->addWidget(channels_, 1);
     hv_ = new HvPanel(this);
-    hv_->SetModuleSource([this] { return dynamic_cast<THVControl*>(Selected()); });
+    hv_->SetModuleSource(this);
     right->addWidget(hv_, 1);
     motor_ = new MotorPanel(this);
-    motor_->SetModuleSource([this] { return dynamic_cast<TMotorControl*>(Selected()); });
+    motor_->SetModuleSource(this);
     right->addWidget(motor_, 1);
     body->addLayout(right, 1);
     layout->addLayout(body, 1);
@@ -194,19 +200,15 @@ void TestModePanel::Attach(ConsoleWiring& wiring) {
     connect(AllTestBtn, &QPushButton::clicked, this, [this] { wiring_->TestAll(); });
     connect(StopTestBtn, &QPushButton::clicked, this, [this] { wiring_->StopTest(); });
 
-    wiring_->Tester().OnProgress = [panel = QPointer<TestModePanel>(this)](TCommonControl&,
-                                                                           int channel) {
-        if (panel.isNull()) {
-            return;
-        }
-        panel->RefreshTestPanel();
+    progress_ = wiring_->Tester().OnProgress.Connect([this](TCommonControl&, int channel) {
+        RefreshTestPanel();
         // The operator's "<F3> Стоп" (button or key) arrives as a window event. Not at the
         // redraw after clearing (channel -1): the module test clears the stop request right
         // after it, so a stop let through there would be lost.
         if (channel >= 0) {
             QCoreApplication::processEvents(QEventLoop::AllEvents);
         }
-    };
+    });
     RefreshTestPanel();
 }
 
@@ -259,6 +261,50 @@ void TestModePanel::RefreshTestPanel() {
         default:
             break;
     }
+}
+
+}  // namespace kv
+
+namespace kv {
+
+void TestModePanel::Bind(ConsoleSession& session) {
+    session_ = &session;
+    Attach(session.Wiring());
+    connect(&session.Wiring(), &ConsoleWiring::TestPanelChanged, this,
+            &TestModePanel::RefreshTestPanel);
+    DeviceMaintenance& maintenance = session.Maintenance();
+    connect(TestModeBtn, &QPushButton::clicked, this,
+            [&maintenance] { maintenance.SetModeAll(ModeTest); });
+    connect(LaunchModeBtn, &QPushButton::clicked, this,
+            [&maintenance] { maintenance.SetModeAll(ModeLaunch); });
+    connect(ChangeIdBtn, &QPushButton::clicked, this, [this, &maintenance] {
+        maintenance.ChangeSelectedNumber();
+        RefreshTestPanel();
+    });
+    connect(SoundTestBtn, &QPushButton::clicked, this, [this] {
+        session_->Show().SoundPlayStop();
+        emit SelectionChanged();
+    });
+    connect(SoundVolBtn, &QPushButton::clicked, this, &TestModePanel::OpenMixer);
+}
+
+void TestModePanel::RefreshEnabling() {
+    const ShowControl& show = session_->Show();
+    SetEnabled(FromButtons(show.Buttons(), show.ModeCommandsAllowed()));
+    SoundTestBtn->setToolTip(SoundDeviceNoticeFor(session_->State().SoundReady).ToolTip);
+}
+
+void TestModePanel::OpenMixer() {
+    // The desktop's own volume mixer, the first one installed of those we know.
+    for (const char* program :
+         {"pavucontrol", "pavucontrol-qt", "mate-volume-control", "xfce4-mixer"}) {
+        const QString path = QStandardPaths::findExecutable(QString::fromLatin1(program));
+        if (!path.isEmpty() && QProcess::startDetached(path, {})) {
+            return;
+        }
+    }
+    QMessageBox::information(this, QStringLiteral("Сообщение"),
+                             QStringLiteral("Микшер громкости не найден."));
 }
 
 }  // namespace kv

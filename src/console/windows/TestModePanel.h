@@ -3,10 +3,15 @@
 #include <QWidget>
 #include <array>
 
+#include "console/windows/ModuleSelection.h"
+#include "core/Signal.h"
+
 class QLabel;
 class QPushButton;
 
 namespace kv {
+
+class ConsoleSession;
 
 class ChannelGraph;
 class ConsoleWiring;
@@ -23,7 +28,7 @@ struct ButtonEnabling;
 // The bus commands of its buttons go straight to the wiring; the soundtrack and mixer buttons
 // belong to the show control, which the main window connects. The keys act through the
 // buttons (click()), so a disabled button also stops its key.
-class TestModePanel : public QWidget {
+class TestModePanel : public QWidget, public ModuleSelection {
     Q_OBJECT
 public:
     // Enabled state of the buttons, as the console's enabling rules give it.
@@ -52,7 +57,13 @@ public:
     // The progress hook does nothing once the panel is gone.
     void Attach(ConsoleWiring& wiring);
 
+    // The session's test page: the wiring's tests, the maintenance commands, the soundtrack
+    // test and the mixer; redrawn when the wiring says so.
+    void Bind(ConsoleSession& session);
+    // The buttons' enabling from the session's rules.
+    void RefreshEnabling();
     void SetEnabled(const Enabled& enabled);
+    TCommonControl* SelectedModule() const override { return Selected(); }
     // Shows the panel that fits the selected module and redraws it with the module data.
     void RefreshTestPanel();
     // The module data only: every idle tick in test mode while modules exist and no test runs.
@@ -85,6 +96,8 @@ signals:
     void SelectionChanged();
 
 private:
+    void OpenMixer();
+    ConsoleSession* session_ = nullptr;
     TCommonControl* Selected() const;
 
     ConsoleWiring* wiring_ = nullptr;
@@ -94,6 +107,7 @@ private:
     HvPanel* hv_ = nullptr;
     MotorPanel* motor_ = nullptr;
     std::array<QLabel*, 7> data_{};
+    ScopedConnection progress_;  // the channel tests' redraw
 };
 
 }  // namespace kv

@@ -10,6 +10,12 @@
 #include "console/windows/PointerGauge.h"
 #include "console/windows/TIndicator.h"
 #include "console/windows/WidgetParts.h"
+#include "console/ConsoleSession.h"
+#include "console/CueOutcomes.h"
+#include "console/ShowTexts.h"
+#include "console/SoundDeviceNotice.h"
+#include "shows/TExtPlayer.h"
+#include "shows/TProjectList.h"
 
 namespace kv {
 
@@ -156,6 +162,84 @@ void TimePanel::SetTimecodeLamp(const TimecodeLampState& lamp) {
     timecode_->SetLook(look);
     timecode_->Label()->setText(lamp.Caption);
     timecodeTime_->setText(lamp.Time);
+}
+
+}  // namespace kv
+
+namespace kv {
+
+namespace {
+
+constexpr int kSoundTickMs = 200;
+
+}  // namespace
+
+void TimePanel::Bind(ConsoleSession& session) {
+    session_ = &session;
+    ShowControl& show = session.Show();
+    connect(&show, &ShowControl::PositionChanged, this, &TimePanel::ShowPosition);
+    connect(&show, &ShowControl::TempoChanged, this, &TimePanel::ShowTempo);
+    connect(&show, &ShowControl::OffsetChanged, this, &TimePanel::ShowOffset);
+    connect(&show, &ShowControl::SoundChanged, this, &TimePanel::ShowSound);
+    const auto lamp = [this] { SetTimecodeLamp(session_->Show().TimecodeLamp()); };
+    connect(&show, &ShowControl::TimecodeLampChanged, this, lamp);
+    connect(&show, &ShowControl::ShowViewChanged, this, lamp);
+    connect(&show, &ShowControl::PlayStateChanged, this, [this, lamp] {
+        SoundTick();
+        lamp();
+    });
+    const auto notSent = [this] {
+        const NotSentLook look = NotSentLookFor(session_->Outcomes().NotSentCount());
+        SetNotSent(look.Text, look.Alarm);
+    };
+    connect(&session, &ConsoleSession::CueOutcomeChanged, this, notSent);
+    connect(&session, &ConsoleSession::OutcomesCleared, this, notSent);
+    soundTimer_.setInterval(kSoundTickMs);
+    connect(&soundTimer_, &QTimer::timeout, this, &TimePanel::SoundTick);
+}
+
+void TimePanel::Start() {
+    if (session_->State().SoundReady) {
+        soundTimer_.start();
+    }
+    ShowPosition(0);
+    ShowSound();
+    ShowTempo();
+    ShowOffset();
+}
+
+void TimePanel::ShowPosition(int32_t ms) {
+    const TProjectList& project = session_->Show().CurrentProject();
+    SetShowTimes(ShowTimeText(ms), RemainingScriptText(project.LastTime(), ms < 0 ? 0 : ms));
+    SetTimecodeLamp(session_->Show().TimecodeLamp());
+}
+
+void TimePanel::ShowTempo() {
+    const int32_t tempo = session_->Player().Tempo();
+    SetTempo(kv::TempoLabel(tempo), TempoNeedleX(tempo));
+}
+
+void TimePanel::ShowOffset() {
+    const int32_t offset = session_->Player().Offset;
+    SetOffset(kv::OffsetLabel(offset), kv::DistanceLabel(offset), OffsetNeedleX(offset));
+}
+
+void TimePanel::ShowSound() {
+    const SoundDeviceNotice notice = SoundDeviceNoticeFor(session_->State().SoundReady);
+    if (notice.Status.isEmpty()) {
+        SetSoundName(session_->Show().SoundName());
+    } else {
+        SetSoundName(notice.Status, true);
+        soundName_->setToolTip(notice.ToolTip);
+    }
+    SoundTick();
+}
+
+void TimePanel::SoundTick() {
+    TBassPlayer& sound = session_->Player().Sound();
+    const SoundTimeTexts texts =
+        SoundTimes(sound.Loaded(), sound.SoundPosition(), sound.LengthMs());
+    SetSoundTimes(texts.Position, texts.Remaining);
 }
 
 }  // namespace kv

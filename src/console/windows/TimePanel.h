@@ -1,11 +1,15 @@
 #pragma once
 
 #include <QString>
+#include <QTimer>
 #include <QWidget>
+#include <cstdint>
 
 class QLabel;
 
 namespace kv {
+
+class ConsoleSession;
 
 class PointerGauge;
 class TIndicator;
@@ -45,6 +49,16 @@ public:
     TIndicator* TimecodeIndicator() const { return timecode_; }
     QLabel* TimecodeTimeLabel() const { return timecodeTime_; }
 
+    // Draws the session's clocks, tempo, offset, soundtrack, not-sent count and timecode lamp,
+    // each on its signal, and the soundtrack's times on a timer of its own.
+    void Bind(ConsoleSession& session);
+    // The first drawing, once the window is shown.
+    void Start();
+    void ShowPosition(int32_t ms);
+    void ShowTempo();
+    void ShowOffset();
+    void ShowSound();
+
 private:
     QLabel* time_;
     QLabel* rest_;
@@ -59,6 +73,9 @@ private:
     PointerGauge* offsetGauge_;
     TIndicator* timecode_;
     QLabel* timecodeTime_;
+    void SoundTick();
+    ConsoleSession* session_ = nullptr;
+    QTimer soundTimer_;
 };
 
 }  // namespace kv

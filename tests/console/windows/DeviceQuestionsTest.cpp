@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "../../devices/sim/ConsoleSimHarness.h"
+#include "OwnedMainForm.h"
 #include "WindowTestBase.h"
 #include "console/DeviceMaintenance.h"
 #include "console/MemoryOperations.h"
@@ -79,14 +80,13 @@ protected:
             c.recording = true;
             bus_->AddDevice(0, c);
         }
-        TMainForm::Options options;
+        OwnedMainForm::Options options;
         options.programDir = dir_.path();
-        options.makeWiring = [bus = bus_] {
-            return std::make_unique<ConsoleWiring>(bus, QStringLiteral("test rig"));
-        };
-        form_ = std::make_unique<TMainForm>(options);
+        options.backend = bus_;
+        options.rig = QStringLiteral("test rig");
+        form_ = std::make_unique<OwnedMainForm>(options);
         for (const SimDeviceConfig& c : devices)
-            EXPECT_NE(form_->Wiring().Controls().RegisterDevice(c.address, 0), nullptr);
+            EXPECT_NE(form_->Session().Wiring().Controls().RegisterDevice(c.address, 0), nullptr);
         form_->show();
         QApplication::setActiveWindow(form_.get());
         form_->RefreshButtons();
@@ -101,11 +101,11 @@ protected:
     }
 
     void Load(const QByteArray& script) {
-        form_->Show().AskScriptFile = [this, script] {
+        Owned(*form_).Dialogs().ScriptFile = [this, script] {
             dir_.write(QStringLiteral("show.txt"), script);
             return dir_.file(QStringLiteral("show.txt"));
         };
-        form_->Show().ProjectBtnClick();
+        form_->Session().Show().ToggleScript();
         form_->RefreshButtons();
     }
 
@@ -121,7 +121,7 @@ protected:
     }
 
     QStringList LogLines(const QString& text) const {
-        QFile f(form_->LogFilePath());
+        QFile f(form_->Session().LogFilePath());
         if (!f.open(QIODevice::ReadOnly))
             return {};
         return QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n")).filter(text);
@@ -170,7 +170,7 @@ TEST_F(DeviceQuestionsTest, F11NamesTheModulesNotSeenInTestMode) {
     TMainForm& form = MakeForm({SimModule(4, 0x46B, 8), SimOf(SimDeviceKind::HvModule, 20),
                                 SimOf(SimDeviceKind::MotorModule, 30)});
     QStringList boxes;
-    form.Maintenance().ShowMessage = [&](const QString&, const QString& text) { boxes << text; };
+    Owned(form).Dialogs().Message = [&](const QString&, const QString& text) { boxes << text; };
     QTest::keyClick(form.windowHandle(), Qt::Key_F11);
     EXPECT_EQ(bus_->FindAs<SimFiringModule>(4)->Mode(), ModeTest);
     ASSERT_EQ(boxes.size(), 1);
@@ -186,7 +186,7 @@ TEST_F(DeviceQuestionsTest, RemoteWriteWithModulesOnSendsNothingOnCancelOrEsc) {
     TMainForm& form =
         MakeForm({SimModule(5, 0x165, 16), SimOf(SimDeviceKind::RemoteControl, 0, 0x146)});
     Load("1 5 3\n2 5 4\n");
-    form.Memory().ShowMessage = [](const QString&, const QString&) {};
+    Owned(form).Dialogs().Message = [](const QString&, const QString&) {};
     QString asked;
     AnswerNextModal(PressEsc, &asked);
     ShiftF8(form);
@@ -208,7 +208,7 @@ TEST_F(DeviceQuestionsTest, RemoteWriteWithModulesOnSendsNothingOnCancelOrEsc) {
 TEST_F(DeviceQuestionsTest, ShiftF8WithAnEmptySlotLeavesTheRemoteAlone) {
     TMainForm& form = MakeForm({SimOf(SimDeviceKind::RemoteControl, 0, 0x146)});
     QStringList boxes;
-    form.Memory().ShowMessage = [&](const QString&, const QString& text) { boxes << text; };
+    Owned(form).Dialogs().Message = [&](const QString&, const QString& text) { boxes << text; };
     ShiftF8(form);
     EXPECT_EQ(SentCount(-1, 0), 0);
     EXPECT_TRUE(boxes.isEmpty());
@@ -235,7 +235,7 @@ TEST_F(DeviceQuestionsTest, FileDialogFiltersAreTheirOwnTextsUnderALanguageFile)
             filters = dialog->nameFilters();
         PressEsc(m);
     });
-    form.Show().AskScriptFile();
+    Owned(form).Dialogs().AskScriptFile();
     EXPECT_EQ(filters, QStringList{U("Текстовые файлы (*.txt)")});
 
     AnswerNextModal([&](QWidget* m) {
@@ -243,7 +243,7 @@ TEST_F(DeviceQuestionsTest, FileDialogFiltersAreTheirOwnTextsUnderALanguageFile)
             filters = dialog->nameFilters();
         PressEsc(m);
     });
-    form.Show().AskSoundFile();
+    Owned(form).Dialogs().AskSoundFile();
     ASSERT_EQ(filters.size(), 1);
     EXPECT_TRUE(filters[0].startsWith(U("Аудиофайлы ("))) << filters[0].toStdString();
 }

@@ -15,6 +15,8 @@
 #include <memory>
 
 #include "../../devices/sim/ConsoleSimHarness.h"
+#include "OwnedMainForm.h"
+#include "ScriptedDialogs.h"
 #include "TempDir.h"
 #include "WindowTestBase.h"
 #include "console/DebugSyncTest.h"
@@ -45,13 +47,12 @@ protected:
     }
 
     TMainForm& MakeForm(std::shared_ptr<SimBus> bus = std::make_shared<SimBus>()) {
-        TMainForm::Options options;
+        OwnedMainForm::Options options;
         options.programDir = dir_.path();
         options.powerSupplyRoot = dir_.file(QStringLiteral("power"));
-        options.makeWiring = [bus] {
-            return std::make_unique<ConsoleWiring>(bus, QStringLiteral("test rig"));
-        };
-        form_ = std::make_unique<TMainForm>(options);
+        options.backend = bus;
+        options.rig = QStringLiteral("test rig");
+        form_ = std::make_unique<OwnedMainForm>(options);
         return *form_;
     }
 
@@ -66,9 +67,7 @@ protected:
         }
     }
 
-    TShape::Look Lamp(const char* led) const {
-        return form_->Status().LookOf(QString::fromLatin1(led));
-    }
+    TShape::Look Lamp(StatusPanel::Lamp lamp) const { return form_->Status().LookOf(lamp); }
 
     kv::FakeClock clock_{5000};
     kv::ScopedClock scopedClock_{clock_};
@@ -81,8 +80,8 @@ TEST_F(MainFormCommandsTest, CtrlInsertAndDeleteForceEveryModuleOnTheBus) {
     bus->AddDevice(0, SimModule(4, 0x46B, 8));
     bus->AddDevice(0, SimModule(2, 0x46B, 8));
     TMainForm& form = MakeForm(bus);
-    ASSERT_NE(form.Wiring().Controls().RegisterDevice(4, 0), nullptr);
-    ASSERT_NE(form.Wiring().Controls().RegisterDevice(2, 0), nullptr);
+    ASSERT_NE(form.Session().Wiring().Controls().RegisterDevice(4, 0), nullptr);
+    ASSERT_NE(form.Session().Wiring().Controls().RegisterDevice(2, 0), nullptr);
     QAction* up = form.FindAction(QStringLiteral("PowerUpGlobal"));
     QAction* down = form.FindAction(QStringLiteral("PowerDownGlobal"));
     ASSERT_NE(up, nullptr);
@@ -107,31 +106,31 @@ TEST_F(MainFormCommandsTest, ChangeIdButtonRenumbersTheSelectedModuleThroughItsB
     EXPECT_EQ(button->text(), QStringLiteral("Изменить ID пульта..."));
     form.RefreshButtons();
     EXPECT_FALSE(button->isEnabled()) << "no module on the bus yet";
-    ASSERT_NE(form.Wiring().Controls().RegisterDevice(5, 0), nullptr);
-    form.Wiring().TestSelection = 0;
+    ASSERT_NE(form.Session().Wiring().Controls().RegisterDevice(5, 0), nullptr);
+    form.Session().Wiring().TestSelection = 0;
     form.RefreshButtons();
     ASSERT_TRUE(button->isEnabled());
 
     QString prefilled;
     QStringList boxes;
-    form.Maintenance().AskText = [&](const QString&, const QString&, QString& text) {
+    Owned(form).Dialogs().Text = [&](const QString&, const QString&, QString& text) {
         prefilled = text;
         text = QStringLiteral("300");
         return true;
     };
-    form.Maintenance().ShowMessage = [&](const QString&, const QString& text) { boxes << text; };
+    Owned(form).Dialogs().Message = [&](const QString&, const QString& text) { boxes << text; };
     button->click();
     EXPECT_EQ(prefilled, QStringLiteral("5"));
     EXPECT_EQ(boxes, QStringList{QStringLiteral("Ошибка изменения номера пульта.")});
     EXPECT_EQ(bus->Find(5)->Address(), 5);
 
-    form.Maintenance().AskText = [&](const QString&, const QString&, QString& text) {
+    Owned(form).Dialogs().Text = [&](const QString&, const QString&, QString& text) {
         text = QStringLiteral("12");
         return true;
     };
     button->click();
     ASSERT_NE(bus->Find(12), nullptr);
-    EXPECT_EQ(form.Wiring().Controls().Items(0)->Address, 12);
+    EXPECT_EQ(form.Session().Wiring().Controls().Items(0)->Address, 12);
 }
 
 // Runs `step` once the modal loop that is about to start processes events.
@@ -147,20 +146,22 @@ TEST_F(MainFormCommandsTest, DebugWindowListsTheModulesAndClosingStopsTheClockTe
     bus->AddDevice(0, three);
     bus->AddDevice(0, SimModule(7, 0x46B, 16));  // launch mode
     TMainForm& form = MakeForm(bus);
-    ASSERT_NE(form.Wiring().Controls().RegisterDevice(3, 0), nullptr);
-    ASSERT_NE(form.Wiring().Controls().RegisterDevice(7, 0), nullptr);
+    ASSERT_NE(form.Session().Wiring().Controls().RegisterDevice(3, 0), nullptr);
+    ASSERT_NE(form.Session().Wiring().Controls().RegisterDevice(7, 0), nullptr);
     QAction* action = form.FindAction(QStringLiteral("DebugAction"));
     ASSERT_NE(action, nullptr);
     TDebugForm& debug = form.DebugForm();
     ASSERT_NE(debug.Test(), nullptr);
     int asked = 0;
     bool answer = false;
-    debug.Test()->ConfirmOverwrite = [&](const QString&, const QString&) {
+    ScriptedDialogs boxes;
+    boxes.Yes = [&](const QString&, const QString&) {
         ++asked;
         return answer;
     };
     QStringList refused;
-    debug.Test()->RefusedMessage = [&](const QString& text) { refused << text; };
+    boxes.Error = [&](const QString& text) { refused << text; };
+    debug.Test()->SetDialogs(boxes);
 
     bool modal = false;
     Later([&] {
@@ -183,7 +184,7 @@ TEST_F(MainFormCommandsTest, DebugWindowListsTheModulesAndClosingStopsTheClockTe
         ASSERT_EQ(refused.size(), 1);
         EXPECT_TRUE(refused[0].endsWith(QStringLiteral(": 7")));
         EXPECT_FALSE(debug.Test()->Running());
-        form.Wiring().SetModeAll(ModeTest);
+        form.Session().Wiring().SetModeAll(ModeTest);
 
         debug.TestBtn->click();
         EXPECT_EQ(asked, 1);
@@ -216,10 +217,10 @@ TEST_F(MainFormCommandsTest, DebugWindowListsTheModulesAndClosingStopsTheClockTe
     EXPECT_FALSE(debug.Test()->Running());
 
     // Not from an armed console, nor during a show.
-    form.State().LaunchState = TMainForm::Armed;
+    form.Session().State().LaunchState = ConsoleState::Armed;
     form.ActionListUpdate();
     EXPECT_FALSE(action->isEnabled());
-    form.State().LaunchState = TMainForm::Waiting;
+    form.Session().State().LaunchState = ConsoleState::Waiting;
     form.ActionListUpdate();
     EXPECT_TRUE(action->isEnabled());
 }
@@ -230,34 +231,34 @@ TEST_F(MainFormCommandsTest, LaptopOnBatteryLightsTheBatteryLampAndMovesTheGauge
            {{"type", "Battery"}, {"present", "1"}, {"capacity", "20"}, {"status", "Discharging"}});
     TMainForm& form = MakeForm();
     form.show();
-    EXPECT_TRUE(form.PCPowerTimer().isActive());
-    EXPECT_EQ(form.PCPowerTimer().interval(), 5000);
+    EXPECT_TRUE(form.Session().PowerTimer().isActive());
+    EXPECT_EQ(form.Session().PowerTimer().interval(), 5000);
     // Read at once when shown, not only 5 s later.
-    EXPECT_EQ(Lamp("MainsLed"), TShape::Look::Off);
-    EXPECT_EQ(Lamp("BatteryLed"), TShape::Look::Alarm);
-    EXPECT_EQ(Lamp("ChargeLed"), TShape::Look::Off);
-    EXPECT_EQ(form.State().PcBatteryPercent, 20);
+    EXPECT_EQ(Lamp(StatusPanel::Lamp::Mains), TShape::Look::Off);
+    EXPECT_EQ(Lamp(StatusPanel::Lamp::Battery), TShape::Look::Alarm);
+    EXPECT_EQ(Lamp(StatusPanel::Lamp::Charging), TShape::Look::Off);
+    EXPECT_EQ(form.Session().State().PcBatteryPercent, 20);
     EXPECT_EQ(form.Status().BatteryLabel()->text(), QStringLiteral("20 %"));
 
     // Plugged in: the next tick follows.
     Supply(QStringLiteral("AC"), {{"online", "1"}});
     Supply(QStringLiteral("BAT0"), {{"capacity", "21"}, {"status", "Charging"}});
-    form.PCPowerTimerTick();
-    EXPECT_EQ(Lamp("MainsLed"), TShape::Look::On);
-    EXPECT_EQ(Lamp("BatteryLed"), TShape::Look::Off);
-    EXPECT_EQ(Lamp("ChargeLed"), TShape::Look::On);
-    EXPECT_EQ(form.State().PcBatteryPercent, 21);
+    form.Session().ReadPower();
+    EXPECT_EQ(Lamp(StatusPanel::Lamp::Mains), TShape::Look::On);
+    EXPECT_EQ(Lamp(StatusPanel::Lamp::Battery), TShape::Look::Off);
+    EXPECT_EQ(Lamp(StatusPanel::Lamp::Charging), TShape::Look::On);
+    EXPECT_EQ(form.Session().State().PcBatteryPercent, 21);
 }
 
 TEST_F(MainFormCommandsTest, DesktopWithoutBatteryKeepsTheBatteryLampDark) {
     Supply(QStringLiteral("AC"), {{"type", "Mains"}, {"online", "1"}});
     TMainForm& form = MakeForm();
     form.show();
-    EXPECT_EQ(Lamp("MainsLed"), TShape::Look::On);
-    EXPECT_EQ(Lamp("BatteryLed"), TShape::Look::Off);
-    EXPECT_EQ(Lamp("ChargeLed"), TShape::Look::Off);
-    ASSERT_NE(form.Status().Indicator(QStringLiteral("BatteryLed")), nullptr);
-    EXPECT_EQ(form.Status().Indicator(QStringLiteral("BatteryLed"))->Label()->text(),
+    EXPECT_EQ(Lamp(StatusPanel::Lamp::Mains), TShape::Look::On);
+    EXPECT_EQ(Lamp(StatusPanel::Lamp::Battery), TShape::Look::Off);
+    EXPECT_EQ(Lamp(StatusPanel::Lamp::Charging), TShape::Look::Off);
+    ASSERT_NE(form.Status().Indicator(StatusPanel::Lamp::Battery), nullptr);
+    EXPECT_EQ(form.Status().Indicator(StatusPanel::Lamp::Battery)->Label()->text(),
               QStringLiteral("Батарея"));
 }
 

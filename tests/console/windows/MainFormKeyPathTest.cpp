@@ -23,6 +23,7 @@
 #include "console/windows/CommandButtons.h"
 #include "console/windows/CueListView.h"
 #include "console/windows/HvPanel.h"
+#include "OwnedMainForm.h"
 #include "console/windows/TMainForm.h"
 #include "console/windows/TWarningForm.h"
 #include "console/windows/TestModePanel.h"
@@ -69,12 +70,12 @@ protected:
     // Manual work mode (Ctrl+F1), armed (F1), started (F5), module 5 on the manual keyboard.
     void StartManualShow() {
         Click(Qt::Key_F1, Qt::ControlModifier);
-        ASSERT_EQ(form_->Player().WorkMode, TCommonPlayer::WorkManual);
+        ASSERT_EQ(form_->Session().Player().WorkMode, TCommonPlayer::WorkManual);
         Click(Qt::Key_F1);
         Click(Qt::Key_F5);
-        ASSERT_TRUE(form_->Player().IsPlaying());
+        ASSERT_TRUE(form_->Session().Player().IsPlaying());
         Click(Qt::Key_Down);
-        ASSERT_EQ(form_->State().ManualDevice, 0);
+        ASSERT_EQ(form_->Session().State().ManualDevice, 0);
         bus_->ClearRecords();
     }
 
@@ -100,7 +101,7 @@ protected:
         return n;
     }
     int LogLines(const QString& text) const {
-        QFile file(form_->LogFilePath());
+        QFile file(form_->Session().LogFilePath());
         if (!file.open(QIODevice::ReadOnly)) {
             return 0;
         }
@@ -120,18 +121,18 @@ TEST_F(MainFormKeyPathTest, AHeldKeyActsOnceUnlessItOnlyMovesOrSteps) {
 
     // The HV control's output: one charge-and-launch, however long the key is held.
     Click(Qt::Key_Down);
-    ASSERT_EQ(form_->State().ManualDevice, 1);
+    ASSERT_EQ(form_->Session().State().ManualDevice, 1);
     Hold(Qt::Key_1, 25);
-    EXPECT_EQ(form_->Player().PendingManualFires(), 1);
+    EXPECT_EQ(form_->Session().Player().PendingManualFires(), 1);
 
     // Tempo and offset steps repeat while held.
     Hold(Qt::Key_Asterisk, 4, Qt::KeypadModifier);
-    EXPECT_EQ(form_->Player().Tempo(), 1005);
+    EXPECT_EQ(form_->Session().Player().Tempo(), 1005);
 
     // A held Esc stops the show once; the repeats do not go on to stop the soundtrack or more.
     Hold(Qt::Key_Escape, 5);
-    EXPECT_FALSE(form_->Player().IsPlaying());
-    EXPECT_EQ(form_->State().LaunchState, TMainForm::Armed);
+    EXPECT_FALSE(form_->Session().Player().IsPlaying());
+    EXPECT_EQ(form_->Session().State().LaunchState, ConsoleState::Armed);
 }
 
 TEST_F(MainFormKeyPathTest, RepeatsTheWindowSystemDoesNotFlagAreRepeatsToo) {
@@ -161,13 +162,13 @@ TEST_F(MainFormKeyPathTest, AHeldStepOrArmKeyActsOnce) {
     Load("1 5 1\n2 5 2\n3 5 3\n");
     Click(Qt::Key_F1, Qt::ControlModifier);
     Hold(Qt::Key_F1, 5);
-    EXPECT_EQ(form_->State().LaunchState, TMainForm::Armed) << "the repeats must not disarm";
+    EXPECT_EQ(form_->Session().State().LaunchState, ConsoleState::Armed) << "the repeats must not disarm";
     Hold(Qt::Key_F5, 5);
-    ASSERT_TRUE(form_->Player().IsPlaying());
+    ASSERT_TRUE(form_->Session().Player().IsPlaying());
     bus_->ClearRecords();
     Hold(Qt::Key_F7, 10);
     EXPECT_EQ(Fires(5), 1);
-    EXPECT_EQ(form_->Player().NextCue, 1);
+    EXPECT_EQ(form_->Session().Player().NextCue, 1);
 }
 
 TEST_F(MainFormKeyPathTest, KeysWithCtrlAltOrSuperNeverFire) {
@@ -180,7 +181,7 @@ TEST_F(MainFormKeyPathTest, KeysWithCtrlAltOrSuperNeverFire) {
     Click(Qt::Key_F7, Qt::ControlModifier);
     EXPECT_EQ(Fires(), 0);
     EXPECT_TRUE(form_->isVisible()) << "the exit is refused while the show plays";
-    EXPECT_TRUE(form_->Player().IsPlaying());
+    EXPECT_TRUE(form_->Session().Player().IsPlaying());
 
     // Shift+digit fires nothing either: a slip on Shift must not launch.
     Click(Qt::Key_1, Qt::ShiftModifier);
@@ -193,27 +194,27 @@ TEST_F(MainFormKeyPathTest, KeysWithCtrlAltOrSuperNeverFire) {
 TEST_F(MainFormKeyPathTest, ModifiedKeysNeitherStartNorArmNorChangeSlots) {
     Click(Qt::Key_1, Qt::ControlModifier);
     Click(Qt::Key_3, Qt::AltModifier);
-    EXPECT_EQ(form_->State().CurrentSlot, 0);
+    EXPECT_EQ(form_->Session().State().CurrentSlot, 0);
     Click(Qt::Key_F1, Qt::ControlModifier | Qt::AltModifier);
     Click(Qt::Key_F1, Qt::ShiftModifier | Qt::ControlModifier);
-    EXPECT_EQ(form_->State().LaunchState, TMainForm::Waiting);
+    EXPECT_EQ(form_->Session().State().LaunchState, ConsoleState::Waiting);
 
     Load("1 5 1\n");
     Click(Qt::Key_F1);
-    ASSERT_EQ(form_->State().LaunchState, TMainForm::Armed);
+    ASSERT_EQ(form_->Session().State().LaunchState, ConsoleState::Armed);
     // Shift+F1 is the disabled control-mode action here; it does not fall through as F1.
     Click(Qt::Key_F1, Qt::ShiftModifier);
-    EXPECT_EQ(form_->State().LaunchState, TMainForm::Armed);
+    EXPECT_EQ(form_->Session().State().LaunchState, ConsoleState::Armed);
     Click(Qt::Key_F5, Qt::ShiftModifier);
     Click(Qt::Key_F5, Qt::AltModifier);
-    EXPECT_FALSE(form_->Player().IsPlaying());
+    EXPECT_FALSE(form_->Session().Player().IsPlaying());
     EXPECT_EQ(Fires(), 0);
 
     // Shift+F2 is F2 (no action takes it); Shift+Esc disarms as Esc does.
     Click(Qt::Key_Escape, Qt::ShiftModifier);
-    EXPECT_EQ(form_->State().LaunchState, TMainForm::Waiting);
+    EXPECT_EQ(form_->Session().State().LaunchState, ConsoleState::Waiting);
     int asked = 0;
-    form_->Show().AskScriptFile = [&asked] {
+    Owned(*form_).Dialogs().ScriptFile = [&asked] {
         ++asked;
         return QString();
     };
@@ -253,7 +254,7 @@ TEST_F(MainFormKeyPathTest, TypingInTheCueListMovesNeitherSelectionNorStartPoint
     cues.setFocus();
     cues.SelectCue(0);
     Click(Qt::Key_F1);
-    ASSERT_EQ(form_->State().LaunchState, TMainForm::Armed);
+    ASSERT_EQ(form_->Session().State().LaunchState, ConsoleState::Armed);
     const int startLines = LogLines(QStringLiteral("Установка точки начала"));
 
     Click(Qt::Key_3);
@@ -261,15 +262,15 @@ TEST_F(MainFormKeyPathTest, TypingInTheCueListMovesNeitherSelectionNorStartPoint
     Click(Qt::Key_Home);
     EXPECT_EQ(cues.SelectedCue(), 0);
     Click(Qt::Key_Return);
-    EXPECT_EQ(form_->Player().Position, 1000);
-    EXPECT_EQ(form_->Player().NextCue, 0);
+    EXPECT_EQ(form_->Session().Player().Position, 1000);
+    EXPECT_EQ(form_->Session().Player().NextCue, 0);
     EXPECT_EQ(LogLines(QStringLiteral("Установка точки начала: 3250")), 0);
 
     // Page Down is the key that moves it, and Enter then takes the start point from there.
     Click(Qt::Key_PageDown);
     EXPECT_EQ(cues.SelectedCue(), 1);
     Click(Qt::Key_Return);
-    EXPECT_EQ(form_->Player().Position, 2000);
+    EXPECT_EQ(form_->Session().Player().Position, 2000);
     EXPECT_EQ(LogLines(QStringLiteral("Установка точки начала")), startLines + 2);
 }
 
@@ -289,7 +290,7 @@ TEST_F(MainFormKeyPathTest, ArrowsInAutomaticModeStillMoveTheCueList) {
 TEST_F(MainFormKeyPathTest, TheFocusedEnergyBoxTakesDigitsInTestMode) {
     Click(Qt::Key_Tab);
     ASSERT_TRUE(form_->Buttons().TestBtn->isChecked());
-    form_->Wiring().TestSelection = 1;  // the HV control
+    form_->Session().Wiring().TestSelection = 1;  // the HV control
     form_->TestPage().RefreshTestPanel();
     QSpinBox* energy = nullptr;
     for (HvPanel* panel : form_->findChildren<HvPanel*>()) {
@@ -309,11 +310,11 @@ TEST_F(MainFormKeyPathTest, TheFocusedEnergyBoxTakesDigitsInTestMode) {
 }
 
 TEST_F(MainFormKeyPathTest, F3FollowsItsButtonWithoutAnAudioDevice) {
-    form_->State().SoundReady = false;
+    form_->Session().State().SoundReady = false;
     form_->RefreshButtons();
     ASSERT_FALSE(form_->Buttons().SoundBtn->isEnabled());
     int asked = 0;
-    form_->Show().AskSoundFile = [&asked] {
+    Owned(*form_).Dialogs().SoundFile = [&asked] {
         ++asked;
         return QString();
     };
@@ -326,7 +327,7 @@ TEST_F(MainFormKeyPathTest, StepFiringMovesAMotorInsteadOfFiringIt) {
     Click(Qt::Key_F1, Qt::ControlModifier);
     Click(Qt::Key_F1);
     Click(Qt::Key_F5);
-    ASSERT_TRUE(form_->Player().IsPlaying());
+    ASSERT_TRUE(form_->Session().Player().IsPlaying());
     bus_->ClearRecords();
     Click(Qt::Key_F7);
     EXPECT_EQ(Fires(30), 0);

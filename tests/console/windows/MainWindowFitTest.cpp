@@ -13,7 +13,9 @@
 #include <memory>
 
 #include "../../devices/sim/ConsoleSimHarness.h"
+#include "OwnedMainForm.h"
 #include "WindowTestBase.h"
+#include "console/windows/CommandButtons.h"
 #include "console/windows/HvPanel.h"
 #include "console/windows/MotorPanel.h"
 #include "console/windows/TMainForm.h"
@@ -29,13 +31,15 @@ protected:
         bus_->AddDevice(0, SimModule(5, 0x46B, 40));
         bus_->AddDevice(0, SimOf(SimDeviceKind::HvModule, 20));
         bus_->AddDevice(0, SimOf(SimDeviceKind::MotorModule, 30, 0x165));
-        TMainForm::Options options;
+        OwnedMainForm::Options options;
         options.programDir = dir_.path();
         auto bus = bus_;
-        options.makeWiring = [bus] { return std::make_unique<ConsoleWiring>(bus, QString()); };
-        form_ = std::make_unique<TMainForm>(options);
+        options.backend = bus;
+        options.rig = QString();
+        form_ = std::make_unique<OwnedMainForm>(options);
         for (int address : {5, 20, 30}) {
-            ASSERT_NE(form_->Wiring().Controls().RegisterDevice(address, 0), nullptr) << address;
+            ASSERT_NE(form_->Session().Wiring().Controls().RegisterDevice(address, 0), nullptr)
+                << address;
         }
         ASSERT_EQ(form_->screen()->availableGeometry(), kScreen);
         form_->setGeometry(kScreen);
@@ -123,7 +127,7 @@ TEST_F(MainWindowFitTest, LongTranslatedTextsStayInsideTheScreen) {
     MakeForm();
     ASSERT_EQ(form_->findChild<QLabel*>(QStringLiteral("HvTitleLabel"))->text(),
               QString::fromLatin1(longText));
-    ASSERT_EQ(form_->StartBtn()->text(), QString::fromLatin1(longText));
+    ASSERT_EQ(form_->Buttons().StartBtn->text(), QString::fromLatin1(longText));
     ExpectInside("launch page");
     Click(Qt::Key_Tab);
     ExpectInside("test page");

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <memory>
 
+#include "OwnedMainForm.h"
 #include "TempDir.h"
 #include "WindowTestBase.h"
 #include "console/ConsoleWiring.h"
@@ -86,13 +87,11 @@ class MainWindowKeysTest : public WindowTestBase {
 protected:
     void SetUp() override {
         WindowTestBase::SetUp();
-        TMainForm::Options options;
+        OwnedMainForm::Options options;
         options.programDir = dir_.path();
-        options.makeWiring = [] {
-            return std::make_unique<ConsoleWiring>(std::make_shared<SimBus>(),
-                                                   QStringLiteral("test"));
-        };
-        form_ = std::make_unique<TMainForm>(options);
+        options.backend = std::make_shared<SimBus>();
+        options.rig = QStringLiteral("test");
+        form_ = std::make_unique<OwnedMainForm>(options);
         form_->show();
         QApplication::setActiveWindow(form_.get());
     }
@@ -103,11 +102,11 @@ protected:
 
     // Loads a script into the current slot as the file dialog would.
     void Load(const QByteArray& script) {
-        form_->Show().AskScriptFile = [this, script] {
+        Owned(*form_).Dialogs().ScriptFile = [this, script] {
             dir_.write(QStringLiteral("show.txt"), script);
             return dir_.file(QStringLiteral("show.txt"));
         };
-        form_->Show().ProjectBtnClick();
+        form_->Session().Show().ToggleScript();
     }
 
     std::unique_ptr<TMainForm> form_;
@@ -122,18 +121,18 @@ TEST_F(MainWindowKeysTest, LoadingFillsCueListSlotAndButtons) {
     EXPECT_TRUE(form_->Slots().IsCurrent(0));
     EXPECT_EQ(form_->Slots().ScriptText(0), QStringLiteral("0:01:05"));
     EXPECT_TRUE(form_->Buttons().BeginBtn->isEnabled());
-    EXPECT_FALSE(form_->StartBtn()->isEnabled());
+    EXPECT_FALSE(form_->Buttons().StartBtn->isEnabled());
 
     // F1 arms: the start button comes on and "Работа" replaces "Ожидание".
     EXPECT_TRUE(form_->KeyDown(vk::F1));
-    EXPECT_EQ(form_->State().LaunchState, TMainForm::Armed);
-    EXPECT_TRUE(form_->StartBtn()->isEnabled());
-    EXPECT_EQ(form_->Status().LookOf(QStringLiteral("WorkLed")), TShape::Look::On);
+    EXPECT_EQ(form_->Session().State().LaunchState, ConsoleState::Armed);
+    EXPECT_TRUE(form_->Buttons().StartBtn->isEnabled());
+    EXPECT_EQ(form_->Status().LookOf(StatusPanel::Lamp::Work), TShape::Look::On);
     EXPECT_FALSE(form_->Buttons().ProjectBtn->isEnabled());
     // Esc disarms.
     EXPECT_TRUE(form_->KeyDown(vk::Escape));
-    EXPECT_EQ(form_->State().LaunchState, TMainForm::Waiting);
-    EXPECT_EQ(form_->Status().LookOf(QStringLiteral("WaitLed")), TShape::Look::On);
+    EXPECT_EQ(form_->Session().State().LaunchState, ConsoleState::Waiting);
+    EXPECT_EQ(form_->Status().LookOf(StatusPanel::Lamp::Wait), TShape::Look::On);
 }
 
 TEST_F(MainWindowKeysTest, TempoAndOffsetKeysReachLabelsAndGauges) {
@@ -154,14 +153,14 @@ TEST_F(MainWindowKeysTest, WorkModeShowsTheManualKeyboardAndSlotKeysChangeSlots)
     EXPECT_FALSE(form_->ManualKeys().isVisible());
     form_->FindAction(QStringLiteral("ModeAction"))->trigger();
     EXPECT_TRUE(form_->ManualKeys().isVisible());
-    EXPECT_EQ(form_->Status().LookOf(QStringLiteral("WorkManualLed")), TShape::Look::On);
+    EXPECT_EQ(form_->Status().LookOf(StatusPanel::Lamp::WorkManual), TShape::Look::On);
     // No module selected: every key idle, light grey with a grey letter.
     EXPECT_EQ(form_->ManualKeys().Key(0).shape, QColor(166, 166, 166));
     EXPECT_EQ(form_->ManualKeys().Key(39).letter, QColor(128, 128, 128));
 
     Load("1 3 1\n");
     EXPECT_TRUE(form_->KeyDown('3'));
-    EXPECT_EQ(form_->State().CurrentSlot, 2);
+    EXPECT_EQ(form_->Session().State().CurrentSlot, 2);
     EXPECT_TRUE(form_->Slots().IsCurrent(2));
     EXPECT_EQ(form_->Cues().rowCount(), 0);
     // Each slot keeps its own modes: slot 2 starts automatic.
@@ -181,10 +180,10 @@ TEST_F(MainWindowKeysTest, AnyKeyClosesTheRedWindowAndActsOnlyInTheActiveMainWin
 TEST_F(MainWindowKeysTest, ExternalStopShowsTheRedWindowAndLogsIt) {
     Load("60 3 1\n");
     form_->KeyDown(vk::F1);
-    form_->Player().Start(0);
-    ASSERT_TRUE(form_->Player().IsPlaying());
-    form_->Wiring().HandleFrame(BusFrame{0x90, 0, 50, 0x00, 0, 0}, 0);
-    EXPECT_FALSE(form_->Player().IsPlaying());
+    form_->Session().Player().Start(0);
+    ASSERT_TRUE(form_->Session().Player().IsPlaying());
+    form_->Session().Wiring().HandleFrame(BusFrame{0x90, 0, 50, 0x00, 0, 0}, 0);
+    EXPECT_FALSE(form_->Session().Player().IsPlaying());
     EXPECT_TRUE(form_->WarningForm().isVisible());
     EXPECT_EQ(form_->WarningForm().Text(), QStringLiteral("Экстренная остановка!"));
     form_->WarningForm().CloseWarning();
@@ -197,11 +196,11 @@ TEST(MainWindowLogTest, ALogThatCannotBeWrittenIsShownInRedAndBesideTheVersion) 
     SetLanguageFilePath(dir.file(QStringLiteral("kelvanex.lng")));
     // "logs" is a file: no log can be made there.
     dir.write(QStringLiteral("logs"), "not a folder");
-    TMainForm::Options options;
+    OwnedMainForm::Options options;
     options.programDir = dir.path();
-    options.makeWiring = [] { return std::make_unique<ConsoleWiring>(std::make_shared<SimBus>()); };
+    options.backend = std::make_shared<SimBus>();
     {
-        TMainForm form(options);
+        OwnedMainForm form(options);
         form.show();
         QApplication::processEvents();
         EXPECT_TRUE(form.WarningForm().isVisible());

@@ -35,7 +35,7 @@ TEST_F(OffsetKeysTest, EachStepReAimsTheNextCueAtOnce) {
     Load("20 5 1\n");
     Click(Qt::Key_F1);
     Click(Qt::Key_F5);
-    TExtPlayer& player = form_->Player();
+    TExtPlayer& player = form_->Session().Player();
     ASSERT_TRUE(player.IsPlaying());
     const auto due = player.NextCueDueTick();
     ASSERT_TRUE(due.has_value());

@@ -17,6 +17,8 @@
 #include "console/windows/CommandButtons.h"
 #include "console/windows/CueListView.h"
 #include "console/windows/DevicePanel.h"
+#include "OwnedMainForm.h"
+#include "console/windows/StatusPanel.h"
 #include "console/windows/TMainForm.h"
 #include "console/windows/TimePanel.h"
 #include "shows/TExtPlayer.h"
@@ -43,12 +45,12 @@ protected:
     void Start() {
         Click(Qt::Key_F1);
         Click(Qt::Key_F5);
-        ASSERT_TRUE(form_->Player().IsPlaying());
+        ASSERT_TRUE(form_->Session().Player().IsPlaying());
     }
     bool WaitFor(const std::function<bool()>& done, int ms = 5000) {
         return QTest::qWaitFor(
             [&] {
-                while (form_->Wiring().Proto().DispatchPending()) {
+                while (form_->Session().Wiring().Proto().DispatchPending()) {
                 }
                 return done();
             },
@@ -66,7 +68,7 @@ TEST_F(ShowOutcomesWindowTest, EachCueIsMarkedAndTheCountIsBesideTheClock) {
     ASSERT_EQ(form_->Cues().rowCount(), 3);
     EXPECT_EQ(NotSent(), QStringLiteral("Не отправлено: 0"));
     Start();
-    ASSERT_TRUE(WaitFor([this] { return !form_->Player().IsPlaying(); }));
+    ASSERT_TRUE(WaitFor([this] { return !form_->Session().Player().IsPlaying(); }));
     const QString sent = CueRowLookFor(CueOutcomes::Outcome::Sent).Mark;
     const QString lost = CueRowLookFor(CueOutcomes::Outcome::NotSent).Mark;
     EXPECT_TRUE(RowMarked(0, sent)) << form_->Cues().item(0, 0)->text().toStdString();
@@ -80,10 +82,10 @@ TEST_F(ShowOutcomesWindowTest, EachCueIsMarkedAndTheCountIsBesideTheClock) {
     // afresh.
     Click(Qt::Key_F4);
     Click(Qt::Key_F5);
-    ASSERT_TRUE(form_->Player().IsPlaying());
+    ASSERT_TRUE(form_->Session().Player().IsPlaying());
     EXPECT_FALSE(RowMarked(1, lost));
-    EXPECT_EQ(form_->Outcomes().NotSentCount(), 0);
-    ASSERT_TRUE(WaitFor([this] { return !form_->Player().IsPlaying(); }));
+    EXPECT_EQ(form_->Session().Outcomes().NotSentCount(), 0);
+    ASSERT_TRUE(WaitFor([this] { return !form_->Session().Player().IsPlaying(); }));
     EXPECT_EQ(NotSent(), QStringLiteral("Не отправлено: 1"));
     // A time cell keeps its own text behind the mark.
     EXPECT_TRUE(form_->Cues().item(0, 0)->text().endsWith(QStringLiteral("0.1")));
@@ -92,23 +94,23 @@ TEST_F(ShowOutcomesWindowTest, EachCueIsMarkedAndTheCountIsBesideTheClock) {
 TEST_F(ShowOutcomesWindowTest, UnpluggedConverterGreysTheRowsAndCountsTheLostCues) {
     Load("0.1 5 1\n1.5 5 2\n1.6 5 3\n");
     Start();
-    ASSERT_TRUE(WaitFor([this] { return form_->Outcomes().At(0) != CueOutcomes::Outcome::None; }));
+    ASSERT_TRUE(WaitFor([this] { return form_->Session().Outcomes().At(0) != CueOutcomes::Outcome::None; }));
     ASSERT_EQ(form_->Devices().RowCount(), 2);
     EXPECT_FALSE(form_->Devices().RowText(0).contains(QStringLiteral("нет")));
     bus_->Unplug(0);
-    ASSERT_TRUE(WaitFor([this] { return !form_->Player().IsPlaying(); }));
+    ASSERT_TRUE(WaitFor([this] { return !form_->Session().Player().IsPlaying(); }));
     EXPECT_EQ(NotSent(), QStringLiteral("Не отправлено: 2"));
-    EXPECT_TRUE(form_->Wiring().ConverterFault);
+    EXPECT_TRUE(form_->Session().Wiring().ConverterFault);
     EXPECT_TRUE(form_->Devices().RowText(0).contains(QStringLiteral("нет связи")))
         << form_->Devices().RowText(0).toStdString();
     EXPECT_TRUE(form_->Devices().RowStyle(0).contains(QStringLiteral("#b0b0b0")));
-    EXPECT_TRUE(form_->Freshness().Stale(5));
+    EXPECT_TRUE(form_->Session().Freshness().Stale(5));
     EXPECT_TRUE(form_->Devices().RowText(1).contains(QStringLiteral("нет связи")));
 }
 
 TEST_F(ShowOutcomesWindowTest, F2RefusesAMotorCueForAFiringModuleWithItsLineAndReason) {
     dir_.write(QStringLiteral("show.txt"), "1 5 1\n2 5 #C\n3 30 #L#50\n");
-    form_->Show().AskScriptFile = [this] { return dir_.file(QStringLiteral("show.txt")); };
+    Owned(*form_).Dialogs().ScriptFile = [this] { return dir_.file(QStringLiteral("show.txt")); };
     QString shown;
     QTimer::singleShot(200, form_.get(), [&shown] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
@@ -120,14 +122,15 @@ TEST_F(ShowOutcomesWindowTest, F2RefusesAMotorCueForAFiringModuleWithItsLineAndR
     EXPECT_EQ(shown, QStringLiteral("Ошибка загрузки сценария (строка: 2). команда мотора для "
                                     "пульта 5, а у него нет мотора"));
     EXPECT_EQ(form_->Cues().rowCount(), 0);
-    EXPECT_EQ(form_->Show().CurrentProject().Count(), 0);
+    EXPECT_EQ(form_->Session().Show().CurrentProject().Count(), 0);
 }
 
 TEST_F(ShowOutcomesWindowTest, WithoutASoundDeviceTheWindowSaysWhyF3IsGreyedOut) {
     EXPECT_TRUE(form_->Buttons().SoundBtn->toolTip().isEmpty());
-    form_->State().SoundReady = false;
+    form_->Session().State().SoundReady = false;
     form_->RefreshButtons();
-    form_->RefreshSound();
+    form_->Times().ShowSound();
+    form_->Status().ShowSound();
     EXPECT_FALSE(form_->Buttons().SoundBtn->isEnabled());
     EXPECT_TRUE(form_->Buttons().SoundBtn->toolTip().contains(QStringLiteral("перезапустите")));
     EXPECT_EQ(form_->Times().SoundNameLabel()->text(),

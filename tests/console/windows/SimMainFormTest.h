@@ -9,6 +9,7 @@
 #include <initializer_list>
 #include <memory>
 
+#include "OwnedMainForm.h"
 #include "WindowTestBase.h"
 #include "console/ConsoleWiring.h"
 #include "console/ShowControl.h"
@@ -32,23 +33,23 @@ protected:
     // Builds the form on bus_, registers the devices at `addresses` and makes it the active
     // window.
     void OpenForm(std::initializer_list<int> addresses) {
-        TMainForm::Options options;
+        OwnedMainForm::Options options;
         options.programDir = dir_.path();
         auto bus = bus_;
-        options.makeWiring = [bus] {
-            return std::make_unique<ConsoleWiring>(bus, QStringLiteral("test rig"));
-        };
-        form_ = std::make_unique<TMainForm>(options);
+        options.backend = bus;
+        options.rig = QStringLiteral("test rig");
+        form_ = std::make_unique<OwnedMainForm>(options);
         for (int address : addresses) {
-            ASSERT_NE(form_->Wiring().Controls().RegisterDevice(address, 0), nullptr) << address;
+            ASSERT_NE(form_->Session().Wiring().Controls().RegisterDevice(address, 0), nullptr)
+                << address;
         }
         form_->show();
         QApplication::setActiveWindow(form_.get());
         ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
     }
     void TearDown() override {
-        if (form_ && form_->Player().IsPlaying()) {
-            form_->Player().Stop(true);
+        if (form_ && form_->Session().Player().IsPlaying()) {
+            form_->Session().Player().Stop(true);
         }
         form_.reset();
         bus_.reset();
@@ -67,11 +68,11 @@ protected:
 
     // Loads a script into the current slot as the file dialog would.
     void Load(const QByteArray& script) {
-        form_->Show().AskScriptFile = [this, script] {
+        Owned(*form_).Dialogs().ScriptFile = [this, script] {
             dir_.write(QStringLiteral("show.txt"), script);
             return dir_.file(QStringLiteral("show.txt"));
         };
-        form_->Show().ProjectBtnClick();
+        form_->Session().Show().ToggleScript();
     }
 
     std::shared_ptr<SimBus> bus_;

@@ -20,6 +20,7 @@
 #include <memory>
 
 #include "FakeClock.h"
+#include "OwnedMainForm.h"
 #include "TempDir.h"
 #include "WindowTestBase.h"
 #include "console/ConsoleWiring.h"
@@ -28,6 +29,7 @@
 #include "console/windows/CommandButtons.h"
 #include "console/windows/TExtStartForm.h"
 #include "console/windows/TMainForm.h"
+#include "console/windows/TMemoryForm.h"
 #include "console/windows/TTimerForm.h"
 #include "console/windows/TWarningForm.h"
 #include "console/windows/TestModePanel.h"
@@ -43,6 +45,15 @@
 
 namespace kv {
 namespace {
+
+// A countdown's view of the show: playing when the test says so, the wait standing unless it
+// says otherwise.
+struct Watch : CountdownWatch {
+    const bool* playing = nullptr;
+    bool stands = true;
+    bool ShowPlaying() const override { return playing != nullptr && *playing; }
+    bool WaitStands() const override { return stands; }
+};
 
 constexpr int32_t kNoon = 12 * 3600 * 1000;
 
@@ -70,17 +81,16 @@ protected:
             c.channels = 16;
             bus->AddDevice(0, c);
         }
-        TMainForm::Options options;
+        OwnedMainForm::Options options;
         options.programDir = dir_.path();
         // Named as a rig: a simulated bus plays soundtracks to the null output.
-        options.makeWiring = [bus] {
-            return std::make_unique<ConsoleWiring>(bus, QStringLiteral("test rig"));
-        };
-        form_ = std::make_unique<TMainForm>(options);
+        options.backend = bus;
+        options.rig = QStringLiteral("test rig");
+        form_ = std::make_unique<OwnedMainForm>(options);
         if (withModule) {
-            EXPECT_NE(form_->Wiring().Controls().RegisterDevice(3, 0), nullptr);
+            EXPECT_NE(form_->Session().Wiring().Controls().RegisterDevice(3, 0), nullptr);
         }
-        form_->Projects().Project(0).LoadFromBytes(script, "show.txt");
+        form_->Session().Projects().Project(0).LoadFromBytes(script, "show.txt");
         AtNoon(form_->ExtStartForm());
         return *form_;
     }
@@ -178,13 +188,13 @@ TEST_F(StartWindowsTest, CountdownSaysOkOnlyWhenItReachesZero) {
         clock_.Advance(5000);
         form.Tick();
     });
-    EXPECT_TRUE(
-        form.Run(QStringLiteral("Время до запуска:"), 100000, 110000, [] { return false; }));
+    const Watch idle;
+    EXPECT_TRUE(form.Run(QStringLiteral("Время до запуска:"), 100000, 110000, idle));
     EXPECT_EQ(shown, QStringLiteral("0:00:05.0"));
     EXPECT_FALSE(form.Timer.isActive());
 
     Later([&] { form.CancelBtn->click(); });
-    EXPECT_FALSE(form.Run(QString(), 110000, 120000, [] { return false; }));
+    EXPECT_FALSE(form.Run(QString(), 110000, 120000, idle));
     EXPECT_FALSE(form.Timer.isActive());
     // Ticks of a hidden window decide nothing.
     clock_.Advance(20000);
@@ -202,21 +212,21 @@ TEST_F(StartWindowsTest, WaitEndsWhenPlayingOrWhenTheWaitIsClearedElsewhere) {
         playing = true;
         form.Tick();
     });
-    EXPECT_TRUE(form.Run(
-        QString(), 100000, 0, [&] { return playing; }, [] { return true; }));
+    Watch watch;
+    watch.playing = &playing;
+    EXPECT_TRUE(form.Run(QString(), 100000, 0, watch));
     playing = false;
     Later([&] { form.Tick(); });
-    EXPECT_FALSE(form.Run(
-        QString(), 100000, 0, [&] { return playing; }, [] { return false; }));
+    watch.stands = false;
+    EXPECT_FALSE(form.Run(QString(), 100000, 0, watch));
 }
 
 TEST_F(StartWindowsTest, CtrlF5WaitsForTheCommandAndCancelClearsTheWait) {
-    TMainForm::Options options;
+    OwnedMainForm::Options options;
     options.programDir = dir_.path();
-    options.makeWiring = [] {
-        return std::make_unique<ConsoleWiring>(std::make_shared<SimBus>(), QString());
-    };
-    TMainForm form(options);
+    options.backend = std::make_shared<SimBus>();
+    options.rig = QString();
+    OwnedMainForm form(options);
     AtNoon(form.ExtStartForm());
     QAction* action = form.FindAction(QStringLiteral("ExtStartAction"));
     ASSERT_NE(action, nullptr);
@@ -225,7 +235,7 @@ TEST_F(StartWindowsTest, CtrlF5WaitsForTheCommandAndCancelClearsTheWait) {
     Later([&] {
         form.ExtStartForm().StartBtn->click();  // the external command is preselected
         Later([&] {
-            waited = form.Player().WaitingExtStart && form.TimerForm().isVisible();
+            waited = form.Session().Player().WaitingExtStart && form.TimerForm().isVisible();
             EXPECT_EQ(form.TimerForm().Label2->text(),
                       QStringLiteral("Ожидание команды запуска..."));
             form.TimerForm().CancelBtn->click();
@@ -233,8 +243,8 @@ TEST_F(StartWindowsTest, CtrlF5WaitsForTheCommandAndCancelClearsTheWait) {
     });
     form.ExtStartActionExecute();
     EXPECT_TRUE(waited);
-    EXPECT_FALSE(form.Player().WaitingExtStart);
-    EXPECT_FALSE(form.Player().IsPlaying());
+    EXPECT_FALSE(form.Session().Player().WaitingExtStart);
+    EXPECT_FALSE(form.Session().Player().IsPlaying());
 
     // A passed time: refused, then cancelled; neither window starts anything.
     Later([&] {
@@ -247,7 +257,7 @@ TEST_F(StartWindowsTest, CtrlF5WaitsForTheCommandAndCancelClearsTheWait) {
     form.ExtStartActionExecute();
     EXPECT_EQ(messages_, QStringList{CountdownPassedMessage()});
     EXPECT_FALSE(form.TimerForm().isVisible());
-    EXPECT_FALSE(form.Player().IsPlaying());
+    EXPECT_FALSE(form.Session().Player().IsPlaying());
 }
 
 // A stop from the bus, the stop key or a disarm while the clock counts down: at zero nothing
@@ -255,19 +265,19 @@ TEST_F(StartWindowsTest, CtrlF5WaitsForTheCommandAndCancelClearsTheWait) {
 TEST_F(StartWindowsTest, CountdownIsCancelledByAStopAndChecksTheStartAgainAtZero) {
     TMainForm& form = MakeForm("60 3 1\n");
     ShowActive(form);
-    form.State().LaunchState = TMainForm::Armed;
+    form.Session().State().LaunchState = ConsoleState::Armed;
     form.RefreshButtons();
     ASSERT_TRUE(form.FindAction(QStringLiteral("ExtStartAction"))->isEnabled());
 
     CountdownOf10s(form, [&] {
         // Another console's stop while it counts.
-        form.Wiring().HandleFrame(BusFrame{0x90, 0, 50, 0x00, 0, 0}, 0);
+        form.Session().Wiring().HandleFrame(BusFrame{0x90, 0, 50, 0x00, 0, 0}, 0);
         clock_.Advance(10000);
         form.TimerForm().Tick();
     });
     EXPECT_FALSE(form.TimerForm().isVisible());
-    EXPECT_FALSE(form.Player().IsPlaying());
-    EXPECT_FALSE(form.Show().CountdownRunning());
+    EXPECT_FALSE(form.Session().Player().IsPlaying());
+    EXPECT_FALSE(form.Session().Show().CountdownRunning());
 
     // The stop key pressed in the countdown window ends it at once.
     bool closed = false;
@@ -279,34 +289,34 @@ TEST_F(StartWindowsTest, CountdownIsCancelledByAStopAndChecksTheStartAgainAtZero
         }
     });
     EXPECT_TRUE(closed);
-    EXPECT_FALSE(form.Player().IsPlaying());
+    EXPECT_FALSE(form.Session().Player().IsPlaying());
 
     // Disarmed meanwhile: armed or not at zero, it does not start.
     CountdownOf10s(form, [&] {
-        form.Show().Disarm();
+        form.Session().Show().Disarm();
         clock_.Advance(10000);
         form.TimerForm().Tick();
     });
-    EXPECT_FALSE(form.Player().IsPlaying());
+    EXPECT_FALSE(form.Session().Player().IsPlaying());
 
-    form.State().LaunchState = TMainForm::Armed;
+    form.Session().State().LaunchState = ConsoleState::Armed;
     CountdownOf10s(form, [&] {
         clock_.Advance(10000);
         form.TimerForm().Tick();
     });
-    EXPECT_TRUE(form.Player().IsPlaying());
+    EXPECT_TRUE(form.Session().Player().IsPlaying());
     EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &form; }, 2000))
         << "the main window has the keyboard again, for the stop key";
-    form.Show().StopBtnClick();
+    form.Session().Show().Stop();
 }
 
 // The red window never takes the keyboard: in the middle of a show the first stop key stops.
 TEST_F(StartWindowsTest, WarningWindowLeavesTheStopKeyToTheShow) {
     TMainForm& form = MakeForm("60 3 1\n");
     ShowActive(form);
-    form.State().LaunchState = TMainForm::Armed;
-    ASSERT_TRUE(form.Show().StartBtnClick());
-    ASSERT_TRUE(form.Player().IsPlaying());
+    form.Session().State().LaunchState = ConsoleState::Armed;
+    ASSERT_TRUE(form.Session().Show().Start());
+    ASSERT_TRUE(form.Session().Player().IsPlaying());
     form.WarningForm().ShowWarning(QStringLiteral("Ошибка записи журнала"));
     QCoreApplication::processEvents();
     ASSERT_TRUE(form.WarningForm().isVisible());
@@ -317,8 +327,29 @@ TEST_F(StartWindowsTest, WarningWindowLeavesTheStopKeyToTheShow) {
     ASSERT_NE(active, nullptr);
     ASSERT_NE(active->windowHandle(), nullptr);
     QTest::keyClick(active->windowHandle(), Qt::Key_F6);
-    EXPECT_FALSE(form.Player().IsPlaying());
+    EXPECT_FALSE(form.Session().Player().IsPlaying());
     EXPECT_FALSE(form.WarningForm().isVisible()) << "the key closes it as well";
+}
+
+// The progress window's "Отмена" and Esc reach every listener (the operation that runs, and
+// whatever else follows the window), once per press, and leave the flag the operation reads.
+TEST_F(StartWindowsTest, MemoryFormCancelReachesEveryListener) {
+    TMemoryForm form;
+    int operation = 0;
+    int other = 0;
+    QObject::connect(&form, &TMemoryForm::CancelPressed, &form, [&] { ++operation; });
+    QObject::connect(&form, &TMemoryForm::CancelPressed, &form, [&] { ++other; });
+    form.Begin(QStringLiteral("Запись"));
+    EXPECT_FALSE(form.CancelRequested());
+    QTest::keyClick(&form, Qt::Key_Escape);
+    EXPECT_TRUE(form.CancelRequested());
+    form.Begin(QStringLiteral("Запись"));
+    EXPECT_FALSE(form.CancelRequested());
+    QTest::mouseClick(form.CancelButton(), Qt::LeftButton);
+    EXPECT_TRUE(form.CancelRequested());
+    EXPECT_EQ(operation, 2);
+    EXPECT_EQ(other, 2);
+    form.End();
 }
 
 // While a memory operation writes the modules, its progress window lets the main window's events
@@ -327,9 +358,9 @@ TEST_F(StartWindowsTest, WarningWindowLeavesTheStopKeyToTheShow) {
 TEST_F(StartWindowsTest, NothingStartsOrClosesWhileAMemoryOperationHasTheBus) {
     TMainForm& form = MakeForm("1 3 1\n2 3 2\n", true);
     form.show();
-    form.State().LaunchState = TMainForm::Armed;
+    form.Session().State().LaunchState = ConsoleState::Armed;
     form.RefreshButtons();
-    ASSERT_TRUE(form.StartBtn()->isEnabled());
+    ASSERT_TRUE(form.Buttons().StartBtn->isEnabled());
     // The operation's questions and its result box are answered as they come up.
     QTimer boxes;
     QObject::connect(&boxes, &QTimer::timeout, [] {
@@ -342,19 +373,19 @@ TEST_F(StartWindowsTest, NothingStartsOrClosesWhileAMemoryOperationHasTheBus) {
     bool closed = true;
     bool seen = false;
     Later([&] {
-        seen = form.Memory().Running();
-        startEnabled = form.StartBtn()->isEnabled();
-        form.StartBtn()->click();
+        seen = form.Session().Memory().Running();
+        startEnabled = form.Buttons().StartBtn->isEnabled();
+        form.Buttons().StartBtn->click();
         closed = form.close();
     });
-    form.RunMemoryOperation(TMainForm::MemoryCommand::Write);
+    form.Session().RunMemoryOperation(MemoryCommand::Write);
     boxes.stop();
     ASSERT_TRUE(seen) << "the step ran inside the operation";
     EXPECT_FALSE(startEnabled);
-    EXPECT_FALSE(form.Player().IsPlaying());
+    EXPECT_FALSE(form.Session().Player().IsPlaying());
     EXPECT_FALSE(closed);
     EXPECT_TRUE(form.isVisible());
-    EXPECT_TRUE(form.StartBtn()->isEnabled()) << "enabled again when it ends";
+    EXPECT_TRUE(form.Buttons().StartBtn->isEnabled()) << "enabled again when it ends";
 }
 
 // The soundtrack test of test mode stops when the operator leaves test mode: the next start
@@ -384,14 +415,14 @@ TEST_F(StartWindowsTest, LeavingTestModeStopsTheSoundtrackTest) {
         u32(bytes);
         f.write(QByteArray(static_cast<int>(bytes), '\0'));
     }
-    ASSERT_TRUE(form.Player().LoadSound(wav));
+    ASSERT_TRUE(form.Session().Player().LoadSound(wav));
     form.Buttons().TestBtn->click();
-    ASSERT_TRUE(form.Wiring().TestMode);
+    ASSERT_TRUE(form.Session().Wiring().TestMode);
     form.TestPage().SoundTestBtn->click();
-    ASSERT_TRUE(form.Show().SoundPlaying());
+    ASSERT_TRUE(form.Session().Show().SoundPlaying());
     form.Buttons().TestBtn->click();
-    EXPECT_FALSE(form.Wiring().TestMode);
-    EXPECT_FALSE(form.Show().SoundPlaying());
+    EXPECT_FALSE(form.Session().Wiring().TestMode);
+    EXPECT_FALSE(form.Session().Show().SoundPlaying());
 }
 
 }  // namespace

@@ -1,4 +1,6 @@
+#include "OwnedMainForm.h"
 #include "WindowTestBase.h"
+#include "console/windows/CommandButtons.h"
 #include "console/windows/TMainForm.h"
 
 #include <gtest/gtest.h>
@@ -28,12 +30,11 @@ class TMainFormTest : public WindowTestBase {
 protected:
     // A console on an empty simulated bus (no converter), optionally named as a rig.
     std::unique_ptr<TMainForm> MakeForm(const QString& rig = QString()) {
-        TMainForm::Options options;
+        OwnedMainForm::Options options;
         options.programDir = dir_.path();
-        options.makeWiring = [rig] {
-            return std::make_unique<ConsoleWiring>(std::make_shared<SimBus>(), rig);
-        };
-        return std::make_unique<TMainForm>(options);
+        options.backend = std::make_shared<SimBus>();
+        options.rig = rig;
+        return std::make_unique<OwnedMainForm>(options);
     }
 
     // The log's messages without their time stamps.
@@ -56,8 +57,8 @@ protected:
 TEST_F(TMainFormTest, CreationMakesTheLogsFolderAndWritesTheHeader) {
     auto form = MakeForm();
     EXPECT_TRUE(QDir(dir_.file(QStringLiteral("logs"))).exists());
-    EXPECT_TRUE(form->LogFilePath().endsWith(QStringLiteral("_0.log")));
-    const QStringList log = LogMessages(form->LogFilePath());
+    EXPECT_TRUE(form->Session().LogFilePath().endsWith(QStringLiteral("_0.log")));
+    const QStringList log = LogMessages(form->Session().LogFilePath());
     ASSERT_GE(log.size(), 3);
     EXPECT_EQ(log[0], QString(45, QLatin1Char('-')));
     // Message 0 is a single blank, followed at once by the version.
@@ -68,31 +69,31 @@ TEST_F(TMainFormTest, CreationMakesTheLogsFolderAndWritesTheHeader) {
 TEST_F(TMainFormTest, NewLogTakesTheLowestFreeNumberOfTheDay) {
     QDir().mkpath(dir_.file(QStringLiteral("logs")));
     auto form0 = MakeForm();
-    const QString first = form0->LogFilePath();
+    const QString first = form0->Session().LogFilePath();
     form0.reset();
     // _0 exists now; add _1 and _3 by hand: the next run writes _2.
     const QString stem = first.left(first.size() - QStringLiteral("0.log").size());
     QFile(stem + QStringLiteral("1.log")).open(QIODevice::WriteOnly);
     QFile(stem + QStringLiteral("3.log")).open(QIODevice::WriteOnly);
     auto form = MakeForm();
-    EXPECT_EQ(form->LogFilePath(), stem + QStringLiteral("2.log"));
+    EXPECT_EQ(form->Session().LogFilePath(), stem + QStringLiteral("2.log"));
 }
 
 TEST_F(TMainFormTest, SettingsAndShowingSetCaptionVersionAndStartButton) {
     dir_.write(QStringLiteral("kelvanex.ini"),
                "[keys]\nStartBtn=32\n[settings]\nConnectResist=25,5\n");
     auto form = MakeForm();
-    EXPECT_EQ(form->State().StartKey, 32);
-    EXPECT_DOUBLE_EQ(form->Settings().ConnectResist, 25.5);
-    EXPECT_DOUBLE_EQ(form->Settings().ConnectResistHi, 200);
-    EXPECT_EQ(form->StartBtn()->text(), QStringLiteral("<F5> Старт"));
+    EXPECT_EQ(form->Session().State().StartKey, 32);
+    EXPECT_DOUBLE_EQ(form->Session().Settings().ConnectResist, 25.5);
+    EXPECT_DOUBLE_EQ(form->Session().Settings().ConnectResistHi, 200);
+    EXPECT_EQ(form->Buttons().StartBtn->text(), QStringLiteral("<F5> Старт"));
 
     form->show();
     EXPECT_EQ(form->windowTitle(),
               QStringLiteral("Управление запуском (версия: ") + OwnVersion() + QLatin1Char(')'));
     EXPECT_EQ(form->findChild<QLabel*>(QStringLiteral("VersionLabel"))->text(),
               QStringLiteral("версия: ") + OwnVersion() + QStringLiteral(" (расширенная)"));
-    EXPECT_EQ(form->StartBtn()->text(), QStringLiteral("<SPACE> Старт"));
+    EXPECT_EQ(form->Buttons().StartBtn->text(), QStringLiteral("<SPACE> Старт"));
     EXPECT_FALSE(form->findChild<QLabel*>(QStringLiteral("SimulatedBusLabel"))->isVisible());
 }
 
@@ -101,7 +102,7 @@ TEST_F(TMainFormTest, OtherStartKeysKeepTheF5CaptionEvenWhenTranslated) {
     dir_.write(QStringLiteral("kelvanex.lng"), "[buttons]\nTMainForm.StartBtn=<F5> Start\n");
     auto form = MakeForm();
     form->show();
-    EXPECT_EQ(form->StartBtn()->text(), QStringLiteral("<F5> Start"));
+    EXPECT_EQ(form->Buttons().StartBtn->text(), QStringLiteral("<F5> Start"));
 }
 
 TEST_F(TMainFormTest, SimulatedBusIsNamedInCaptionAndOnScreen) {
@@ -114,19 +115,20 @@ TEST_F(TMainFormTest, SimulatedBusIsNamedInCaptionAndOnScreen) {
 }
 
 TEST_F(TMainFormTest, ClosingIsRefusedWhileAShowPlaysAndLogsTheClosingLinesOnce) {
-    auto form = MakeForm();
-    bool playing = true;
-    form->ShowPlaying = [&playing] { return playing; };
+    auto form = MakeForm(QStringLiteral("demo"));
+    form->Session().Projects().Project(0).LoadFromBytes("60 3 1\n", "show.txt");
     form->show();
+    form->Session().Player().Start(0);
     EXPECT_FALSE(form->close());
     EXPECT_TRUE(form->isVisible());
-    EXPECT_FALSE(LogMessages(form->LogFilePath()).contains(QStringLiteral("Выход из программы")));
+    EXPECT_FALSE(
+        LogMessages(form->Session().LogFilePath()).contains(QStringLiteral("Выход из программы")));
 
-    playing = false;
+    form->Session().Player().Stop(true);
     EXPECT_TRUE(form->close());
     form->show();
     form->close();
-    const QStringList log = LogMessages(form->LogFilePath());
+    const QStringList log = LogMessages(form->Session().LogFilePath());
     ASSERT_GE(log.size(), 3);
     const QString rule(44, QLatin1Char('-'));
     EXPECT_EQ(log.mid(log.size() - 3),
@@ -138,17 +140,17 @@ TEST_F(TMainFormTest, OwnsThePlayerOnSlotZeroAndRefusesToCloseWhileItPlays) {
     auto form = MakeForm(QStringLiteral("demo"));
     // A demonstration plays its soundtrack to the null output, so audio is ready without a card.
     EXPECT_TRUE(AudioReady());
-    EXPECT_EQ(form->Player().Script(), &form->Projects().Project(0));
-    EXPECT_FALSE(LogMessages(form->LogFilePath())
+    EXPECT_EQ(form->Session().Player().Script(), &form->Session().Projects().Project(0));
+    EXPECT_FALSE(LogMessages(form->Session().LogFilePath())
                      .contains(QStringLiteral("Ошибка инициализации аудио-устройства")));
-    form->Projects().Project(0).LoadFromBytes("60 3 1\n", "show.txt");
+    form->Session().Projects().Project(0).LoadFromBytes("60 3 1\n", "show.txt");
     form->show();
-    form->Player().Start(0);
-    EXPECT_TRUE(form->Wiring().ShowPlaying());
+    form->Session().Player().Start(0);
+    EXPECT_TRUE(form->Session().Wiring().ShowPlaying());
     EXPECT_FALSE(form->close());
     // The other console's stop reaches the player through the bus wiring: closing works again.
-    form->Wiring().HandleFrame(BusFrame{0x90, 0, 50, 0x00, 0, 0}, 0);
-    EXPECT_FALSE(form->Player().IsPlaying());
+    form->Session().Wiring().HandleFrame(BusFrame{0x90, 0, 50, 0x00, 0, 0}, 0);
+    EXPECT_FALSE(form->Session().Player().IsPlaying());
     EXPECT_TRUE(form->close());
 }
 
@@ -158,18 +160,18 @@ TEST_F(TMainFormTest, ExitActionOnlyWhileWaitingWithoutSearchOrTest) {
     form->ActionListUpdate();
     EXPECT_TRUE(form->ExitAction()->isEnabled());
 
-    form->State().LaunchState = TMainForm::Armed;
+    form->Session().State().LaunchState = ConsoleState::Armed;
     form->ActionListUpdate();
     EXPECT_FALSE(form->ExitAction()->isEnabled());
-    form->State().LaunchState = TMainForm::Waiting;
+    form->Session().State().LaunchState = ConsoleState::Waiting;
 
-    form->Wiring().Searching = true;
+    form->Session().Wiring().Searching = true;
     form->ActionListUpdate();
     EXPECT_FALSE(form->ExitAction()->isEnabled());
     // The window's own close command still works during a search.
     form->show();
     EXPECT_TRUE(form->close());
-    form->Wiring().Searching = false;
+    form->Session().Wiring().Searching = false;
 }
 
 }  // namespace

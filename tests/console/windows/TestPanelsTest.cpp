@@ -13,8 +13,9 @@
 
 #include "../../devices/sim/ConsoleSimHarness.h"
 #include "FakeRig.h"
+#include "ScriptedDialogs.h"
+#include "console/ChannelsExport.h"
 #include "console/windows/ChannelGraph.h"
-#include "console/windows/ChannelsExportDialog.h"
 #include "console/windows/HvPanel.h"
 #include "console/windows/MotorPanel.h"
 #include "console/windows/SearchPanel.h"
@@ -167,8 +168,10 @@ TEST_F(ChannelGraphTest, NothingIsDrawnBeyondTheChannelsOrWithoutAPlainModule) {
 }
 
 // The demo rig's HV module 20 (four outputs, 2.5 ohms, the fourth 30 ohms).
-class HvPanelTest : public ::testing::Test {
+class HvPanelTest : public ::testing::Test, public ModuleSelection {
 protected:
+    TCommonControl* SelectedModule() const override { return hv; }
+
     ConsoleOnSim c{SimRig::Demo()};
     THVControl* hv = nullptr;
     HvPanel panel;
@@ -177,7 +180,7 @@ protected:
         ASSERT_TRUE(c.Open());
         hv = dynamic_cast<THVControl*>(c.Controls().RegisterDevice(20, 0));
         ASSERT_NE(hv, nullptr);
-        panel.SetModuleSource([this] { return hv; });
+        panel.SetModuleSource(this);
     }
     int EnergyWrites() const { return static_cast<int>(c.Sent(-1, 0x81).size()); }
 };
@@ -240,19 +243,19 @@ TEST(SearchPanelTest, FiguresFollowTheScanOfTheDemoRig) {
     SearchPanel panel;
     panel.SetFigures({"x", "x", "x", "x", "x", "x"});
     std::map<int, std::array<QString, SearchFigures::kCount>> seen;
-    c.Wiring().OnSearchStateChanged = [&](bool searching) {
+    QObject::connect(&c.Wiring(), &ConsoleWiring::SearchStateChanged, [&](bool searching) {
         if (searching) {
             panel.Clear();
             EXPECT_TRUE(panel.FigureText(0).isEmpty());
         }
-    };
-    c.Wiring().OnSearchProgress = [&](int percent, int address) {
+    });
+    QObject::connect(&c.Wiring(), &ConsoleWiring::SearchProgress, [&](int percent, int address) {
         panel.ShowProgress(c.Wiring(), percent, address);
         auto& s = seen[address];
         for (int i = 0; i < SearchFigures::kCount; ++i) {
             s[static_cast<size_t>(i)] = panel.FigureText(i);
         }
-    };
+    });
     c.Search(1);
     using F = std::array<QString, SearchFigures::kCount>;
     // The scan starts at the radio units, then the consoles, the remote control and modules.
@@ -272,14 +275,14 @@ TEST(TestModePanelTest, StopDuringAllModulesStopsBeforeTheNextModule) {
     ConsoleWiring& w = c.Wiring();
     TestModePanel panel;
     panel.Attach(w);
-    w.OnRefreshTestPanel = [&] { panel.RefreshTestPanel(); };
+    QObject::connect(&w, &ConsoleWiring::TestPanelChanged, [&] { panel.RefreshTestPanel(); });
     auto enable = [&] {
         TestModePanel::Enabled e;
         e.Check = e.All = !w.Testing;
         e.Stop = w.Testing;
         panel.SetEnabled(e);
     };
-    w.OnTestStateChanged = enable;
+    QObject::connect(&w, &ConsoleWiring::TestStateChanged, enable);
     w.EnterTestMode();
     enable();
     EXPECT_EQ(panel.DataLabel(0)->text(), QStringLiteral("3"));
@@ -322,7 +325,7 @@ TEST(TestModePanelTest, PanelFollowsTheSelectedModulesKind) {
     ConsoleWiring& w = c.Wiring();
     TestModePanel panel;
     panel.Attach(w);
-    w.OnRefreshTestPanel = [&] { panel.RefreshTestPanel(); };
+    QObject::connect(&w, &ConsoleWiring::TestPanelChanged, [&] { panel.RefreshTestPanel(); });
     TestModePanel::Enabled e;
     e.Up = e.Down = true;
     panel.SetEnabled(e);
@@ -361,26 +364,26 @@ TEST(ChannelsExportTest, AppendsTxtAndAsksBeforeReplacingTheFileReallyWritten) {
     QString proposed;
     QStringList asked;
     bool replace = false;
-    ChannelsExportDialog::Ui ui;
-    ui.AskName = [&](const QString& p) {
+    ScriptedDialogs ui;
+    ui.ExportFile = [&](const QString& p) {
         proposed = p;
         return base;
     };
-    ui.ConfirmOverwrite = [&](const QString& file) {
+    ui.Overwrite = [&](const QString& file) {
         asked << file;
         return replace;
     };
-    ASSERT_TRUE(ChannelsExportDialog::Run(c.Controls(), ui));
+    ASSERT_TRUE(ExportConnectedChannels(c.Controls(), ui));
     EXPECT_EQ(proposed, QStringLiteral("подключенные каналы"));
     EXPECT_TRUE(asked.isEmpty());
     ASSERT_TRUE(QFile::exists(base + QStringLiteral(".txt")));
     // "out" does not exist, "out.txt" does: the question is about "out.txt".
-    EXPECT_FALSE(ChannelsExportDialog::Run(c.Controls(), ui));
+    EXPECT_FALSE(ExportConnectedChannels(c.Controls(), ui));
     EXPECT_EQ(asked, QStringList{base + QStringLiteral(".txt")});
     replace = true;
-    EXPECT_TRUE(ChannelsExportDialog::Run(c.Controls(), ui));
-    ui.AskName = [](const QString&) { return QString(); };  // cancelled
-    EXPECT_FALSE(ChannelsExportDialog::Run(c.Controls(), ui));
+    EXPECT_TRUE(ExportConnectedChannels(c.Controls(), ui));
+    ui.ExportFile = [](const QString&) { return QString(); };  // cancelled
+    EXPECT_FALSE(ExportConnectedChannels(c.Controls(), ui));
 }
 
 }  // namespace

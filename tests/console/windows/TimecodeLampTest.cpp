@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "../../devices/sim/ConsoleSimHarness.h"
+#include "OwnedMainForm.h"
 #include "WindowTestBase.h"
 #include "console/ShowControl.h"
 #include "console/windows/TIndicator.h"
@@ -40,27 +41,26 @@ protected:
 
         bus_->AddConverter();
         bus_->AddDevice(0, SimModule(5, 0x46B, 40));
-        TMainForm::Options options;
+        OwnedMainForm::Options options;
         options.programDir = dir_.path();
         options.timecodeFile = wav;
         auto bus = bus_;
-        options.makeWiring = [bus] {
-            return std::make_unique<ConsoleWiring>(bus, QStringLiteral("test rig"));
-        };
-        form_ = std::make_unique<TMainForm>(options);
-        ASSERT_NE(form_->Wiring().Controls().RegisterDevice(5, 0), nullptr);
+        options.backend = bus;
+        options.rig = QStringLiteral("test rig");
+        form_ = std::make_unique<OwnedMainForm>(options);
+        ASSERT_NE(form_->Session().Wiring().Controls().RegisterDevice(5, 0), nullptr);
         form_->setGeometry(0, 0, 1280, 800);
         form_->show();
         QApplication::setActiveWindow(form_.get());
         ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
-        form_->Show().AskScriptFile = [this] {
+        Owned(*form_).Dialogs().ScriptFile = [this] {
             return dir_.write(QStringLiteral("finale.txt"), QByteArray("1 5 1\n2.5 5 2\n30 5 3\n"));
         };
-        form_->Show().ProjectBtnClick();
+        form_->Session().Show().ToggleScript();
     }
     void TearDown() override {
-        if (form_ && form_->Player().IsPlaying()) {
-            form_->Player().Stop(true);
+        if (form_ && form_->Session().Player().IsPlaying()) {
+            form_->Session().Player().Stop(true);
         }
         form_.reset();
         WindowTestBase::TearDown();
@@ -75,7 +75,7 @@ protected:
     TIndicator& Lamp() const { return *form_->Times().TimecodeIndicator(); }
     QString Caption() const { return Lamp().Label()->text(); }
     int LogLines(const QString& text) const {
-        QFile file(form_->LogFilePath());
+        QFile file(form_->Session().LogFilePath());
         return file.open(QIODevice::ReadOnly)
                    ? static_cast<int>(QString::fromUtf8(file.readAll()).count(text))
                    : 0;
@@ -101,7 +101,7 @@ TEST_F(TimecodeLampTest, TheLampFollowsTheSignalFromTheArmingToTheStop) {
 
     Click(Qt::Key_F1);
     Click(Qt::Key_F5);
-    ASSERT_TRUE(form_->Player().IsPlaying());
+    ASSERT_TRUE(form_->Session().Player().IsPlaying());
     ASSERT_TRUE(QTest::qWaitFor([this] { return Lamp().Look() == TShape::Look::On; }, 4000));
     EXPECT_EQ(Caption(), QStringLiteral("LTC 25"));
     ASSERT_TRUE(QTest::qWaitFor(
@@ -113,7 +113,7 @@ TEST_F(TimecodeLampTest, TheLampFollowsTheSignalFromTheArmingToTheStop) {
     // The tempo keys do nothing while the timecode drives, said once.
     Click(Qt::Key_Asterisk, Qt::KeypadModifier);
     Click(Qt::Key_Asterisk, Qt::KeypadModifier);
-    EXPECT_EQ(form_->Player().Tempo(), 1000);
+    EXPECT_EQ(form_->Session().Player().Tempo(), 1000);
     EXPECT_EQ(LogLines(QStringLiteral("Темп не действует: шоу идет по таймкоду")), 1);
 
     // The signal ends three seconds into the show: the clock freewheels.
@@ -123,7 +123,7 @@ TEST_F(TimecodeLampTest, TheLampFollowsTheSignalFromTheArmingToTheStop) {
     Shot("console-timecode-freewheeling.png");
 
     Click(Qt::Key_F6);
-    EXPECT_FALSE(form_->Player().IsPlaying());
+    EXPECT_FALSE(form_->Session().Player().IsPlaying());
     EXPECT_EQ(Lamp().Look(), TShape::Look::Off);
     EXPECT_EQ(Caption(), QStringLiteral("LTC"));
 }
@@ -132,15 +132,15 @@ TEST_F(TimecodeLampTest, TheLampFollowsTheSignalFromTheArmingToTheStop) {
 // its zero without the start key.
 TEST_F(TimecodeLampTest, ArmedTheLampLocksAndTheShowStartsAtTheZeroWithoutTheStartKey) {
     Click(Qt::Key_F1);
-    ASSERT_FALSE(form_->Player().IsPlaying());
+    ASSERT_FALSE(form_->Session().Player().IsPlaying());
     EXPECT_EQ(LogLines(QStringLiteral("Пульт взведен: ожидание таймкода")), 1);
     ASSERT_TRUE(QTest::qWaitFor([this] { return Lamp().Look() == TShape::Look::On; }, 2000));
     EXPECT_EQ(Caption(), QStringLiteral("LTC 25"));
-    EXPECT_FALSE(form_->Player().IsPlaying());
+    EXPECT_FALSE(form_->Session().Player().IsPlaying());
     EXPECT_TRUE(form_->Times().TimecodeTimeLabel()->text().startsWith(QStringLiteral("00:59:5")))
         << form_->Times().TimecodeTimeLabel()->text().toStdString();
 
-    ASSERT_TRUE(QTest::qWaitFor([this] { return form_->Player().IsPlaying(); }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return form_->Session().Player().IsPlaying(); }, 3000));
     ASSERT_TRUE(QTest::qWaitFor(
         [this] { return LogLines(QStringLiteral("Запуск, пульт: 5")) == 1; }, 3000));
     EXPECT_EQ(LogLines(QStringLiteral("Таймкод: старт шоу")), 1);
@@ -154,7 +154,7 @@ TEST_F(TimecodeLampTest, DisarmingStopsListening) {
     EXPECT_EQ(Lamp().Look(), TShape::Look::Off);
     EXPECT_EQ(Caption(), QStringLiteral("LTC"));
     QTest::qWait(2500);  // past the zero and the first cue
-    EXPECT_FALSE(form_->Player().IsPlaying());
+    EXPECT_FALSE(form_->Session().Player().IsPlaying());
     EXPECT_EQ(LogLines(QStringLiteral("Запуск, пульт: 5")), 0);
     EXPECT_EQ(Lamp().Look(), TShape::Look::Off);
 }
@@ -180,12 +180,12 @@ TEST_F(TimecodeSettingsWindowTest, TheSlotFollowsItsSettingsAndABadOneIsLogged) 
 
     Click(Qt::Key_F1);
     Click(Qt::Key_F5);
-    ASSERT_TRUE(form_->Player().IsPlaying());
+    ASSERT_TRUE(form_->Session().Player().IsPlaying());
     // The zero a second before 01:00:00:00: both early cues go out while the signal lasts.
     ASSERT_TRUE(QTest::qWaitFor(
         [this] { return LogLines(QStringLiteral("Запуск, пульт: 5")) == 2; }, 6000));
     // Half a second after the signal ends the show stops by itself, as the slot says.
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !form_->Player().IsPlaying(); }, 4000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !form_->Session().Player().IsPlaying(); }, 4000));
     EXPECT_EQ(LogLines(QStringLiteral("Таймкод: нет сигнала, шоу остановлено")), 1);
     EXPECT_EQ(LogLines(QStringLiteral("Запуск, пульт: 5")), 2);
 }

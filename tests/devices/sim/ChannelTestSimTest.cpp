@@ -127,17 +127,18 @@ TEST(ChannelTestOnSim, StopEndsTheRunAfterTheCurrentChannelAndNothingMoreIsMeasu
     c.Search();
     ASSERT_EQ(c.Controls().ModuleCount(), 3);
 
-    c.Wiring().Tester().OnProgress = [&](TCommonControl& module, int channel) {
-        if (module.Address == 5 && channel == 2) {
-            c.Wiring().StopTest();
-        }
-    };
+    ScopedConnection stopper =
+        c.Wiring().Tester().OnProgress.Connect([&](TCommonControl& module, int channel) {
+            if (module.Address == 5 && channel == 2) {
+                c.Wiring().StopTest();
+            }
+        });
     std::vector<int> selected;
     int refreshes = 0;
-    c.Wiring().OnRefreshTestPanel = [&] {
+    QObject::connect(&c.Wiring(), &ConsoleWiring::TestPanelChanged, [&] {
         ++refreshes;
         selected.push_back(c.Wiring().TestSelection);
-    };
+    });
     bus->ClearRecords();
     c.Wiring().TestAll();
 
@@ -165,7 +166,7 @@ TEST(ChannelTestOnSim, StopEndsTheRunAfterTheCurrentChannelAndNothingMoreIsMeasu
     EXPECT_FALSE(c.Wiring().Tester().Busy());
 
     // The next run starts afresh: the stop does not stick.
-    c.Wiring().Tester().OnProgress = nullptr;
+    stopper = ScopedConnection();
     bus->ClearRecords();
     c.Wiring().TestAll();
     EXPECT_EQ(c.Sent(0, 0x83).size(), 18u);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ConsoleSimHarness.h"
+#include "ScriptedDialogs.h"
 #include "console/DebugSyncTest.h"
 #include "console/DeviceMaintenance.h"
 #include "devices/ModeChange.h"
@@ -56,11 +57,12 @@ struct NumberChangeRun {
 
 // Selects the module at address and answers the input box with `typed` (nullptr: cancel).
 NumberChange Renumber(ConsoleOnSim& c, int address, const char* typed, NumberChangeRun& run) {
-    DeviceMaintenance maintenance(c.Wiring());
-    maintenance.ShowMessage = [&](const QString& caption, const QString& text) {
+    ScriptedDialogs dialogs;
+    DeviceMaintenance maintenance(c.Wiring(), dialogs);
+    dialogs.Message = [&](const QString& caption, const QString& text) {
         run.boxes.emplace_back(caption, text);
     };
-    maintenance.AskText = [&](const QString&, const QString&, QString& text) {
+    dialogs.Text = [&](const QString&, const QString&, QString& text) {
         ++run.asked;
         run.prompted = text;
         if (typed == nullptr)
@@ -109,7 +111,7 @@ TEST(NumberChangeOnSim, ChangedModuleAnswersAtItsNewNumberAndIsSortedThere) {
     ConsoleOnSim c;
     OpenWith(c, {SimModule(5, 0x167, 8), SimModule(9, 0x167, 8)});
     int rebuilt = 0;
-    c.Wiring().OnDeviceListChanged = [&] { ++rebuilt; };
+    QObject::connect(&c.Wiring(), &ConsoleWiring::DeviceListChanged, [&] { ++rebuilt; });
     NumberChangeRun run;
     EXPECT_EQ(Renumber(c, 5, " 239 ", run), NumberChange::Changed);
     EXPECT_TRUE(run.boxes.empty());
@@ -128,7 +130,8 @@ TEST(NumberChangeOnSim, ChangedModuleAnswersAtItsNewNumberAndIsSortedThere) {
 TEST(ForcingOnSim, AllModulesInListOrderEachLogged) {
     ConsoleOnSim c;
     OpenWith(c, {SimModule(4, 0x46B, 8), SimModule(2, 0x46B, 8)});
-    DeviceMaintenance maintenance(c.Wiring());
+    ScriptedDialogs dialogs;
+    DeviceMaintenance maintenance(c.Wiring(), dialogs);
     maintenance.ForcingAll(true);
     const auto modes = c.Sent(0, 0x88);
     ASSERT_EQ(modes.size(), 2u);
@@ -152,7 +155,8 @@ TEST(ForcingOnSim, AllModulesLeavesHvAndMotorModulesAlone) {
     motor.mode = ModeTest;
     OpenWith(c, {SimModule(4, 0x46B, 8), hv, motor});
     PollAll(c);
-    DeviceMaintenance maintenance(c.Wiring());
+    ScriptedDialogs dialogs;
+    DeviceMaintenance maintenance(c.Wiring(), dialogs);
     maintenance.ForcingAll(true);
     ASSERT_EQ(c.Sent(0, 0x88).size(), 1u);
     EXPECT_EQ(c.Sent(0, 0x88)[0][5], 4);
@@ -165,12 +169,13 @@ class ModeChangeOnSim : public ::testing::Test {
 protected:
     void Open(const std::vector<SimDeviceConfig>& modules) {
         ASSERT_NO_FATAL_FAILURE(OpenWith(c_, modules));
-        maintenance_ = std::make_unique<DeviceMaintenance>(c_.Wiring());
-        maintenance_->ShowMessage = [this](const QString& caption, const QString& text) {
+        maintenance_ = std::make_unique<DeviceMaintenance>(c_.Wiring(), dialogs_);
+        dialogs_.Message = [this](const QString& caption, const QString& text) {
             boxes_.emplace_back(caption, text);
         };
     }
     ConsoleOnSim c_;
+    ScriptedDialogs dialogs_;
     std::unique_ptr<DeviceMaintenance> maintenance_;
     std::vector<Box> boxes_;
 };
@@ -231,15 +236,25 @@ protected:
         ASSERT_NO_FATAL_FAILURE(OpenWith(
             c_, {InTestMode(SimModule(3, 0x46B, 8)), InTestMode(SimModule(7, 0x165, 16))}));
         test_ = std::make_unique<DebugSyncTest>(c_.Wiring());
-        test_->ConfirmOverwrite = [this](const QString& caption, const QString& text) {
+        dialogs_.Yes = [this](const QString& caption, const QString& text) {
             asked_.emplace_back(caption, text);
             return answer_;
         };
-        test_->Allowed = [this] { return allowed_; };
-        test_->RefusedMessage = [this](const QString& text) { refused_ << text; };
+        dialogs_.Error = [this](const QString& text) { refused_ << text; };
+        test_->SetDialogs(dialogs_);
+        test_->SetPermission(&permission_);
     }
 
+    // The console's rule, as the test sets it.
+    struct Permission : ClockTestPermission {
+        explicit Permission(const bool* a) : allowed(a) {}
+        const bool* allowed;
+        bool ClockTestAllowed() const override { return *allowed; }
+    };
+
     ConsoleOnSim c_;
+    ScriptedDialogs dialogs_;
+    Permission permission_{&allowed_};
     std::unique_ptr<DebugSyncTest> test_;
     std::vector<Box> asked_;
     QStringList refused_;
@@ -351,9 +366,10 @@ TEST_F(DebugTestOnSim, AnotherConsoleNeitherStartsNorStopsItsShowOnTheTestsClock
     TExtPlayer waiting(c_.Controls());
     TExtPlayer playing(c_.Controls());
     int stops = 0;
+    Connections conns;
     for (TExtPlayer* p : {&waiting, &playing}) {
         p->SetScript(&script);
-        p->OnExternalStop = [&stops] { ++stops; };
+        conns += p->OnExternalStop.Connect([&stops] { ++stops; });
     }
     waiting.WaitingExtStart = true;
     playing.Start(0);
@@ -433,8 +449,13 @@ TEST(DebugTestNoModules, OnlyTheClockStartAndItsAnnouncementAreBroadcast) {
     ConsoleOnSim c;
     OpenWith(c, {});
     DebugSyncTest test(c.Wiring());
-    test.Allowed = [] { return true; };
-    test.ConfirmOverwrite = [](const QString&, const QString&) { return true; };
+    struct Yes : ClockTestPermission {
+        bool ClockTestAllowed() const override { return true; }
+    } allowed;
+    ScriptedDialogs dialogs;
+    dialogs.Yes = [](const QString&, const QString&) { return true; };
+    test.SetPermission(&allowed);
+    test.SetDialogs(dialogs);
     ASSERT_TRUE(test.Start());
     ASSERT_EQ(c.Sent().size(), 3u);
     EXPECT_EQ(c.Sent()[0][0], 0x10);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ConsoleSimHarness.h"
+#include "ScriptedDialogs.h"
 #include "TempDir.h"
 #include "console/MemoryOperations.h"
 #include "devices/BlackBoxFile.h"
@@ -41,32 +42,33 @@ protected:
         for (const SimDeviceConfig& c : devices)
             ASSERT_NE(sim_.Controls().RegisterDevice(c.address, 0), nullptr) << c.address;
         sim_.Wiring().StartPolling();
-        ops_ = std::make_unique<MemoryOperations>(sim_.Wiring());
-        ops_->OnBegin = [this](const QString& title) { titles_ << title; };
-        ops_->OnProgress = [this](const QString& status, int percent) {
+        ops_ = std::make_unique<MemoryOperations>(sim_.Wiring(), dialogs_);
+        ops_->SetChecks(&checks_);
+        dialogs_.Begin = [this](const QString& title) { titles_ << title; };
+        dialogs_.Report = [this](const QString& status, int percent) {
             statuses_ << status;
             percents_.push_back(percent);
             ASSERT_FALSE(sim_.Wiring().IdleTimer().isActive()) << "no poll inside an operation";
             if (onProgress_)
                 onProgress_();
         };
-        ops_->OnEnd = [this] { ++ends_; };
-        ops_->ShowMessage = [this](const QString& caption, const QString& text) {
+        dialogs_.End = [this] { ++ends_; };
+        dialogs_.Message = [this](const QString& caption, const QString& text) {
             boxes_.emplace_back(caption, text);
         };
-        ops_->Confirm = [this](const QString& caption, const QString& question) {
+        dialogs_.Yes = [this](const QString& caption, const QString& question) {
             boxes_.emplace_back(caption, question);
             return confirm_;
         };
-        ops_->ConfirmOkCancel = [this](const QString& caption, const QString& text) {
+        dialogs_.OkCancel = [this](const QString& caption, const QString& text) {
             boxes_.emplace_back(caption, text);
             return okCancel_;
         };
-        ops_->ConfirmOverwrite = [this](const QString& file) {
+        dialogs_.Overwrite = [this](const QString& file) {
             overwriteAsked_ << file;
             return overwrite_;
         };
-        ops_->AskSaveFile = [this](const QString& offered) {
+        dialogs_.SaveFile = [this](const QString& offered) {
             offered_ = offered;
             return saveAs_;
         };
@@ -81,6 +83,15 @@ protected:
     Box Result(const char* text) { return {U("Сообщение"), U(text)}; }
 
     ConsoleOnSim sim_;
+    // The show control's checks, as the test answers them (unset: they pass).
+    struct Checks : TransferChecks {
+        std::function<bool()> Present;
+        std::function<bool()> Order;
+        bool CheckModulesPresent() override { return !Present || Present(); }
+        bool CheckCueOrder() override { return !Order || Order(); }
+    };
+    ScriptedDialogs dialogs_;
+    Checks checks_;
     std::unique_ptr<MemoryOperations> ops_;
     QStringList titles_, statuses_;
     std::vector<int> percents_;
@@ -97,11 +108,11 @@ protected:
 TEST_F(MemoryOnSim, WriteAndVerifyLogTheirTitleAndResultAndShowTheirBox) {
     Start({SimModule(5, 0x165, 16)});
     QStringList checks;
-    ops_->CheckModulesPresent = [&] {
+    checks_.Present = [&] {
         checks << QStringLiteral("present");
         return true;
     };
-    ops_->CheckCueOrder = [&] {
+    checks_.Order = [&] {
         checks << QStringLiteral("order");
         return true;
     };
@@ -156,11 +167,11 @@ TEST_F(MemoryOnSim, UnsupportedFirmwareShowsItsOwnMessage) {
 
 TEST_F(MemoryOnSim, DeclinedChecksAndEraseQuestionSendNothing) {
     Start({SimModule(5, 0x46B, 8)});
-    ops_->CheckModulesPresent = [] { return false; };
+    checks_.Present = [] { return false; };
     EXPECT_EQ(ops_->WriteModules(Project("1 5 1\n")).status, MemoryOperations::Status::Declined);
     EXPECT_EQ(ops_->VerifyModules(Project("1 5 1\n")).status, MemoryOperations::Status::Declined);
-    ops_->CheckModulesPresent = [] { return true; };
-    ops_->CheckCueOrder = [] { return false; };
+    checks_.Present = [] { return true; };
+    checks_.Order = [] { return false; };
     EXPECT_EQ(ops_->WriteModules(Project("1 5 1\n")).status, MemoryOperations::Status::Declined);
     confirm_ = false;
     EXPECT_EQ(ops_->EraseModules().status, MemoryOperations::Status::Declined);
@@ -268,10 +279,10 @@ TEST_F(MemoryOnSim, NoSecondOperationSearchOrTestStartsInsideARunningOne) {
 TEST_F(MemoryOnSim, CuesTheBusCannotCarryAreListedAndNothingIsWritten) {
     Start({SimModule(5, 0x165, 16)});
     bool checked = false;
-    ops_->CheckModulesPresent = [&] { return checked = true; };
+    checks_.Present = [&] { return checked = true; };
     QString message;
     QStringList lines;
-    ops_->ShowRefusedCues = [&](const QString& m, const QStringList& l) {
+    dialogs_.RefusedCues = [&](const QString& m, const QStringList& l) {
         message = m;
         lines = l;
     };
@@ -402,12 +413,12 @@ TEST_F(MemoryOnSim, CuesTheModulesCannotHoldAreListedAndNothingIsWritten) {
            SimOf(SimDeviceKind::MotorModule, 7, 0x165)});
     QString message;
     QStringList lines;
-    ops_->ShowRefusedCues = [&](const QString& m, const QStringList& l) {
+    dialogs_.RefusedCues = [&](const QString& m, const QStringList& l) {
         message = m;
         lines = l;
     };
     bool checked = false;
-    ops_->CheckModulesPresent = [&] { return checked = true; };
+    checks_.Present = [&] { return checked = true; };
     const TProjectList project =
         Project("1 5 3\n2 6 40\n3 5 3\n4 6 16\n5 7 #C#100\n6 7 2\n7 9 40\n");
     const auto outcome = ops_->WriteModules(project);

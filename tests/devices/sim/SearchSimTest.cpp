@@ -30,7 +30,7 @@ TEST(SearchOnSim, FindsTheDemoRigInAddressOrderWithClassesRelaysAndConverters) {
     ASSERT_TRUE(c.Open());
     std::vector<int> changes;
     int rebuilt = 0;
-    c.Wiring().OnDeviceListChanged = [&] { ++rebuilt; };
+    QObject::connect(&c.Wiring(), &ConsoleWiring::DeviceListChanged, [&] { ++rebuilt; });
     // Two passes, as an operator lets the search run: a console's reply that the bus lost in
     // the first is heard in the second.
     c.Search(2);
@@ -263,9 +263,9 @@ TEST(PollCycleOnSim, PollsTheListRoundRobinAndFollowsItWhenItShrinks) {
     ASSERT_EQ(c.Controls().Count(), 3);
 
     std::vector<int> polled;
-    c.Wiring().OnDevicePolled = [&](int index) { polled.push_back(index); };
+    QObject::connect(&c.Wiring(), &ConsoleWiring::DevicePolled, [&](int index) { polled.push_back(index); });
     int summaries = 0;
-    c.Wiring().OnRefreshSummary = [&] { ++summaries; };
+    QObject::connect(&c.Wiring(), &ConsoleWiring::SummaryChanged, [&] { ++summaries; });
     c.Wiring().PollCursor = 0;
     bus->ClearRecords();
     for (int i = 0; i < 6; ++i) {

@@ -1,0 +1,10 @@
+#include "console/ConsoleDialogs.h"
+
+namespace kv {
+
+ConsoleDialogs& NoDialogs() {
+    static ConsoleDialogs nobody;
+    return nobody;
+}
+
+}  // namespace kv
