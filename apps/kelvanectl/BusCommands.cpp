@@ -238,8 +238,7 @@ int RunForcing(CtlContext& ctx, const QStringList& args) {
         worst = r != 0 ? r : worst;
         // The console logs the per-module keys, not the command for all modules.
         if (args.size() == 2) {
-            WriteLog((on ? GetText(10, QStringLiteral("Включение форсирования, пульт:"))
-                         : GetText(11, QStringLiteral("Выключение форсирования, пульт:"))) +
+            WriteLog((on ? Message(Msg::ForcingOnModule) : Message(Msg::ForcingOffModule)) +
                          QLatin1Char(' ') + QString::number(d->Address),
                      1);
         }

@@ -90,9 +90,8 @@ int RunFire(CtlContext& ctx, const QStringList& given) {
     } else {
         result = module->FireChannel(channel - 1);
     }
-    WriteLog(GetText(12, QStringLiteral("Ручной запуск, пульт:")) + QLatin1Char(' ') +
-                 QString::number(module->Address) + GetText(13, QStringLiteral(", канал:")) +
-                 QLatin1Char(' ') + QString::number(channel),
+    WriteLog(Message(Msg::ManualFireModule) + QLatin1Char(' ') + QString::number(module->Address) +
+                 Message(Msg::ChannelSuffix) + QLatin1Char(' ') + QString::number(channel),
              1);
     if (result != 0) {
         return ctx.Fail(QStringLiteral("fire %1/%2").arg(module->Address).arg(channel), result);
@@ -179,9 +178,8 @@ int RunHv(CtlContext& ctx, const QStringList& given) {
                 QStringLiteral("module %1 has %2 outputs").arg(hv->Address).arg(hv->ChannelCount));
         }
         const int r = hv->FireWithRecharge(output - 1, next);
-        WriteLog(GetText(12, QStringLiteral("Ручной запуск, пульт:")) + QLatin1Char(' ') +
-                     QString::number(hv->Address) + GetText(13, QStringLiteral(", канал:")) +
-                     QLatin1Char(' ') + QString::number(output),
+        WriteLog(Message(Msg::ManualFireModule) + QLatin1Char(' ') + QString::number(hv->Address) +
+                     Message(Msg::ChannelSuffix) + QLatin1Char(' ') + QString::number(output),
                  1);
         return r != 0 ? ctx.Fail(QStringLiteral("hv fire"), r) : 0;
     }

@@ -39,9 +39,10 @@ TransferProgressEvent ProgressBar(CtlContext& ctx) {
         const int filled = std::clamp(percent, 0, 100) * kWidth / 100;
         QString status;
         if (index != -1) {
-            status = Message(78) + QLatin1Char(' ') + QString::number(address);
+            status = Message(Msg::ModuleLabel) + QLatin1Char(' ') + QString::number(address);
             if (item != -1)
-                status += Message(79) + QLatin1Char(' ') + QString::number(item);
+                status +=
+                    Message(Msg::ModuleChannelSuffix) + QLatin1Char(' ') + QString::number(item);
         }
         const QString line =
             QStringLiteral("\r[%1%2] %3 %  %4")
@@ -134,7 +135,8 @@ bool ModulesPresent(CtlContext& ctx, const std::vector<TScriptCue>& cues, bool f
     }
     if (missing.isEmpty())
         return true;
-    ctx.Info(Message(47) + QLatin1Char(' ') + missing.join(QStringLiteral(", ")));
+    ctx.Info(Message(Msg::ScriptHasMissingModules) + QLatin1Char(' ') +
+             missing.join(QStringLiteral(", ")));
     if (force)
         return true;
     ctx.Info(QStringLiteral("nothing done; --force goes on without them"));
@@ -165,8 +167,8 @@ void ReportWhatWasLeft(CtlContext& ctx, MemoryOperation operation,
         } else {
             state = QStringLiteral("не изменён: в памяти прежний сценарий");
         }
-        const QString line = Message(78) + QLatin1Char(' ') + QString::number(m->Address) +
-                             QStringLiteral(" - ") + state;
+        const QString line = Message(Msg::ModuleLabel) + QLatin1Char(' ') +
+                             QString::number(m->Address) + QStringLiteral(" - ") + state;
         WriteLog(line, 1);
         ctx.Warn(line);
     }
@@ -339,17 +341,17 @@ int RunRemote(CtlContext& ctx, const QStringList& given) {
     MemoryOperation operation = MemoryOperation::WriteRemote;
     if (action == QLatin1String("write")) {
         if (ctx.Controls().ModuleCount() > 0)
-            ctx.Info(Message(69));
+            ctx.Info(Message(Msg::SwitchOffConnectedModules));
         const bool old = remote->Version < fw::RemoteErase;
         if (old)
-            Confirm(ctx, Message(74), yes);
+            Confirm(ctx, Message(Msg::PutRemoteInWriteMode), yes);
         else
             remote->EraseRemote();  // its result is not looked at: the write tells
         code = remote->WriteRemoteScript(cues);
         EndProgress();
         if (code == 0) {
             if (old)
-                Confirm(ctx, Message(75), yes);
+                Confirm(ctx, Message(Msg::TakeRemoteOutOfWriteMode), yes);
             remote->LastResult = remote->Ping();
         }
     } else if (action == QLatin1String("verify")) {

@@ -404,7 +404,7 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
         player.WaitingExtStart = true;
         // Which console this is: the others on the bus tell it by this number.
         ctx.Info(QStringLiteral("console %1 waiting for the start").arg(OwnConsoleId));
-        ctx.Info(GetLocalizedText(71, QStringLiteral("Ожидание команды запуска...")));
+        ctx.Info(Message(Msg::WaitingForStartCommand));
         while (!player.IsPlaying() && player.WaitingExtStart && !CtlInterrupt::Requested()) {
             ctx.Pump(20);
         }

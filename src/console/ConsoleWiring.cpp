@@ -152,12 +152,12 @@ void ConsoleWiring::ConverterLost() {
     }
     ConverterFault = true;
     emit ConverterStateChanged(QStringLiteral("RS485: 0"), true);
-    WriteLog(GetText(19, QStringLiteral("Ошибка преобразователя")), 1);
+    WriteLog(Message(Msg::ConverterError), 1);
     ReportAccessDenied();
 }
 
 void ConsoleWiring::ConverterBack() {
-    WriteLog(GetText(20, QStringLiteral("Преобразователь подключен")), 1);
+    WriteLog(Message(Msg::ConverterConnected), 1);
     ConverterFault = false;
     emit ConverterStateChanged(ConverterLabel(), false);
     ReportAccessDenied();
@@ -222,14 +222,14 @@ void ConsoleWiring::StopSearch() {
 }
 
 QStringList ConsoleWiring::SearchSummaryLines() const {
-    const auto line = [](int number, const char* text, int value) {
-        return GetText(number, QString::fromUtf8(text)) + QLatin1Char(' ') + QString::number(value);
+    const auto line = [](Msg msg, int value) {
+        return Message(msg) + QLatin1Char(' ') + QString::number(value);
     };
-    return {line(2, "Всего подключенных устройств:", controls_->Count()),
-            line(3, "Преобразователей:", proto_->ConverterCount()),
-            line(4, "Пультов:", controls_->ModuleCount()),
-            line(5, "Блоков радиосвязи:", controls_->RadioUnitCount()),
-            line(6, "ПДУ(Р):", controls_->HasRemoteControl())};
+    return {line(Msg::ConnectedDeviceTotal, controls_->Count()),
+            line(Msg::ConverterCount, proto_->ConverterCount()),
+            line(Msg::ModuleCount, controls_->ModuleCount()),
+            line(Msg::RadioUnitCount, controls_->RadioUnitCount()),
+            line(Msg::RemoteControlCount, controls_->HasRemoteControl())};
 }
 
 void ConsoleWiring::LogSearchSummary() {

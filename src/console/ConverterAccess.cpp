@@ -15,11 +15,9 @@ QString ConverterAccessDeniedText(const QString& path, const QString& group, con
     const QString join =
         group.isEmpty() || group == QLatin1String("root") ? QStringLiteral("dialout") : group;
     const QString who = user.isEmpty() ? QStringLiteral("$USER") : user;
-    return GetText(98, QStringLiteral("Нет доступа к преобразователю")) + QLatin1Char(' ') + path +
-           QLatin1Char(' ') + GetText(99, QStringLiteral("- добавьте пользователя в группу")) +
-           QLatin1Char(' ') + join + QLatin1Char(' ') +
-           GetText(100, QStringLiteral("и войдите в систему заново")) +
-           QStringLiteral(" (sudo adduser %1 %2)").arg(who, join);
+    return Message(Msg::ConverterAccessDenied) + QLatin1Char(' ') + path + QLatin1Char(' ') +
+           Message(Msg::AddUserToGroup) + QLatin1Char(' ') + join + QLatin1Char(' ') +
+           Message(Msg::LogInAgain) + QStringLiteral(" (sudo adduser %1 %2)").arg(who, join);
 }
 
 QString ConverterAccessDeniedText(const ConverterAccessDenied& denied) {

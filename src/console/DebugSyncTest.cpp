@@ -77,7 +77,7 @@ bool DebugSyncTest::Start() {
     if (running_ || wiring_.BusHeld || wiring_.Searching || wiring_.Testing)
         return false;
     if (permission_ == nullptr || !permission_->ClockTestAllowed()) {
-        Refuse(Message(130));
+        Refuse(Message(Msg::SyncTestRefusedNotIdle));
         return false;
     }
     // Held from the mode check on: no poll between the cue writes and the clock start.
@@ -89,10 +89,11 @@ bool DebugSyncTest::Start() {
         for (int a : notInTest)
             addresses << QString::number(a);
         ReleaseBus();
-        Refuse(Message(131) + QLatin1Char(' ') + addresses.join(QStringLiteral(", ")));
+        Refuse(Message(Msg::SyncTestRefusedNotInTestMode) + QLatin1Char(' ') +
+               addresses.join(QStringLiteral(", ")));
         return false;
     }
-    if (!dialogs_->Confirm(Message(59), Message(106))) {
+    if (!dialogs_->Confirm(Message(Msg::Confirmation), Message(Msg::ConfirmSyncTest))) {
         ReleaseBus();
         return false;
     }
@@ -110,7 +111,7 @@ bool DebugSyncTest::Start() {
     bus.StartShowClock(0);
     startTick_ = lastAnnounce_ = TickCount();
     running_ = true;
-    WriteLog(Message(107), 1);
+    WriteLog(Message(Msg::SyncTestStarted), 1);
     timer_.start();
     emit Changed();
     return true;
@@ -158,7 +159,7 @@ void DebugSyncTest::Stop() {
     wiring_.Proto().StopShowClock(0);
     AnnounceTest(false);
     // Channel 1 of every module now holds the test's cue instead of the script's.
-    WriteLog(Message(108), 1);
+    WriteLog(Message(Msg::SyncTestStopped), 1);
     ReleaseBus();
     emit Changed();
 }

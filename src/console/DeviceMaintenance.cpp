@@ -33,7 +33,7 @@ NumberChange DeviceMaintenance::ChangeSelectedNumber() {
     if (module->Version < fw::NumberChange)
         return done(NumberChange::Unsupported);
     QString text = QString::number(module->Address);
-    if (!dialogs_->AskText(Message(63), Message(64), text)) {
+    if (!dialogs_->AskText(Message(Msg::ChangeNumber), Message(Msg::EnterNewModuleNumber), text)) {
         wiring_.SetBusHeld(false);
         wiring_.ResumePolling();
         return NumberChange::Refused;
@@ -41,8 +41,8 @@ NumberChange DeviceMaintenance::ChangeSelectedNumber() {
     const int old = module->Address;
     const NumberChange outcome = ChangeModuleNumber(wiring_.Controls(), *module, text);
     if (outcome == NumberChange::Changed) {
-        WriteLog(Message(63) + QStringLiteral(", ") + Message(78) + QLatin1Char(' ') +
-                     QString::number(old) + QStringLiteral(" -> ") +
+        WriteLog(Message(Msg::ChangeNumber) + QStringLiteral(", ") + Message(Msg::ModuleLabel) +
+                     QLatin1Char(' ') + QString::number(old) + QStringLiteral(" -> ") +
                      QString::number(module->Address),
                  1);
         // The list is sorted by address again; the selection follows the module.
@@ -60,16 +60,17 @@ ModeChangeReport DeviceMaintenance::SetModeAll(uint8_t mode) {
     wiring_.SetBusHeld(true);
     wiring_.IdleTimer().stop();
     const ModeChangeReport report = SetModeAndReadBack(wiring_.Controls(), mode);
-    WriteLog(Message(mode == ModeTest ? 124 : 125) + QLatin1Char(' ') +
-                 QString::number(report.modules.size()),
+    WriteLog(Message(mode == ModeTest ? Msg::TestModeModules : Msg::FireModeModules) +
+                 QLatin1Char(' ') + QString::number(report.modules.size()),
              1);
     const QString unconfirmed = report.UnconfirmedText();
     if (!unconfirmed.isEmpty()) {
         // A crew that believes the whole rig is in test mode walks up to it: name every module
         // the console could not see switch.
-        const QString line = Message(126) + QLatin1Char(' ') + unconfirmed;
+        const QString line = Message(Msg::ModeNotConfirmedModules) + QLatin1Char(' ') + unconfirmed;
         WriteLog(line, 1);
-        dialogs_->ShowMessage(Message(68), line + QLatin1Char('\n') + Message(127));
+        dialogs_->ShowMessage(Message(Msg::Warning),
+                              line + QLatin1Char('\n') + Message(Msg::CheckModeOnSite));
     }
     wiring_.SetBusHeld(false);
     wiring_.ResumePolling();
@@ -78,7 +79,9 @@ ModeChangeReport DeviceMaintenance::SetModeAll(uint8_t mode) {
 
 int32_t DeviceMaintenance::Forcing(TCommonControl& module, bool on) {
     const int32_t result = module.SetForcing(on ? ForcingOn : ForcingOff);
-    WriteLog(Message(on ? 10 : 11) + QLatin1Char(' ') + QString::number(module.Address), 1);
+    WriteLog(Message(on ? Msg::ForcingOnModule : Msg::ForcingOffModule) + QLatin1Char(' ') +
+                 QString::number(module.Address),
+             1);
     return result;
 }
 

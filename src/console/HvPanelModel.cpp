@@ -48,21 +48,21 @@ int HvPanelModel::EnergyChanged(THVControl* module, int value) {
 namespace {
 
 QString ChargeTarget(int address, int row, int volts) {
-    return Message(78) + QLatin1Char(' ') + QString::number(address) + Message(13) +
-           QLatin1Char(' ') + QString::number(row + 1) + Message(115) + QLatin1Char(' ') +
-           QString::number(volts);
+    return Message(Msg::ModuleLabel) + QLatin1Char(' ') + QString::number(address) +
+           Message(Msg::ChannelSuffix) + QLatin1Char(' ') + QString::number(row + 1) +
+           Message(Msg::VoltageSuffix) + QLatin1Char(' ') + QString::number(volts);
 }
 
 }  // namespace
 
 QString HvPanelModel::ChargeQuestion(int address, int row, int volts) {
-    return Message(123) + QLatin1Char('\n') + ChargeTarget(address, row, volts);
+    return Message(Msg::ConfirmHvCharge) + QLatin1Char('\n') + ChargeTarget(address, row, volts);
 }
 
 QString HvPanelModel::ChargeLogLine(int address, int row, int volts, int32_t result) {
-    QString line = Message(122) + QLatin1Char(' ') + QString::number(address) + Message(13) +
-                   QLatin1Char(' ') + QString::number(row + 1) + Message(115) + QLatin1Char(' ') +
-                   QString::number(volts);
+    QString line = Message(Msg::HvChargeModule) + QLatin1Char(' ') + QString::number(address) +
+                   Message(Msg::ChannelSuffix) + QLatin1Char(' ') + QString::number(row + 1) +
+                   Message(Msg::VoltageSuffix) + QLatin1Char(' ') + QString::number(volts);
     if (result != 0)
         line += QStringLiteral(" - ") + MemoryResultText(result);
     return line;
@@ -77,7 +77,7 @@ HvPanelModel::ChargeOutcome HvPanelModel::ChargeRow(THVControl* module, int row,
     // A charged capacitor is live on the firing line: never on one click.
     const int volts = module->ChargeVoltage[row];
     const int address = module->Address;
-    if (!ask || !ask(Message(59), ChargeQuestion(address, row, volts)))
+    if (!ask || !ask(Message(Msg::Confirmation), ChargeQuestion(address, row, volts)))
         return {Charge::Declined, 0};
     const int32_t result = module->Charge(volts);
     WriteLog(ChargeLogLine(address, row, volts, result), 1);

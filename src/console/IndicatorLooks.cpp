@@ -26,7 +26,7 @@ constexpr int kFullLinkPercent = 100;
 
 ModeIndicators ModeIndicatorLooks(const ModeIndicatorInputs& in) {
     ModeIndicators m;
-    m.WaitLabel = in.Searching ? Message(24) : Message(25);
+    m.WaitLabel = in.Searching ? Message(Msg::Searching) : Message(Msg::Waiting);
     if (in.Searching || in.Testing) {
         return m;
     }

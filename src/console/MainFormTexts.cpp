@@ -8,25 +8,24 @@ namespace kv {
 void WriteLogHeader(const QString& version) {
     const QString rule(45, QLatin1Char('-'));
     WriteLog(rule, 1);
-    WriteLog(GetText(0, QStringLiteral(" ")) + version, 1);
+    WriteLog(Message(Msg::Blank) + version, 1);
     WriteLog(rule, 1);
 }
 
 void WriteLogClosing() {
     const QString rule(44, QLatin1Char('-'));
     WriteLog(rule, 1);
-    WriteLog(GetText(60, QStringLiteral("Выход из программы")), 1);
+    WriteLog(Message(Msg::ProgramExit), 1);
     WriteLog(rule, 1);
 }
 
 QString MainCaption(const QString& version) {
-    return GetText(7, QStringLiteral("Управление запуском (версия:")) + QLatin1Char(' ') + version +
-           QLatin1Char(')');
+    return Message(Msg::LaunchControlVersion) + QLatin1Char(' ') + version + QLatin1Char(')');
 }
 
 QString VersionLabelText(const QString& version) {
-    return GetText(8, QStringLiteral("версия:")) + QLatin1Char(' ') + version + QLatin1Char(' ') +
-           GetText(9, QStringLiteral("(расширенная)"));
+    return Message(Msg::VersionLabel) + QLatin1Char(' ') + version + QLatin1Char(' ') +
+           Message(Msg::ExtendedEdition);
 }
 
 QString StartButtonCaptionFor(int startKey) {

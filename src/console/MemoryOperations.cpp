@@ -72,9 +72,10 @@ void MemoryOperations::Cancel() {
 QString MemoryOperations::StatusText(int index, int item, int address) {
     if (index == -1)
         return QString();
-    QString text = kv::Message(78) + QLatin1Char(' ') + QString::number(address);
+    QString text = kv::Message(kv::Msg::ModuleLabel) + QLatin1Char(' ') + QString::number(address);
     if (item != -1)
-        text += kv::Message(79) + QLatin1Char(' ') + QString::number(item);
+        text +=
+            kv::Message(kv::Msg::ModuleChannelSuffix) + QLatin1Char(' ') + QString::number(item);
     return text;
 }
 
@@ -93,7 +94,7 @@ void MemoryOperations::Box(const QString& caption, const QString& text) {
 
 void MemoryOperations::ShowResult(MemoryOperation operation, int32_t code) {
     WriteLog(MemoryResultLogLine(operation, code), 1);
-    Box(kv::Message(88), MemoryResultMessage(code));
+    Box(kv::Message(kv::Msg::MessageTitle), MemoryResultMessage(code));
 }
 
 MemoryOperations::Outcome MemoryOperations::Declined(MemoryOperation operation) {
@@ -199,7 +200,8 @@ MemoryOperations::Outcome MemoryOperations::EraseModules() {
     if (!Hold::Free(*this))
         return {Status::Busy, 0};
     Hold hold(*this);
-    if (!dialogs_->Confirm(kv::Message(59), kv::Message(58)))
+    if (!dialogs_->Confirm(kv::Message(kv::Msg::Confirmation),
+                           kv::Message(kv::Msg::ConfirmEraseScripts)))
         return Declined(MemoryOperation::EraseModules);
     return Frame(MemoryOperation::EraseModules, nullptr, [&] {
         return Outcome{Status::Done, wiring_.Controls().EraseScripts()};
@@ -231,7 +233,7 @@ MemoryOperations::Outcome MemoryOperations::ReadBlackBox() {
             WriteLog(MemoryOperationTitle(MemoryOperation::ReadBlackBox) + QLatin1Char(' ') +
                          written + QStringLiteral(": ") + error,
                      1);
-            Box(kv::Message(66), written + QStringLiteral(": ") + error);
+            Box(kv::Message(kv::Msg::Error), written + QStringLiteral(": ") + error);
             return Outcome{Status::FileError, 0};
         }
         return Outcome{Status::Done, 0};
@@ -245,9 +247,9 @@ MemoryOperations::Outcome MemoryOperations::WriteRemote(const TProjectList& proj
     TRemoteControl* remote = RegisteredRemote();
     if (remote == nullptr) {
         WriteLog(MemoryOperationTitle(MemoryOperation::WriteRemote) + QLatin1Char(' ') +
-                     kv::Message(105),
+                     kv::Message(kv::Msg::RemoteNotConnected),
                  1);
-        Box(kv::Message(66), kv::Message(105));
+        Box(kv::Message(kv::Msg::Error), kv::Message(kv::Msg::RemoteNotConnected));
         return {Status::NoRemote, 0};
     }
     const std::vector<TScriptCue> cues = CuesOf(project);
@@ -259,19 +261,22 @@ MemoryOperations::Outcome MemoryOperations::WriteRemote(const TProjectList& proj
     // The remote's cue frames are the bytes of a module's cue write: a module left on would
     // store them as its own. Only the operator's OK goes on.
     if (wiring_.Controls().ModuleCount() > 0 &&
-        !(dialogs_->ConfirmOkCancel(kv::Message(68),
-                                    kv::Message(69) + QLatin1Char('\n') + kv::Message(119))))
+        !(dialogs_->ConfirmOkCancel(kv::Message(kv::Msg::Warning),
+                                    kv::Message(kv::Msg::SwitchOffConnectedModules) +
+                                        QLatin1Char('\n') +
+                                        kv::Message(kv::Msg::SwitchOffModulesAndOk))))
         return Declined(MemoryOperation::WriteRemote);
     return Frame(MemoryOperation::WriteRemote, remote, [&] {
         const bool manualMode = remote->Version < fw::RemoteErase;
         if (manualMode)
-            Box(kv::Message(59), kv::Message(74));
+            Box(kv::Message(kv::Msg::Confirmation), kv::Message(kv::Msg::PutRemoteInWriteMode));
         else
             remote->EraseRemote();  // its result is not looked at: the write tells
         const int32_t code = remote->WriteRemoteScript(cues);
         if (code == 0) {
             if (manualMode)
-                Box(kv::Message(59), kv::Message(75));
+                Box(kv::Message(kv::Msg::Confirmation),
+                    kv::Message(kv::Msg::TakeRemoteOutOfWriteMode));
             remote->LastResult = remote->Ping();
         }
         return Outcome{Status::Done, code};
@@ -285,9 +290,9 @@ MemoryOperations::Outcome MemoryOperations::VerifyRemote(const TProjectList& pro
     TRemoteControl* remote = RegisteredRemote();
     if (remote == nullptr) {
         WriteLog(MemoryOperationTitle(MemoryOperation::VerifyRemote) + QLatin1Char(' ') +
-                     kv::Message(105),
+                     kv::Message(kv::Msg::RemoteNotConnected),
                  1);
-        Box(kv::Message(66), kv::Message(105));
+        Box(kv::Message(kv::Msg::Error), kv::Message(kv::Msg::RemoteNotConnected));
         return {Status::NoRemote, 0};
     }
     const std::vector<TScriptCue> cues = CuesOf(project);

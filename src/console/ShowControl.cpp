@@ -135,7 +135,7 @@ ShowControl::ShowControl(ConsoleWiring& wiring, TExtPlayer& player, TProjects& p
     QObject::connect(&listenTimer_, &QTimer::timeout, &listenTimer_, [this] { ListenStep(); });
     state_.SoundReady = AudioReady();
     if (!state_.SoundReady) {
-        Log(Message(1));
+        Log(Message(Msg::AudioDeviceInitFailed));
     }
 }
 
@@ -189,7 +189,7 @@ bool ShowControl::ListenArmed() {
 }
 
 void ShowControl::WaitForTimecode() {
-    Log(Message(418));
+    Log(Message(Msg::ArmedWaitingForTimecode));
     listenTimer_.start();
     LampMayHaveChanged();
 }
@@ -212,7 +212,7 @@ void ShowControl::ListenStep() {
         } else {
             // A show the start rule refuses now (test mode, a search, a script run to its
             // end) must not start later in a burst of the cues it passed meanwhile.
-            Log(Message(419));
+            Log(Message(Msg::TimecodeStartRefusedWaitEnded));
             ReleaseTimecode();
             return;
         }
@@ -251,7 +251,7 @@ bool ShowControl::StartTimecode() {
         clock.reset();
     }
     if (!clock) {
-        const QString line = Message(417) + QLatin1Char(' ') + error;
+        const QString line = Message(Msg::StartRefusedTimecodeSource) + QLatin1Char(' ') + error;
         Log(line);
         dialogs_->ShowError(line);
         return false;
@@ -448,7 +448,7 @@ void ShowControl::BeginCountdown() {
 void ShowControl::CancelCountdown() {
     if (countdown_ && !countdownCancelled_) {
         countdownCancelled_ = true;
-        Log(Message(134));
+        Log(Message(Msg::CountdownCancelled));
     }
 }
 
@@ -554,13 +554,13 @@ void ShowControl::PlayerStateChanged() {
         state_.LaunchState = ConsoleState::Running;
     } else {
         CancelCountdown();
-        Log(Message(45));
+        Log(Message(Msg::ProjectStop));
         // Only a running show falls back to armed: a stop command from the bus, or the stop
         // of a soundtrack played alone, must not arm a waiting console.
         if (state_.LaunchState == ConsoleState::Running) {
             state_.LaunchState = ConsoleState::Armed;
             if (player_.RanToEnd()) {
-                Log(Message(133));
+                Log(Message(Msg::ScriptPlayedToEnd));
             }
         }
     }
@@ -573,8 +573,8 @@ void ShowControl::ExternalStop() {
         ReleaseTimecode();
     }
     // One message number, two defaults: the red window's text and the log line.
-    emit WarningRaised(Message(46));
-    Log(Message(46, 1));
+    emit WarningRaised(Message(Msg::EmergencyStop));
+    Log(Message(Msg::EmergencyStop, MsgVariant::Alternative));
 }
 
 void ShowControl::ChannelWasChecked(int32_t module, int32_t channel) {
@@ -605,7 +605,7 @@ void ShowControl::TempoStep(int delta) {
         // The timecode is the tempo; the offset still trims it.
         if (!tempoRefusalLogged_) {
             tempoRefusalLogged_ = true;
-            Log(Message(416));
+            Log(Message(Msg::TempoIgnoredOnTimecode));
         }
         return;
     }
@@ -715,7 +715,8 @@ bool ShowControl::CheckModulesPresent() {
     if (missing.empty()) {
         return true;
     }
-    return dialogs_->AskPresentWarning(Message(47), AddressListText(missing));
+    return dialogs_->AskPresentWarning(Message(Msg::ScriptHasMissingModules),
+                                       AddressListText(missing));
 }
 
 bool ShowControl::CheckCueOrder() {
@@ -723,7 +724,8 @@ bool ShowControl::CheckCueOrder() {
     if (marked.empty()) {
         return true;
     }
-    return dialogs_->AskPresentWarning(Message(48), AddressListText(marked));
+    return dialogs_->AskPresentWarning(Message(Msg::ScriptMayPlayIncorrectly),
+                                       AddressListText(marked));
 }
 
 EnablingInputs ShowControl::Enabling() const {

@@ -1,6 +1,7 @@
 #include "console/ShowTexts.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 
 #include "devices/TScriptCue.h"
@@ -11,6 +12,14 @@
 namespace kv {
 
 namespace {
+
+// The channel states of the test page (0..3), the work modes and the motor cues, in the order
+// of their values.
+constexpr std::array kChannelStates{Msg::ChannelStateUnknown, Msg::ChannelStateConnected,
+                                    Msg::ChannelStateNotConnected, Msg::ChannelStateError};
+constexpr std::array kWorkModes{Msg::ModeAutomatic, Msg::ModeManual, Msg::ModeAutomaticManual};
+constexpr std::array kMotorMoves{Msg::MotorCentre, Msg::MotorLeft, Msg::MotorRight,
+                                 Msg::MotorRotateLeft, Msg::MotorRotateRight};
 
 // A value in tenths with one decimal: 1200 -> "120.0", -5 -> "-0.5". Exact, so a tempo of
 // 100.1 % never reads as 100.0 %.
@@ -93,29 +102,34 @@ QString BatteryLabel(int percent) {
 }
 
 QString TempoLogLine(int32_t tempo) {
-    return Message(15) + QLatin1Char(' ') + Tenths(tempo) + QLatin1Char('%');
+    return Message(Msg::TempoChanged) + QLatin1Char(' ') + Tenths(tempo) + QLatin1Char('%');
 }
 
 QString OffsetLogLine(int32_t offset) {
-    return Message(16) + QLatin1Char(' ') + QString::number(offset) + QStringLiteral(" ms");
+    return Message(Msg::OffsetChanged) + QLatin1Char(' ') + QString::number(offset) +
+           QStringLiteral(" ms");
 }
 
 QString StartPointLogLine(int32_t position) {
-    return Message(18) + QLatin1Char(' ') + QString::number(position) + QStringLiteral(" ms");
+    return Message(Msg::StartPointSet) + QLatin1Char(' ') + QString::number(position) +
+           QStringLiteral(" ms");
 }
 
 QString ManualFireLogLine(int32_t address, int32_t channel) {
-    return Message(12) + QLatin1Char(' ') + QString::number(address) + Message(13) +
-           QLatin1Char(' ') + QString::number(static_cast<int64_t>(channel) + 1);
+    return Message(Msg::ManualFireModule) + QLatin1Char(' ') + QString::number(address) +
+           Message(Msg::ChannelSuffix) + QLatin1Char(' ') +
+           QString::number(static_cast<int64_t>(channel) + 1);
 }
 
 QString StepFireLogLine(int32_t address, int32_t channel) {
-    return Message(14) + QLatin1Char(' ') + QString::number(address) + Message(13) +
-           QLatin1Char(' ') + QString::number(static_cast<int64_t>(channel) + 1);
+    return Message(Msg::StepFireModule) + QLatin1Char(' ') + QString::number(address) +
+           Message(Msg::ChannelSuffix) + QLatin1Char(' ') +
+           QString::number(static_cast<int64_t>(channel) + 1);
 }
 
 QString ForcingLogLine(bool on, int32_t address) {
-    return Message(on ? 10 : 11) + QLatin1Char(' ') + QString::number(address);
+    return Message(on ? Msg::ForcingOnModule : Msg::ForcingOffModule) + QLatin1Char(' ') +
+           QString::number(address);
 }
 
 QString ChannelStateLogLine(int32_t address, int32_t channel, int state) {
@@ -123,46 +137,48 @@ QString ChannelStateLogLine(int32_t address, int32_t channel, int state) {
     if (state < 0 || state > 3) {
         state = 0;
     }
-    return Message(21) + QLatin1Char(' ') + QString::number(address) + Message(13) +
-           QLatin1Char(' ') + QString::number(static_cast<int64_t>(channel) + 1) + Message(53) +
-           QLatin1Char(' ') + Message(49 + state);
+    return Message(Msg::ChannelTestModule) + QLatin1Char(' ') + QString::number(address) +
+           Message(Msg::ChannelSuffix) + QLatin1Char(' ') +
+           QString::number(static_cast<int64_t>(channel) + 1) + Message(Msg::StateSuffix) +
+           QLatin1Char(' ') + Message(kChannelStates[state]);
 }
 
 QString ModeWords(uint8_t workMode, uint8_t controlMode) {
     const int work = std::min<int>(workMode, TCommonPlayer::WorkAutomaticManual);
-    const QString control =
-        controlMode == TCommonPlayer::ControlAutonomous ? Message(38) : Message(39);
-    return Message(35 + work) + QStringLiteral(", ") + control;
+    const QString control = controlMode == TCommonPlayer::ControlAutonomous
+                                ? Message(Msg::ControlAutonomous)
+                                : Message(Msg::ControlDirect);
+    return Message(kWorkModes[work]) + QStringLiteral(", ") + control;
 }
 
 QStringList StartBlockLines(const StartBlockInputs& in) {
     QStringList lines;
-    lines << Message(32);
+    lines << Message(Msg::ProjectStart);
     if (in.WorkMode != TCommonPlayer::WorkManual) {
-        lines << Message(33) + QLatin1Char(' ') + ClockTime(in.ScriptLastTime);
+        lines << Message(Msg::ProjectLabel) + QLatin1Char(' ') + ClockTime(in.ScriptLastTime);
     }
     if (in.SoundLoaded) {
-        lines << Message(34) + QLatin1Char(' ') + in.SoundFileName + QStringLiteral(" [") +
-                     ClockTime(in.SoundLength) + QLatin1Char(']');
+        lines << Message(Msg::SoundtrackLabel) + QLatin1Char(' ') + in.SoundFileName +
+                     QStringLiteral(" [") + ClockTime(in.SoundLength) + QLatin1Char(']');
     }
-    lines << Message(40) + QLatin1Char(' ') + ModeWords(in.WorkMode, in.ControlMode);
-    lines << Message(41) + QLatin1Char(' ') + Tenths(in.Tempo) + QStringLiteral("%, ") +
-                 Message(42) + QLatin1Char(' ') + QString::number(in.Offset) +
-                 QStringLiteral(" ms");
+    lines << Message(Msg::ModesLabel) + QLatin1Char(' ') + ModeWords(in.WorkMode, in.ControlMode);
+    lines << Message(Msg::TempoLabel) + QLatin1Char(' ') + Tenths(in.Tempo) +
+                 QStringLiteral("%, ") + Message(Msg::OffsetLabel) + QLatin1Char(' ') +
+                 QString::number(in.Offset) + QStringLiteral(" ms");
     return lines;
 }
 
 QString StartFromSoundLine(int32_t soundPosition) {
-    return Message(43) + QLatin1Char(' ') + ClockTime(soundPosition);
+    return Message(Msg::StartPointBySoundtrack) + QLatin1Char(' ') + ClockTime(soundPosition);
 }
 
 QString StartPointLine(int32_t position) {
-    return Message(44) + QLatin1Char(' ') + ClockTime(position);
+    return Message(Msg::StartPointLabel) + QLatin1Char(' ') + ClockTime(position);
 }
 
 std::array<QString, 4> CueRowTexts(const TScriptCue& cue) {
     const QString channel = IsMotorCue(cue.Kind)
-                                ? Message(27 + (cue.Kind - ckCentre))
+                                ? Message(kMotorMoves[cue.Kind - ckCentre])
                                 : QString::number(static_cast<int64_t>(cue.Channel) + 1);
     return {cue.TimeText, QString::number(cue.Module), channel, cue.Description};
 }

@@ -53,9 +53,9 @@ QString TestPanelModel::VersionText(int32_t version) {
 QString TestPanelModel::ForcingText(uint8_t forcing) {
     switch (forcing) {
         case ForcingOn:
-            return GetText(61, QStringLiteral("включено"));
+            return Message(Msg::SwitchedOn);
         case ForcingOff:
-            return GetText(62, QStringLiteral("выключено"));
+            return Message(Msg::SwitchedOff);
         default:
             return QStringLiteral("?");
     }

@@ -113,19 +113,6 @@ QString Message(Msg msg, MsgVariant variant) {
     return LookUp(static_cast<int>(msg), DefaultMessage(msg, variant));
 }
 
-QString GetText(int index, const QString& defaultText) {
-    return LookUp(index, defaultText);
-}
-
-QString GetLocalizedText(int index, const QString& defaultText) {
-    return LookUp(index, defaultText);
-}
-
-QString Message(int index, int variant) {
-    return Message(static_cast<Msg>(index),
-                   variant == 1 ? MsgVariant::Alternative : MsgVariant::Main);
-}
-
 std::shared_ptr<const IniFile> LanguageFile() {
     LocalizerState& s = State();
     std::lock_guard guard(s.lock);

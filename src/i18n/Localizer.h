@@ -29,12 +29,6 @@ int LoadedMessageCount();
 // an empty text), otherwise its built-in default from the message table.
 QString Message(Msg msg, MsgVariant variant = MsgVariant::Main);
 
-// Going away once the console and kelvanectl fetch by Msg: lookups by bare number, the first two
-// with a default of the caller's own.
-QString GetText(int index, const QString& defaultText);
-QString GetLocalizedText(int index, const QString& defaultText);
-QString Message(int index, int variant = 0);
-
 class IniFile;
 
 // The language file, parsed once and kept while the file on disk stays the same (by size and

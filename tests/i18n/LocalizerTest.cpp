@@ -26,15 +26,15 @@ TEST_F(LocalizerTest, StringsCountByPositionNotByName) {
     SetLanguageFilePath(dir_.write(QStringLiteral("kelvanex.lng"),
                                    "[forms]\r\nTMainForm=Main\r\n[Strings]\r\n"
                                    "zzz= blank \r\nfirst=Audio failed\r\nempty=\r\n"));
-    EXPECT_EQ(GetText(1, QStringLiteral("default")), QStringLiteral("default"))
+    EXPECT_EQ(Message(Msg::AudioDeviceInitFailed), DefaultMessage(Msg::AudioDeviceInitFailed))
         << "nothing is looked up before the first load";
     ASSERT_TRUE(EnsureMessagesLoaded());
     EXPECT_EQ(LoadedMessageCount(), 3);
-    EXPECT_EQ(GetText(0, QStringLiteral("x")), QStringLiteral("blank"));
-    EXPECT_EQ(GetLocalizedText(1, QStringLiteral("x")), QStringLiteral("Audio failed"));
-    EXPECT_EQ(GetText(2, QStringLiteral("x")), QString()) << "an empty entry is an empty message";
-    EXPECT_EQ(GetText(3, QStringLiteral("x")), QStringLiteral("x"));
-    EXPECT_EQ(GetText(-1, QStringLiteral("x")), QStringLiteral("x"));
+    EXPECT_EQ(Message(Msg::Blank), QStringLiteral("blank"));
+    EXPECT_EQ(Message(Msg::AudioDeviceInitFailed), QStringLiteral("Audio failed"));
+    EXPECT_EQ(Message(Msg::ConnectedDeviceTotal), QString())
+        << "an empty entry is an empty message";
+    EXPECT_EQ(Message(Msg::ConverterCount), DefaultMessage(Msg::ConverterCount));
 }
 
 TEST_F(LocalizerTest, LoadRetriedUntilEntriesFoundThenNeverReloaded) {
@@ -47,7 +47,7 @@ TEST_F(LocalizerTest, LoadRetriedUntilEntriesFoundThenNeverReloaded) {
     EXPECT_TRUE(EnsureMessagesLoaded());
     dir_.write(QStringLiteral("kelvanex.lng"), "[strings]\na=two\nb=three\n");
     EXPECT_TRUE(EnsureMessagesLoaded());
-    EXPECT_EQ(GetText(0, QString()), QStringLiteral("one"));
+    EXPECT_EQ(Message(Msg::Blank), QStringLiteral("one"));
     EXPECT_EQ(LoadedMessageCount(), 1);
 }
 
@@ -58,9 +58,9 @@ TEST_F(LocalizerTest, RepeatedKeyNamesEachCountAsAMessageAndQuotesAreDropped) {
                                    "[forms]\nTMainForm=a\nTMainForm=b\n"));
     ASSERT_TRUE(EnsureMessagesLoaded());
     EXPECT_EQ(LoadedMessageCount(), 4);
-    EXPECT_EQ(GetText(1, QString()), QStringLiteral("one"));
-    EXPECT_EQ(GetText(2, QString()), QStringLiteral("two"));
-    EXPECT_EQ(GetText(3, QString()), QStringLiteral("three"));
+    EXPECT_EQ(Message(Msg::AudioDeviceInitFailed), QStringLiteral("one"));
+    EXPECT_EQ(Message(Msg::ConnectedDeviceTotal), QStringLiteral("two"));
+    EXPECT_EQ(Message(Msg::ConverterCount), QStringLiteral("three"));
     ASSERT_NE(LanguageFile(), nullptr);
     EXPECT_EQ(LanguageFile()->Value(QStringLiteral("forms"), QStringLiteral("TMainForm")),
               QStringLiteral("a"))
@@ -72,7 +72,7 @@ TEST_F(LocalizerTest, Windows1251FileIsRead) {
     SetLanguageFilePath(dir_.write(QStringLiteral("kelvanex.lng"),
                                    QByteArray("[strings]\na=\xcf\xee\xe8\xf1\xea...\n")));
     ASSERT_TRUE(EnsureMessagesLoaded());
-    EXPECT_EQ(GetText(0, QString()), QStringLiteral("Поиск..."));
+    EXPECT_EQ(Message(Msg::Blank), QStringLiteral("Поиск..."));
 }
 
 TEST_F(LocalizerTest, MessageTakesTheFileTextAndFallsBackToTheTable) {

@@ -144,7 +144,7 @@ void DevicePanel::ShowDevice(int deviceIndex) {
 }
 
 void DevicePanel::ShowTotal() {
-    SetTotal(GetText(2, QStringLiteral("Всего подключенных устройств:")) + QLatin1Char(' ') +
+    SetTotal(Message(Msg::ConnectedDeviceTotal) + QLatin1Char(' ') +
              QString::number(session_->Wiring().Controls().Count()) +
              StaleCountSuffix(session_->Freshness().StaleCount()));
 }

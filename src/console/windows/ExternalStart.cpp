@@ -30,8 +30,8 @@ void RunExternalStart(TExtStartForm& dialog, TTimerForm& timer, ShowControl& sho
         // A stop or a disarm while it counts (from the bus, or the player's own) cancels it,
         // and at zero the start rule is asked again.
         show.BeginCountdown();
-        if (timer.Run(GetLocalizedText(70, QStringLiteral("Время до запуска:")), TickCount(),
-                      dialog.Plan().targetTick, Watch(show, player, true))) {
+        if (timer.Run(Message(Msg::TimeToStart), TickCount(), dialog.Plan().targetTick,
+                      Watch(show, player, true))) {
             show.CountdownStart();
         } else {
             show.EndCountdown();
@@ -42,8 +42,7 @@ void RunExternalStart(TExtStartForm& dialog, TTimerForm& timer, ShowControl& sho
     // window's modal loop); any stop of the player clears the wait and closes the window.
     show.LogStartBlock();
     player.WaitingExtStart = true;
-    timer.Run(GetLocalizedText(71, QStringLiteral("Ожидание команды запуска...")), TickCount(), 0,
-              Watch(show, player, false));
+    timer.Run(Message(Msg::WaitingForStartCommand), TickCount(), 0, Watch(show, player, false));
     player.WaitingExtStart = false;
 }
 

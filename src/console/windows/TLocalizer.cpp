@@ -27,10 +27,6 @@ TLocalizer::~TLocalizer() {
     registry.erase(std::remove(registry.begin(), registry.end(), this), registry.end());
 }
 
-QString TLocalizer::GetText(int index, const QString& defaultText) const {
-    return kv::GetText(index, defaultText);
-}
-
 std::vector<QWidget*> TLocalizer::RegisteredWindows() {
     std::vector<QWidget*> windows;
     for (const TLocalizer* localizer : Registry()) {

@@ -21,9 +21,6 @@ public:
 
     QWidget* Owner() const { return owner_; }
 
-    // The window's code looks its messages up here.
-    QString GetText(int index, const QString& defaultText) const;
-
     // Loads the message list if it is still empty, then applies the language file to one
     // window, or to every registered window when given none. Without a language file the
     // windows keep their own texts.

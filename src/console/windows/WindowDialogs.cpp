@@ -58,11 +58,11 @@ QString WindowDialogs::AskFile(const QString& filter) {
 }
 
 QString WindowDialogs::AskScriptFile() {
-    return AskFile(GetText(120, QStringLiteral("Текстовые файлы|*.txt")));
+    return AskFile(Message(Msg::TextFileFilter));
 }
 
 QString WindowDialogs::AskSoundFile() {
-    return AskFile(GetText(121, QStringLiteral("Аудиофайлы|*.wav; *.mp3; *.wma; *.ogg")));
+    return AskFile(Message(Msg::SoundFileFilter));
 }
 
 QString WindowDialogs::AskNewFile(QWidget* parent, const QString& filter, const QString& offered) {
@@ -113,7 +113,7 @@ bool WindowDialogs::ConfirmOkCancel(const QString& caption, const QString& text)
 }
 
 bool WindowDialogs::ConfirmOverwrite(const QString& file) {
-    QMessageBox box(QMessageBox::Question, GetText(59, QStringLiteral("Подтверждение")),
+    QMessageBox box(QMessageBox::Question, Message(Msg::Confirmation),
                     QFileInfo(file).fileName() + QStringLiteral(" уже существует.\nЗаменить?"),
                     QMessageBox::Yes | QMessageBox::No, BoxParent());
     box.setObjectName(QStringLiteral("OverwriteBox"));
