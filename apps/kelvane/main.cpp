@@ -10,18 +10,18 @@
 #include "KelvaneOptions.h"
 #include "SimulatedBusSetup.h"
 #include "console/BusSelection.h"
+#include "console/ConsoleSession.h"
 #include "console/ConsoleWiring.h"
 #include "console/windows/QtTranslations.h"
+#include "console/windows/ShowSummaryForm.h"
 #include "console/windows/TDebugForm.h"
 #include "console/windows/TExtStartForm.h"
-#include "console/ConsoleSession.h"
-#include "console/windows/ShowSummaryForm.h"
 #include "console/windows/TMainForm.h"
-#include "console/windows/WindowDialogs.h"
 #include "console/windows/TMemoryForm.h"
 #include "console/windows/TPresentWarningForm.h"
 #include "console/windows/TTimerForm.h"
 #include "console/windows/TWarningForm.h"
+#include "console/windows/WindowDialogs.h"
 #include "core/CloseOnTermination.h"
 #include "core/EventLog.h"
 #include "core/FileLocations.h"
@@ -110,8 +110,8 @@ int main(int argc, char** argv) {
                      [](const QString& message) {
                          QTimer::singleShot(0, [message] {
                              auto* box = new QMessageBox(
-                                 QMessageBox::Warning, kv::Message(kv::Msg::ErrorCaption),
-                                 message, QMessageBox::Ok, QApplication::activeWindow());
+                                 QMessageBox::Warning, kv::Message(kv::Msg::ErrorCaption), message,
+                                 QMessageBox::Ok, QApplication::activeWindow());
                              box->setAttribute(Qt::WA_DeleteOnClose);
                              box->open();
                          });
@@ -140,8 +140,13 @@ int main(int argc, char** argv) {
                      Qt::QueuedConnection);
     // A logout, `systemctl stop` or Ctrl+C ends the run through the window's own close.
     kv::TerminationSignals terminationSignals;
-    kv::CloseOnTermination closeOnSignal([&mainForm] { return mainForm.CloseQuery(); },
-                                         [&mainForm] { return mainForm.close(); });
+    struct MainWindowClose : kv::Closable {
+        explicit MainWindowClose(kv::TMainForm& f) : form(f) {}
+        bool CanClose() const override { return form.CloseQuery(); }
+        bool Close() override { return form.close(); }
+        kv::TMainForm& form;
+    } windowClose(mainForm);
+    kv::CloseOnTermination closeOnSignal(windowClose);
     QObject::connect(&terminationSignals, &kv::TerminationSignals::Received, &closeOnSignal,
                      [&closeOnSignal](int signalNumber) {
                          closeOnSignal.Request(kv::TerminationSignals::Name(signalNumber));

@@ -138,7 +138,7 @@ int TestModules(CtlContext& ctx, const QList<TCommonDevice*>& devices, bool prin
             continue;
         }
         auto* module = static_cast<TCommonControl*>(d);
-        w->TestSelection = w->Controls().IndexOf(module);
+        w->SetTestSelection(w->Controls().IndexOf(module));
         w->CheckSelected();
         // A channel the module did not answer for is "error" like a short: only the result
         // tells them apart.

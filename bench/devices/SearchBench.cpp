@@ -120,7 +120,7 @@ int main(int argc, char** argv) {
     const int devices = wiring.Controls().Count();
     constexpr int kCycles = 20;
     bus->ClearRecords();
-    wiring.PollCursor = 0;
+    wiring.RestartPollCycle();
     const auto p0 = Clock::now();
     for (int c = 0; c < kCycles; ++c) {
         for (int i = 0; i < devices; ++i) {

@@ -18,7 +18,7 @@ const QString kQuestion = QStringLiteral(
 bool AutonomousArmCheck::Check(const TProjectList& script) {
     TControls& controls = wiring_.Controls();
     cancel_ = false;
-    const bool held = wiring_.BusHeld;
+    const bool held = wiring_.BusHeld();
     wiring_.SetBusHeld(true);
     dialogs_->BeginProgress(QStringLiteral("Проверка сценария в модулях"));
     auto previous = controls.OnTransferProgress;

@@ -252,7 +252,7 @@ void ConsoleSession::Open() {
 }
 
 void ConsoleSession::Start() {
-    if (!wiring_->Searching) {
+    if (!wiring_->Searching()) {
         wiring_->StartPolling();
     }
     ReadPower();

@@ -5,11 +5,11 @@
 #include "console/ConverterAccess.h"
 #include "console/TestPanelModel.h"
 #include "core/EventLog.h"
-#include "shows/TCommonPlayer.h"
 #include "core/Settings.h"
 #include "devices/TCommonControl.h"
 #include "devices/TControls.h"
 #include "i18n/Localizer.h"
+#include "shows/TCommonPlayer.h"
 
 namespace kv {
 
@@ -87,10 +87,35 @@ void ConsoleWiring::ReportAccessDenied() {
 }
 
 void ConsoleWiring::SetBusHeld(bool held) {
-    if (BusHeld != held) {
-        BusHeld = held;
+    if (busHeld_ != held) {
+        busHeld_ = held;
         emit BusHeldChanged();
     }
+}
+
+void ConsoleWiring::SetTestSelection(int index) {
+    testSelection_ = index;
+    emit TestPanelChanged();
+}
+
+void ConsoleWiring::SetTesting(bool testing) {
+    testing_ = testing;
+    emit TestStateChanged();
+}
+
+void ConsoleWiring::SetSearching(bool searching) {
+    searching_ = searching;
+    emit SearchStateChanged(searching);
+}
+
+void ConsoleWiring::SetTestMode(bool on) {
+    testMode_ = on;
+    emit TestPanelChanged();
+}
+
+void ConsoleWiring::SetConverterFault(bool fault) {
+    converterFault_ = fault;
+    emit ConverterStateChanged(ConverterLabel(), fault);
 }
 
 bool ConsoleWiring::ShowPlaying() const {
@@ -107,12 +132,12 @@ QString ConsoleWiring::CaptionSuffix() const {
 
 QString ConsoleWiring::ConverterLabel() const {
     return QStringLiteral("RS485: ") +
-           QString::number(ConverterFault ? 0 : proto_->ConverterCount());
+           QString::number(converterFault_ ? 0 : proto_->ConverterCount());
 }
 
 void ConsoleWiring::StartPolling() {
     pollingWanted_ = true;
-    if (!Searching && !BusHeld) {
+    if (!searching_ && !busHeld_) {
         idleTimer_.start();
     }
 }
@@ -127,7 +152,7 @@ void ConsoleWiring::ResumePolling() {
 }
 
 void ConsoleWiring::RestartPollingAfter() {
-    if (pollingWanted_ && !Searching && !Testing && !BusHeld) {
+    if (pollingWanted_ && !searching_ && !testing_ && !busHeld_) {
         idleTimer_.start();
     }
 }
@@ -147,10 +172,10 @@ void ConsoleWiring::HandleFrame(const BusFrame& frame, int converter) {
 
 void ConsoleWiring::ConverterLost() {
     // The worker reports each loss once; a second report without a restore says nothing new.
-    if (ConverterFault) {
+    if (converterFault_) {
         return;
     }
-    ConverterFault = true;
+    converterFault_ = true;
     emit ConverterStateChanged(QStringLiteral("RS485: 0"), true);
     WriteLog(Message(Msg::ConverterError), 1);
     ReportAccessDenied();
@@ -158,7 +183,7 @@ void ConsoleWiring::ConverterLost() {
 
 void ConsoleWiring::ConverterBack() {
     WriteLog(Message(Msg::ConverterConnected), 1);
-    ConverterFault = false;
+    converterFault_ = false;
     emit ConverterStateChanged(ConverterLabel(), false);
     ReportAccessDenied();
     emit ConverterRestored();
@@ -167,32 +192,32 @@ void ConsoleWiring::ConverterBack() {
 void ConsoleWiring::ListChanged() {
     controls_->SortByAddress();
     // Every rebuild of the device rows resets the test selection.
-    TestSelection = controls_->Count() == 0 ? -1 : 0;
+    testSelection_ = controls_->Count() == 0 ? -1 : 0;
     emit DeviceListChanged();
 }
 
 void ConsoleWiring::PollStep() {
     const int count = controls_->Count();
-    if (PollCursor >= 0 && PollCursor < count) {
-        controls_->Items(PollCursor)->PollStatus();
-        emit DevicePolled(PollCursor);
+    if (pollCursor_ >= 0 && pollCursor_ < count) {
+        controls_->Items(pollCursor_)->PollStatus();
+        emit DevicePolled(pollCursor_);
     }
     // The list may have shrunk below the cursor since the last step.
-    ++PollCursor;
-    if (PollCursor >= controls_->Count() || PollCursor < 0) {
-        PollCursor = 0;
+    ++pollCursor_;
+    if (pollCursor_ >= controls_->Count() || pollCursor_ < 0) {
+        pollCursor_ = 0;
     }
     emit SummaryChanged();
-    if (TestMode && controls_->ModuleCount() > 0 && !Testing) {
+    if (testMode_ && controls_->ModuleCount() > 0 && !testing_) {
         emit TestPanelChanged();
     }
-    if (!ShowPlaying() && !Testing && !Searching) {
+    if (!ShowPlaying() && !testing_ && !searching_) {
         emit FiredChannelCheckDue();
     }
 }
 
 void ConsoleWiring::StartSearch() {
-    if (Searching || Testing || BusHeld) {
+    if (searching_ || testing_ || busHeld_) {
         return;
     }
     idleTimer_.stop();
@@ -200,22 +225,23 @@ void ConsoleWiring::StartSearch() {
     // reopening found.
     proto_->ReopenPort();
     const int converters = proto_->ConverterCount();
-    emit ConverterStateChanged(QStringLiteral("RS485: ") + QString::number(converters), converters == 0);
-    Searching = true;
+    emit ConverterStateChanged(QStringLiteral("RS485: ") + QString::number(converters),
+                               converters == 0);
+    searching_ = true;
     controls_->SetSearch(TControls::SearchOn);
     emit SearchStateChanged(true);
 }
 
 void ConsoleWiring::StopSearch() {
-    if (!Searching) {
+    if (!searching_) {
         return;
     }
     controls_->SetSearch(0);
-    Searching = false;
+    searching_ = false;
     RestartPollingAfter();
     LogSearchSummary();
     emit SearchStateChanged(false);
-    if (TestMode) {
+    if (testMode_) {
         emit TestPanelChanged();
     }
     emit SearchEnded();
@@ -239,60 +265,60 @@ void ConsoleWiring::LogSearchSummary() {
 }
 
 TCommonControl* ConsoleWiring::SelectedModule() const {
-    return controls_->ModuleAt(TestSelection);
+    return controls_->ModuleAt(testSelection_);
 }
 
 bool ConsoleWiring::CheckSelected() {
     TCommonControl* module = SelectedModule();
-    if (module == nullptr || Testing || Searching || BusHeld) {
+    if (module == nullptr || testing_ || searching_ || busHeld_) {
         return false;
     }
     idleTimer_.stop();
-    Testing = true;
+    testing_ = true;
     emit TestStateChanged();
     const bool complete = tester_.TestModule(*module);
-    Testing = false;
+    testing_ = false;
     emit TestStateChanged();
     RestartPollingAfter();
     return complete;
 }
 
 void ConsoleWiring::TestAll() {
-    if (Testing || Searching || BusHeld) {
+    if (testing_ || searching_ || busHeld_) {
         return;
     }
     idleTimer_.stop();
-    Testing = true;
+    testing_ = true;
     emit TestStateChanged();
     {
         const ScopedConnection select = tester_.OnSelect.Connect([this](int index) {
-            TestSelection = index;
+            testSelection_ = index;
             emit TestPanelChanged();
         });
         tester_.TestAllModules();
     }
-    Testing = false;
+    testing_ = false;
     emit TestStateChanged();
     RestartPollingAfter();
 }
 
 void ConsoleWiring::EnterTestMode() {
-    TestMode = true;
-    TestSelection = controls_->FirstModuleIndex();
+    testMode_ = true;
+    testSelection_ = controls_->FirstModuleIndex();
     emit TestPanelChanged();
 }
 
 void ConsoleWiring::LeaveTestMode() {
-    TestMode = false;
+    testMode_ = false;
 }
 
 void ConsoleWiring::SelectUp() {
-    TestSelection = TestPanelModel::StepUp(*controls_, TestSelection);
+    testSelection_ = TestPanelModel::StepUp(*controls_, testSelection_);
     emit TestPanelChanged();
 }
 
 void ConsoleWiring::SelectDown() {
-    TestSelection = TestPanelModel::StepDown(*controls_, TestSelection);
+    testSelection_ = TestPanelModel::StepDown(*controls_, testSelection_);
     emit TestPanelChanged();
 }
 

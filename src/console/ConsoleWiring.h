@@ -96,17 +96,28 @@ public:
     // "Режим теста" / "Режим пуска": SetMode on every module in list order.
     void SetModeAll(uint8_t mode);
 
-    // Console state used here.
-    int PollCursor = 0;
-    bool ConverterFault = false;
-    bool Searching = false;
-    bool Testing = false;
-    bool TestMode = false;
-    int TestSelection = 0;
+    // The console state kept here.
+    int PollCursor() const { return pollCursor_; }           // the device the next poll step asks
+    bool ConverterFault() const { return converterFault_; }  // the converters are lost
+    bool Searching() const { return searching_; }
+    bool Testing() const { return testing_; }             // a channel test runs
+    bool TestMode() const { return testMode_; }           // "<TAB> Тест" is down
+    int TestSelection() const { return testSelection_; }  // list index of the test page's module
     // Set while a memory operation or the debug test holds the bus. Such an operation lets the
     // window process its events between exchanges, so the operator's commands still arrive:
     // searches and channel tests are refused meanwhile and polling stays off until it ends.
-    bool BusHeld = false;
+    bool BusHeld() const { return busHeld_; }
+    // The module the test page shows (after a number change, the list is sorted again).
+    void SetTestSelection(int index);
+    // The poll cycle starts again from the first device.
+    void RestartPollCycle() { pollCursor_ = 0; }
+    // What the tests and the tools drive directly: a channel test or a search that holds the
+    // bus, the test page, the converters lost. Each announces its change as the wiring's own
+    // operations do.
+    void SetTesting(bool testing);
+    void SetSearching(bool searching);
+    void SetTestMode(bool on);
+    void SetConverterFault(bool fault);
     // Sets BusHeld and announces a change.
     void SetBusHeld(bool held);
 
@@ -151,6 +162,13 @@ private:
     bool pollingWanted_ = false;
     std::set<std::string> accessReported_;
     const TCommonPlayer* player_ = nullptr;
+    int pollCursor_ = 0;
+    bool converterFault_ = false;
+    bool searching_ = false;
+    bool testing_ = false;
+    bool testMode_ = false;
+    int testSelection_ = 0;
+    bool busHeld_ = false;
 };
 
 }  // namespace kv

@@ -74,7 +74,7 @@ std::vector<int> DebugSyncTest::ModulesNotInTestMode() {
 }
 
 bool DebugSyncTest::Start() {
-    if (running_ || wiring_.BusHeld || wiring_.Searching || wiring_.Testing)
+    if (running_ || wiring_.BusHeld() || wiring_.Searching() || wiring_.Testing())
         return false;
     if (permission_ == nullptr || !permission_->ClockTestAllowed()) {
         Refuse(Message(Msg::SyncTestRefusedNotIdle));

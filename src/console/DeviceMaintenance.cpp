@@ -13,7 +13,7 @@ DeviceMaintenance::DeviceMaintenance(ConsoleWiring& wiring, ConsoleDialogs& dial
     : wiring_(wiring), dialogs_(&dialogs) {}
 
 NumberChange DeviceMaintenance::ChangeSelectedNumber() {
-    if (wiring_.BusHeld || wiring_.Searching || wiring_.Testing)
+    if (wiring_.BusHeld() || wiring_.Searching() || wiring_.Testing())
         return NumberChange::Refused;
     TCommonControl* module = wiring_.SelectedModule();
     if (module == nullptr)
@@ -46,7 +46,7 @@ NumberChange DeviceMaintenance::ChangeSelectedNumber() {
                      QString::number(module->Address),
                  1);
         // The list is sorted by address again; the selection follows the module.
-        wiring_.TestSelection = wiring_.Controls().IndexOf(module);
+        wiring_.SetTestSelection(wiring_.Controls().IndexOf(module));
         emit wiring_.DeviceListChanged();
         emit wiring_.TestPanelChanged();
     }
@@ -54,7 +54,7 @@ NumberChange DeviceMaintenance::ChangeSelectedNumber() {
 }
 
 ModeChangeReport DeviceMaintenance::SetModeAll(uint8_t mode) {
-    if (wiring_.BusHeld || wiring_.Searching || wiring_.Testing)
+    if (wiring_.BusHeld() || wiring_.Searching() || wiring_.Testing())
         return {};
     // No status poll between the commands and their read-back.
     wiring_.SetBusHeld(true);

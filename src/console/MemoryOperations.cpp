@@ -52,7 +52,7 @@ public:
     // Whether a command may start now.
     static bool Free(const MemoryOperations& owner) {
         const ConsoleWiring& w = owner.wiring_;
-        return !owner.running_ && !w.BusHeld && !w.Searching && !w.Testing;
+        return !owner.running_ && !w.BusHeld() && !w.Searching() && !w.Testing();
     }
 
 private:

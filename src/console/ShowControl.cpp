@@ -200,7 +200,7 @@ void ShowControl::ListenStep() {
         listenTimer_.stop();
         return;
     }
-    if (state_.LaunchState != ConsoleState::Armed || wiring_.ConverterFault) {
+    if (state_.LaunchState != ConsoleState::Armed || wiring_.ConverterFault()) {
         // Nothing starts on a console that is no longer armed or cannot reach its modules.
         ReleaseTimecode();
         return;
@@ -390,7 +390,7 @@ void ShowControl::SetStartPoint(int cueIndex) {
 void ShowControl::ArmToggle() {
     if (state_.LaunchState == ConsoleState::Waiting) {
         // Arming measures the HV outputs on the bus, which another operation holds now.
-        if (wiring_.BusHeld) {
+        if (wiring_.BusHeld()) {
             return;
         }
         // No HV output may be charged to a voltage nobody computed: the missing ones are
@@ -472,7 +472,7 @@ void ShowControl::EndCountdown() {
 
 bool ShowControl::ClockTestAllowed() const {
     return state_.LaunchState == ConsoleState::Waiting && !Playing() && !countdown_ &&
-           !player_.WaitingExtStart && !wiring_.Searching && !wiring_.Testing;
+           !player_.WaitingExtStart && !wiring_.Searching() && !wiring_.Testing();
 }
 
 void ShowControl::LeaveTestMode() {
@@ -730,9 +730,9 @@ bool ShowControl::CheckCueOrder() {
 
 EnablingInputs ShowControl::Enabling() const {
     EnablingInputs in;
-    in.TestMode = wiring_.TestMode;
-    in.Searching = wiring_.Searching;
-    in.Testing = wiring_.Testing;
+    in.TestMode = wiring_.TestMode();
+    in.Searching = wiring_.Searching();
+    in.Testing = wiring_.Testing();
     in.Playing = Playing();
     in.SoundPlaying = SoundPlaying();
     in.LaunchState = state_.LaunchState;
@@ -740,15 +740,15 @@ EnablingInputs ShowControl::Enabling() const {
     in.CueCount = CurrentProject().Count();
     in.ModuleCount = wiring_.Controls().ModuleCount();
     in.RemoteCount = wiring_.Controls().HasRemoteControl();
-    in.BusHeld = wiring_.BusHeld;
+    in.BusHeld = wiring_.BusHeld();
     in.ShowEnded = player_.RanToEnd();
     return in;
 }
 
 ModeIndicators ShowControl::ModeLooks() const {
     ModeIndicatorInputs in;
-    in.Searching = wiring_.Searching;
-    in.Testing = wiring_.Testing;
+    in.Searching = wiring_.Searching();
+    in.Testing = wiring_.Testing();
     in.LaunchState = state_.LaunchState;
     in.WorkMode = player_.WorkMode;
     in.ControlMode = player_.ControlMode;
@@ -758,13 +758,13 @@ ModeIndicators ShowControl::ModeLooks() const {
 ButtonEnabling ShowControl::Buttons() const {
     ButtonEnabling b = ButtonStates(Enabling());
     b.Sound = b.Sound && state_.SoundReady;
-    b.Search = b.Search || wiring_.Searching;
+    b.Search = b.Search || wiring_.Searching();
     return b;
 }
 
 bool ShowControl::ModeCommandsAllowed() const {
-    return !wiring_.Testing && !wiring_.Searching && wiring_.Controls().ModuleCount() > 0 &&
-           !wiring_.BusHeld;
+    return !wiring_.Testing() && !wiring_.Searching() && wiring_.Controls().ModuleCount() > 0 &&
+           !wiring_.BusHeld();
 }
 
 KeySnapshot ShowControl::Snapshot(const WindowKeyInputs& window) const {
@@ -790,7 +790,7 @@ KeySnapshot ShowControl::Snapshot(const WindowKeyInputs& window) const {
     s.NextCue = player_.NextCue;
     s.ManualDevice = state_.ManualDevice;
     s.ManualPage = state_.ManualPage;
-    s.TestSelection = wiring_.TestSelection;
+    s.TestSelection = wiring_.TestSelection();
     s.StartKey = state_.StartKey;
     const TControls& controls = wiring_.Controls();
     s.Devices.reserve(static_cast<size_t>(controls.Count()));

@@ -114,13 +114,13 @@ void ShowRecorder::Started() {
     running_ = true;
     externalStop_ = false;
     interrupted_ = false;
-    converterLost_ = show_.Wiring().ConverterFault;
+    converterLost_ = show_.Wiring().ConverterFault();
 }
 
 void ShowRecorder::Ended() {
     running_ = false;
     TExtPlayer& player = show_.Player();
-    converterLost_ = converterLost_ || show_.Wiring().ConverterFault;
+    converterLost_ = converterLost_ || show_.Wiring().ConverterFault();
     ShowEnd how = ShowEnd::StopKey;
     if (externalStop_) {
         how = ShowEnd::ExternalStop;

@@ -4,9 +4,8 @@
 
 namespace kv {
 
-CloseOnTermination::CloseOnTermination(std::function<bool()> canClose, std::function<bool()> close,
-                                       QObject* parent)
-    : QObject(parent), canClose_(std::move(canClose)), close_(std::move(close)) {
+CloseOnTermination::CloseOnTermination(Closable& window, QObject* parent)
+    : QObject(parent), window_(window) {
     retry_.setInterval(kRetryMs);
     connect(&retry_, &QTimer::timeout, this, [this] { tryClose(); });
 }
@@ -17,14 +16,14 @@ void CloseOnTermination::Request(const QString& signalName) {
         return;
     }
     pending_ = true;
-    if (canClose_ && !canClose_()) {
+    if (!window_.CanClose()) {
         WriteLog(QStringLiteral("Проект воспроизводится: выход после его остановки"), 1);
     }
     tryClose();
 }
 
 void CloseOnTermination::tryClose() {
-    if ((!canClose_ || canClose_()) && close_ && close_()) {
+    if (window_.CanClose() && window_.Close()) {
         retry_.stop();
         pending_ = false;
         return;

@@ -2,7 +2,6 @@
 
 #include <QObject>
 #include <QTimer>
-#include <functional>
 
 namespace kv {
 
@@ -11,13 +10,22 @@ namespace kv {
 // then logged and kept, and the console closes as soon as the show has stopped. A show the
 // operator started is not cut off at an arbitrary cue by a logout or a Ctrl+C in the wrong
 // terminal: the operator's stop key stays the way to end it.
+//
+// The window it closes answers whether closing is allowed now (no show plays) and closes,
+// saying whether the close was accepted.
+class Closable {
+public:
+    virtual bool CanClose() const = 0;
+    virtual bool Close() = 0;
+
+protected:
+    ~Closable() = default;
+};
+
 class CloseOnTermination : public QObject {
     Q_OBJECT
 public:
-    // canClose: whether closing is allowed now (no show plays). close: the window's close,
-    // true when it was accepted.
-    CloseOnTermination(std::function<bool()> canClose, std::function<bool()> close,
-                       QObject* parent = nullptr);
+    explicit CloseOnTermination(Closable& window, QObject* parent = nullptr);
 
     // A termination signal arrived (its name for the log).
     void Request(const QString& signalName);
@@ -28,8 +36,7 @@ public:
 private:
     void tryClose();
 
-    std::function<bool()> canClose_;
-    std::function<bool()> close_;
+    Closable& window_;
     QTimer retry_;
     bool pending_ = false;
 };

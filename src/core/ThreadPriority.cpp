@@ -77,16 +77,17 @@ std::optional<SchedulingGrant> firstGrant;
 
 void reportOnce(const SchedulingGrant& grant) {
     std::function<void(const QString&)> sink;
+    const QString text = SchedulingGrantText(grant);
     {
         std::lock_guard lock(reportMutex);
         if (firstGrant) {
             return;
         }
+        // Logged before it is known: whoever sees the grant finds its line in the log.
+        WriteLog(text, 1);
         firstGrant = grant;
         sink = reportSink;
     }
-    const QString text = SchedulingGrantText(grant);
-    WriteLog(text, 1);
     if (sink) {
         sink(text);
     }

@@ -127,7 +127,7 @@ TEST(AutonomousArmCheck, ADifferingModuleKeepsTheConsoleWaitingUnlessTheOperator
     r.show->ArmToggle();
     EXPECT_EQ(r.state.LaunchState, ConsoleState::Waiting);
     EXPECT_EQ(r.asked, QStringList{"module 7: cue 5 (0:05.000, channel 2) differs"});
-    EXPECT_FALSE(r.wiring->BusHeld);
+    EXPECT_FALSE(r.wiring->BusHeld());
 
     // Arm anyway, answered no, then yes: each answer is in the log.
     r.choice = AutonomousArmCheck::Choice::ArmAnyway;

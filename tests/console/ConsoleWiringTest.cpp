@@ -50,7 +50,8 @@ TEST(ConsoleWiring, PollsOneDevicePerStepRoundRobin) {
     c.wiring.Open();
     std::vector<int> polled;
     int summaries = 0;
-    QObject::connect(&c.wiring, &ConsoleWiring::DevicePolled, [&](int index) { polled.push_back(index); });
+    QObject::connect(&c.wiring, &ConsoleWiring::DevicePolled,
+                     [&](int index) { polled.push_back(index); });
     QObject::connect(&c.wiring, &ConsoleWiring::SummaryChanged, [&] { ++summaries; });
     for (int a : {4, 2, 9}) {
         c.Register(a);
@@ -66,14 +67,14 @@ TEST(ConsoleWiring, PollsOneDevicePerStepRoundRobin) {
     // The list shrinks below the cursor: the next step starts again at 0.
     c.wiring.PollStep();
     c.wiring.PollStep();
-    ASSERT_EQ(c.wiring.PollCursor, 2);
+    ASSERT_EQ(c.wiring.PollCursor(), 2);
     c.wiring.Controls().Delete(2);
     c.wiring.Controls().Delete(1);
     polled.clear();
     c.wiring.PollStep();
     c.wiring.PollStep();
     EXPECT_EQ(polled, (std::vector<int>{0}));
-    EXPECT_EQ(c.wiring.PollCursor, 0);
+    EXPECT_EQ(c.wiring.PollCursor(), 0);
 }
 
 TEST(ConsoleWiring, WithNoDevicesAStepPollsNothingAndStillRefreshes) {
@@ -100,7 +101,7 @@ TEST(ConsoleWiring, WithNoDevicesAStepPollsNothingAndStillRefreshes) {
     c.wiring.PollStep();
     player.Stop(true);
     c.wiring.SetPlayer(nullptr);
-    c.wiring.Testing = true;
+    c.wiring.SetTesting(true);
     c.wiring.PollStep();
     EXPECT_EQ(fired, 1);
 }
@@ -125,17 +126,18 @@ TEST(ConsoleWiring, LostAndRestoredConvertersAreLoggedOnceEach) {
     LogCapture log;
     Console c;
     std::vector<QString> labels;
-    QObject::connect(&c.wiring, &ConsoleWiring::ConverterStateChanged, [&](const QString& label, bool) { labels.push_back(label); });
+    QObject::connect(&c.wiring, &ConsoleWiring::ConverterStateChanged,
+                     [&](const QString& label, bool) { labels.push_back(label); });
     int restored = 0;
     QObject::connect(&c.wiring, &ConsoleWiring::ConverterRestored, [&] { ++restored; });
     ASSERT_TRUE(c.wiring.Open());
     EXPECT_EQ(labels.back(), QStringLiteral("RS485: 1"));
 
     c.rig.Converters()->Unplug(-1);
-    ASSERT_TRUE(c.PumpUntil([&] { return c.wiring.ConverterFault; }));
+    ASSERT_TRUE(c.PumpUntil([&] { return c.wiring.ConverterFault(); }));
     EXPECT_EQ(labels.back(), QStringLiteral("RS485: 0"));
     c.rig.Converters()->Replug(0);
-    ASSERT_TRUE(c.PumpUntil([&] { return !c.wiring.ConverterFault; }));
+    ASSERT_TRUE(c.PumpUntil([&] { return !c.wiring.ConverterFault(); }));
     EXPECT_EQ(labels.back(), QStringLiteral("RS485: 1"));
     EXPECT_EQ(restored, 1);
     EXPECT_EQ(log.With(QStringLiteral("Ошибка преобразователя")).size(), 1);
@@ -151,9 +153,10 @@ TEST(ConsoleWiring, SearchStopsPollingAndLogsFiveLinesAtTheEnd) {
     c.wiring.Open();
     c.wiring.StartPolling();
     std::vector<bool> states;
-    QObject::connect(&c.wiring, &ConsoleWiring::SearchStateChanged, [&](bool s) { states.push_back(s); });
+    QObject::connect(&c.wiring, &ConsoleWiring::SearchStateChanged,
+                     [&](bool s) { states.push_back(s); });
     c.wiring.StartSearch();
-    EXPECT_TRUE(c.wiring.Searching);
+    EXPECT_TRUE(c.wiring.Searching());
     EXPECT_FALSE(c.wiring.IdleTimer().isActive());
     c.wiring.Controls().ScanTimer.stop();
     for (int i = 0; i < 256; ++i) {
@@ -188,20 +191,20 @@ TEST(ConsoleWiring, TestsStopPollingAndSelectionFollowsTheModules) {
     conns += c.wiring.Tester().OnProgress.Connect(
         [&](TCommonControl&, int) { pollingDuringTest = c.wiring.IdleTimer().isActive(); });
     c.wiring.EnterTestMode();
-    EXPECT_EQ(c.wiring.TestSelection, 0);  // the first module (index 0 is address 3)
+    EXPECT_EQ(c.wiring.TestSelection(), 0);  // the first module (index 0 is address 3)
     c.wiring.SelectDown();
-    EXPECT_EQ(c.wiring.TestSelection, 1);
+    EXPECT_EQ(c.wiring.TestSelection(), 1);
     c.wiring.SelectDown();
-    EXPECT_EQ(c.wiring.TestSelection, 1);  // already the last module
+    EXPECT_EQ(c.wiring.TestSelection(), 1);  // already the last module
     EXPECT_TRUE(c.wiring.CheckSelected());
     EXPECT_FALSE(pollingDuringTest);
     EXPECT_TRUE(c.wiring.IdleTimer().isActive());
     EXPECT_EQ(log.With(QStringLiteral("пульт: 8")).size(), 1);
 
     c.wiring.TestAll();
-    EXPECT_EQ(c.wiring.TestSelection, 0);
+    EXPECT_EQ(c.wiring.TestSelection(), 0);
     EXPECT_EQ(log.With(QStringLiteral("пульт: 3")).size(), 1);
-    EXPECT_FALSE(c.wiring.Testing);
+    EXPECT_FALSE(c.wiring.Testing());
 
     c.wiring.SetModeAll(ModeLaunch);
     EXPECT_EQ(c.rig.Seen(0x88), 2);  // the two modules, not the radio unit
@@ -253,7 +256,8 @@ TEST(ConsoleWiring, AConverterRefusingTheUserIsReportedOncePerDevice) {
     converters->Refuse("/dev/ttyUSB0", "dialout");
     ConsoleWiring wiring(converters);
     QStringList shown;
-    QObject::connect(&wiring, &ConsoleWiring::ConverterAccessRefused, [&](const QString& text) { shown << text; });
+    QObject::connect(&wiring, &ConsoleWiring::ConverterAccessRefused,
+                     [&](const QString& text) { shown << text; });
     wiring.Open();
     ASSERT_EQ(shown.size(), 1);
     EXPECT_TRUE(shown[0].startsWith(QStringLiteral("Нет доступа к преобразователю /dev/ttyUSB0")));
@@ -272,9 +276,9 @@ TEST(ConsoleWiring, AConverterRefusingTheUserIsReportedOncePerDevice) {
         return done();
     };
     converters->Unplug(-1);
-    ASSERT_TRUE(pumpUntil([&] { return wiring.ConverterFault; }));
+    ASSERT_TRUE(pumpUntil([&] { return wiring.ConverterFault(); }));
     converters->Replug(0);
-    ASSERT_TRUE(pumpUntil([&] { return !wiring.ConverterFault; }));
+    ASSERT_TRUE(pumpUntil([&] { return !wiring.ConverterFault(); }));
     ASSERT_EQ(shown.size(), 2);
     EXPECT_TRUE(shown[1].contains(QStringLiteral("/dev/ttyUSB1")));
     EXPECT_TRUE(shown[1].contains(QStringLiteral("в группу dialout")));

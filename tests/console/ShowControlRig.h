@@ -14,6 +14,7 @@
 #include "console/ConsoleState.h"
 #include "console/ConsoleWiring.h"
 #include "console/ShowControl.h"
+#include "core/ThreadPriority.h"
 #include "devices/TControls.h"
 #include "shows/AudioSystem.h"
 #include "shows/TExtPlayer.h"
@@ -78,6 +79,14 @@ struct ShowControlRig {
         bus = std::shared_ptr<kv::SimBus>(rig.Build());
         wiring = std::make_unique<kv::ConsoleWiring>(bus, QStringLiteral("demo"));
         wiring->Open();
+        // The bus worker logs once what scheduling it got, from its own thread: the line must
+        // not land among the lines a test reads. The worker is a real thread; its start is
+        // waited for in real time.
+        QElapsedTimer started;
+        started.start();
+        while (!kv::FirstSchedulingGrant() && started.elapsed() < 2000) {
+            QThread::msleep(1);
+        }
         player = std::make_unique<kv::TExtPlayer>(wiring->Controls());
         show = std::make_unique<kv::ShowControl>(*wiring, *player, projects, state);
         dialogs.ScriptFile = [this] { return nextFile; };

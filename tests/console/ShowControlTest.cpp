@@ -268,17 +268,17 @@ TEST(ShowControl, ForcingKeysInTestModeLogEvenWhenATestHoldsTheCommandBack) {
     ShowControlRig r;
     auto* module = dynamic_cast<TCommonControl*>(r.Register(3));
     ASSERT_NE(module, nullptr);
-    r.wiring->TestMode = true;
-    r.wiring->TestSelection = IndexOf(r.Controls(), 3);
+    r.wiring->SetTestMode(true);
+    r.wiring->SetTestSelection(IndexOf(r.Controls(), 3));
     r.bus->ClearRecords();
     EXPECT_TRUE(HandleKey(*r.show, vk::Insert, {}, nullptr).Consumed);
     EXPECT_EQ(r.Lines().last(), QStringLiteral("Включение форсирования, пульт: 3"));
     EXPECT_EQ(module->Forcing, ForcingOn);
-    r.wiring->Testing = true;
+    r.wiring->SetTesting(true);
     HandleKey(*r.show, vk::Delete, {}, nullptr);
     EXPECT_EQ(r.Lines().last(), QStringLiteral("Выключение форсирования, пульт: 3"));
     EXPECT_EQ(module->Forcing, ForcingOn);  // nothing was sent
-    r.wiring->Testing = false;
+    r.wiring->SetTesting(false);
 }
 
 TEST(ShowControl, ModulesMissingFromTheBusAreListedBeforeATransfer) {
@@ -437,10 +437,10 @@ TEST(ShowControl, ACountdownEndsAtAnyStopOrDisarmAndChecksTheStartAgainAtZero) {
 
     // At zero with the start no longer allowed (test mode came on): nothing starts.
     r.show->BeginCountdown();
-    r.wiring->TestMode = true;
+    r.wiring->SetTestMode(true);
     EXPECT_FALSE(r.show->CountdownStart());
     EXPECT_FALSE(r.show->Playing());
-    r.wiring->TestMode = false;
+    r.wiring->SetTestMode(false);
 
     // Standing to the end: the show starts as the start key starts it.
     r.show->BeginCountdown();
@@ -457,28 +457,28 @@ TEST(ShowControl, NothingArmsOrStartsWhileTheBusIsHeld) {
     ShowControlRig r;
     ASSERT_NE(r.Register(3), nullptr);
     r.LoadScript("60 3 1\n");
-    r.wiring->BusHeld = true;
+    r.wiring->SetBusHeld(true);
     r.show->ArmToggle();
     EXPECT_EQ(r.state.LaunchState, ConsoleState::Waiting);
-    r.wiring->BusHeld = false;
+    r.wiring->SetBusHeld(false);
     r.show->ArmToggle();
     ASSERT_TRUE(r.show->Buttons().Start);
 
-    r.wiring->BusHeld = true;
+    r.wiring->SetBusHeld(true);
     const ButtonEnabling b = r.show->Buttons();
     EXPECT_FALSE(b.Start || b.Test || b.Search || b.Save || b.Check || b.Begin || b.TestCheck);
     const ActionEnabling a = r.show->Actions();
     EXPECT_FALSE(a.ExtStart || a.Debug || a.Exit || a.ClearMem || a.PowerUp || a.SavePDU);
     EXPECT_FALSE(r.show->Start());
     EXPECT_FALSE(r.show->Playing());
-    r.wiring->BusHeld = false;
+    r.wiring->SetBusHeld(false);
 
     ASSERT_TRUE(r.show->Start());
-    r.wiring->BusHeld = true;
+    r.wiring->SetBusHeld(true);
     EXPECT_TRUE(r.show->Buttons().Stop) << "a stop always stops";
     r.show->Stop();
     EXPECT_FALSE(r.show->Playing());
-    r.wiring->BusHeld = false;
+    r.wiring->SetBusHeld(false);
 }
 
 // The soundtrack test of test mode ends with test mode: otherwise the next start joins it and
@@ -494,7 +494,7 @@ TEST(ShowControl, LeavingTestModeStopsTheSoundtrackTest) {
     r.show->SoundPlayStop();
     ASSERT_TRUE(r.show->SoundPlaying());
     r.show->LeaveTestMode();
-    EXPECT_FALSE(r.wiring->TestMode);
+    EXPECT_FALSE(r.wiring->TestMode());
     EXPECT_FALSE(r.show->SoundPlaying());
 }
 

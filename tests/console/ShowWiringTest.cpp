@@ -124,7 +124,7 @@ TEST(ShowWiring, IdleGapsPollOneDeviceAndCuesDoNot) {
     const auto statusRequests = r.Sent(0x85);
     ASSERT_EQ(statusRequests.size(), 1u);
     EXPECT_EQ(statusRequests[0].bytes[5], r.Controls().Items(polled[0])->Address);
-    EXPECT_EQ(r.wiring->PollCursor, 1);
+    EXPECT_EQ(r.wiring->PollCursor(), 1);
     // Within one idle interval of the next cue the line stays free.
     r.TickAt(t0, 4100);
     r.TickAt(t0, 4500);

@@ -42,21 +42,31 @@ TEST(TerminationSignals, EachSignalArrivesThroughTheEventLoop) {
     EXPECT_TRUE(again.Installed());
 }
 
+// A window that may close unless `playing`, counting its closes.
+struct Window : Closable {
+    bool playing = false;
+    int closes = 0;
+    bool CanClose() const override { return !playing; }
+    bool Close() override { return ++closes, true; }
+};
+
 TEST(CloseOnTermination, ClosesAtOnceWhenNoShowPlays) {
     LogCapture log;
-    int closes = 0;
-    CloseOnTermination closer([] { return true; }, [&] { return ++closes, true; });
+    Window window;
+    CloseOnTermination closer(window);
     closer.Request(QStringLiteral("SIGTERM"));
-    EXPECT_EQ(closes, 1);
+    EXPECT_EQ(window.closes, 1);
     EXPECT_FALSE(closer.Pending());
     EXPECT_EQ(log.With(QStringLiteral("Получен сигнал завершения SIGTERM")).size(), 1);
 }
 
 TEST(CloseOnTermination, WhileAShowPlaysItIsLoggedAndCarriedOutWhenTheShowStops) {
     LogCapture log;
-    bool playing = true;
-    int closes = 0;
-    CloseOnTermination closer([&] { return !playing; }, [&] { return ++closes, true; });
+    Window window;
+    window.playing = true;
+    bool& playing = window.playing;
+    int& closes = window.closes;
+    CloseOnTermination closer(window);
     closer.Request(QStringLiteral("SIGHUP"));
     EXPECT_TRUE(closer.Pending());
     PumpUntil([] { return false; }, 3 * CloseOnTermination::kRetryMs);

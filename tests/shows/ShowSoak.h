@@ -300,7 +300,7 @@ inline SoakResult RunShowSoak(const SoakOptions& o) {
             // The worker notices in its own time.
             QElapsedTimer w;
             w.start();
-            while (!wiring->ConverterFault && w.elapsed() < 3000) {
+            while (!wiring->ConverterFault() && w.elapsed() < 3000) {
                 pumpWorker(2);
             }
         } else if (replugAt >= 0 && showT >= replugAt) {
@@ -308,7 +308,7 @@ inline SoakResult RunShowSoak(const SoakOptions& o) {
             replugAt = -1;
             QElapsedTimer w;
             w.start();
-            while (wiring->ConverterFault && w.elapsed() < 3000) {
+            while (wiring->ConverterFault() && w.elapsed() < 3000) {
                 pumpWorker(2);
             }
         }
@@ -344,10 +344,10 @@ inline SoakResult RunShowSoak(const SoakOptions& o) {
     }
     const uint64_t showWireBytes = res.wireBytes;
     // After the show the idle cycle checks every fired channel.
-    for (int i = 0; i < 20000 && (player->HasPendingChecks() || wiring->ConverterFault); ++i) {
+    for (int i = 0; i < 20000 && (player->HasPendingChecks() || wiring->ConverterFault()); ++i) {
         clock.Advance(TExtPlayer::kCheckDelayMs + 1);
         wiring->PollStep();
-        pumpWorker(wiring->ConverterFault ? 2 : 0);
+        pumpWorker(wiring->ConverterFault() ? 2 : 0);
         takeRecords(clock.TickCount());
     }
     res.rssPeakKb = std::max(res.rssPeakKb, ResidentKb());

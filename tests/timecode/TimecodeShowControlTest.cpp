@@ -249,7 +249,7 @@ TEST(TimecodeShowControl, DisarmStopSlotChangeAndALostConverterEndTheWait) {
     }
     {
         SCOPED_TRACE("converter lost");
-        ends([](ShowControlRig& r) { r.wiring->ConverterFault = true; }, ConsoleState::Armed);
+        ends([](ShowControlRig& r) { r.wiring->SetConverterFault(true); }, ConsoleState::Armed);
     }
 }
 
@@ -260,14 +260,14 @@ TEST(TimecodeShowControl, AZeroTheStartRuleRefusesStartsNothingLater) {
     ShowControlRig& r = s.r;
     r.show->ArmToggle();
     s.Run(1000);
-    r.wiring->TestMode = true;
+    r.wiring->SetTestMode(true);
     s.Run(1500);
     EXPECT_FALSE(r.show->Playing());
     EXPECT_EQ(r.show->Timecode(), nullptr);
     // The crew is told why the timecode started nothing.
     EXPECT_EQ(s.Count(QStringLiteral("Таймкод: старт невозможен, ожидание таймкода прекращено")),
               1);
-    r.wiring->TestMode = false;
+    r.wiring->SetTestMode(false);
     s.Run(3000);
     EXPECT_FALSE(r.show->Playing());
     EXPECT_EQ(s.FiredLines(), 0);

@@ -5,11 +5,11 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
-#include "console/DeviceRowText.h"
-#include "console/windows/UiLooks.h"
 #include "console/ConsoleSession.h"
 #include "console/ConsoleWiring.h"
 #include "console/DeviceFreshness.h"
+#include "console/DeviceRowText.h"
+#include "console/windows/UiLooks.h"
 #include "devices/TCommonControl.h"
 #include "devices/TControls.h"
 #include "i18n/Localizer.h"
@@ -135,9 +135,9 @@ void DevicePanel::ShowDevice(int deviceIndex) {
     const DeviceRowFields fields = DeviceRowFields::FromControl(*module);
     const DeviceFreshness& freshness = session_->Freshness();
     if (freshness.Stale(module->Address)) {
-        SetStaleRow(deviceIndex, StaleRowText(kv::DeviceRowText(fields),
-                                              freshness.Misses(module->Address),
-                                              session_->Wiring().ConverterFault));
+        SetStaleRow(deviceIndex,
+                    StaleRowText(kv::DeviceRowText(fields), freshness.Misses(module->Address),
+                                 session_->Wiring().ConverterFault()));
     } else {
         SetRow(deviceIndex, fields);
     }

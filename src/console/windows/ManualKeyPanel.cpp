@@ -6,13 +6,13 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "console/windows/TShape.h"
-#include "console/windows/WidgetParts.h"
 #include "console/ConsoleSession.h"
 #include "console/ConsoleWiring.h"
 #include "console/ManualKeyLooks.h"
 #include "console/ShowControl.h"
+#include "console/windows/TShape.h"
 #include "console/windows/UiLooks.h"
+#include "console/windows/WidgetParts.h"
 #include "shows/TExtPlayer.h"
 
 namespace kv {
@@ -137,9 +137,9 @@ void ManualKeyPanel::Bind(ConsoleSession& session) {
     connect(&session.Show(), &ShowControl::ManualKeyChanged, this,
             [this](int32_t address, int32_t channel) {
                 const ConsoleState& state = session_->State();
-                const auto update = ManualKeyAfterChange(session_->Wiring().Controls(),
-                                                         state.ManualDevice, state.ManualPage,
-                                                         address, channel);
+                const auto update =
+                    ManualKeyAfterChange(session_->Wiring().Controls(), state.ManualDevice,
+                                         state.ManualPage, address, channel);
                 if (update) {
                     Draw(update->Index, update->Look);
                 }
@@ -151,7 +151,7 @@ void ManualKeyPanel::Refresh() {
     const ManualKeyboardView view =
         ManualKeyboard(session_->Wiring().Controls(), session_->Player().WorkMode,
                        state.ManualDevice, state.ManualPage);
-    setVisible(view.PanelsVisible && !session_->Wiring().TestMode);
+    setVisible(view.PanelsVisible && !session_->Wiring().TestMode());
     SetCaptions(view.CaptionsVisible ? view.ModuleText : QString(), view.PageText);
     for (int i = 0; i < kKeys; ++i) {
         Draw(i, view.Keys[static_cast<size_t>(i)]);

@@ -28,15 +28,20 @@ StatusPanel::StatusPanel(QWidget* parent) : QWidget(parent) {
     auto* modes = new QGroupBox(QStringLiteral(" Режим "), this);
     modes->setObjectName(QStringLiteral("ModeGroup"));
     auto* modeGrid = new QGridLayout(modes);
-    modeGrid->addWidget(Add(modes, Lamp::Wait, "WaitLed", "WaitLabel", QStringLiteral("Ожидание")), 0, 0);
-    modeGrid->addWidget(Add(modes, Lamp::Work, "WorkLed", "WorkLabel", QStringLiteral("Работа")), 1, 0);
-    modeGrid->addWidget(Add(modes, Lamp::WorkAuto, "WorkAutoLed", "WorkAutoLabel", QStringLiteral("Автомат")), 0,
-                        1);
+    modeGrid->addWidget(Add(modes, Lamp::Wait, "WaitLed", "WaitLabel", QStringLiteral("Ожидание")),
+                        0, 0);
+    modeGrid->addWidget(Add(modes, Lamp::Work, "WorkLed", "WorkLabel", QStringLiteral("Работа")), 1,
+                        0);
     modeGrid->addWidget(
-        Add(modes, Lamp::WorkManual, "WorkManualLed", "WorkManualLabel", QStringLiteral("Ручной запуск")), 1, 1);
-    modeGrid->addWidget(Add(modes, Lamp::Direct, "DirectLed", "DirectLabel", QStringLiteral("Прямое упр.")), 0,
-                        2);
-    modeGrid->addWidget(Add(modes, Lamp::Autonomous, "AutoLed", "AutoLabel", QStringLiteral("Автономный")), 1, 2);
+        Add(modes, Lamp::WorkAuto, "WorkAutoLed", "WorkAutoLabel", QStringLiteral("Автомат")), 0,
+        1);
+    modeGrid->addWidget(Add(modes, Lamp::WorkManual, "WorkManualLed", "WorkManualLabel",
+                            QStringLiteral("Ручной запуск")),
+                        1, 1);
+    modeGrid->addWidget(
+        Add(modes, Lamp::Direct, "DirectLed", "DirectLabel", QStringLiteral("Прямое упр.")), 0, 2);
+    modeGrid->addWidget(
+        Add(modes, Lamp::Autonomous, "AutoLed", "AutoLabel", QStringLiteral("Автономный")), 1, 2);
     layout->addWidget(modes);
 
     auto* bus = new QGroupBox(QStringLiteral(" Шина "), this);
@@ -55,11 +60,15 @@ StatusPanel::StatusPanel(QWidget* parent) : QWidget(parent) {
     rs485Layout->addWidget(rs485Label_);
     rs485Layout->addStretch(1);
     busGrid->addWidget(rs485Box, 0, 0);
-    busGrid->addWidget(Add(bus, Lamp::Remote, "PDURLed", "PDURLabel", QStringLiteral("ПДУ(Р)")), 1, 0);
-    busGrid->addWidget(Add(bus, Lamp::Power, "PowerLed", "PowerLabel", QStringLiteral("Питание")), 0, 1);
+    busGrid->addWidget(Add(bus, Lamp::Remote, "PDURLed", "PDURLabel", QStringLiteral("ПДУ(Р)")), 1,
+                       0);
+    busGrid->addWidget(Add(bus, Lamp::Power, "PowerLed", "PowerLabel", QStringLiteral("Питание")),
+                       0, 1);
     busGrid->addWidget(Add(bus, Lamp::Link, "LinkLed", "LinkLabel", QStringLiteral("Связь")), 1, 1);
-    busGrid->addWidget(Add(bus, Lamp::Forcing, "ForceLed", "ForceLabel", QStringLiteral("Форсир.")), 0, 2);
-    busGrid->addWidget(Add(bus, Lamp::Radio, "RadioLed", "RadioLabel", QStringLiteral("Радио")), 1, 2);
+    busGrid->addWidget(Add(bus, Lamp::Forcing, "ForceLed", "ForceLabel", QStringLiteral("Форсир.")),
+                       0, 2);
+    busGrid->addWidget(Add(bus, Lamp::Radio, "RadioLed", "RadioLabel", QStringLiteral("Радио")), 1,
+                       2);
     auto* radios = new QWidget(bus);
     auto* radioGrid = new QGridLayout(radios);
     radioGrid->setContentsMargins(0, 0, 0, 0);
@@ -80,13 +89,17 @@ StatusPanel::StatusPanel(QWidget* parent) : QWidget(parent) {
     auto* sound = new QGroupBox(QStringLiteral(" Звук "), this);
     sound->setObjectName(QStringLiteral("SoundLedGroup"));
     auto* soundGrid = new QGridLayout(sound);
-    soundGrid->addWidget(Add(sound, Lamp::SoundReady, "SoundReadyLed", "SoundReadyLabel", QStringLiteral("Аудио")), 0,
-                         0);
     soundGrid->addWidget(
-        Add(sound, Lamp::SoundLoaded, "SoundLoadedLed", "SoundLoadedLabel", QStringLiteral("Загружена")), 1, 0);
-    soundGrid->addWidget(Add(sound, Lamp::SoundPlay, "SoundPlayLed", "SoundPlayLabel", QStringLiteral("Воспр.")), 0,
-                         1);
-    soundGrid->addWidget(Add(sound, Lamp::Sync, "SyncLed", "SyncLabel", QStringLiteral("Синхр.")), 1, 1);
+        Add(sound, Lamp::SoundReady, "SoundReadyLed", "SoundReadyLabel", QStringLiteral("Аудио")),
+        0, 0);
+    soundGrid->addWidget(Add(sound, Lamp::SoundLoaded, "SoundLoadedLed", "SoundLoadedLabel",
+                             QStringLiteral("Загружена")),
+                         1, 0);
+    soundGrid->addWidget(
+        Add(sound, Lamp::SoundPlay, "SoundPlayLed", "SoundPlayLabel", QStringLiteral("Воспр.")), 0,
+        1);
+    soundGrid->addWidget(Add(sound, Lamp::Sync, "SyncLed", "SyncLabel", QStringLiteral("Синхр.")),
+                         1, 1);
     layout->addWidget(sound);
 
     auto* power = new QGroupBox(QStringLiteral(" Питание ПК "), this);
@@ -97,10 +110,13 @@ StatusPanel::StatusPanel(QWidget* parent) : QWidget(parent) {
     batteryLabel_ = new QLabel(QStringLiteral("100 %"), power);
     batteryLabel_->setObjectName(QStringLiteral("BatteryLabel"));
     batteryLabel_->setFont(bold);
-    powerGrid->addWidget(Add(power, Lamp::Mains, "MainsLed", "MainsLabel", QStringLiteral("От сети")), 0, 0);
-    powerGrid->addWidget(Add(power, Lamp::Battery, "BatteryLed", "BatteryLedLabel", QStringLiteral("Батарея")), 1,
-                         0);
-    powerGrid->addWidget(Add(power, Lamp::Charging, "ChargeLed", "ChargeLabel", QStringLiteral("Зарядка")), 2, 0);
+    powerGrid->addWidget(
+        Add(power, Lamp::Mains, "MainsLed", "MainsLabel", QStringLiteral("От сети")), 0, 0);
+    powerGrid->addWidget(
+        Add(power, Lamp::Battery, "BatteryLed", "BatteryLedLabel", QStringLiteral("Батарея")), 1,
+        0);
+    powerGrid->addWidget(
+        Add(power, Lamp::Charging, "ChargeLed", "ChargeLabel", QStringLiteral("Зарядка")), 2, 0);
     powerGrid->addWidget(batteryGauge_, 0, 1, 3, 1);
     powerGrid->addWidget(batteryLabel_, 0, 2, 3, 1);
     layout->addWidget(power);
@@ -229,8 +245,8 @@ void StatusPanel::ShowPresence() {
 }
 
 void StatusPanel::ShowSound() {
-    SetLook(Lamp::SoundLoaded, session_->Show().SoundLoaded() ? TShape::Look::On
-                                                                : TShape::Look::Off);
+    SetLook(Lamp::SoundLoaded,
+            session_->Show().SoundLoaded() ? TShape::Look::On : TShape::Look::Off);
     SoundTick();
 }
 
@@ -260,7 +276,8 @@ void StatusPanel::SoundTick() {
     TBassPlayer& sound = player.Sound();
     const bool loaded = sound.Loaded();
     const bool playing = loaded && sound.IsSoundPlaying();
-    SetLook(Lamp::Sync, ShapeLook(SyncLook(loaded, playing, sound.SoundPosition(), player.Position)));
+    SetLook(Lamp::Sync,
+            ShapeLook(SyncLook(loaded, playing, sound.SoundPosition(), player.Position)));
     SetLookIf(Lamp::SoundPlay, SoundPlayLookAtSoundTick(playing, session_->State().LaunchState));
 }
 
@@ -271,11 +288,11 @@ void StatusPanel::Blink() {
     ConsoleState& state = session_->State();
     TExtPlayer& player = session_->Player();
     BlinkInputs in;
-    in.Searching = session_->Wiring().Searching;
+    in.Searching = session_->Wiring().Searching();
     in.LaunchState = state.LaunchState;
     in.SoundLoaded = player.Sound().Loaded();
     in.SoundPlaying = in.SoundLoaded && player.Sound().IsSoundPlaying();
-    in.ConverterFault = session_->Wiring().ConverterFault;
+    in.ConverterFault = session_->Wiring().ConverterFault();
     const BlinkEffects effects = BlinkTick(state.BlinkPhase, in);
     state.BlinkPhase = effects.Phase;
     SetLookIf(Lamp::Wait, effects.Wait);

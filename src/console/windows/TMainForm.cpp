@@ -203,7 +203,7 @@ void TMainForm::RefreshButtons() {
     buttons_->Refresh();
     testPanel_->RefreshEnabling();
     // In launch mode the cue list holds the keyboard: the arrow keys move its selection.
-    if (!session_.Wiring().TestMode && isVisible()) {
+    if (!session_.Wiring().TestMode() && isVisible()) {
         cues_->setFocus();
     }
     status_->ShowModes();
@@ -268,7 +268,7 @@ void TMainForm::SearchBtnClick() {
     } else {
         wiring.StopSearch();
     }
-    buttons_->SearchBtn->setChecked(wiring.Searching);
+    buttons_->SearchBtn->setChecked(wiring.Searching());
     RefreshButtons();
 }
 
@@ -279,10 +279,10 @@ void TMainForm::TestBtnClick() {
     } else {
         session_.Show().LeaveTestMode();
     }
-    buttons_->TestBtn->setChecked(wiring.TestMode);
-    centre_->setCurrentIndex(wiring.TestMode ? 1 : 0);
+    buttons_->TestBtn->setChecked(wiring.TestMode());
+    centre_->setCurrentIndex(wiring.TestMode() ? 1 : 0);
     ShowRightColumn();
-    if (wiring.TestMode) {
+    if (wiring.TestMode()) {
         testPanel_->RefreshTestPanel();
     }
     manualKeys_->Refresh();
@@ -301,9 +301,9 @@ void TMainForm::ShowRightColumn() {
     centre_->updateGeometry();
     // The test page needs the whole width at 1280 pixels; the clocks and the search figures
     // belong to the launch panel. While searching the figures take the clocks' place.
-    const bool launch = !session_.Wiring().TestMode;
-    times_->setVisible(launch && !session_.Wiring().Searching);
-    searchPanel_->setVisible(launch && session_.Wiring().Searching);
+    const bool launch = !session_.Wiring().TestMode();
+    times_->setVisible(launch && !session_.Wiring().Searching());
+    searchPanel_->setVisible(launch && session_.Wiring().Searching());
 }
 
 void TMainForm::ShowVersion() {

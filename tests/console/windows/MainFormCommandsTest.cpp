@@ -107,7 +107,7 @@ TEST_F(MainFormCommandsTest, ChangeIdButtonRenumbersTheSelectedModuleThroughItsB
     form.RefreshButtons();
     EXPECT_FALSE(button->isEnabled()) << "no module on the bus yet";
     ASSERT_NE(form.Session().Wiring().Controls().RegisterDevice(5, 0), nullptr);
-    form.Session().Wiring().TestSelection = 0;
+    form.Session().Wiring().SetTestSelection(0);
     form.RefreshButtons();
     ASSERT_TRUE(button->isEnabled());
 

@@ -18,12 +18,12 @@
 #include <thread>
 
 #include "../../devices/sim/ConsoleSimHarness.h"
+#include "OwnedMainForm.h"
 #include "SimMainFormTest.h"
 #include "console/ShowControl.h"
 #include "console/windows/CommandButtons.h"
 #include "console/windows/CueListView.h"
 #include "console/windows/HvPanel.h"
-#include "OwnedMainForm.h"
 #include "console/windows/TMainForm.h"
 #include "console/windows/TWarningForm.h"
 #include "console/windows/TestModePanel.h"
@@ -162,7 +162,8 @@ TEST_F(MainFormKeyPathTest, AHeldStepOrArmKeyActsOnce) {
     Load("1 5 1\n2 5 2\n3 5 3\n");
     Click(Qt::Key_F1, Qt::ControlModifier);
     Hold(Qt::Key_F1, 5);
-    EXPECT_EQ(form_->Session().State().LaunchState, ConsoleState::Armed) << "the repeats must not disarm";
+    EXPECT_EQ(form_->Session().State().LaunchState, ConsoleState::Armed)
+        << "the repeats must not disarm";
     Hold(Qt::Key_F5, 5);
     ASSERT_TRUE(form_->Session().Player().IsPlaying());
     bus_->ClearRecords();
@@ -290,7 +291,7 @@ TEST_F(MainFormKeyPathTest, ArrowsInAutomaticModeStillMoveTheCueList) {
 TEST_F(MainFormKeyPathTest, TheFocusedEnergyBoxTakesDigitsInTestMode) {
     Click(Qt::Key_Tab);
     ASSERT_TRUE(form_->Buttons().TestBtn->isChecked());
-    form_->Session().Wiring().TestSelection = 1;  // the HV control
+    form_->Session().Wiring().SetTestSelection(1);  // the HV control
     form_->TestPage().RefreshTestPanel();
     QSpinBox* energy = nullptr;
     for (HvPanel* panel : form_->findChildren<HvPanel*>()) {

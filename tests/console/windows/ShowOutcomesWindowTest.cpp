@@ -12,12 +12,12 @@
 #include <memory>
 
 #include "../../devices/sim/ConsoleSimHarness.h"
+#include "OwnedMainForm.h"
 #include "SimMainFormTest.h"
 #include "console/ShowControl.h"
 #include "console/windows/CommandButtons.h"
 #include "console/windows/CueListView.h"
 #include "console/windows/DevicePanel.h"
-#include "OwnedMainForm.h"
 #include "console/windows/StatusPanel.h"
 #include "console/windows/TMainForm.h"
 #include "console/windows/TimePanel.h"
@@ -94,13 +94,14 @@ TEST_F(ShowOutcomesWindowTest, EachCueIsMarkedAndTheCountIsBesideTheClock) {
 TEST_F(ShowOutcomesWindowTest, UnpluggedConverterGreysTheRowsAndCountsTheLostCues) {
     Load("0.1 5 1\n1.5 5 2\n1.6 5 3\n");
     Start();
-    ASSERT_TRUE(WaitFor([this] { return form_->Session().Outcomes().At(0) != CueOutcomes::Outcome::None; }));
+    ASSERT_TRUE(WaitFor(
+        [this] { return form_->Session().Outcomes().At(0) != CueOutcomes::Outcome::None; }));
     ASSERT_EQ(form_->Devices().RowCount(), 2);
     EXPECT_FALSE(form_->Devices().RowText(0).contains(QStringLiteral("нет")));
     bus_->Unplug(0);
     ASSERT_TRUE(WaitFor([this] { return !form_->Session().Player().IsPlaying(); }));
     EXPECT_EQ(NotSent(), QStringLiteral("Не отправлено: 2"));
-    EXPECT_TRUE(form_->Session().Wiring().ConverterFault);
+    EXPECT_TRUE(form_->Session().Wiring().ConverterFault());
     EXPECT_TRUE(form_->Devices().RowText(0).contains(QStringLiteral("нет связи")))
         << form_->Devices().RowText(0).toStdString();
     EXPECT_TRUE(form_->Devices().RowStyle(0).contains(QStringLiteral("#b0b0b0")));

@@ -417,11 +417,11 @@ TEST_F(StartWindowsTest, LeavingTestModeStopsTheSoundtrackTest) {
     }
     ASSERT_TRUE(form.Session().Player().LoadSound(wav));
     form.Buttons().TestBtn->click();
-    ASSERT_TRUE(form.Session().Wiring().TestMode);
+    ASSERT_TRUE(form.Session().Wiring().TestMode());
     form.TestPage().SoundTestBtn->click();
     ASSERT_TRUE(form.Session().Show().SoundPlaying());
     form.Buttons().TestBtn->click();
-    EXPECT_FALSE(form.Session().Wiring().TestMode);
+    EXPECT_FALSE(form.Session().Wiring().TestMode());
     EXPECT_FALSE(form.Session().Show().SoundPlaying());
 }
 

@@ -165,13 +165,13 @@ TEST_F(TMainFormTest, ExitActionOnlyWhileWaitingWithoutSearchOrTest) {
     EXPECT_FALSE(form->ExitAction()->isEnabled());
     form->Session().State().LaunchState = ConsoleState::Waiting;
 
-    form->Session().Wiring().Searching = true;
+    form->Session().Wiring().SetSearching(true);
     form->ActionListUpdate();
     EXPECT_FALSE(form->ExitAction()->isEnabled());
     // The window's own close command still works during a search.
     form->show();
     EXPECT_TRUE(form->close());
-    form->Session().Wiring().Searching = false;
+    form->Session().Wiring().SetSearching(false);
 }
 
 }  // namespace

@@ -278,8 +278,8 @@ TEST(TestModePanelTest, StopDuringAllModulesStopsBeforeTheNextModule) {
     QObject::connect(&w, &ConsoleWiring::TestPanelChanged, [&] { panel.RefreshTestPanel(); });
     auto enable = [&] {
         TestModePanel::Enabled e;
-        e.Check = e.All = !w.Testing;
-        e.Stop = w.Testing;
+        e.Check = e.All = !w.Testing();
+        e.Stop = w.Testing();
         panel.SetEnabled(e);
     };
     QObject::connect(&w, &ConsoleWiring::TestStateChanged, enable);
@@ -300,7 +300,7 @@ TEST(TestModePanelTest, StopDuringAllModulesStopsBeforeTheNextModule) {
     panel.AllTestBtn->click();
 
     EXPECT_EQ(shownDuringTest, QStringLiteral("3"));
-    EXPECT_FALSE(w.Testing);
+    EXPECT_FALSE(w.Testing());
     const QStringList summaries = c.Log().With(QStringLiteral("Тест каналов, пульт:"));
     ASSERT_EQ(summaries.size(), 1) << summaries.join('\n').toStdString();
     EXPECT_TRUE(summaries[0].contains(QStringLiteral("пульт: 3,")));
@@ -349,7 +349,7 @@ TEST(TestModePanelTest, PanelFollowsTheSelectedModulesKind) {
     while (c.Controls().Count() > 0) {
         c.Controls().Delete(0);
     }
-    w.TestSelection = -1;
+    w.SetTestSelection(-1);
     panel.RefreshTestPanel();
     EXPECT_EQ(panel.DataLabel(0)->text(), QStringLiteral("?"));
     EXPECT_TRUE(panel.Motor().isHidden());

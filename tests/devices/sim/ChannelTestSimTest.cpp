@@ -38,7 +38,7 @@ TCommonControl* TestedModule(ConsoleOnSim& c, int version, const std::vector<Cas
     c.Bus().AddDevice(0, SimModule(11, version, static_cast<int>(ohms.size()), ohms));
     c.Search();
     auto* m = c.Controls().ModuleAt(0);
-    c.Wiring().TestSelection = 0;
+    c.Wiring().SetTestSelection(0);
     if (c.Controls().Count() != 1 || m == nullptr || !c.Wiring().CheckSelected()) {
         return nullptr;
     }
@@ -106,7 +106,7 @@ TEST(ChannelTestOnSim, HvModuleMarksEveryAnsweringOutputConnectedWithItsOhms) {
     auto* m = c.Controls().ModuleAt(0);
     ASSERT_NE(m, nullptr);
     ASSERT_EQ(m->Kind, KindHVControl);
-    c.Wiring().TestSelection = 0;
+    c.Wiring().SetTestSelection(0);
     ASSERT_TRUE(c.Wiring().CheckSelected());
     for (int ch = 0; ch < 4; ++ch) {
         SCOPED_TRACE(ch);
@@ -137,7 +137,7 @@ TEST(ChannelTestOnSim, StopEndsTheRunAfterTheCurrentChannelAndNothingMoreIsMeasu
     int refreshes = 0;
     QObject::connect(&c.Wiring(), &ConsoleWiring::TestPanelChanged, [&] {
         ++refreshes;
-        selected.push_back(c.Wiring().TestSelection);
+        selected.push_back(c.Wiring().TestSelection());
     });
     bus->ClearRecords();
     c.Wiring().TestAll();
@@ -162,7 +162,7 @@ TEST(ChannelTestOnSim, StopEndsTheRunAfterTheCurrentChannelAndNothingMoreIsMeasu
     EXPECT_TRUE(c.Log().With(QStringLiteral("Тест каналов, пульт: 9")).isEmpty());
     ASSERT_FALSE(selected.empty());
     EXPECT_EQ(selected.back(), 0) << "the first module is selected again";
-    EXPECT_FALSE(c.Wiring().Testing);
+    EXPECT_FALSE(c.Wiring().Testing());
     EXPECT_FALSE(c.Wiring().Tester().Busy());
 
     // The next run starts afresh: the stop does not stick.

@@ -70,7 +70,7 @@ NumberChange Renumber(ConsoleOnSim& c, int address, const char* typed, NumberCha
         text = QString::fromUtf8(typed);
         return true;
     };
-    c.Wiring().TestSelection = c.Controls().IndexOf(c.Controls().FindByAddress(address));
+    c.Wiring().SetTestSelection(c.Controls().IndexOf(c.Controls().FindByAddress(address)));
     return maintenance.ChangeSelectedNumber();
 }
 
@@ -104,7 +104,7 @@ TEST(NumberChangeOnSim, NumbersOutsideTheModuleRangeOrTakenAreRefused) {
     EXPECT_TRUE(cancelled.boxes.empty());
     EXPECT_TRUE(c.Sent().empty());
     EXPECT_TRUE(c.Wiring().IdleTimer().isActive());
-    EXPECT_FALSE(c.Wiring().BusHeld);
+    EXPECT_FALSE(c.Wiring().BusHeld());
 }
 
 TEST(NumberChangeOnSim, ChangedModuleAnswersAtItsNewNumberAndIsSortedThere) {
@@ -122,7 +122,7 @@ TEST(NumberChangeOnSim, ChangedModuleAnswersAtItsNewNumberAndIsSortedThere) {
     EXPECT_EQ(c.Bus().Find(239)->Address(), 239);
     EXPECT_EQ(c.Controls().Items(0)->Address, 9);
     EXPECT_EQ(c.Controls().Items(1)->Address, 239);
-    EXPECT_EQ(c.Wiring().TestSelection, 1) << "the selection follows the module";
+    EXPECT_EQ(c.Wiring().TestSelection(), 1) << "the selection follows the module";
     EXPECT_EQ(rebuilt, 1);
     EXPECT_EQ(c.Log().With(U("Изменение номера, Пульт: 5 -> 239")).size(), 1);
 }
@@ -210,7 +210,7 @@ TEST_F(ModeChangeOnSim, ModulesNotSeenInTheModeAskedAreNamedOnScreenAndInTheLog)
     EXPECT_EQ(c_.Log().With(U("Режим теста, пультов: 5")).size(), 1);
     EXPECT_EQ(c_.Log().With(U("Режим не подтвержден, пульты: 6, 9, 20, 30")).size(), 1);
     EXPECT_TRUE(c_.Wiring().IdleTimer().isActive()) << "polling resumed";
-    EXPECT_FALSE(c_.Wiring().BusHeld);
+    EXPECT_FALSE(c_.Wiring().BusHeld());
 
     // All confirmed: one log line, no box.
     boxes_.clear();
@@ -282,7 +282,7 @@ TEST_F(DebugTestOnSim, DeclinedOverwriteSendsNothing) {
     EXPECT_TRUE(c_.Sent(-1, 0x91).empty());
     EXPECT_TRUE(c_.Sent(-1, 0x90).empty());
     EXPECT_TRUE(c_.Wiring().IdleTimer().isActive());
-    EXPECT_FALSE(c_.Wiring().BusHeld);
+    EXPECT_FALSE(c_.Wiring().BusHeld());
 }
 
 TEST_F(DebugTestOnSim, ProgramsChannelOneStartsTheClocksAndMeasuresThem) {
@@ -395,7 +395,7 @@ TEST_F(DebugTestOnSim, DestroyingTheObjectStopsARunningTest) {
     ASSERT_EQ(c_.Sent(0, 0x90).size(), 1u);
     EXPECT_EQ(c_.Sent(0, 0x90)[0][3], 0x00);
     EXPECT_FALSE(c_.Bus().FindAs<SimFiringModule>(7)->ClockRunning());
-    EXPECT_FALSE(c_.Wiring().BusHeld);
+    EXPECT_FALSE(c_.Wiring().BusHeld());
 }
 
 TEST_F(DebugTestOnSim, TestEndsItselfBeforeTheProgrammedHour) {
@@ -411,10 +411,10 @@ TEST_F(DebugTestOnSim, TestEndsItselfBeforeTheProgrammedHour) {
 }
 
 TEST_F(DebugTestOnSim, RefusedWhileAMemoryOperationHoldsTheBus) {
-    c_.Wiring().BusHeld = true;
+    c_.Wiring().SetBusHeld(true);
     EXPECT_FALSE(test_->Start());
     EXPECT_TRUE(asked_.empty());
-    c_.Wiring().BusHeld = false;
+    c_.Wiring().SetBusHeld(false);
 }
 
 TEST_F(DebugTestOnSim, RefusedUnlessTheConsoleAllowsAndEveryModuleIsInTestMode) {
@@ -437,7 +437,7 @@ TEST_F(DebugTestOnSim, RefusedUnlessTheConsoleAllowsAndEveryModuleIsInTestMode) 
     EXPECT_TRUE(c_.Sent(-1, 0x91).empty());
     EXPECT_TRUE(c_.Sent(-1, 0x90).empty());
     EXPECT_FALSE(c_.Bus().FindAs<SimFiringModule>(3)->ClockRunning());
-    EXPECT_FALSE(c_.Wiring().BusHeld);
+    EXPECT_FALSE(c_.Wiring().BusHeld());
     EXPECT_TRUE(c_.Wiring().IdleTimer().isActive());
 
     c_.Controls().ModuleAt(1)->SetMode(ModeTest);

@@ -257,7 +257,7 @@ TEST_F(MemoryOnSim, NoSecondOperationSearchOrTestStartsInsideARunningOne) {
         inner.push_back(ops_->WriteModules(project).status);
         inner.push_back(ops_->ReadBlackBox().status);
         sim_.Wiring().StartSearch();
-        searchStarted = sim_.Wiring().Searching;
+        searchStarted = sim_.Wiring().Searching();
         testRan = sim_.Wiring().CheckSelected();
     };
     EXPECT_EQ(ops_->WriteModules(project).code, 0);
@@ -266,7 +266,7 @@ TEST_F(MemoryOnSim, NoSecondOperationSearchOrTestStartsInsideARunningOne) {
     EXPECT_FALSE(testRan);
     EXPECT_EQ(titles_.size(), 1);
     EXPECT_EQ(boxes_.size(), 1u) << "no question or result of an operation that never ran";
-    EXPECT_FALSE(sim_.Wiring().BusHeld);
+    EXPECT_FALSE(sim_.Wiring().BusHeld());
     EXPECT_TRUE(sim_.Wiring().IdleTimer().isActive());
 
     // Nor while a search runs.

@@ -263,10 +263,11 @@ TEST(PollCycleOnSim, PollsTheListRoundRobinAndFollowsItWhenItShrinks) {
     ASSERT_EQ(c.Controls().Count(), 3);
 
     std::vector<int> polled;
-    QObject::connect(&c.Wiring(), &ConsoleWiring::DevicePolled, [&](int index) { polled.push_back(index); });
+    QObject::connect(&c.Wiring(), &ConsoleWiring::DevicePolled,
+                     [&](int index) { polled.push_back(index); });
     int summaries = 0;
     QObject::connect(&c.Wiring(), &ConsoleWiring::SummaryChanged, [&] { ++summaries; });
-    c.Wiring().PollCursor = 0;
+    c.Wiring().RestartPollCycle();
     bus->ClearRecords();
     for (int i = 0; i < 6; ++i) {
         c.Wiring().PollStep();
@@ -279,7 +280,7 @@ TEST(PollCycleOnSim, PollsTheListRoundRobinAndFollowsItWhenItShrinks) {
     // The list shrinks under the cursor: the cycle starts over from the first entry.
     c.Wiring().PollStep();
     c.Wiring().PollStep();
-    ASSERT_EQ(c.Wiring().PollCursor, 2);
+    ASSERT_EQ(c.Wiring().PollCursor(), 2);
     c.Controls().Delete(2);
     bus->ClearRecords();
     polled.clear();
@@ -302,7 +303,7 @@ TEST(SearchOnSim, AModuleReportingMoreThanTheModelHoldsIsClampedAndTestedWithinI
     EXPECT_EQ(module->ChannelCount, kMaxChannels);
 
     bus->ClearRecords();
-    c.Wiring().TestSelection = 0;
+    c.Wiring().SetTestSelection(0);
     EXPECT_TRUE(c.Wiring().CheckSelected());
     const auto measured = c.Sent(0, 0x83);
     ASSERT_EQ(measured.size(), static_cast<size_t>(kMaxChannels));
