@@ -11,9 +11,11 @@
 
 #include "bus/TPortProto.h"
 #include "console/BusSelection.h"
+#include "console/ConsoleSession.h"
 #include "console/ConsoleWiring.h"
 #include "core/Clock.h"
 #include "core/EventLog.h"
+#include "core/Settings.h"
 #include "core/ThreadPriority.h"
 #include "devices/TCommonControl.h"
 #include "devices/TControls.h"
@@ -49,7 +51,7 @@ CtlContext::CtlContext(Options options, QTextStream& out, QTextStream& err)
     : options_(std::move(options)), out_(out), err_(err) {}
 
 CtlContext::~CtlContext() {
-    wiring_.reset();
+    session_.reset();
     out_.flush();
     err_.flush();
 }
@@ -85,23 +87,33 @@ std::shared_ptr<ConverterBackend> CtlContext::Backend() {
     return backend_;
 }
 
-ConsoleWiring* CtlContext::Wiring() {
-    if (!wiring_ && Backend()) {
-        wiring_ = std::make_unique<ConsoleWiring>(backend_, simulatedRig_);
+ConsoleSession* CtlContext::Session() {
+    if (!session_ && Backend()) {
+        ConsoleSession::Options session;
+        session.backend = backend_;
+        session.simulatedRig = simulatedRig_;
+        // The settings were read (and their unreadable keys logged) before the command; the
+        // event log is the tool's own, and no slot follows a timecode of the settings file.
+        session.settings = CurrentSettings();
+        // The simulated demo plays to the null output; real hardware to the sound card.
+        session.audioOutput = options_.simulate ? AudioOutput::Null : AudioOutput::Device;
+        session.deferShow = true;
+        session_ = std::make_unique<ConsoleSession>(std::move(session));
+        ConsoleWiring* wiring = &session_->Wiring();
         // The window's converter lamp: here it only remembers that the bus went away.
-        QObject::connect(wiring_.get(), &ConsoleWiring::ConverterStateChanged,
+        QObject::connect(wiring, &ConsoleWiring::ConverterStateChanged,
                          [this](const QString&, bool fault) {
                              if (fault) {
                                  busLost_ = true;
                              }
                          });
-        if (wiring_->Simulated()) {
-            Info(QStringLiteral("SIMULATED BUS (rig: %1)").arg(wiring_->SimulatedRig()));
+        if (wiring->Simulated()) {
+            Info(QStringLiteral("SIMULATED BUS (rig: %1)").arg(wiring->SimulatedRig()));
         }
         // The console shows it in a window; here it goes to stderr (and the wiring logs it).
-        QObject::connect(wiring_.get(), &ConsoleWiring::ConverterAccessRefused,
+        QObject::connect(wiring, &ConsoleWiring::ConverterAccessRefused,
                          [this](const QString& message) { Warn(message); });
-        wiring_->Open();
+        session_->Open();
         // Let the worker report a converter that is missing before the first command.
         Pump(20);
         // What the threads that time a show were granted, as the console logs it: the worker
@@ -116,7 +128,11 @@ ConsoleWiring* CtlContext::Wiring() {
             Warn(SchedulingGrantText(*grant));
         }
     }
-    return wiring_.get();
+    return session_.get();
+}
+
+ConsoleWiring* CtlContext::Wiring() {
+    return Session() != nullptr ? &session_->Wiring() : nullptr;
 }
 
 TControls& CtlContext::Controls() {
@@ -132,8 +148,8 @@ void CtlContext::Pump(int ms) {
     const uint32_t start = TickCount();
     do {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        if (wiring_) {
-            while (wiring_->Proto().DispatchPending()) {
+        if (session_) {
+            while (session_->Wiring().Proto().DispatchPending()) {
             }
         }
         if (ms > 0) {

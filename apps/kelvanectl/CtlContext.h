@@ -9,14 +9,15 @@
 
 namespace kv {
 
+class ConsoleSession;
 class ConsoleWiring;
 class ConverterBackend;
 class TCommonDevice;
 class TControls;
 class TPortProto;
 
-// What every command of kelvanectl shares: the global options, the bus objects (the same
-// wiring the console uses, created on first use) and the output.
+// What every command of kelvanectl shares: the global options, the console session (the same
+// objects the console is built of, made on first use) and the output.
 class CtlContext {
 public:
     struct Options {
@@ -41,7 +42,11 @@ public:
     // The converters chosen by the options (explicit ports, simulated rig, settings, search).
     // nullptr with a message on stderr when they cannot be had.
     std::shared_ptr<ConverterBackend> Backend();
-    // The console wiring over Backend(), bus opened. nullptr when there is no back end.
+    // The console session over Backend(), bus opened: its show objects wait until a command
+    // that plays asks for them (ConsoleSession::BuildShow), so that no other command opens the
+    // sound device or answers the other consoles. nullptr when there is no back end.
+    ConsoleSession* Session();
+    // The session's wiring. nullptr when there is no back end.
     ConsoleWiring* Wiring();
     TControls& Controls();
     TPortProto& Proto();
@@ -98,7 +103,7 @@ private:
     QTextStream& out_;
     QTextStream& err_;
     std::shared_ptr<ConverterBackend> backend_;
-    std::unique_ptr<ConsoleWiring> wiring_;
+    std::unique_ptr<ConsoleSession> session_;
     QString simulatedRig_;
     bool busRefused_ = false;
     bool refused_ = false;  // a usage error was reported

@@ -14,7 +14,7 @@
 #include "bus/TPort.h"
 #include "console/AutonomousScriptCheck.h"
 #include "console/ConsoleDialogs.h"
-#include "console/ConsoleState.h"
+#include "console/ConsoleSession.h"
 #include "console/ConsoleWiring.h"
 #include "console/ShowControl.h"
 #include "console/ShowRecorder.h"
@@ -159,21 +159,19 @@ QString WallClock() {
     return QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz"));
 }
 
-// The simulated demo plays to the null output; real hardware to the sound card.
-void SelectSoundOutput(const CtlContext& ctx) {
-    SelectAudioOutput(ctx.Opts().simulate ? AudioOutput::Null : AudioOutput::Device);
-}
-
-// The console's show side as the tool runs it: the player and the show control over the bus
-// wiring (frames to the player, status answers, external start and stop), with fires, checks and
-// an external stop printed. play and watch share it, so both behave as the console does. The
-// sound output is chosen before (SelectSoundOutput).
+// The session's show side as the tool runs it: its player and show control on the bus
+// (frames to the player, status answers, external start and stop), made now, with fires, checks
+// and an external stop printed. play and watch share it, so both behave as the console does.
 class CtlShow {
 public:
-    CtlShow(CtlContext& ctx, ConsoleWiring& wiring, TProjects& projects)
-        : player(ctx.Controls()), show(wiring, player, projects, state) {
-        player.Thresholds = ResistanceThresholds::FromSettings();
-        QObject::connect(&show, &ShowControl::ChannelFired,
+    CtlShow(CtlContext& ctx, ConsoleSession& session)
+        : player((session.BuildShow(), session.Player())),
+          show(session.Show()),
+          recorder(session.Recorder()) {
+        // The modules' scripts are read back by the command itself before anything is sent
+        // (CheckAutonomousScripts), with its own refusals: not again at the arming.
+        show.SetArmCheck(nullptr);
+        QObject::connect(&show, &ShowControl::ChannelFired, &guard,
                          [this, &ctx](int32_t module, int32_t channel) {
                              ctx.Line(QStringLiteral("fire module %1 channel %2 show %3 ms wall %4")
                                           .arg(module)
@@ -191,12 +189,12 @@ public:
                              .arg(player.Position)
                              .arg(result));
             });
-        QObject::connect(&show, &ShowControl::WarningRaised, [&ctx](const QString&) {
+        QObject::connect(&show, &ShowControl::WarningRaised, &guard, [&ctx](const QString&) {
             ctx.Info(QStringLiteral("stopped by an external stop command"));
         });
         // The check's log line comes from the show control; the terminal gets the state too.
         QObject::connect(
-            &show, &ShowControl::ChannelChecked, [&ctx](int32_t module, int32_t channel) {
+            &show, &ShowControl::ChannelChecked, &guard, [&ctx](int32_t module, int32_t channel) {
                 auto* m = dynamic_cast<TCommonControl*>(ctx.Controls().FindByAddress(module));
                 ctx.Line(QStringLiteral("check module %1 channel %2 state %3")
                              .arg(module)
@@ -205,9 +203,11 @@ public:
             });
     }
 
-    TExtPlayer player;
-    ConsoleState state;
-    ShowControl show;
+    TExtPlayer& player;
+    ShowControl& show;
+    ShowRecorder& recorder;
+    // The printing ends with the command; the session's objects stay.
+    QObject guard;
     Connections conns;
 };
 
@@ -268,19 +268,17 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
     if (!o.armed) {
         return ctx.Usage(QStringLiteral("refused: a show fires for real, it needs --arm"));
     }
-    // The show runs from slot 0 of the console's own show control: its start block, its stop
-    // and its log lines.
-    TProjects projects;
-    TProjectList& list = projects.Project(0);
-    if (const ScriptLoadError e = list.LoadFromFile(o.script)) {
+    // Read once before the bus is opened: a script that does not load opens nothing.
+    TProjectList first;
+    if (const ScriptLoadError e = first.LoadFromFile(o.script)) {
         return ctx.FailPlain(e.message);
     }
     // The show clock starts at 0 or later: a cue before it never fires. Said before the show,
     // and counted in its end.
     int neverFire = 0;
     if (!o.manual) {
-        for (int i = 0; i < list.Count(); ++i) {
-            const TScriptCue& cue = list.Cue(i);
+        for (int i = 0; i < first.Count(); ++i) {
+            const TScriptCue& cue = first.Cue(i);
             if (cue.Time < 0) {
                 ctx.Warn(QStringLiteral("cue at %1 for module %2 is before the show's start: "
                                         "it never fires")
@@ -291,13 +289,13 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
             }
         }
     }
-    ConsoleWiring* wiring = ctx.Wiring();
-    if (wiring == nullptr) {
+    ConsoleSession* session = ctx.Session();
+    if (session == nullptr) {
         return 1;
     }
     QSet<int> modules;
-    for (int i = 0; i < list.Count(); ++i) {
-        modules.insert(list.Cue(i).Module);
+    for (int i = 0; i < first.Count(); ++i) {
+        modules.insert(first.Cue(i).Module);
     }
     QList<int> addresses = modules.values();
     std::sort(addresses.begin(), addresses.end());
@@ -308,13 +306,11 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
                 QStringLiteral("module %1 does not answer; its cues are skipped").arg(address));
         }
     }
-    // Loaded again against the modules that answered, as the console loads a script against
-    // its bus: a motor cue for a firing module (or the other way round) is a load error of its
-    // line, not a cue that silently does nothing at its time.
-    list.ModuleKindAt = [&ctx](int32_t address) {
-        const TCommonDevice* d = ctx.Controls().FindByAddress(address);
-        return d != nullptr && d->IsModule() ? static_cast<int>(d->Kind) : -1;
-    };
+    // The show runs from slot 0 of the session's show control: its start block, its stop and
+    // its log lines. Loaded there against the modules that answered, as the console loads a
+    // script against its bus: a motor cue for a firing module (or the other way round) is a
+    // load error of its line, not a cue that silently does nothing at its time.
+    TProjectList& list = session->Projects().Project(0);
     if (const ScriptLoadError e = list.LoadFromFile(o.script)) {
         return ctx.FailPlain(e.message);
     }
@@ -333,14 +329,18 @@ int RunPlay(CtlContext& ctx, const QStringList& args) {
         return 1;
     }
 
-    SelectSoundOutput(ctx);
     // Outlives the player that reads it.
     std::unique_ptr<TimecodeShowClock> timecode;
     ScopedConnection timecodeLog;
-    CtlShow session(ctx, *wiring, projects);
-    TExtPlayer& player = session.player;
-    ShowControl& show = session.show;
-    ShowRecorder recorder(show);
+    CtlShow run(ctx, *session);
+    TExtPlayer& player = run.player;
+    ShowControl& show = run.show;
+    ShowRecorder& recorder = run.recorder;
+    // The session's player outlives this command: it lets go of the clock before the clock goes.
+    struct ClockRelease {
+        TExtPlayer& player;
+        ~ClockRelease() { player.SetClockSource(nullptr); }
+    } release{player};
     show.SetDrivesIdleTimer(false);  // no poll cycle here: the run ends with the show
     show.MarkUsedChannels();
     player.WorkMode = o.manual ? TCommonPlayer::WorkManual : TCommonPlayer::WorkAutomatic;
@@ -570,11 +570,7 @@ int RunWatch(CtlContext& ctx, const QStringList& args) {
                 QStringLiteral("%1 converter %2: %3").arg(WallClock()).arg(converter).arg(text));
         }
     });
-    TProjects projects;
-    SelectSoundOutput(ctx);
-    // Outlives the player that reads it.
-    std::unique_ptr<TimecodeShowClock> timecode;
-    CtlShow session(ctx, *wiring, projects);
+    CtlShow show(ctx, *ctx.Session());
     wiring->StartPolling();
 
     const uint32_t start = TickCount();

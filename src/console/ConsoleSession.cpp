@@ -34,8 +34,12 @@ ConsoleSession::ConsoleSession(Options options)
         EnsureLogsDirectory(options_.logDir);
         logFile_ = NextLogFileName(options_.logDir);
     }
-    settings_ = ReadConsoleSettings(options_.settingsFile);
-    SetCurrentSettings(settings_);
+    if (options_.settings) {
+        settings_ = *options_.settings;
+    } else {
+        settings_ = ReadConsoleSettings(options_.settingsFile);
+        SetCurrentSettings(settings_);
+    }
     state_.StartKey = settings_.StartKey;
     version_ = OwnVersion();
     if (!logFile_.isEmpty()) {
@@ -65,8 +69,19 @@ ConsoleSession::ConsoleSession(Options options)
     // frame can arrive.
     wiring_ = std::make_unique<ConsoleWiring>(options_.backend, options_.simulatedRig);
     maintenance_ = std::make_unique<DeviceMaintenance>(*wiring_, *dialogs_);
-    BuildShowObjects();
-    ConnectEnabling();
+    memory_ = std::make_unique<MemoryOperations>(*wiring_, *dialogs_);
+    projects_ = std::make_unique<TProjects>();
+    // A script is loaded against the modules found on the bus: a motor cue for a firing module
+    // (or the other way round) is a load error of its line, not a cue that silently does nothing.
+    for (int k = 0; k < ConsoleState::kSlots; ++k) {
+        projects_->Project(k).ModuleKindAt = [this](int32_t address) {
+            const TCommonDevice* d = wiring_->Controls().FindByAddress(address);
+            return d != nullptr && d->IsModule() ? static_cast<int>(d->Kind) : -1;
+        };
+    }
+    if (!options_.deferShow) {
+        BuildShow();
+    }
 }
 
 ConsoleSession::~ConsoleSession() {
@@ -86,26 +101,27 @@ ConsoleSession::~ConsoleSession() {
     projects_.reset();
 }
 
+void ConsoleSession::BuildShow() {
+    if (show_) {
+        return;
+    }
+    BuildShowObjects();
+    ConnectEnabling();
+    show_->SetDialogs(*dialogs_);
+    armCheck_->SetDialogs(*dialogs_);
+}
+
 void ConsoleSession::BuildShowObjects() {
     // A demonstration needs no sound device: the simulated bus plays its soundtrack to the null
     // output. On real hardware the sound card is used, and a card that fails to open is
     // reported (by the show control) rather than replaced.
-    SelectAudioOutput(wiring_->Simulated() ? AudioOutput::Null : AudioOutput::Device);
-    projects_ = std::make_unique<TProjects>();
-    // A script is loaded against the modules found on the bus: a motor cue for a firing module
-    // (or the other way round) is a load error of its line, not a cue that silently does nothing.
-    for (int k = 0; k < ConsoleState::kSlots; ++k) {
-        projects_->Project(k).ModuleKindAt = [this](int32_t address) {
-            const TCommonDevice* d = wiring_->Controls().FindByAddress(address);
-            return d != nullptr && d->IsModule() ? static_cast<int>(d->Kind) : -1;
-        };
-    }
+    SelectAudioOutput(options_.audioOutput.value_or(wiring_->Simulated() ? AudioOutput::Null
+                                                                         : AudioOutput::Device));
     player_ = std::make_unique<TExtPlayer>(wiring_->Controls());
     player_->Thresholds = ResistanceThresholds::FromSettings();
     show_ = std::make_unique<ShowControl>(*wiring_, *player_, *projects_, state_);
     ReadTimecodeSlots();
 
-    memory_ = std::make_unique<MemoryOperations>(*wiring_, *dialogs_);
     memory_->SetChecks(show_.get());
     armCheck_ = std::make_unique<AutonomousArmCheck>(*wiring_);
     armCheck_->SetWriter(this);
@@ -241,10 +257,12 @@ void ConsoleSession::CheckEnabling() {
 
 void ConsoleSession::SetDialogs(ConsoleDialogs& dialogs) {
     dialogs_ = &dialogs;
-    show_->SetDialogs(dialogs);
     memory_->SetDialogs(dialogs);
-    armCheck_->SetDialogs(dialogs);
     maintenance_->SetDialogs(dialogs);
+    if (show_) {
+        show_->SetDialogs(dialogs);
+        armCheck_->SetDialogs(dialogs);
+    }
 }
 
 void ConsoleSession::Open() {
@@ -278,7 +296,7 @@ void ConsoleSession::ReadPower() {
 }
 
 void ConsoleSession::RunMemoryOperation(MemoryCommand command) {
-    if (memory_->Running()) {
+    if (memory_->Running() || !show_) {
         return;  // the guard inside refuses it too; nothing to start from a progress report
     }
     switch (command) {
@@ -306,7 +324,9 @@ void ConsoleSession::RunMemoryOperation(MemoryCommand command) {
 
 void ConsoleSession::CancelOperation() {
     memory_->Cancel();
-    armCheck_->Cancel();
+    if (armCheck_) {
+        armCheck_->Cancel();
+    }
 }
 
 bool ConsoleSession::WriteScript(const TProjectList& script) {
@@ -317,15 +337,15 @@ bool ConsoleSession::WriteScript(const TProjectList& script) {
 bool ConsoleSession::CloseQuery() const {
     // A memory operation writing the devices is not cut off halfway either; a termination
     // signal waits for its end.
-    return !player_->IsPlaying() && !memory_->Running();
+    return !(player_ && player_->IsPlaying()) && !memory_->Running();
 }
 
 EnablingInputs ConsoleSession::Enabling() const {
-    return show_->Enabling();
+    return show_ ? show_->Enabling() : EnablingInputs{};
 }
 
 bool ConsoleSession::ModeButtonsEnabled() const {
-    return show_->ModeCommandsAllowed();
+    return show_ && show_->ModeCommandsAllowed();
 }
 
 }  // namespace kv

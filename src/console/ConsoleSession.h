@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <memory>
+#include <optional>
 
 #include "console/AutonomousArmCheck.h"
 #include "console/ConsoleEnabling.h"
@@ -14,6 +15,7 @@
 #include "console/PowerLamps.h"
 #include "core/Settings.h"
 #include "core/Signal.h"
+#include "shows/AudioSystem.h"
 
 namespace kv {
 
@@ -59,6 +61,15 @@ public:
         // settings were refused), its show's zero at timecodeStart (empty: the slot's own).
         QString timecodeFile;
         QString timecodeStart;
+        // Settings the caller has already read and made current: neither read again nor made
+        // current a second time (settingsFile then only names the timecode slots' source).
+        std::optional<ConsoleSettings> settings;
+        // The soundtrack's output; empty: the null output on a simulated bus, the card otherwise.
+        std::optional<AudioOutput> audioOutput;
+        // The player, the show control, the read-back and the recorder wait for BuildShow(): a
+        // tool whose command plays no show neither opens the sound device nor answers the other
+        // consoles on the bus.
+        bool deferShow = false;
     };
 
     static constexpr int kPcPowerTimerMs = 5000;
@@ -69,6 +80,9 @@ public:
     // The questions and boxes of every console object; the default answers nobody's "no".
     void SetDialogs(ConsoleDialogs& dialogs);
     ConsoleDialogs& Dialogs() const { return *dialogs_; }
+    // Makes the show objects now, when they were deferred; nothing when they exist.
+    void BuildShow();
+    bool ShowBuilt() const { return show_ != nullptr; }
     // Opens the converters; the window calls it once it is connected to the signals.
     void Open();
     // The start of polling and of the power readings, once the console is on screen.
@@ -77,6 +91,7 @@ public:
     void Close();
 
     ConsoleWiring& Wiring() const { return *wiring_; }
+    // Player(), Show(), ArmCheck() and Recorder() exist once the show is built.
     TProjects& Projects() const { return *projects_; }
     TExtPlayer& Player() const { return *player_; }
     ShowControl& Show() const { return *show_; }

@@ -80,6 +80,9 @@ QString MemoryOperations::StatusText(int index, int item, int address) {
 }
 
 void MemoryOperations::ReportProgress(int percent, int index, bool& cancel, int item, int address) {
+    if (index >= 0) {
+        reached_ = index;
+    }
     dialogs_->Progress(StatusText(index, item, address), std::clamp(percent, 0, 100));
     // Redraws the window, lets the cancel button be pressed and hands over what the bus worker
     // received; the operator's other commands arrive here too (see Hold).
@@ -143,6 +146,7 @@ MemoryOperations::Outcome MemoryOperations::Frame(MemoryOperation operation, TRe
                                                   Run run) {
     current_ = operation;
     cancel_ = false;
+    reached_ = -1;
     TControls& controls = wiring_.Controls();
     const TransferProgressEvent handler = [this](int percent, int index, bool& cancel, int item,
                                                  int address) {
@@ -213,7 +217,8 @@ MemoryOperations::Outcome MemoryOperations::ReadBlackBox() {
         return {Status::Busy, 0};
     Hold hold(*this);
     return Frame(MemoryOperation::ReadBlackBox, nullptr, [&] {
-        QByteArray records;
+        QByteArray& records = blackBox_;
+        records.clear();
         int size = 0;
         const int32_t code = wiring_.Controls().ReadBlackBox(records, size);
         if (code != 0)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -70,6 +71,12 @@ public:
     void Cancel();
     bool Running() const { return running_; }
     MemoryOperation Current() const { return current_; }
+    // The list index of the device the last operation's reports reached (-1: none): the ones
+    // before it are done, the ones after it untouched.
+    int Reached() const { return reached_; }
+    // The last black-box reading, kept until the next one: a file that could not be written
+    // leaves it to the caller to keep elsewhere.
+    const QByteArray& BlackBoxRecords() const { return blackBox_; }
 
     // The progress handler of the bus manager and the remote control while an operation runs
     // (percent, device index, out cancel, channel, address); public for the tests.
@@ -102,6 +109,8 @@ private:
     TransferChecks* checks_ = nullptr;
     bool running_ = false;
     bool cancel_ = false;
+    int reached_ = -1;
+    QByteArray blackBox_;
     MemoryOperation current_ = MemoryOperation::WriteModules;
 };
 

@@ -28,6 +28,7 @@
 #include "devices/MemoryResults.h"
 #include "sim/SimBus.h"
 #include "sim/SimFiringModule.h"
+#include "sim/SimRemoteControl.h"
 #include "sim/SimRig.h"
 
 using namespace kv;
@@ -574,4 +575,29 @@ TEST_F(CtlOnSim, EventLogThatCannotBeWrittenIsToldAndFailsTheCommand) {
     EXPECT_TRUE(out.contains(QString::fromUtf8("Преобразователей: 2"))) << "the command ran";
     ASSERT_TRUE(failure.has_value());
     EXPECT_EQ(failure->error, ENOTDIR);
+}
+
+// A script file without a cue would have the remote control erased and its write called
+// successful: the remote keeps what it holds, and the command is refused.
+TEST_F(CtlOnSim, RemoteWriteOfAScriptWithoutCuesLeavesTheRemoteAsItIs) {
+    std::shared_ptr<SimBus> bus(SimRig::Demo().Build());
+    const QString good = dir.write(QStringLiteral("good.txt"), QByteArray("1 3 1\n2 7 2\n"));
+    ASSERT_EQ(
+        Run({QStringLiteral("remote"), QStringLiteral("write"), good, QStringLiteral("--yes")},
+            bus),
+        0)
+        << err.toStdString();
+    const auto held = [&] {
+        auto lock = bus->Lock();
+        return bus->FindAs<SimRemoteControl>(0)->Memory().size();
+    };
+    ASSERT_EQ(held(), 2u);
+    const QString empty = dir.write(QStringLiteral("empty.txt"), QByteArray());
+    EXPECT_EQ(
+        Run({QStringLiteral("remote"), QStringLiteral("write"), empty, QStringLiteral("--yes")},
+            bus),
+        2);
+    EXPECT_TRUE(err.contains(QStringLiteral("refused"))) << err.toStdString();
+    EXPECT_FALSE(out.contains(MemoryResultMessage(0))) << "no success";
+    EXPECT_EQ(held(), 2u);
 }
