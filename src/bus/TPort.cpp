@@ -66,7 +66,7 @@ TPort::TPort(int maxConverters, std::shared_ptr<ConverterBackend> backend)
       wakeFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
       dispatch_(std::make_shared<Dispatch>()) {
     port_->SetForeignSink([this](const uint8_t* bytes, int count, int converterIndex) {
-        appendForeign(bytes, count, converterIndex);
+        AppendForeign(bytes, count, converterIndex);
     });
     port_->SetLineWanted([this] { return writersWaiting_.load() > 0; });
     if (wakeFd_ >= 0) {
@@ -80,7 +80,7 @@ TPort::TPort(int maxConverters, std::shared_ptr<ConverterBackend> backend)
 }
 
 TPort::~TPort() {
-    stopWorker();
+    StopWorker();
     {
         std::lock_guard lock(exchangeLock_);
         port_->Close();
@@ -92,7 +92,7 @@ TPort::~TPort() {
     }
 }
 
-void TPort::stopWorker() {
+void TPort::StopWorker() {
     stopping_.store(true);
     { std::lock_guard lock(dispatch_->mutex); }
     dispatch_->cv.notify_all();
@@ -108,7 +108,7 @@ bool TPort::OpenPort() {
         opened = port_->Connected() || port_->Open(0);
     }
     if (!worker_.joinable() && !stopping_.load()) {
-        worker_ = std::thread([this] { workerLoop(); });
+        worker_ = std::thread([this] { WorkerLoop(); });
     }
     return opened;
 }
@@ -133,7 +133,7 @@ int TPort::ConverterCount() const {
     return port_->ConverterCount();
 }
 
-int TPort::writeFrame(const BusFrame& request, int converterIndex) {
+int TPort::WriteFrame(const BusFrame& request, int converterIndex) {
     std::array<uint8_t, 7> frame{};
     std::copy(request.begin(), request.end(), frame.begin());
     frame[5] = OutAddressTable[frame[5]];
@@ -149,11 +149,11 @@ int TPort::writeFrame(const BusFrame& request, int converterIndex) {
             if (!port_->Present(k)) {
                 continue;  // gone: its number stays its own, nothing to write to
             }
-            takeWaiting(k);
+            TakeWaiting(k);
             n = port_->WriteChecked(frame.data(), 7, k);
         }
     } else {
-        takeWaiting(converterIndex);
+        TakeWaiting(converterIndex);
         n = port_->WriteChecked(frame.data(), 7, converterIndex);
     }
     if (OnSend) {
@@ -183,14 +183,14 @@ private:
 
 int TPort::Send(const BusFrame& request, int converterIndex) {
     LineLock lock(*this);
-    const int n = writeFrame(request, converterIndex);
+    const int n = WriteFrame(request, converterIndex);
     if (n == 7) {
         return BusOk;
     }
     return n == TUSBPort::kEchoLate ? BusEchoLate : writeFailure(n);
 }
 
-RxFrameBuffer& TPort::rxOf(int converterIndex) {
+RxFrameBuffer& TPort::RxOf(int converterIndex) {
     const std::size_t unknown = rx_.size() - 1;
     const std::size_t k = converterIndex >= 0 && static_cast<std::size_t>(converterIndex) < unknown
                               ? static_cast<std::size_t>(converterIndex)
@@ -201,20 +201,20 @@ RxFrameBuffer& TPort::rxOf(int converterIndex) {
     return *rx_[k];
 }
 
-int TPort::rxSpace(int converterIndex) {
+int TPort::RxSpace(int converterIndex) {
     std::lock_guard lock(bufferLock_);
-    return rxOf(converterIndex).Space();
+    return RxOf(converterIndex).Space();
 }
 
-void TPort::appendForeign(const uint8_t* bytes, int count, int converterIndex) {
+void TPort::AppendForeign(const uint8_t* bytes, int count, int converterIndex) {
     std::lock_guard lock(bufferLock_);
-    const int taken = rxOf(converterIndex).Append(bytes, count, converterIndex, TickCount());
+    const int taken = RxOf(converterIndex).Append(bytes, count, converterIndex, TickCount());
     if (taken < count) {
         droppedBytes_.fetch_add(static_cast<uint64_t>(count - taken));
     }
 }
 
-int TPort::awaitAnswer(uint8_t expectedCode, int& converterIndex, bool restFromDeliverer,
+int TPort::AwaitAnswer(uint8_t expectedCode, int& converterIndex, bool restFromDeliverer,
                        BusFrame& answer) {
     const uint32_t t0 = TickCount();
     const auto timeout = static_cast<uint32_t>(answerTimeout_.load());
@@ -235,7 +235,7 @@ int TPort::awaitAnswer(uint8_t expectedCode, int& converterIndex, bool restFromD
                 break;
             }
             // Not ours: the worker parses it as unsolicited traffic.
-            appendForeign(&b, 1, from);
+            AppendForeign(&b, 1, from);
         }
         if (ElapsedSince(t0) > timeout) {
             break;
@@ -268,7 +268,7 @@ int TPort::awaitAnswer(uint8_t expectedCode, int& converterIndex, bool restFromD
 int TPort::Request(const BusFrame& request, uint8_t expectedCode, int relayId, int converterIndex,
                    BusFrame& answer) {
     LineLock lock(*this);
-    const int n = writeFrame(request, converterIndex);
+    const int n = WriteFrame(request, converterIndex);
     // A late echo is no failure yet: the answer, which comes behind it, tells.
     if (n != 7 && n != TUSBPort::kEchoLate) {
         return writeFailure(n);
@@ -277,7 +277,7 @@ int TPort::Request(const BusFrame& request, uint8_t expectedCode, int relayId, i
     int attempts = 3;
     for (;;) {
         int from = converterIndex;
-        result = awaitAnswer(expectedCode, from, false, answer);
+        result = AwaitAnswer(expectedCode, from, false, answer);
         // Without a relay tag: one transmission, one window. With one: send, wait, send, wait,
         // wait (the relay may forward the first copy late).
         if (result == BusOk || relayId == -1) {
@@ -285,7 +285,7 @@ int TPort::Request(const BusFrame& request, uint8_t expectedCode, int relayId, i
         }
         --attempts;
         if (attempts > 1) {
-            writeFrame(request, converterIndex);
+            WriteFrame(request, converterIndex);
         }
         if (attempts == 0) {
             break;
@@ -298,12 +298,12 @@ int TPort::Probe(const BusFrame& request, uint8_t expectedCode, int& converterIn
                  BusFrame& answer) {
     LineLock lock(*this);
     converterIndex = -1;
-    const int n = writeFrame(request, -1);
+    const int n = WriteFrame(request, -1);
     if (n != 7 && n != TUSBPort::kEchoLate) {
         return writeFailure(n);
     }
     int from = -1;
-    const int result = awaitAnswer(expectedCode, from, true, answer);
+    const int result = AwaitAnswer(expectedCode, from, true, answer);
     converterIndex = from;
     return result;
 }
@@ -324,7 +324,7 @@ int TPort::ReadRawLocked(uint8_t* buffer, int count, int converterIndex) {
     return have;
 }
 
-bool TPort::pollOnce() {
+bool TPort::PollOnce() {
     // The open state is read under the lock only: a search reopens the converters under it,
     // and a port seen closed in the middle of that reopen is no lost port.
     std::lock_guard lock(exchangeLock_);
@@ -336,10 +336,10 @@ bool TPort::pollOnce() {
     if (!listening_.load()) {
         return true;
     }
-    return takeWaiting(-1) && port_->Connected();
+    return TakeWaiting(-1) && port_->Connected();
 }
 
-bool TPort::takeWaiting(int converterIndex) {
+bool TPort::TakeWaiting(int converterIndex) {
     // The total first: a converter that cannot be asked means the port is lost.
     if (port_->BytesWaiting() < 0) {
         return false;
@@ -355,7 +355,7 @@ bool TPort::takeWaiting(int converterIndex) {
             continue;
         }
         // Bytes the buffer cannot take stay in the converter for a later cycle.
-        const int want = std::min(waiting, rxSpace(k));
+        const int want = std::min(waiting, RxSpace(k));
         if (want <= 0) {
             return true;
         }
@@ -363,13 +363,13 @@ bool TPort::takeWaiting(int converterIndex) {
         const int got = port_->Read(bytes.data(), want, k);
         if (got > 0) {
             // exchangeLock_ is held, so the order is the same as an exchange's.
-            appendForeign(bytes.data(), got, k);
+            AppendForeign(bytes.data(), got, k);
         }
     }
     return true;
 }
 
-void TPort::parseAndDispatch() {
+void TPort::ParseAndDispatch() {
     std::vector<RxFrameBuffer::Entry> frames;
     {
         std::lock_guard lock(bufferLock_);
@@ -392,12 +392,12 @@ void TPort::parseAndDispatch() {
                          return static_cast<int32_t>(a.tick - b.tick) < 0;
                      });
     std::erase_if(frames, [this](const RxFrameBuffer::Entry& e) {
-        return heardBefore(e.frame, e.converter, e.tick);
+        return HeardBefore(e.frame, e.converter, e.tick);
     });
     if (frames.empty()) {
         return;
     }
-    runOnOwnerThread([this, frames = std::move(frames)] {
+    RunOnOwnerThread([this, frames = std::move(frames)] {
         for (const auto& e : frames) {
             if (OnReceive) {
                 OnReceive(e.frame);
@@ -409,7 +409,7 @@ void TPort::parseAndDispatch() {
     });
 }
 
-bool TPort::heardBefore(const BusFrame& frame, int converterIndex, uint32_t tick) {
+bool TPort::HeardBefore(const BusFrame& frame, int converterIndex, uint32_t tick) {
     std::erase_if(recent_, [tick](const Heard& h) {
         return static_cast<int32_t>(tick - h.tick) > static_cast<int32_t>(kDuplicateWindowMs);
     });
@@ -429,7 +429,7 @@ bool TPort::heardBefore(const BusFrame& frame, int converterIndex, uint32_t tick
     return false;
 }
 
-void TPort::runOnOwnerThread(std::function<void()> job) {
+void TPort::RunOnOwnerThread(std::function<void()> job) {
     Dispatch& d = *dispatch_;
     {
         std::lock_guard lock(d.mutex);
@@ -471,14 +471,14 @@ bool TPort::DispatchPending() {
     return true;
 }
 
-void TPort::workerLoop() {
+void TPort::WorkerLoop() {
     // Unsolicited frames pass through here (another console's stop, an external start): the
     // worker is on the firing path.
     RequestFiringPriority("kv-bus-worker");
     uint32_t lastReturnCheck = TickCount();
     while (!stopping_.load()) {
-        if (!pollOnce()) {
-            runOnOwnerThread([this] {
+        if (!PollOnce()) {
+            RunOnOwnerThread([this] {
                 if (OnPortLost) {
                     OnPortLost();
                 }
@@ -493,7 +493,7 @@ void TPort::workerLoop() {
                 restored = port_->Reopen();
             }
             if (restored) {
-                runOnOwnerThread([this] {
+                RunOnOwnerThread([this] {
                     if (OnPortRestored) {
                         OnPortRestored();
                     }
@@ -511,7 +511,7 @@ void TPort::workerLoop() {
                 returned = port_->OpenReturned();
             }
             if (returned) {
-                runOnOwnerThread([this] {
+                RunOnOwnerThread([this] {
                     if (OnPortRestored) {
                         OnPortRestored();
                     }
@@ -519,7 +519,7 @@ void TPort::workerLoop() {
             }
         }
         SleepMs(kWorkerSleepMs);
-        parseAndDispatch();
+        ParseAndDispatch();
         SleepMs(kWorkerSleepMs);
     }
 }

@@ -134,26 +134,26 @@ protected:
 private:
     struct Dispatch;
 
-    int writeFrame(const BusFrame& request, int converterIndex);
+    int WriteFrame(const BusFrame& request, int converterIndex);
     // Holds the exchange lock for a frame to be written; while a writer waits for it, the
     // frame in front of it waits for its echo no longer than its wire time.
     class LineLock;
-    int awaitAnswer(uint8_t expectedCode, int& converterIndex, bool readAny, BusFrame& answer);
-    void appendForeign(const uint8_t* bytes, int count, int converterIndex);
+    int AwaitAnswer(uint8_t expectedCode, int& converterIndex, bool readAny, BusFrame& answer);
+    void AppendForeign(const uint8_t* bytes, int count, int converterIndex);
     // The receive buffer of a converter (-1: bytes of no known converter); bufferLock_ held.
-    RxFrameBuffer& rxOf(int converterIndex);
-    int rxSpace(int converterIndex);
+    RxFrameBuffer& RxOf(int converterIndex);
+    int RxSpace(int converterIndex);
     // Drops the second hearing of a frame another converter already delivered. Worker only.
-    bool heardBefore(const BusFrame& frame, int converterIndex, uint32_t tick);
-    void workerLoop();
-    bool pollOnce();  // false when the port counts as lost
+    bool HeardBefore(const BusFrame& frame, int converterIndex, uint32_t tick);
+    void WorkerLoop();
+    bool PollOnce();  // false when the port counts as lost
     // Moves the bytes waiting in one converter (-1: all) to the unsolicited parser. Exchange
     // lock held; false when the converters cannot be read.
-    bool takeWaiting(int converterIndex);
-    void parseAndDispatch();
+    bool TakeWaiting(int converterIndex);
+    void ParseAndDispatch();
     // Hands a job to the constructing thread and waits until it ran or the worker is stopped.
-    void runOnOwnerThread(std::function<void()> job);
-    void stopWorker();
+    void RunOnOwnerThread(std::function<void()> job);
+    void StopWorker();
 
     std::shared_ptr<ConverterBackend> backend_;
     std::unique_ptr<TUSBPort> port_;

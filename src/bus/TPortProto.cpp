@@ -132,7 +132,7 @@ int TPortProto::ParseVersion(uint8_t c1, uint8_t c2, uint8_t c3) {
     return digit(c1) * 256 + digit(c2) * 16 + digit(c3);
 }
 
-int TPortProto::send3(const BusFrame& request, int relayId, int converter) {
+int TPortProto::Send3(const BusFrame& request, int relayId, int converter) {
     const int times = relayId == -1 ? 1 : 3;
     int result = BusPortError;
     for (int i = 0; i < times; ++i) {
@@ -141,7 +141,7 @@ int TPortProto::send3(const BusFrame& request, int relayId, int converter) {
     return result;
 }
 
-int TPortProto::requestWithTimeout(const BusFrame& request, uint8_t expected, int relayId,
+int TPortProto::RequestWithTimeout(const BusFrame& request, uint8_t expected, int relayId,
                                    int converter, BusFrame& answer, int timeoutMs) {
     TimeoutGuard guard(*this, timeoutMs);
     return Request(request, expected, relayId, converter, answer);
@@ -294,7 +294,7 @@ int TPortProto::FireChannel(int address, int channel, int relayId, int converter
     value = -1.0;
     const int n = channel + 1;
     if (!wantAnswer) {
-        return send3(frameOf(0x84, lo(n), hi(n), 0x80, 0x00, address), relayId, converter);
+        return Send3(frameOf(0x84, lo(n), hi(n), 0x80, 0x00, address), relayId, converter);
     }
     BusFrame a{};
     const int r =
@@ -320,7 +320,7 @@ int TPortProto::SetChannelValue(int address, int channel, int relayId, int conve
     const auto d3 = static_cast<uint8_t>(0x80 + (v >> 7));
     const auto d4 = static_cast<uint8_t>(v & 0x7F);
     if (!wantAnswer) {
-        return send3(frameOf(0x84, lo(n), hi(n), d3, d4, address), relayId, converter);
+        return Send3(frameOf(0x84, lo(n), hi(n), d3, d4, address), relayId, converter);
     }
     BusFrame a{};
     return Request(frameOf(0x84, lo(n), hi(n), d3, static_cast<uint8_t>(d4 + 0x80), address), 0x7B,
@@ -339,7 +339,7 @@ int TPortProto::ChargeHV(int address, int v, int relayId, int converter) {
 
 int TPortProto::SetMode(int address, bool testMode, int forcing, int relayId, int converter) {
     const auto m = static_cast<uint8_t>((forcing != 0 ? 1 : 0) + (testMode ? 0 : 2));
-    const int r = send3(frameOf(0x88, m, 0, 0, 0, address), relayId, converter);
+    const int r = Send3(frameOf(0x88, m, 0, 0, 0, address), relayId, converter);
     SleepMs(20);
     return r;
 }
@@ -375,7 +375,7 @@ int TPortProto::QueryConsole(int consoleId, int converter, int& version, int& an
     version = 0;
     answeringId = 0;
     BusFrame a{};
-    const int r = requestWithTimeout(frameOf(0x01, 0, 0, OwnConsoleId, lo(consoleId), 0xFF), 0x02,
+    const int r = RequestWithTimeout(frameOf(0x01, 0, 0, OwnConsoleId, lo(consoleId), 0xFF), 0x02,
                                      -1, converter, a, 300);
     if (r == BusOk) {
         version = a[1];
@@ -540,13 +540,13 @@ int TPortProto::ReadMotorCue(int address, int index, int relayId, int converter,
 
 int TPortProto::EraseScript(int address, int relayId, int converter) {
     BusFrame a{};
-    return requestWithTimeout(frameOf(0x8A, 0, 0, 0, 0, address), 0x7F, relayId, converter, a,
+    return RequestWithTimeout(frameOf(0x8A, 0, 0, 0, 0, address), 0x7F, relayId, converter, a,
                               5000);
 }
 
 int TPortProto::EraseScriptFast(int address, int relayId, int converter) {
     BusFrame a{};
-    return requestWithTimeout(frameOf(0x95, 0, 0, 0, 0, address), 0x7F, relayId, converter, a,
+    return RequestWithTimeout(frameOf(0x95, 0, 0, 0, 0, address), 0x7F, relayId, converter, a,
                               3000);
 }
 
@@ -580,7 +580,7 @@ int TPortProto::EraseRemote(int converter, int firmwareVersion) {
         return -10;  // older remotes cannot erase on command
     }
     BusFrame a{};
-    const int r = requestWithTimeout(frameOf(0x8A, 0, 0, 0, 0, 0), 0x7F, -1, converter, a, 30000);
+    const int r = RequestWithTimeout(frameOf(0x8A, 0, 0, 0, 0, 0), 0x7F, -1, converter, a, 30000);
     if (r != BusOk) {
         return r;
     }
@@ -665,29 +665,29 @@ int TPortProto::ChangeNumber(int address, int newNumber, int relayId, int conver
 
 // --- Motor commands ---
 
-int TPortProto::motor(int address, uint8_t sub, int x, int y, int relayId, int converter) {
+int TPortProto::MotorCommand(int address, uint8_t sub, int x, int y, int relayId, int converter) {
     BusFrame a{};
     return Request(frameOf(0x8C, sub, lo(x), lo(y), 0, address), 0x73, relayId, converter, a);
 }
 
 int TPortProto::MotorCentre(int address, int p1, int relayId, int converter) {
-    return motor(address, 0x98, p1, 0, relayId, converter);
+    return MotorCommand(address, 0x98, p1, 0, relayId, converter);
 }
 
 int TPortProto::MotorLeft(int address, int p1, int relayId, int converter) {
-    return motor(address, 0x94, p1, 0, relayId, converter);
+    return MotorCommand(address, 0x94, p1, 0, relayId, converter);
 }
 
 int TPortProto::MotorRight(int address, int p1, int relayId, int converter) {
-    return motor(address, 0x92, p1, 0, relayId, converter);
+    return MotorCommand(address, 0x92, p1, 0, relayId, converter);
 }
 
 int TPortProto::MotorTurnLeft(int address, int p1, int p2, int relayId, int converter) {
-    return motor(address, 0x81, p2, p1, relayId, converter);
+    return MotorCommand(address, 0x81, p2, p1, relayId, converter);
 }
 
 int TPortProto::MotorTurnRight(int address, int p1, int p2, int relayId, int converter) {
-    return motor(address, 0x91, p2, p1, relayId, converter);
+    return MotorCommand(address, 0x91, p2, p1, relayId, converter);
 }
 
 }  // namespace kv

@@ -139,11 +139,11 @@ public:
 
 private:
     // S3: once without a relay tag, three times with one; the result is the last one's.
-    int send3(const BusFrame& request, int relayId, int converter);
+    int Send3(const BusFrame& request, int relayId, int converter);
     // R with the answer time-out raised to timeoutMs for this one exchange.
-    int requestWithTimeout(const BusFrame& request, uint8_t expected, int relayId, int converter,
+    int RequestWithTimeout(const BusFrame& request, uint8_t expected, int relayId, int converter,
                            BusFrame& answer, int timeoutMs);
-    int motor(int address, uint8_t sub, int x, int y, int relayId, int converter);
+    int MotorCommand(int address, uint8_t sub, int x, int y, int relayId, int converter);
 };
 
 // The one protocol object of the program, installed by whoever creates it (the console wiring,

@@ -144,10 +144,10 @@ int TUSBPort::Read(uint8_t* buffer, int count, int converterIndex) {
         return -1;
     }
     if (converterIndex != -1) {
-        return readFiltered(converterIndex, buffer, count);
+        return ReadFiltered(converterIndex, buffer, count);
     }
     for (int k = 0; k < ft_->Devices().Count(); ++k) {
-        const int got = readFiltered(k, buffer, count);
+        const int got = ReadFiltered(k, buffer, count);
         if (got != 0) {
             return got;
         }
@@ -161,7 +161,7 @@ int TUSBPort::ReadAny(uint8_t* buffer, int count, int& converterIndex) {
     }
     converterIndex = -1;
     for (int k = 0; k < ft_->Devices().Count(); ++k) {
-        const int got = readFiltered(k, buffer, count);
+        const int got = ReadFiltered(k, buffer, count);
         if (got != 0) {
             if (got > 0) {
                 converterIndex = k;
@@ -185,13 +185,13 @@ int matchedTail(const std::vector<uint8_t>& seen, const uint8_t* frame, int coun
 }
 }  // namespace
 
-void TUSBPort::handOver(const uint8_t* bytes, int count, int converterIndex) {
+void TUSBPort::HandOver(const uint8_t* bytes, int count, int converterIndex) {
     if (count > 0 && foreign_) {
         foreign_(bytes, count, converterIndex);
     }
 }
 
-std::deque<TUSBPort::OwedEcho>& TUSBPort::owedOf(int converterIndex) {
+std::deque<TUSBPort::OwedEcho>& TUSBPort::OwedOf(int converterIndex) {
     const auto k = static_cast<std::size_t>(converterIndex);
     if (owed_.size() <= k) {
         owed_.resize(k + 1);
@@ -204,20 +204,20 @@ int TUSBPort::OwedEchoes(int converterIndex) const {
     return converterIndex >= 0 && k < owed_.size() ? static_cast<int>(owed_[k].size()) : 0;
 }
 
-void TUSBPort::expireOwed(int converterIndex) {
-    auto& owed = owedOf(converterIndex);
+void TUSBPort::ExpireOwed(int converterIndex) {
+    auto& owed = OwedOf(converterIndex);
     while (!owed.empty() &&
            (ElapsedSince(owed.front().written) > kEchoOwedMs || owed.size() > kMaxOwedEchoes)) {
         owed.pop_front();
     }
 }
 
-int TUSBPort::stripOwed(int converterIndex, uint8_t* buffer, int count) {
+int TUSBPort::StripOwed(int converterIndex, uint8_t* buffer, int count) {
     if (converterIndex < 0 || count <= 0) {
         return count;
     }
-    expireOwed(converterIndex);
-    auto& owed = owedOf(converterIndex);
+    ExpireOwed(converterIndex);
+    auto& owed = OwedOf(converterIndex);
     int kept = 0;
     for (int i = 0; i < count; ++i) {
         const uint8_t b = buffer[i];
@@ -237,7 +237,7 @@ int TUSBPort::stripOwed(int converterIndex, uint8_t* buffer, int count) {
             }
             // The echo broke off: what looked like its start goes to the scanner, and this
             // byte is tried against the next echo owed.
-            handOver(e.bytes.data(), e.matched, converterIndex);
+            HandOver(e.bytes.data(), e.matched, converterIndex);
             owed.pop_front();
         }
         if (!taken) {
@@ -247,27 +247,27 @@ int TUSBPort::stripOwed(int converterIndex, uint8_t* buffer, int count) {
     return kept;
 }
 
-int TUSBPort::readFiltered(int converterIndex, uint8_t* buffer, int count) {
+int TUSBPort::ReadFiltered(int converterIndex, uint8_t* buffer, int count) {
     const int got = ft_->ReadFrom(converterIndex, buffer, count);
-    return got > 0 ? stripOwed(converterIndex, buffer, got) : got;
+    return got > 0 ? StripOwed(converterIndex, buffer, got) : got;
 }
 
-int TUSBPort::writeOne(const uint8_t* buffer, int count, int converterIndex) {
+int TUSBPort::WriteOne(const uint8_t* buffer, int count, int converterIndex) {
     // What is waiting now came before our frame: it is another station's, not our echo (or
     // the late echo of our previous frame, which is taken out).
     {
         int waiting = 0;
         if (ft_->QueueStatusOf(converterIndex, waiting) == ConvOk && waiting > 0) {
             std::vector<uint8_t> before(static_cast<std::size_t>(waiting));
-            const int got = readFiltered(converterIndex, before.data(), waiting);
-            handOver(before.data(), got, converterIndex);
+            const int got = ReadFiltered(converterIndex, before.data(), waiting);
+            HandOver(before.data(), got, converterIndex);
         }
     }
-    expireOwed(converterIndex);
+    ExpireOwed(converterIndex);
     // The previous frame's echo is still owed: its bytes may still be queued for the line, so
     // the transmit queue is not purged, and this frame follows once that one's wire time is
     // over (from its write, not from an echo that may come much later).
-    const auto& owed = owedOf(converterIndex);
+    const auto& owed = OwedOf(converterIndex);
     const bool previousOwed = !owed.empty();
     if (previousOwed) {
         const OwedEcho& last = owed.back();
@@ -305,7 +305,7 @@ int TUSBPort::writeOne(const uint8_t* buffer, int count, int converterIndex) {
         }
         std::array<uint8_t, kEchoBufferSize> chunk{};
         const int n =
-            readFiltered(converterIndex, chunk.data(), std::min(waiting, count - matched));
+            ReadFiltered(converterIndex, chunk.data(), std::min(waiting, count - matched));
         if (n <= 0) {
             continue;
         }
@@ -315,12 +315,12 @@ int TUSBPort::writeOne(const uint8_t* buffer, int count, int converterIndex) {
         // long foreign burst never grows the buffer.
         const int settled = static_cast<int>(seen.size()) - matched;
         if (settled >= kEchoBufferSize) {
-            handOver(seen.data(), settled, converterIndex);
+            HandOver(seen.data(), settled, converterIndex);
             seen.erase(seen.begin(), seen.begin() + settled);
         }
     }
     if (matched == count) {
-        handOver(seen.data(), static_cast<int>(seen.size()) - count, converterIndex);
+        HandOver(seen.data(), static_cast<int>(seen.size()) - count, converterIndex);
         return count;
     }
     // What came back so far ends in the start of our echo, or nothing came: the bytes are
@@ -330,7 +330,7 @@ int TUSBPort::writeOne(const uint8_t* buffer, int count, int converterIndex) {
     const bool foreignFrame = before >= 7 && Crc8(seen.data() + before - 7, 6) ==
                                                  seen[static_cast<std::size_t>(before - 1)];
     const bool garbled = before > 0 && matched == 0 && !foreignFrame;
-    handOver(seen.data(), before, converterIndex);
+    HandOver(seen.data(), before, converterIndex);
     if (garbled) {
         return -2;
     }
@@ -338,7 +338,7 @@ int TUSBPort::writeOne(const uint8_t* buffer, int count, int converterIndex) {
     e.bytes.assign(buffer, buffer + count);
     e.matched = matched;
     e.written = start;
-    owedOf(converterIndex).push_back(std::move(e));
+    OwedOf(converterIndex).push_back(std::move(e));
     return kEchoLate;
 }
 
@@ -360,13 +360,13 @@ int TUSBPort::WriteChecked(const uint8_t* buffer, int count, int converterIndex)
             return -1;
         }
         SleepMs(kPreWriteWaitMs);
-        return writeOne(buffer, count, converterIndex);
+        return WriteOne(buffer, count, converterIndex);
     }
     SleepMs(kPreWriteWaitMs);
     int result = -2;
     for (int k = 0; k < ft_->Devices().Count(); ++k) {
         if (ft_->Devices().Item(k).present) {
-            result = writeOne(buffer, count, k);
+            result = WriteOne(buffer, count, k);
         }
     }
     return result;

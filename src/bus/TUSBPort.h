@@ -78,14 +78,14 @@ private:
         uint32_t written = 0;  // tick of the write
     };
 
-    int writeOne(const uint8_t* buffer, int count, int converterIndex);
-    void handOver(const uint8_t* bytes, int count, int converterIndex);
+    int WriteOne(const uint8_t* buffer, int count, int converterIndex);
+    void HandOver(const uint8_t* bytes, int count, int converterIndex);
     // Takes the owed echoes of a converter out of bytes read from it; the count left.
-    int stripOwed(int converterIndex, uint8_t* buffer, int count);
+    int StripOwed(int converterIndex, uint8_t* buffer, int count);
     // Reads up to count bytes from a converter, owed echoes taken out.
-    int readFiltered(int converterIndex, uint8_t* buffer, int count);
-    std::deque<OwedEcho>& owedOf(int converterIndex);
-    void expireOwed(int converterIndex);
+    int ReadFiltered(int converterIndex, uint8_t* buffer, int count);
+    std::deque<OwedEcho>& OwedOf(int converterIndex);
+    void ExpireOwed(int converterIndex);
 
     int maxConverters_;
     std::shared_ptr<ConverterBackend> backend_;

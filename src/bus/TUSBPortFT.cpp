@@ -21,7 +21,7 @@ uint16_t TUSBPortFT::FlowControlCode() const {
 }
 
 template <typename F>
-ConverterStatus TUSBPortFT::forEachOpen(F&& call) {
+ConverterStatus TUSBPortFT::ForEachOpen(F&& call) {
     ConverterStatus status = ConvOk;
     for (int k = 0; k < devices_.Count(); ++k) {
         if (devices_.Item(k).present) {
@@ -31,7 +31,7 @@ ConverterStatus TUSBPortFT::forEachOpen(F&& call) {
     return status;
 }
 
-ConverterStatus TUSBPortFT::configureOne(ConverterHandle handle) {
+ConverterStatus TUSBPortFT::ConfigureOne(ConverterHandle handle) {
     ConverterStatus status = backend_->SetBaudRate(handle, kBaudRate);
     status |= backend_->SetDataCharacteristics(handle, dataBits, StopBitsCode(), parity);
     status |= backend_->SetFlowControl(handle, FlowControlCode(), xonChar, xoffChar);
@@ -50,7 +50,7 @@ ConverterStatus TUSBPortFT::OpenAll() {
         const ConverterStatus opened = backend_->Open(info.deviceIndex, info.handle);
         status |= opened;
         if (opened == ConvOk) {
-            status |= configureOne(info.handle);
+            status |= ConfigureOne(info.handle);
         } else {
             info.handle = kNoConverterHandle;
         }
@@ -64,7 +64,7 @@ bool TUSBPortFT::OpenReturned(int converterIndex, const ConverterInfo& found) {
     if (info.present || backend_->Open(found.deviceIndex, h) != ConvOk) {
         return false;
     }
-    configureOne(h);
+    ConfigureOne(h);
     backend_->Purge(h, ConvPurgeRx);
     backend_->Purge(h, ConvPurgeTx);
     backend_->SetDtr(h);
@@ -76,23 +76,23 @@ bool TUSBPortFT::OpenReturned(int converterIndex, const ConverterInfo& found) {
 }
 
 ConverterStatus TUSBPortFT::Configure() {
-    return forEachOpen([this](ConverterHandle h) { return configureOne(h); });
+    return ForEachOpen([this](ConverterHandle h) { return ConfigureOne(h); });
 }
 
 ConverterStatus TUSBPortFT::PurgeRx() {
-    return forEachOpen([this](ConverterHandle h) { return backend_->Purge(h, ConvPurgeRx); });
+    return ForEachOpen([this](ConverterHandle h) { return backend_->Purge(h, ConvPurgeRx); });
 }
 
 ConverterStatus TUSBPortFT::PurgeTx() {
-    return forEachOpen([this](ConverterHandle h) { return backend_->Purge(h, ConvPurgeTx); });
+    return ForEachOpen([this](ConverterHandle h) { return backend_->Purge(h, ConvPurgeTx); });
 }
 
 ConverterStatus TUSBPortFT::SetDtr() {
-    return forEachOpen([this](ConverterHandle h) { return backend_->SetDtr(h); });
+    return ForEachOpen([this](ConverterHandle h) { return backend_->SetDtr(h); });
 }
 
 ConverterStatus TUSBPortFT::ClearRts() {
-    return forEachOpen([this](ConverterHandle h) { return backend_->ClrRts(h); });
+    return ForEachOpen([this](ConverterHandle h) { return backend_->ClrRts(h); });
 }
 
 ConverterStatus TUSBPortFT::CloseAll() {

@@ -63,8 +63,8 @@ public:
 
 private:
     template <typename F>
-    ConverterStatus forEachOpen(F&& call);
-    ConverterStatus configureOne(ConverterHandle handle);
+    ConverterStatus ForEachOpen(F&& call);
+    ConverterStatus ConfigureOne(ConverterHandle handle);
 
     std::shared_ptr<ConverterBackend> backend_;
     std::mutex lock_;

@@ -216,7 +216,7 @@ std::vector<TtyConverterBackend::Listed> TtyConverterBackend::Listing() const {
     return listing_;
 }
 
-bool TtyConverterBackend::describeFromSysfs(const std::string& ttyName, Listed& out) const {
+bool TtyConverterBackend::DescribeFromSysfs(const std::string& ttyName, Listed& out) const {
     std::error_code ec;
     const fs::path classDir = fs::path(options_.sysfsRoot) / "class" / "tty" / ttyName;
     const fs::path device = fs::canonical(classDir / "device", ec);
@@ -241,7 +241,7 @@ bool TtyConverterBackend::describeFromSysfs(const std::string& ttyName, Listed& 
     return false;
 }
 
-std::vector<TtyConverterBackend::Listed> TtyConverterBackend::scanSysfs() const {
+std::vector<TtyConverterBackend::Listed> TtyConverterBackend::ScanSysfs() const {
     struct Found {
         std::string order;
         Listed listed;
@@ -252,7 +252,7 @@ std::vector<TtyConverterBackend::Listed> TtyConverterBackend::scanSysfs() const 
     for (fs::directory_iterator it(classTty, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
         Listed l;
-        if (!describeFromSysfs(name, l)) {
+        if (!DescribeFromSysfs(name, l)) {
             continue;
         }
         l.path = (fs::path(options_.devRoot) / name).string();
@@ -270,7 +270,7 @@ std::vector<TtyConverterBackend::Listed> TtyConverterBackend::scanSysfs() const 
     return out;
 }
 
-std::vector<TtyConverterBackend::Listed> TtyConverterBackend::scanExplicit() const {
+std::vector<TtyConverterBackend::Listed> TtyConverterBackend::ScanExplicit() const {
     std::vector<Listed> out;
     for (const std::string& path : options_.paths) {
         std::error_code ec;
@@ -286,7 +286,7 @@ std::vector<TtyConverterBackend::Listed> TtyConverterBackend::scanExplicit() con
         Listed l;
         l.path = path;
         const fs::path real = fs::canonical(path, ec);
-        if (ec || !describeFromSysfs(real.filename().string(), l)) {
+        if (ec || !DescribeFromSysfs(real.filename().string(), l)) {
             l.serial = fs::path(path).filename().string();
             l.description = path;
             l.latencyTimer.clear();
@@ -297,7 +297,7 @@ std::vector<TtyConverterBackend::Listed> TtyConverterBackend::scanExplicit() con
 }
 
 ConverterStatus TtyConverterBackend::CountDevices(uint32_t& count) {
-    std::vector<Listed> listing = options_.paths.empty() ? scanSysfs() : scanExplicit();
+    std::vector<Listed> listing = options_.paths.empty() ? ScanSysfs() : ScanExplicit();
     std::lock_guard lock(mutex_);
     listing_ = std::move(listing);
     count = static_cast<uint32_t>(listing_.size());
@@ -322,7 +322,7 @@ ConverterStatus TtyConverterBackend::Description(uint32_t index, std::string& de
     return ConvOk;
 }
 
-void TtyConverterBackend::applyLowLatency(Tty& tty, const Listed& listed) {
+void TtyConverterBackend::ApplyLowLatency(Tty& tty, const Listed& listed) {
     bool applied = false;
     serial_struct ss{};
     if (::ioctl(tty.fd, TIOCGSERIAL, &ss) == 0) {
@@ -385,7 +385,7 @@ ConverterStatus TtyConverterBackend::Open(uint32_t index, ConverterHandle& handl
     ::ioctl(fd, TIOCEXCL);
     std::lock_guard lock(mutex_);
     if (options_.lowLatency) {
-        applyLowLatency(*tty, listed);
+        ApplyLowLatency(*tty, listed);
     }
     handle = nextHandle_++;
     open_[handle] = std::move(tty);
@@ -412,7 +412,7 @@ std::vector<ConverterAccessDenied> TtyConverterBackend::AccessDenied() {
     return out;
 }
 
-std::shared_ptr<TtyConverterBackend::Tty> TtyConverterBackend::find(ConverterHandle handle) const {
+std::shared_ptr<TtyConverterBackend::Tty> TtyConverterBackend::Find(ConverterHandle handle) const {
     std::lock_guard lock(mutex_);
     const auto it = open_.find(handle);
     return it == open_.end() ? nullptr : it->second;
@@ -434,7 +434,7 @@ ConverterStatus TtyConverterBackend::Close(ConverterHandle handle) {
 }
 
 ConverterStatus TtyConverterBackend::SetBaudRate(ConverterHandle handle, uint32_t baud) {
-    const auto tty = find(handle);
+    const auto tty = Find(handle);
     if (!tty) {
         return ConvInvalidHandle;
     }
@@ -452,7 +452,7 @@ ConverterStatus TtyConverterBackend::SetBaudRate(ConverterHandle handle, uint32_
 ConverterStatus TtyConverterBackend::SetDataCharacteristics(ConverterHandle handle,
                                                             uint8_t wordLength, uint8_t stopBits,
                                                             uint8_t parity) {
-    const auto tty = find(handle);
+    const auto tty = Find(handle);
     if (!tty) {
         return ConvInvalidHandle;
     }
@@ -498,7 +498,7 @@ ConverterStatus TtyConverterBackend::SetDataCharacteristics(ConverterHandle hand
 
 ConverterStatus TtyConverterBackend::SetFlowControl(ConverterHandle handle, uint16_t flow,
                                                     uint8_t xon, uint8_t xoff) {
-    const auto tty = find(handle);
+    const auto tty = Find(handle);
     if (!tty) {
         return ConvInvalidHandle;
     }
@@ -524,7 +524,7 @@ ConverterStatus TtyConverterBackend::SetFlowControl(ConverterHandle handle, uint
 
 ConverterStatus TtyConverterBackend::SetTimeouts(ConverterHandle handle, uint32_t readMs,
                                                  uint32_t writeMs) {
-    const auto tty = find(handle);
+    const auto tty = Find(handle);
     if (!tty) {
         return ConvInvalidHandle;
     }
@@ -535,7 +535,7 @@ ConverterStatus TtyConverterBackend::SetTimeouts(ConverterHandle handle, uint32_
 }
 
 ConverterStatus TtyConverterBackend::Purge(ConverterHandle handle, uint32_t mask) {
-    const auto tty = find(handle);
+    const auto tty = Find(handle);
     if (!tty) {
         return ConvInvalidHandle;
     }
@@ -550,7 +550,7 @@ ConverterStatus TtyConverterBackend::Purge(ConverterHandle handle, uint32_t mask
 }
 
 ConverterStatus TtyConverterBackend::SetDtr(ConverterHandle handle) {
-    const auto tty = find(handle);
+    const auto tty = Find(handle);
     if (!tty) {
         return ConvInvalidHandle;
     }
@@ -562,7 +562,7 @@ ConverterStatus TtyConverterBackend::SetDtr(ConverterHandle handle) {
 }
 
 ConverterStatus TtyConverterBackend::ClrRts(ConverterHandle handle) {
-    const auto tty = find(handle);
+    const auto tty = Find(handle);
     if (!tty) {
         return ConvInvalidHandle;
     }
@@ -576,7 +576,7 @@ ConverterStatus TtyConverterBackend::ClrRts(ConverterHandle handle) {
 ConverterStatus TtyConverterBackend::Read(ConverterHandle handle, uint8_t* buffer, uint32_t count,
                                           uint32_t& got) {
     got = 0;
-    const auto tty = find(handle);
+    const auto tty = Find(handle);
     if (!tty) {
         return ConvInvalidHandle;
     }
@@ -618,7 +618,7 @@ ConverterStatus TtyConverterBackend::Read(ConverterHandle handle, uint8_t* buffe
 ConverterStatus TtyConverterBackend::Write(ConverterHandle handle, const uint8_t* buffer,
                                            uint32_t count, uint32_t& written) {
     written = 0;
-    const auto tty = find(handle);
+    const auto tty = Find(handle);
     if (!tty) {
         return ConvInvalidHandle;
     }
@@ -654,7 +654,7 @@ ConverterStatus TtyConverterBackend::Write(ConverterHandle handle, const uint8_t
 
 ConverterStatus TtyConverterBackend::GetQueueStatus(ConverterHandle handle, uint32_t& rxBytes) {
     rxBytes = 0;
-    const auto tty = find(handle);
+    const auto tty = Find(handle);
     if (!tty) {
         return ConvInvalidHandle;
     }

@@ -92,11 +92,11 @@ public:
 private:
     struct Tty;
 
-    std::shared_ptr<Tty> find(ConverterHandle handle) const;
-    std::vector<Listed> scanSysfs() const;
-    std::vector<Listed> scanExplicit() const;
-    bool describeFromSysfs(const std::string& ttyName, Listed& out) const;
-    void applyLowLatency(Tty& tty, const Listed& listed);
+    std::shared_ptr<Tty> Find(ConverterHandle handle) const;
+    std::vector<Listed> ScanSysfs() const;
+    std::vector<Listed> ScanExplicit() const;
+    bool DescribeFromSysfs(const std::string& ttyName, Listed& out) const;
+    void ApplyLowLatency(Tty& tty, const Listed& listed);
 
     Options options_;
     mutable std::mutex mutex_;

@@ -7,7 +7,7 @@ namespace kv {
 CloseOnTermination::CloseOnTermination(Closable& window, QObject* parent)
     : QObject(parent), window_(window) {
     retry_.setInterval(kRetryMs);
-    connect(&retry_, &QTimer::timeout, this, [this] { tryClose(); });
+    connect(&retry_, &QTimer::timeout, this, [this] { TryClose(); });
 }
 
 void CloseOnTermination::Request(const QString& signalName) {
@@ -19,10 +19,10 @@ void CloseOnTermination::Request(const QString& signalName) {
     if (!window_.CanClose()) {
         WriteLog(QStringLiteral("Проект воспроизводится: выход после его остановки"), 1);
     }
-    tryClose();
+    TryClose();
 }
 
-void CloseOnTermination::tryClose() {
+void CloseOnTermination::TryClose() {
     if (window_.CanClose() && window_.Close()) {
         retry_.stop();
         pending_ = false;

@@ -34,7 +34,7 @@ public:
     static constexpr int kRetryMs = 200;
 
 private:
-    void tryClose();
+    void TryClose();
 
     Closable& window_;
     QTimer retry_;

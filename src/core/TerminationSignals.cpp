@@ -32,7 +32,7 @@ TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
         return;
     }
     notifier_ = std::make_unique<QSocketNotifier>(gPipe[0], QSocketNotifier::Read);
-    connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { readPipe(); });
+    connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { ReadPipe(); });
     installed_ = true;
     for (std::size_t i = 0; i < kSignals.size(); ++i) {
         struct sigaction sa {};
@@ -69,7 +69,7 @@ QString TerminationSignals::Name(int signalNumber) {
     }
 }
 
-void TerminationSignals::readPipe() {
+void TerminationSignals::ReadPipe() {
     uint8_t bytes[16];
     for (;;) {
         const ssize_t n = ::read(gPipe[0], bytes, sizeof bytes);

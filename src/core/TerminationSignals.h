@@ -29,7 +29,7 @@ signals:
     void Received(int signalNumber);
 
 private:
-    void readPipe();
+    void ReadPipe();
 
     bool installed_ = false;
     std::unique_ptr<QSocketNotifier> notifier_;

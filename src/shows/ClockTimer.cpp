@@ -57,14 +57,14 @@ uint32_t ClockTimer::DueTick() const {
     return due_;
 }
 
-bool ClockTimer::dueLocked() const {
+bool ClockTimer::DueLocked() const {
     // Signed, so that a due tick just behind the clock counts as passed across the 32-bit wrap.
     return static_cast<int32_t>(TickCount() - due_) >= 0;
 }
 
 bool ClockTimer::IsDue() const {
     std::lock_guard lock(mutex_);
-    return state_ == State::Armed && dueLocked();
+    return state_ == State::Armed && DueLocked();
 }
 
 uint32_t ClockTimer::Remaining() const {
@@ -78,7 +78,7 @@ bool ClockTimer::RunIfDue() {
     {
         std::unique_lock lock(mutex_);
         wake_.wait(lock, [this] { return state_ != State::Running; });
-        if (state_ == State::Armed && dueLocked()) {
+        if (state_ == State::Armed && DueLocked()) {
             runJob = true;
         } else if (state_ != State::HandedOver) {
             return false;
@@ -94,7 +94,7 @@ bool ClockTimer::RunIfDue() {
     return true;
 }
 
-void ClockTimer::deliver(uint64_t generation) {
+void ClockTimer::Deliver(uint64_t generation) {
     {
         std::lock_guard lock(mutex_);
         if (generation != generation_ || state_ != State::HandedOver) {
@@ -115,7 +115,7 @@ void ClockTimer::Serve() {
             wake_.wait_for(lock, milliseconds(kIdleWaitMs));
             continue;
         }
-        if (!dueLocked()) {
+        if (!DueLocked()) {
             // The due tick as a point of the steady clock the program's ticks are read from,
             // so the wait ends on the tick rather than up to a millisecond after it. A test's
             // clock that stands still is only looked at again when the wait is over.
@@ -134,7 +134,7 @@ void ClockTimer::Serve() {
         state_ = State::HandedOver;
         wake_.notify_all();
         QMetaObject::invokeMethod(
-            context_.get(), [this, generation] { deliver(generation); }, Qt::QueuedConnection);
+            context_.get(), [this, generation] { Deliver(generation); }, Qt::QueuedConnection);
     }
 }
 

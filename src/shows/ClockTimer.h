@@ -53,8 +53,8 @@ private:
     enum class State : uint8_t { Idle, Armed, Running, HandedOver };
 
     void Serve();
-    bool dueLocked() const;
-    void deliver(uint64_t generation);
+    bool DueLocked() const;
+    void Deliver(uint64_t generation);
 
     std::function<void()> onTime_;
     std::function<void()> action_;

@@ -115,7 +115,7 @@ int SimBus::ListedIndexOf(int converter) const {
     return n;
 }
 
-void SimBus::pumpAll(SimTimeUs now) {
+void SimBus::PumpAll(SimTimeUs now) {
     for (auto& s : segments_) {
         s->RunUntil(now);
     }
@@ -123,13 +123,13 @@ void SimBus::pumpAll(SimTimeUs now) {
 
 void SimBus::Pump() {
     auto lock = Lock();
-    pumpAll(NowUs());
+    PumpAll(NowUs());
 }
 
 void SimBus::InjectFrame(int converter, const SimFrame& frame) {
     auto lock = Lock();
     const SimTimeUs now = NowUs();
-    pumpAll(now);
+    PumpAll(now);
     SimSegment& s = Segment(converter);
     s.InjectFrame(frame, s.Find(frame[5]), now);
 }
@@ -137,14 +137,14 @@ void SimBus::InjectFrame(int converter, const SimFrame& frame) {
 void SimBus::InjectNoise(int converter, const std::vector<uint8_t>& bytes) {
     auto lock = Lock();
     const SimTimeUs now = NowUs();
-    pumpAll(now);
+    PumpAll(now);
     Segment(converter).InjectNoise(bytes, now);
 }
 
 void SimBus::Act(int converter, const std::function<void(SimSegment&, SimTimeUs)>& action) {
     auto lock = Lock();
     const SimTimeUs now = NowUs();
-    pumpAll(now);
+    PumpAll(now);
     action(Segment(converter), now);
     Segment(converter).RunUntil(now);
 }
@@ -152,7 +152,7 @@ void SimBus::Act(int converter, const std::function<void(SimSegment&, SimTimeUs)
 void SimBus::SwitchOn(int converter, int address) {
     auto lock = Lock();
     const SimTimeUs now = NowUs();
-    pumpAll(now);
+    PumpAll(now);
     if (SimDevice* d = Segment(converter).Find(address)) {
         Segment(converter).SwitchOn(*d, now);
     }
@@ -202,7 +202,7 @@ void SimBus::SetPacing(bool on) {
     }
 }
 
-int SimBus::listedToConverter(uint32_t index) const {
+int SimBus::ListedToConverter(uint32_t index) const {
     uint32_t n = 0;
     for (std::size_t i = 0; i < converters_.size(); ++i) {
         if (converters_[i].plugged) {
@@ -224,7 +224,7 @@ ConverterStatus SimBus::CountDevices(uint32_t& count) {
 
 ConverterStatus SimBus::SerialNumber(uint32_t index, std::string& serial) {
     auto lock = Lock();
-    const int c = listedToConverter(index);
+    const int c = ListedToConverter(index);
     if (c < 0) {
         return ConvDeviceNotFound;
     }
@@ -234,7 +234,7 @@ ConverterStatus SimBus::SerialNumber(uint32_t index, std::string& serial) {
 
 ConverterStatus SimBus::Description(uint32_t index, std::string& description) {
     auto lock = Lock();
-    const int c = listedToConverter(index);
+    const int c = ListedToConverter(index);
     if (c < 0) {
         return ConvDeviceNotFound;
     }
@@ -245,7 +245,7 @@ ConverterStatus SimBus::Description(uint32_t index, std::string& description) {
 ConverterStatus SimBus::Open(uint32_t index, ConverterHandle& handle) {
     auto lock = Lock();
     handle = kNoConverterHandle;
-    const int ci = listedToConverter(index);
+    const int ci = ListedToConverter(index);
     if (ci < 0) {
         return ConvDeviceNotFound;
     }
@@ -259,7 +259,7 @@ ConverterStatus SimBus::Open(uint32_t index, ConverterHandle& handle) {
     st.generation = c.generation;
     handles_[h] = st;
     c.open = h;
-    updateLine(st);
+    UpdateLine(st);
     const SimTimeUs now = NowUs();
     c.segment->RunUntil(now);
     c.segment->SetReceiving(c.tap, true);
@@ -267,7 +267,7 @@ ConverterStatus SimBus::Open(uint32_t index, ConverterHandle& handle) {
     return ConvOk;
 }
 
-SimBus::Handle* SimBus::handleOf(ConverterHandle h, ConverterStatus& status) {
+SimBus::Handle* SimBus::HandleOf(ConverterHandle h, ConverterStatus& status) {
     const auto it = handles_.find(h);
     if (it == handles_.end()) {
         status = ConvInvalidHandle;
@@ -298,7 +298,7 @@ ConverterStatus SimBus::Close(ConverterHandle handle) {
     return live ? ConvOk : ConvIoError;
 }
 
-void SimBus::updateLine(const Handle& h) {
+void SimBus::UpdateLine(const Handle& h) {
     // Devices speak 19200 8N1 only; anything else reaches them as garbage.
     const bool usable = h.baud == 19200 && h.wordLength == 8 && h.stopBits == 0 && h.parity == 0;
     const Converter& c = converters_[static_cast<std::size_t>(h.converter)];
@@ -308,7 +308,7 @@ void SimBus::updateLine(const Handle& h) {
 ConverterStatus SimBus::SetBaudRate(ConverterHandle handle, uint32_t baud) {
     auto lock = Lock();
     ConverterStatus st;
-    Handle* h = handleOf(handle, st);
+    Handle* h = HandleOf(handle, st);
     if (!h) {
         return st;
     }
@@ -316,7 +316,7 @@ ConverterStatus SimBus::SetBaudRate(ConverterHandle handle, uint32_t baud) {
         return ConvInvalidBaudRate;
     }
     h->baud = baud;
-    updateLine(*h);
+    UpdateLine(*h);
     return ConvOk;
 }
 
@@ -324,7 +324,7 @@ ConverterStatus SimBus::SetDataCharacteristics(ConverterHandle handle, uint8_t w
                                                uint8_t stopBits, uint8_t parity) {
     auto lock = Lock();
     ConverterStatus st;
-    Handle* h = handleOf(handle, st);
+    Handle* h = HandleOf(handle, st);
     if (!h) {
         return st;
     }
@@ -334,21 +334,21 @@ ConverterStatus SimBus::SetDataCharacteristics(ConverterHandle handle, uint8_t w
     h->wordLength = wordLength;
     h->stopBits = stopBits;
     h->parity = parity;
-    updateLine(*h);
+    UpdateLine(*h);
     return ConvOk;
 }
 
 ConverterStatus SimBus::SetFlowControl(ConverterHandle handle, uint16_t, uint8_t, uint8_t) {
     auto lock = Lock();
     ConverterStatus st;
-    handleOf(handle, st);
+    HandleOf(handle, st);
     return st;
 }
 
 ConverterStatus SimBus::SetTimeouts(ConverterHandle handle, uint32_t readMs, uint32_t) {
     auto lock = Lock();
     ConverterStatus st;
-    Handle* h = handleOf(handle, st);
+    Handle* h = HandleOf(handle, st);
     if (h) {
         h->readMs = readMs;
     }
@@ -358,7 +358,7 @@ ConverterStatus SimBus::SetTimeouts(ConverterHandle handle, uint32_t readMs, uin
 ConverterStatus SimBus::Purge(ConverterHandle handle, uint32_t mask) {
     auto lock = Lock();
     ConverterStatus st;
-    Handle* h = handleOf(handle, st);
+    Handle* h = HandleOf(handle, st);
     if (h && (mask & ConvPurgeRx)) {
         const SimTimeUs now = NowUs();
         const Converter& c = converters_[static_cast<std::size_t>(h->converter)];
@@ -371,14 +371,14 @@ ConverterStatus SimBus::Purge(ConverterHandle handle, uint32_t mask) {
 ConverterStatus SimBus::SetDtr(ConverterHandle handle) {
     auto lock = Lock();
     ConverterStatus st;
-    handleOf(handle, st);
+    HandleOf(handle, st);
     return st;
 }
 
 ConverterStatus SimBus::ClrRts(ConverterHandle handle) {
     auto lock = Lock();
     ConverterStatus st;
-    handleOf(handle, st);
+    HandleOf(handle, st);
     return st;
 }
 
@@ -387,7 +387,7 @@ ConverterStatus SimBus::Read(ConverterHandle handle, uint8_t* buffer, uint32_t c
     got = 0;
     auto lock = Lock();
     ConverterStatus st;
-    Handle* h = handleOf(handle, st);
+    Handle* h = HandleOf(handle, st);
     if (!h) {
         return st;
     }
@@ -398,7 +398,7 @@ ConverterStatus SimBus::Read(ConverterHandle handle, uint8_t* buffer, uint32_t c
     const int tap = converters_[static_cast<std::size_t>(h->converter)].tap;
     for (;;) {
         const SimTimeUs now = NowUs();
-        pumpAll(now);
+        PumpAll(now);
         got += static_cast<uint32_t>(segment.Take(tap, buffer + got, count - got, now));
         if (got >= count || ElapsedSince(start) >= timeout) {
             return ConvOk;
@@ -407,7 +407,7 @@ ConverterStatus SimBus::Read(ConverterHandle handle, uint8_t* buffer, uint32_t c
         lock.unlock();
         SleepMs(1);
         lock.lock();
-        if (!handleOf(handle, st)) {
+        if (!HandleOf(handle, st)) {
             return st;
         }
     }
@@ -418,12 +418,12 @@ ConverterStatus SimBus::Write(ConverterHandle handle, const uint8_t* buffer, uin
     written = 0;
     auto lock = Lock();
     ConverterStatus st;
-    Handle* h = handleOf(handle, st);
+    Handle* h = HandleOf(handle, st);
     if (!h) {
         return st;
     }
     const SimTimeUs now = NowUs();
-    pumpAll(now);
+    PumpAll(now);
     const Converter& c = converters_[static_cast<std::size_t>(h->converter)];
     c.segment->ConsoleWrite(c.tap, buffer, count, now);
     written = count;
@@ -434,12 +434,12 @@ ConverterStatus SimBus::GetQueueStatus(ConverterHandle handle, uint32_t& rxBytes
     rxBytes = 0;
     auto lock = Lock();
     ConverterStatus st;
-    Handle* h = handleOf(handle, st);
+    Handle* h = HandleOf(handle, st);
     if (!h) {
         return st;
     }
     const SimTimeUs now = NowUs();
-    pumpAll(now);
+    PumpAll(now);
     const Converter& c = converters_[static_cast<std::size_t>(h->converter)];
     rxBytes = static_cast<uint32_t>(c.segment->Available(c.tap, now));
     return ConvOk;

@@ -129,11 +129,11 @@ private:
         uint32_t readMs = 0;
     };
 
-    int listedToConverter(uint32_t index) const;
+    int ListedToConverter(uint32_t index) const;
     // The open converter of a handle, or nullptr with the status to return.
-    Handle* handleOf(ConverterHandle h, ConverterStatus& status);
-    void updateLine(const Handle& h);
-    void pumpAll(SimTimeUs now);
+    Handle* HandleOf(ConverterHandle h, ConverterStatus& status);
+    void UpdateLine(const Handle& h);
+    void PumpAll(SimTimeUs now);
 
     SimBusOptions options_;
     mutable std::recursive_mutex mutex_;

@@ -7,7 +7,7 @@ namespace kv {
 SimBusView::SimBusView(std::shared_ptr<SimBus> bus, std::vector<int> converters)
     : bus_(std::move(bus)), converters_(std::move(converters)) {}
 
-int SimBusView::busIndex(uint32_t index) const {
+int SimBusView::BusIndex(uint32_t index) const {
     uint32_t n = 0;
     for (int c : converters_) {
         const int listed = bus_->ListedIndexOf(c);
@@ -33,20 +33,20 @@ ConverterStatus SimBusView::CountDevices(uint32_t& count) {
 }
 
 ConverterStatus SimBusView::SerialNumber(uint32_t index, std::string& serial) {
-    const int listed = busIndex(index);
+    const int listed = BusIndex(index);
     return listed < 0 ? ConvDeviceNotFound
                       : bus_->SerialNumber(static_cast<uint32_t>(listed), serial);
 }
 
 ConverterStatus SimBusView::Description(uint32_t index, std::string& description) {
-    const int listed = busIndex(index);
+    const int listed = BusIndex(index);
     return listed < 0 ? ConvDeviceNotFound
                       : bus_->Description(static_cast<uint32_t>(listed), description);
 }
 
 ConverterStatus SimBusView::Open(uint32_t index, ConverterHandle& handle) {
     handle = kNoConverterHandle;
-    const int listed = busIndex(index);
+    const int listed = BusIndex(index);
     return listed < 0 ? ConvDeviceNotFound : bus_->Open(static_cast<uint32_t>(listed), handle);
 }
 

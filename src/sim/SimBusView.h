@@ -41,7 +41,7 @@ public:
 
 private:
     // The bus's list position of this view's index-th plugged converter, or -1.
-    int busIndex(uint32_t index) const;
+    int BusIndex(uint32_t index) const;
 
     std::shared_ptr<SimBus> bus_;
     std::vector<int> converters_;

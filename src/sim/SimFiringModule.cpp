@@ -136,7 +136,7 @@ void SimFiringModule::RunCues(int /*fromMs*/, int toMs, SimTimeUs now) {
     }
 }
 
-void SimFiringModule::handleShowClock(const SimFrame& f, SimTimeUs now) {
+void SimFiringModule::HandleShowClock(const SimFrame& f, SimTimeUs now) {
     const int ms = (f[1] * 256 + f[2]) * 100;
     if (f[3] & 0x80) {
         if (!clockRunning_) {
@@ -158,7 +158,7 @@ void SimFiringModule::handleShowClock(const SimFrame& f, SimTimeUs now) {
 void SimFiringModule::OnFrame(const SimFrame& f, SimTimeUs now, SimOutput& out) {
     if (f[0] == 0x90 && f[5] != 0xFF) {
         if (!Erasing()) {
-            handleShowClock(f, now);
+            HandleShowClock(f, now);
         }
         return;
     }
@@ -247,12 +247,12 @@ void SimFiringModule::OnFrame(const SimFrame& f, SimTimeUs now, SimOutput& out) 
         }
         case 0x8A:
             if (Version() >= simfw::kSlotMemory) {
-                handleErase(f, now, static_cast<SimTimeUs>(Config().eraseMs) * 1000);
+                HandleErase(f, now, static_cast<SimTimeUs>(Config().eraseMs) * 1000);
             }
             return;
         case 0x95:
             if (Version() >= simfw::kFastErase) {
-                handleErase(f, now, static_cast<SimTimeUs>(Config().fastEraseMs) * 1000);
+                HandleErase(f, now, static_cast<SimTimeUs>(Config().fastEraseMs) * 1000);
             }
             return;
         case 0x8E: {
@@ -262,12 +262,12 @@ void SimFiringModule::OnFrame(const SimFrame& f, SimTimeUs now, SimOutput& out) 
             return;
         }
         case 0x94:
-            answerBlackBox(f, now, out);
+            AnswerBlackBox(f, now, out);
             return;
         case 0x81:
         case 0x82:
             if (f[1] == 0x01 && f[2] == 0xFE) {
-                handleNumber(f, now, out);
+                HandleNumber(f, now, out);
             } else {
                 HandleParameter(f, now, out);
             }
@@ -309,12 +309,12 @@ bool SimFiringModule::HandleParameter(const SimFrame&, SimTimeUs, SimOutput&) {
     return false;
 }
 
-void SimFiringModule::handleErase(const SimFrame&, SimTimeUs now, SimTimeUs workUs) {
+void SimFiringModule::HandleErase(const SimFrame&, SimTimeUs now, SimTimeUs workUs) {
     clockRunning_ = false;
     eraseDoneAt_ = now + workUs;
 }
 
-void SimFiringModule::handleNumber(const SimFrame& f, SimTimeUs now, SimOutput& out) {
+void SimFiringModule::HandleNumber(const SimFrame& f, SimTimeUs now, SimOutput& out) {
     if (Version() < simfw::kNumberChange) {
         return;
     }
@@ -348,7 +348,7 @@ uint8_t SimFiringModule::blackBoxByte(uint32_t address) const {
     return static_cast<uint8_t>(x >> 24);
 }
 
-void SimFiringModule::answerBlackBox(const SimFrame& f, SimTimeUs now, SimOutput& out) {
+void SimFiringModule::AnswerBlackBox(const SimFrame& f, SimTimeUs now, SimOutput& out) {
     const uint32_t a = static_cast<uint32_t>(f[1] << 8 | f[2]);
     Reply(out, now, 0x6B, blackBoxByte(a), blackBoxByte(a + 1), blackBoxByte(a + 2),
           blackBoxByte(a + 3));

@@ -84,10 +84,10 @@ protected:
     int clockDoneMs_ = -1;  // cues up to this position have been run
 
 private:
-    void handleShowClock(const SimFrame& f, SimTimeUs now);
-    void handleErase(const SimFrame& f, SimTimeUs now, SimTimeUs workUs);
-    void handleNumber(const SimFrame& f, SimTimeUs now, SimOutput& out);
-    void answerBlackBox(const SimFrame& f, SimTimeUs now, SimOutput& out);
+    void HandleShowClock(const SimFrame& f, SimTimeUs now);
+    void HandleErase(const SimFrame& f, SimTimeUs now, SimTimeUs workUs);
+    void HandleNumber(const SimFrame& f, SimTimeUs now, SimOutput& out);
+    void AnswerBlackBox(const SimFrame& f, SimTimeUs now, SimOutput& out);
     uint8_t blackBoxByte(uint32_t address) const;
 
     SimTimeUs eraseDoneAt_ = kSimNever;

@@ -18,7 +18,7 @@ double SimHvModule::CapacitorVolts(SimTimeUs now) const {
     return std::max<double>(target_, volts_ - step);
 }
 
-void SimHvModule::chargeTo(int volts, SimTimeUs now) {
+void SimHvModule::ChargeTo(int volts, SimTimeUs now) {
     volts_ = CapacitorVolts(now);
     voltsAt_ = now;
     target_ = std::clamp(volts, 0, 1000);
@@ -50,7 +50,7 @@ void SimHvModule::HandleFire(const SimFrame& f, SimTimeUs now, SimOutput& out) {
     }
     const int volts = ((f[3] & 0x7F) << 7) | (f[4] & 0x7F);
     if (number == 0) {
-        chargeTo(volts, now);
+        ChargeTo(volts, now);
     } else if (FiringAllowed()) {
         const int at = static_cast<int>(std::lround(CapacitorVolts(now)));
         FireOutput(number - 1, now, false, at);

@@ -24,7 +24,7 @@ protected:
     bool HandleParameter(const SimFrame& f, SimTimeUs now, SimOutput& out) override;
 
 private:
-    void chargeTo(int volts, SimTimeUs now);
+    void ChargeTo(int volts, SimTimeUs now);
 
     double volts_ = 0;  // at voltsAt_
     SimTimeUs voltsAt_ = 0;

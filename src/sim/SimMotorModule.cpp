@@ -27,7 +27,7 @@ bool SimMotorModule::HandleSpecial(const SimFrame& f, SimTimeUs now, SimOutput& 
     return true;
 }
 
-std::vector<SimMotorModule::StoredMove> SimMotorModule::storedMoves() const {
+std::vector<SimMotorModule::StoredMove> SimMotorModule::StoredMoves() const {
     std::vector<StoredMove> out;
     const auto& e = Memory().Entries();
     for (std::size_t i = 0; i + 2 < e.size(); i += 3) {
@@ -53,7 +53,7 @@ std::vector<SimMotorModule::StoredMove> SimMotorModule::storedMoves() const {
 
 SimTimeUs SimMotorModule::NextCueDeadline() const {
     int best = -1;
-    for (const auto& s : storedMoves()) {
+    for (const auto& s : StoredMoves()) {
         if (!cueDone_[static_cast<std::size_t>(s.slot)] && s.timeMs >= clockStartMs_ &&
             (best < 0 || s.timeMs < best)) {
             best = s.timeMs;
@@ -63,7 +63,7 @@ SimTimeUs SimMotorModule::NextCueDeadline() const {
 }
 
 void SimMotorModule::RunCues(int, int toMs, SimTimeUs now) {
-    for (const auto& s : storedMoves()) {
+    for (const auto& s : StoredMoves()) {
         char& done = cueDone_[static_cast<std::size_t>(s.slot)];
         if (!done && s.timeMs >= clockStartMs_ && s.timeMs <= toMs) {
             done = 1;

@@ -32,7 +32,7 @@ private:
         int slot;
         Move move;
     };
-    std::vector<StoredMove> storedMoves() const;
+    std::vector<StoredMove> StoredMoves() const;
 
     std::vector<Move> moves_;
 };

@@ -33,7 +33,7 @@ SimDevice* SimSegment::Find(int address) const {
     return nullptr;
 }
 
-void SimSegment::schedule(SimTimeUs at, Event event) {
+void SimSegment::Schedule(SimTimeUs at, Event event) {
     events_.emplace(std::make_pair(at, nextSeq_++), std::move(event));
 }
 
@@ -61,39 +61,39 @@ void SimSegment::RunUntil(SimTimeUs now) {
         }
         auto node = events_.extract(events_.begin());
         lastRun_ = std::max(lastRun_, next);
-        process(next, node.mapped());
+        Process(next, node.mapped());
     }
     lastRun_ = std::max(lastRun_, now);
 }
 
-void SimSegment::process(SimTimeUs at, Event& event) {
+void SimSegment::Process(SimTimeUs at, Event& event) {
     switch (event.kind) {
         case EventKind::Transmit: {
-            const SimTimeUs end = transmit(at, event);
+            const SimTimeUs end = Send(at, event);
             if (event.direction == SimDirection::FromDevice && event.bytes.size() >= 7) {
                 Event hear;
                 hear.kind = EventKind::HearDevice;
                 hear.from = event.from;
                 hear.bytes.assign(event.bytes.begin(), event.bytes.begin() + 7);
-                schedule(end, std::move(hear));
+                Schedule(end, std::move(hear));
             }
             break;
         }
         case EventKind::HearConsole:
-            hearConsoleBytes(event.tap, event.bytes, at);
+            HearConsoleBytes(event.tap, event.bytes, at);
             break;
         case EventKind::HearDevice: {
             SimFrame frame{};
             std::copy_n(event.bytes.begin(), 7, frame.begin());
             if (SimFrameValid(frame.data())) {
-                deliver(frame, event.from, at);
+                Deliver(frame, event.from, at);
             }
             break;
         }
     }
 }
 
-SimTimeUs SimSegment::transmit(SimTimeUs at, const Event& event) {
+SimTimeUs SimSegment::Send(SimTimeUs at, const Event& event) {
     const SimTimeUs start = std::max(at, wireFreeAt_);
     SimTimeUs last = start;
     for (std::size_t i = 0; i < event.bytes.size(); ++i) {
@@ -107,15 +107,15 @@ SimTimeUs SimSegment::transmit(SimTimeUs at, const Event& event) {
     rec.timeUs = start;
     rec.endUs = last;
     rec.converter =
-        event.direction == SimDirection::FromConsole ? tapAt(event.tap).Converter() : index_;
+        event.direction == SimDirection::FromConsole ? TapAt(event.tap).Converter() : index_;
     rec.direction = event.direction;
     rec.device = event.fromAddress;
     rec.bytes = event.bytes;
-    record(std::move(rec));
+    Record(std::move(rec));
     return last;
 }
 
-void SimSegment::record(SimRecord rec) {
+void SimSegment::Record(SimRecord rec) {
     if (maxRecords_ == 0) {
         return;
     }
@@ -125,19 +125,19 @@ void SimSegment::record(SimRecord rec) {
     records_.push_back(std::move(rec));
 }
 
-void SimSegment::deliver(const SimFrame& frame, const SimDevice* from, SimTimeUs at) {
+void SimSegment::Deliver(const SimFrame& frame, const SimDevice* from, SimTimeUs at) {
     for (const auto& d : devices_) {
         d->Hear(frame, from, at, *this);
     }
 }
 
-void SimSegment::hearConsoleBytes(int tap, const std::vector<uint8_t>& bytes, SimTimeUs at) {
-    for (const SimFrame& frame : tapAt(tap).Frames(bytes)) {
+void SimSegment::HearConsoleBytes(int tap, const std::vector<uint8_t>& bytes, SimTimeUs at) {
+    for (const SimFrame& frame : TapAt(tap).Frames(bytes)) {
         if (faults_.dropRequest.Hit(rng_)) {
             ++droppedRequests_;
             continue;
         }
-        deliver(frame, nullptr, at);
+        Deliver(frame, nullptr, at);
     }
 }
 
@@ -148,13 +148,13 @@ void SimSegment::ConsoleWrite(int tap, const uint8_t* bytes, std::size_t count, 
     ev.direction = SimDirection::FromConsole;
     ev.tap = tap;
     ev.bytes.assign(bytes, bytes + count);
-    const SimTimeUs end = transmit(now, ev);
-    if (tapAt(tap).LineUsable()) {
+    const SimTimeUs end = Send(now, ev);
+    if (TapAt(tap).LineUsable()) {
         Event hear;
         hear.kind = EventKind::HearConsole;
         hear.tap = tap;
         hear.bytes = std::move(ev.bytes);
-        schedule(end, std::move(hear));
+        Schedule(end, std::move(hear));
     }
     RunUntil(now);
 }
@@ -183,7 +183,7 @@ void SimSegment::Emit(SimDevice& from, const SimFrame& frame, SimTimeUs at,
     ev.fromAddress = from.Address();
     ev.bytes.assign(out.begin(), out.end());
     ev.bytes.insert(ev.bytes.end(), trailer.begin(), trailer.end());
-    schedule(at, std::move(ev));
+    Schedule(at, std::move(ev));
     uint32_t noiseBytes = 0;
     if (df.noise.Hit(drng)) {
         noiseBytes = df.noiseBytes;
@@ -197,7 +197,7 @@ void SimSegment::Emit(SimDevice& from, const SimFrame& frame, SimTimeUs at,
         for (uint32_t i = 0; i < noiseBytes; ++i) {
             noise.bytes.push_back(static_cast<uint8_t>(rng_()));
         }
-        schedule(at, std::move(noise));
+        Schedule(at, std::move(noise));
     }
 }
 
@@ -209,7 +209,7 @@ void SimSegment::InjectFrame(const SimFrame& frame, SimDevice* from, SimTimeUs n
     ev.from = from;
     ev.fromAddress = from ? from->Address() : frame[5];
     ev.bytes.assign(frame.begin(), frame.end());
-    schedule(now, std::move(ev));
+    Schedule(now, std::move(ev));
     RunUntil(now);
 }
 
@@ -219,7 +219,7 @@ void SimSegment::InjectNoise(const std::vector<uint8_t>& bytes, SimTimeUs now) {
     ev.kind = EventKind::Transmit;
     ev.direction = SimDirection::Noise;
     ev.bytes = bytes;
-    schedule(now, std::move(ev));
+    Schedule(now, std::move(ev));
     RunUntil(now);
 }
 

@@ -50,14 +50,14 @@ public:
 
     // Converter side, by tap (see SimTap). Bytes reach a receive queue only while that
     // converter is open; devices make sense of its writes only with usable line settings.
-    void SetReceiving(int tap, bool on) { tapAt(tap).SetReceiving(on); }
-    void SetLineUsable(int tap, bool usable) { tapAt(tap).SetLineUsable(usable); }
+    void SetReceiving(int tap, bool on) { TapAt(tap).SetReceiving(on); }
+    void SetLineUsable(int tap, bool usable) { TapAt(tap).SetLineUsable(usable); }
     void ConsoleWrite(int tap, const uint8_t* bytes, std::size_t count, SimTimeUs now);
-    std::size_t Available(int tap, SimTimeUs now) const { return tapAt(tap).Available(now); }
+    std::size_t Available(int tap, SimTimeUs now) const { return TapAt(tap).Available(now); }
     std::size_t Take(int tap, uint8_t* buffer, std::size_t max, SimTimeUs now) {
-        return tapAt(tap).Take(buffer, max, now);
+        return TapAt(tap).Take(buffer, max, now);
     }
-    void PurgeRx(int tap, SimTimeUs now) { tapAt(tap).Purge(now); }
+    void PurgeRx(int tap, SimTimeUs now) { TapAt(tap).Purge(now); }
 
     // Puts a frame on the wire at `now` as if `from` had sent it (nullptr: a device not
     // modelled). Faults of the segment apply; those of the device do not.
@@ -87,15 +87,15 @@ private:
         std::vector<uint8_t> bytes;
     };
 
-    void schedule(SimTimeUs at, Event event);
-    void process(SimTimeUs at, Event& event);
+    void Schedule(SimTimeUs at, Event event);
+    void Process(SimTimeUs at, Event& event);
     // Puts bytes on the wire from `at` (or when it is free) and returns the time of the last.
-    SimTimeUs transmit(SimTimeUs at, const Event& event);
-    void deliver(const SimFrame& frame, const SimDevice* from, SimTimeUs at);
-    void hearConsoleBytes(int tap, const std::vector<uint8_t>& bytes, SimTimeUs at);
-    SimTap& tapAt(int tap) { return taps_.at(static_cast<std::size_t>(tap)); }
-    const SimTap& tapAt(int tap) const { return taps_.at(static_cast<std::size_t>(tap)); }
-    void record(SimRecord rec);
+    SimTimeUs Send(SimTimeUs at, const Event& event);
+    void Deliver(const SimFrame& frame, const SimDevice* from, SimTimeUs at);
+    void HearConsoleBytes(int tap, const std::vector<uint8_t>& bytes, SimTimeUs at);
+    SimTap& TapAt(int tap) { return taps_.at(static_cast<std::size_t>(tap)); }
+    const SimTap& TapAt(int tap) const { return taps_.at(static_cast<std::size_t>(tap)); }
+    void Record(SimRecord rec);
 
     int index_;
     SimWireTiming timing_;
