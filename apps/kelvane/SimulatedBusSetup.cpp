@@ -11,8 +11,9 @@ void InstallSimulatedBus() {
     SetSimulatedBusFactory(
         [](const QString& rigPath, QString& error) -> std::shared_ptr<ConverterBackend> {
             // No rig file found beside the program: the demo rig compiled into the simulator.
-            if (rigPath.isEmpty())
+            if (rigPath.isEmpty()) {
                 return std::shared_ptr<ConverterBackend>(SimRig::Demo().Build());
+            }
             SimRig rig;
             std::string why;
             if (!SimRig::Load(rigPath.toStdString(), rig, why)) {

@@ -197,8 +197,9 @@ int RunMode(CtlContext& ctx, const QStringList& args) {
     }
     std::vector<TCommonControl*> modules;
     for (TCommonDevice* d : devices) {
-        if (d->IsModule())
+        if (d->IsModule()) {
             modules.push_back(static_cast<TCommonControl*>(d));
+        }
     }
     // The command is unanswered: its result says only that it left the console. What counts
     // is the mode each module reports afterwards.

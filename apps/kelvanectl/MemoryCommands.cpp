@@ -62,15 +62,18 @@ bool LoadScript(CtlContext& ctx, const QString& path, TProjectList& project,
 bool CuesCarried(CtlContext& ctx, MemoryOperation operation, const std::vector<TScriptCue>& cues,
                  CueTarget target, int& status) {
     const auto refused = CuesTheBusCannotCarry(cues, target);
-    if (refused.empty())
+    if (refused.empty()) {
         return true;
+    }
     const QStringList lines = UncarriedCueLines(refused);
     WriteLog(MemoryResultLogLine(operation, ResultCueNotCarried), 1);
-    for (const QString& line : lines)
+    for (const QString& line : lines) {
         WriteLog(line, 1);
+    }
     ctx.Info(UncarriedCuesMessage());
-    for (const QString& line : lines)
+    for (const QString& line : lines) {
         ctx.Info(QStringLiteral("  ") + line);
+    }
     status = ctx.Usage(QStringLiteral("refused: nothing sent; correct the script"));
     return false;
 }
@@ -81,15 +84,18 @@ bool ModulesPresent(CtlContext& ctx, const std::vector<TScriptCue>& cues, bool f
     QStringList missing;
     for (const TScriptCue& c : cues) {
         const QString a = QString::number(c.Module);
-        if (ctx.Controls().FindByAddress(c.Module) == nullptr && !missing.contains(a))
+        if (ctx.Controls().FindByAddress(c.Module) == nullptr && !missing.contains(a)) {
             missing << a;
+        }
     }
-    if (missing.isEmpty())
+    if (missing.isEmpty()) {
         return true;
+    }
     ctx.Info(Message(Msg::ScriptHasMissingModules) + QLatin1Char(' ') +
              missing.join(QStringLiteral(", ")));
-    if (force)
+    if (force) {
         return true;
+    }
     ctx.Info(QStringLiteral("nothing done; --force goes on without them"));
     return false;
 }
@@ -97,13 +103,15 @@ bool ModulesPresent(CtlContext& ctx, const std::vector<TScriptCue>& cues, bool f
 // Waits for Enter, the headless form of the console's OK box; --yes answers it at once.
 void Confirm(CtlContext& ctx, const QString& text, bool yes) {
     ctx.Info(text);
-    if (yes)
+    if (yes) {
         return;
+    }
     // Waits in steps, so that a stop signal ends the wait too (the transfer then cancels at
     // its first step); a read blocked on the terminal would outlast it.
     for (;;) {
-        if (CtlInterrupt::Requested())
+        if (CtlInterrupt::Requested()) {
             return;
+        }
         pollfd p{STDIN_FILENO, POLLIN, 0};
         const int ready = ::poll(&p, 1, 100);
         if (ready > 0) {
@@ -112,8 +120,9 @@ void Confirm(CtlContext& ctx, const QString& text, bool yes) {
             }
             return;
         }
-        if (ready < 0 && errno != EINTR)
+        if (ready < 0 && errno != EINTR) {
             return;
+        }
     }
 }
 
@@ -126,8 +135,9 @@ void ReportWhatWasLeft(CtlContext& ctx, MemoryOperation operation,
     const bool write = operation == MemoryOperation::WriteModules;
     for (int i = 0; i < controls.Count(); ++i) {
         const TCommonControl* m = controls.ModuleAt(i);
-        if (m == nullptr || !m->IsModule())
+        if (m == nullptr || !m->IsModule()) {
             continue;
+        }
         const bool scripted = std::any_of(
             cues.begin(), cues.end(), [m](const TScriptCue& c) { return c.Module == m->Address; });
         QString state;

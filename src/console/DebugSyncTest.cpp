@@ -63,19 +63,22 @@ std::vector<int> DebugSyncTest::ModulesNotInTestMode() {
     TControls& controls = wiring_.Controls();
     for (int i = 0; i < controls.Count(); ++i) {
         TCommonControl* m = controls.ModuleAt(i);
-        if (m == nullptr)
+        if (m == nullptr) {
             continue;
+        }
         // Asked now: a mode seen by an earlier poll may have changed since.
         m->PollStatus();
-        if (m->LastResult != 0 || m->Mode != ModeTest)
+        if (m->LastResult != 0 || m->Mode != ModeTest) {
             out.push_back(m->Address);
+        }
     }
     return out;
 }
 
 bool DebugSyncTest::Start() {
-    if (running_ || wiring_.BusHeld() || wiring_.Searching() || wiring_.Testing())
+    if (running_ || wiring_.BusHeld() || wiring_.Searching() || wiring_.Testing()) {
         return false;
+    }
     if (permission_ == nullptr || !permission_->ClockTestAllowed()) {
         Refuse(Message(Msg::SyncTestRefusedNotIdle));
         return false;
@@ -86,8 +89,9 @@ bool DebugSyncTest::Start() {
     const std::vector<int> notInTest = ModulesNotInTestMode();
     if (!notInTest.empty()) {
         QStringList addresses;
-        for (int a : notInTest)
+        for (int a : notInTest) {
             addresses << QString::number(a);
+        }
         ReleaseBus();
         Refuse(Message(Msg::SyncTestRefusedNotInTestMode) + QLatin1Char(' ') +
                addresses.join(QStringLiteral(", ")));
@@ -100,8 +104,9 @@ bool DebugSyncTest::Start() {
     TControls& controls = wiring_.Controls();
     TPortProto& bus = wiring_.Proto();
     for (int i = 0; i < controls.Count(); ++i) {
-        if (const TCommonControl* m = controls.ModuleAt(i))
+        if (const TCommonControl* m = controls.ModuleAt(i)) {
             bus.WriteCue(m->Address, 0, m->RelayId, m->PortIndex, kFireTimeMs);
+        }
     }
     // Announced as a clock test first (twice, so that one lost copy does no harm): another
     // console would otherwise take the clock frame for a start command, hold it or start its
@@ -118,8 +123,9 @@ bool DebugSyncTest::Start() {
 }
 
 void DebugSyncTest::Tick() {
-    if (!running_)
+    if (!running_) {
         return;
+    }
     const uint32_t elapsed = ElapsedSince(startTick_);
     if (elapsed >= kAutoStopMs) {
         Stop();
@@ -152,8 +158,9 @@ void DebugSyncTest::Tick() {
 }
 
 void DebugSyncTest::Stop() {
-    if (!running_)
+    if (!running_) {
         return;
+    }
     timer_.stop();
     running_ = false;
     wiring_.Proto().StopShowClock(0);

@@ -13,11 +13,13 @@ DeviceMaintenance::DeviceMaintenance(ConsoleWiring& wiring, ConsoleDialogs& dial
     : wiring_(wiring), dialogs_(&dialogs) {}
 
 NumberChange DeviceMaintenance::ChangeSelectedNumber() {
-    if (wiring_.BusHeld() || wiring_.Searching() || wiring_.Testing())
+    if (wiring_.BusHeld() || wiring_.Searching() || wiring_.Testing()) {
         return NumberChange::Refused;
+    }
     TCommonControl* module = wiring_.SelectedModule();
-    if (module == nullptr)
+    if (module == nullptr) {
         return NumberChange::Refused;
+    }
     // No status poll between the question and the confirmation of the new number.
     wiring_.SetBusHeld(true);
     wiring_.IdleTimer().stop();
@@ -30,8 +32,9 @@ NumberChange DeviceMaintenance::ChangeSelectedNumber() {
         wiring_.ResumePolling();
         return outcome;
     };
-    if (module->Version < fw::NumberChange)
+    if (module->Version < fw::NumberChange) {
         return done(NumberChange::Unsupported);
+    }
     QString text = QString::number(module->Address);
     if (!dialogs_->AskText(Message(Msg::ChangeNumber), Message(Msg::EnterNewModuleNumber), text)) {
         wiring_.SetBusHeld(false);
@@ -54,8 +57,9 @@ NumberChange DeviceMaintenance::ChangeSelectedNumber() {
 }
 
 ModeChangeReport DeviceMaintenance::SetModeAll(uint8_t mode) {
-    if (wiring_.BusHeld() || wiring_.Searching() || wiring_.Testing())
+    if (wiring_.BusHeld() || wiring_.Searching() || wiring_.Testing()) {
         return {};
+    }
     // No status poll between the commands and their read-back.
     wiring_.SetBusHeld(true);
     wiring_.IdleTimer().stop();
@@ -91,8 +95,10 @@ void DeviceMaintenance::ForcingAll(bool on) {
         TCommonControl* module = controls.ModuleAt(i);
         // As the per-module keys: HV and motor modules have no forcing, and as their mode
         // cannot be read, the command would set it blind.
-        if (module != nullptr && module->Kind != KindHVControl && module->Kind != KindMotorControl)
+        if (module != nullptr && module->Kind != KindHVControl &&
+            module->Kind != KindMotorControl) {
             Forcing(*module, on);
+        }
     }
 }
 

@@ -63,8 +63,9 @@ QString HvPanelModel::ChargeLogLine(int address, int row, int volts, int32_t res
     QString line = Message(Msg::HvChargeModule) + QLatin1Char(' ') + QString::number(address) +
                    Message(Msg::ChannelSuffix) + QLatin1Char(' ') + QString::number(row + 1) +
                    Message(Msg::VoltageSuffix) + QLatin1Char(' ') + QString::number(volts);
-    if (result != 0)
+    if (result != 0) {
         line += QStringLiteral(" - ") + MemoryResultText(result);
+    }
     return line;
 }
 
@@ -77,8 +78,9 @@ HvPanelModel::ChargeOutcome HvPanelModel::ChargeRow(THVControl* module, int row,
     // A charged capacitor is live on the firing line: never on one click.
     const int volts = module->ChargeVoltage[row];
     const int address = module->Address;
-    if (!ask || !ask(Message(Msg::Confirmation), ChargeQuestion(address, row, volts)))
+    if (!ask || !ask(Message(Msg::Confirmation), ChargeQuestion(address, row, volts))) {
         return {Charge::Declined, 0};
+    }
     const int32_t result = module->Charge(volts);
     WriteLog(ChargeLogLine(address, row, volts, result), 1);
     return {Charge::Sent, result};

@@ -24,8 +24,9 @@ namespace {
 std::vector<TScriptCue> CuesOf(const TProjectList& project) {
     std::vector<TScriptCue> cues;
     cues.reserve(static_cast<size_t>(project.Count()));
-    for (int i = 0; i < project.Count(); ++i)
+    for (int i = 0; i < project.Count(); ++i) {
         cues.push_back(project.Cue(i));
+    }
     return cues;
 }
 
@@ -65,17 +66,20 @@ MemoryOperations::MemoryOperations(ConsoleWiring& wiring, ConsoleDialogs& dialog
 MemoryOperations::~MemoryOperations() = default;
 
 void MemoryOperations::Cancel() {
-    if (running_)
+    if (running_) {
         cancel_ = true;
+    }
 }
 
 QString MemoryOperations::StatusText(int index, int item, int address) {
-    if (index == -1)
+    if (index == -1) {
         return QString();
+    }
     QString text = kv::Message(kv::Msg::ModuleLabel) + QLatin1Char(' ') + QString::number(address);
-    if (item != -1)
+    if (item != -1) {
         text +=
             kv::Message(kv::Msg::ModuleChannelSuffix) + QLatin1Char(' ') + QString::number(item);
+    }
     return text;
 }
 
@@ -86,8 +90,9 @@ void MemoryOperations::ReportProgress(int percent, int index, bool& cancel, int 
     dialogs_->Progress(StatusText(index, item, address), std::clamp(percent, 0, 100));
     // Redraws the window, lets the cancel button be pressed and hands over what the bus worker
     // received; the operator's other commands arrive here too (see Hold).
-    if (QCoreApplication::instance() != nullptr)
+    if (QCoreApplication::instance() != nullptr) {
         QCoreApplication::processEvents();
+    }
     cancel = cancel || cancel_;
 }
 
@@ -112,24 +117,28 @@ bool MemoryOperations::CuesCarried(MemoryOperation operation, const std::vector<
         operation == MemoryOperation::WriteRemote || operation == MemoryOperation::VerifyRemote;
     const auto refused =
         CuesTheBusCannotCarry(cues, remote ? CueTarget::RemoteControl : CueTarget::Modules);
-    if (refused.empty())
+    if (refused.empty()) {
         return true;
+    }
     const QStringList lines = UncarriedCueLines(refused);
     WriteLog(MemoryResultLogLine(operation, ResultCueNotCarried), 1);
-    for (const QString& line : lines)
+    for (const QString& line : lines) {
         WriteLog(line, 1);
+    }
     dialogs_->ShowRefusedCues(UncarriedCuesMessage(), lines);
     return false;
 }
 
 bool MemoryOperations::CuesHeld(MemoryOperation operation, const std::vector<TScriptCue>& cues) {
     const auto unheld = CuesTheModulesCannotHold(cues, ModuleMemoryShapes(wiring_.Controls()));
-    if (unheld.empty())
+    if (unheld.empty()) {
         return true;
+    }
     const QStringList lines = UnheldCueLines(unheld);
     WriteLog(MemoryOperationTitle(operation) + QLatin1Char(' ') + UnheldCuesMessage(), 1);
-    for (const QString& line : lines)
+    for (const QString& line : lines) {
         WriteLog(line, 1);
+    }
     dialogs_->ShowRefusedCues(UnheldCuesMessage(), lines);
     return false;
 }
@@ -154,84 +163,99 @@ MemoryOperations::Outcome MemoryOperations::Frame(MemoryOperation operation, TRe
     };
     TransferProgressEvent previousControls = std::exchange(controls.OnTransferProgress, handler);
     TransferProgressEvent previousRemote;
-    if (remote != nullptr)
+    if (remote != nullptr) {
         previousRemote = std::exchange(remote->OnTransferProgress, handler);
+    }
     dialogs_->BeginProgress(MemoryOperationTitle(operation));
     dialogs_->Progress(QString(), 0);
 
     const Outcome outcome = run();
 
     controls.OnTransferProgress = std::move(previousControls);
-    if (remote != nullptr)
+    if (remote != nullptr) {
         remote->OnTransferProgress = std::move(previousRemote);
-    if (outcome.status == Status::Done)
+    }
+    if (outcome.status == Status::Done) {
         ShowResult(operation, outcome.code);
+    }
     dialogs_->EndProgress();
     cancel_ = false;
     return outcome;
 }
 
 MemoryOperations::Outcome MemoryOperations::WriteModules(const TProjectList& project) {
-    if (!Hold::Free(*this))
+    if (!Hold::Free(*this)) {
         return {Status::Busy, 0};
+    }
     Hold hold(*this);
     std::vector<TScriptCue> cues = CuesOf(project);
     if (!CuesCarried(MemoryOperation::WriteModules, cues) ||
-        !CuesHeld(MemoryOperation::WriteModules, cues))
+        !CuesHeld(MemoryOperation::WriteModules, cues)) {
         return {Status::CuesRefused, ResultCueNotCarried};
-    if (checks_ != nullptr && (!checks_->CheckModulesPresent() || !checks_->CheckCueOrder()))
+    }
+    if (checks_ != nullptr && (!checks_->CheckModulesPresent() || !checks_->CheckCueOrder())) {
         return Declined(MemoryOperation::WriteModules);
+    }
     return Frame(MemoryOperation::WriteModules, nullptr, [&] {
         return Outcome{Status::Done, wiring_.Controls().WriteScript(cues)};
     });
 }
 
 MemoryOperations::Outcome MemoryOperations::VerifyModules(const TProjectList& project) {
-    if (!Hold::Free(*this))
+    if (!Hold::Free(*this)) {
         return {Status::Busy, 0};
+    }
     Hold hold(*this);
     std::vector<TScriptCue> cues = CuesOf(project);
-    if (!CuesCarried(MemoryOperation::VerifyModules, cues))
+    if (!CuesCarried(MemoryOperation::VerifyModules, cues)) {
         return {Status::CuesRefused, ResultCueNotCarried};
-    if (checks_ != nullptr && !checks_->CheckModulesPresent())
+    }
+    if (checks_ != nullptr && !checks_->CheckModulesPresent()) {
         return Declined(MemoryOperation::VerifyModules);
+    }
     return Frame(MemoryOperation::VerifyModules, nullptr, [&] {
         return Outcome{Status::Done, wiring_.Controls().VerifyScript(cues)};
     });
 }
 
 MemoryOperations::Outcome MemoryOperations::EraseModules() {
-    if (!Hold::Free(*this))
+    if (!Hold::Free(*this)) {
         return {Status::Busy, 0};
+    }
     Hold hold(*this);
     if (!dialogs_->Confirm(kv::Message(kv::Msg::Confirmation),
-                           kv::Message(kv::Msg::ConfirmEraseScripts)))
+                           kv::Message(kv::Msg::ConfirmEraseScripts))) {
         return Declined(MemoryOperation::EraseModules);
+    }
     return Frame(MemoryOperation::EraseModules, nullptr, [&] {
         return Outcome{Status::Done, wiring_.Controls().EraseScripts()};
     });
 }
 
 MemoryOperations::Outcome MemoryOperations::ReadBlackBox() {
-    if (!Hold::Free(*this))
+    if (!Hold::Free(*this)) {
         return {Status::Busy, 0};
+    }
     Hold hold(*this);
     return Frame(MemoryOperation::ReadBlackBox, nullptr, [&] {
         QByteArray& records = blackBox_;
         records.clear();
         int size = 0;
         const int32_t code = wiring_.Controls().ReadBlackBox(records, size);
-        if (code != 0)
+        if (code != 0) {
             return Outcome{Status::Done, code};  // the records are dropped, no file offered
+        }
         // A reading the operator does not save is not on disk: it ends as an operation called
         // off, never as "successful", so nobody takes the black box for saved.
         const QString chosen = dialogs_->AskSaveFile(DefaultBlackBoxFileName());
-        if (chosen.isEmpty())
+        if (chosen.isEmpty()) {
             return Outcome{Status::Done, ResultCancelled};
+        }
         // ".DAT" may still be appended: the question is about the file that would be replaced.
         const QString target = BlackBoxFileName(chosen);
-        if (QFileInfo::exists(target) && !dialogs_->ConfirmOverwrite(target))
+        if (QFileInfo::exists(target) && !dialogs_->ConfirmOverwrite(target)) {
             return Outcome{Status::Done, ResultCancelled};
+        }
         QString error, written;
         if (!SaveBlackBoxFile(chosen, records, error, &written)) {
             // The reading was good but is not on disk: say so, never "successful".
@@ -246,8 +270,9 @@ MemoryOperations::Outcome MemoryOperations::ReadBlackBox() {
 }
 
 MemoryOperations::Outcome MemoryOperations::WriteRemote(const TProjectList& project) {
-    if (!Hold::Free(*this))
+    if (!Hold::Free(*this)) {
         return {Status::Busy, 0};
+    }
     Hold hold(*this);
     TRemoteControl* remote = RegisteredRemote();
     if (remote == nullptr) {
@@ -259,29 +284,34 @@ MemoryOperations::Outcome MemoryOperations::WriteRemote(const TProjectList& proj
     }
     const std::vector<TScriptCue> cues = CuesOf(project);
     // A newer remote is erased before the write: an empty slot would leave it with nothing.
-    if (cues.empty())
+    if (cues.empty()) {
         return {Status::NoScript, 0};
-    if (!CuesCarried(MemoryOperation::WriteRemote, cues))
+    }
+    if (!CuesCarried(MemoryOperation::WriteRemote, cues)) {
         return {Status::CuesRefused, ResultCueNotCarried};
+    }
     // The remote's cue frames are the bytes of a module's cue write: a module left on would
     // store them as its own. Only the operator's OK goes on.
     if (wiring_.Controls().ModuleCount() > 0 &&
         !(dialogs_->ConfirmOkCancel(kv::Message(kv::Msg::Warning),
                                     kv::Message(kv::Msg::SwitchOffConnectedModules) +
                                         QLatin1Char('\n') +
-                                        kv::Message(kv::Msg::SwitchOffModulesAndOk))))
+                                        kv::Message(kv::Msg::SwitchOffModulesAndOk)))) {
         return Declined(MemoryOperation::WriteRemote);
+    }
     return Frame(MemoryOperation::WriteRemote, remote, [&] {
         const bool manualMode = remote->Version < fw::RemoteErase;
-        if (manualMode)
+        if (manualMode) {
             Box(kv::Message(kv::Msg::Confirmation), kv::Message(kv::Msg::PutRemoteInWriteMode));
-        else
+        } else {
             remote->EraseRemote();  // its result is not looked at: the write tells
+        }
         const int32_t code = remote->WriteRemoteScript(cues);
         if (code == 0) {
-            if (manualMode)
+            if (manualMode) {
                 Box(kv::Message(kv::Msg::Confirmation),
                     kv::Message(kv::Msg::TakeRemoteOutOfWriteMode));
+            }
             remote->LastResult = remote->Ping();
         }
         return Outcome{Status::Done, code};
@@ -289,8 +319,9 @@ MemoryOperations::Outcome MemoryOperations::WriteRemote(const TProjectList& proj
 }
 
 MemoryOperations::Outcome MemoryOperations::VerifyRemote(const TProjectList& project) {
-    if (!Hold::Free(*this))
+    if (!Hold::Free(*this)) {
         return {Status::Busy, 0};
+    }
     Hold hold(*this);
     TRemoteControl* remote = RegisteredRemote();
     if (remote == nullptr) {
@@ -301,8 +332,9 @@ MemoryOperations::Outcome MemoryOperations::VerifyRemote(const TProjectList& pro
         return {Status::NoRemote, 0};
     }
     const std::vector<TScriptCue> cues = CuesOf(project);
-    if (!CuesCarried(MemoryOperation::VerifyRemote, cues))
+    if (!CuesCarried(MemoryOperation::VerifyRemote, cues)) {
         return {Status::CuesRefused, ResultCueNotCarried};
+    }
     return Frame(MemoryOperation::VerifyRemote, remote, [&] {
         return Outcome{Status::Done, remote->VerifyRemoteScript(cues)};
     });

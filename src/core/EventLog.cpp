@@ -71,8 +71,9 @@ bool StderrRequested() {
 QString DefaultFileName() {
     QString program =
         QCoreApplication::instance() ? QCoreApplication::applicationFilePath() : QString();
-    if (program.isEmpty())
+    if (program.isEmpty()) {
         program = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+    }
     const QFileInfo info(program);
     return info.path() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral(".log");
 }
@@ -84,8 +85,9 @@ bool WriteAllAt(int fd, const QByteArray& bytes, off_t offset) {
     while (left > 0) {
         const ssize_t n = ::pwrite(fd, p, static_cast<size_t>(left), offset);
         if (n < 0) {
-            if (errno == EINTR)
+            if (errno == EINTR) {
                 continue;
+            }
             return false;
         }
         if (n == 0) {
@@ -102,17 +104,20 @@ bool WriteAllAt(int fd, const QByteArray& bytes, off_t offset) {
 // The bytes of the file from offset to its end (the line a repeat rewrites).
 QByteArray ReadTail(int fd, off_t offset, off_t end) {
     QByteArray bytes;
-    if (end <= offset)
+    if (end <= offset) {
         return bytes;
+    }
     bytes.resize(static_cast<qsizetype>(end - offset));
     qsizetype got = 0;
     while (got < bytes.size()) {
         const ssize_t n =
             ::pread(fd, bytes.data() + got, static_cast<size_t>(bytes.size() - got), offset + got);
-        if (n < 0 && errno == EINTR)
+        if (n < 0 && errno == EINTR) {
             continue;
-        if (n <= 0)
+        }
+        if (n <= 0) {
             break;
+        }
         got += n;
     }
     bytes.truncate(got);
@@ -137,15 +142,17 @@ bool WriteLine(LogState& s, const QString& path, const QString& text, int& error
         return false;
     }
     bool ok = ::flock(fd, LOCK_EX | LOCK_NB) == 0;  // another writer holds it: fail
-    if (!ok)
+    if (!ok) {
         error = errno;
+    }
     const QString stamp = LogTimeStamp(QDateTime::currentDateTime());
     off_t end = -1;
     if (ok) {
         end = ::lseek(fd, 0, SEEK_END);
         ok = end >= 0;
-        if (!ok)
+        if (!ok) {
             error = errno;
+        }
     }
     if (ok && text != s.lastMessage) {
         const QByteArray line =
@@ -195,19 +202,22 @@ bool WriteLine(LogState& s, const QString& path, const QString& text, int& error
 
 void WriteLog(const QString& text, int level) {
     LogState& s = State();
-    if (level <= 0 || level > s.level.load())
+    if (level <= 0 || level > s.level.load()) {
         return;
+    }
     if (StderrRequested()) {
         const QByteArray line = text.toUtf8() + '\n';
         std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
     }
-    if (s.disabled.load())
+    if (s.disabled.load()) {
         return;
+    }
     std::optional<LogFailure> failure;
     {
         std::lock_guard guard(s.lock);
-        if (s.disabled.load())
+        if (s.disabled.load()) {
             return;
+        }
         const QString path = s.fileName.isEmpty() ? DefaultFileName() : s.fileName;
         int error = 0;
         if (!WriteLine(s, path, text, error)) {
@@ -215,8 +225,9 @@ void WriteLog(const QString& text, int level) {
             failure = LogFailure{path, error};
         }
     }
-    if (failure)
+    if (failure) {
         ReportFailure(*failure);
+    }
 }
 
 QString LogFailureText(const LogFailure& failure) {
@@ -270,8 +281,9 @@ bool LogDisabled() {
 QString LogTimeStamp(const QDateTime& when) {
     const QLocale c = QLocale::c();
     const QString date = c.toString(when.date(), QStringLiteral("dd.MM.yyyy"));
-    if (when.time() == QTime(0, 0))
+    if (when.time() == QTime(0, 0)) {
         return date;
+    }
     return date + QLatin1Char(' ') + c.toString(when.time(), QStringLiteral("H:mm:ss"));
 }
 

@@ -28,12 +28,14 @@ QString NextLogFileName(const QString& logsDir, const QDate& date) {
         // Created here, exclusively: two programs started together in one folder would both
         // see the same number free and write one file between them.
         QFile file(path);
-        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
             return path;
+        }
         // Taken: the next number. A folder that cannot take a file at all: the name anyway,
         // and the log reports its first failed write.
-        if (!QFileInfo::exists(path))
+        if (!QFileInfo::exists(path)) {
             return path;
+        }
     }
 }
 

@@ -10,8 +10,9 @@ namespace {
 
 QString ReadValue(const QDir& dir, const char* name) {
     QFile f(dir.filePath(QString::fromLatin1(name)));
-    if (!f.open(QIODevice::ReadOnly))
+    if (!f.open(QIODevice::ReadOnly)) {
         return QString();
+    }
     return QString::fromUtf8(f.readAll()).trimmed();
 }
 
@@ -22,8 +23,9 @@ SysfsPowerSupply::SysfsPowerSupply(QString root) : root_(std::move(root)) {}
 bool SysfsPowerSupply::Read(PcPowerStatus& status) {
     status = PcPowerStatus{};
     const QDir root(root_);
-    if (!root.exists())
+    if (!root.exists()) {
         return false;
+    }
     bool anyMains = false;
     bool batteryOnMains = false;
     int batteries = 0;
@@ -34,23 +36,28 @@ bool SysfsPowerSupply::Read(PcPowerStatus& status) {
     for (const QString& name : entries) {
         const QDir dir(root.filePath(name));
         const QString type = ReadValue(dir, "type");
-        if (ReadValue(dir, "scope").compare(QLatin1String("Device"), Qt::CaseInsensitive) == 0)
+        if (ReadValue(dir, "scope").compare(QLatin1String("Device"), Qt::CaseInsensitive) == 0) {
             continue;
+        }
         if (type == QLatin1String("Mains") || type.startsWith(QLatin1String("USB"))) {
             anyMains = true;
-            if (ReadValue(dir, "online") == QLatin1String("1"))
+            if (ReadValue(dir, "online") == QLatin1String("1")) {
                 status.mainsOnline = true;
+            }
         } else if (type == QLatin1String("Battery")) {
             const QString present = ReadValue(dir, "present");
-            if (present == QLatin1String("0"))
+            if (present == QLatin1String("0")) {
                 continue;
+            }
             ++batteries;
             const QString state = ReadValue(dir, "status");
-            if (state == QLatin1String("Charging"))
+            if (state == QLatin1String("Charging")) {
                 status.charging = true;
+            }
             if (state == QLatin1String("Charging") || state == QLatin1String("Full") ||
-                state == QLatin1String("Not charging"))
+                state == QLatin1String("Not charging")) {
                 batteryOnMains = true;
+            }
             bool ok = false;
             const int capacity = ReadValue(dir, "capacity").toInt(&ok);
             if (ok && capacity >= 0 && capacity <= 100) {
@@ -60,10 +67,12 @@ bool SysfsPowerSupply::Read(PcPowerStatus& status) {
         }
     }
     status.batteryPresent = batteries > 0;
-    if (percentCount > 0)
+    if (percentCount > 0) {
         status.batteryPercent = (percentSum + percentCount / 2) / percentCount;
-    if (!anyMains)
+    }
+    if (!anyMains) {
         status.mainsOnline = batteries == 0 || batteryOnMains;
+    }
     return true;
 }
 

@@ -38,8 +38,9 @@ QString DefaultSettingsFilePath() {
 ConsoleSettings ReadConsoleSettings(const QString& iniPath) {
     ConsoleSettings s;
     IniFile ini;
-    if (!ini.Load(iniPath))
+    if (!ini.Load(iniPath)) {
         return s;
+    }
     const QString keys = QStringLiteral("keys");
     const QString settings = QStringLiteral("settings");
     const QString startBtn = QStringLiteral("StartBtn");

@@ -29,8 +29,9 @@ namespace {
 QString SpaceShortage(const QString& path, qint64 bytes) {
     const QStorageInfo storage(QFileInfo(path).absolutePath());
     const qint64 free = storage.isValid() ? storage.bytesAvailable() : -1;
-    if (free < 0 || free >= bytes)
+    if (free < 0 || free >= bytes) {
         return QString();
+    }
     return QStringLiteral("%1 (%2 bytes needed, %3 free)")
         .arg(QString::fromLocal8Bit(std::strerror(ENOSPC)))
         .arg(bytes)
@@ -60,8 +61,9 @@ bool CanSaveBlackBoxFile(const QString& chosen, QString& error, qint64 bytes) {
 bool SaveBlackBoxFile(const QString& chosen, const QByteArray& records, QString& error,
                       QString* writtenPath) {
     const QString path = BlackBoxFileName(chosen);
-    if (writtenPath)
+    if (writtenPath) {
         *writtenPath = path;
+    }
     QSaveFile file(path);
     char format[4];
     qToLittleEndian<qint32>(kBlackBoxFormat, format);

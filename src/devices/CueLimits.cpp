@@ -13,18 +13,22 @@
 namespace kv {
 
 bool BusCarries(const TScriptCue& cue, CueTarget target) {
-    if (cue.Time < 0 || cue.Time > TPortProto::kLastCueTime)
+    if (cue.Time < 0 || cue.Time > TPortProto::kLastCueTime) {
         return false;
+    }
     // Motor cues carry their parameters in place of the channel.
-    if (!IsMotorCue(cue.Kind) && (cue.Channel < 0 || cue.Channel > TPortProto::kLastCueChannel))
+    if (!IsMotorCue(cue.Kind) && (cue.Channel < 0 || cue.Channel > TPortProto::kLastCueChannel)) {
         return false;
-    if (target == CueTarget::RemoteControl && (cue.Module < 0 || cue.Module > 255))
+    }
+    if (target == CueTarget::RemoteControl && (cue.Module < 0 || cue.Module > 255)) {
         return false;
+    }
     // A module's memory takes only its own cues: a cue for the remote control's address 0, a
     // radio unit's or a console's reaches no module. The search would "find" the device there
     // and the cue would be dropped while the write reports success.
-    if (target == CueTarget::Modules && !IsModuleAddress(cue.Module))
+    if (target == CueTarget::Modules && !IsModuleAddress(cue.Module)) {
         return false;
+    }
     return true;
 }
 
@@ -33,8 +37,9 @@ std::vector<UncarriedCue> CuesTheBusCannotCarry(const std::vector<TScriptCue>& c
     std::vector<UncarriedCue> out;
     for (size_t i = 0; i < cues.size(); ++i) {
         const TScriptCue& c = cues[i];
-        if (!BusCarries(c, target))
+        if (!BusCarries(c, target)) {
             out.push_back({static_cast<int>(i), c.Module, c.Channel, c.Time, c.TimeText});
+        }
     }
     return out;
 }

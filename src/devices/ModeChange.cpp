@@ -11,24 +11,27 @@ namespace kv {
 QList<int> ModeChangeReport::Unconfirmed() const {
     QList<int> out;
     for (const ModeReadBack& m : modules) {
-        if (m.sent != 0 || m.polled != 0 || m.mode != asked)
+        if (m.sent != 0 || m.polled != 0 || m.mode != asked) {
             out.append(m.address);
+        }
     }
     return out;
 }
 
 QString ModeChangeReport::UnconfirmedText() const {
     QStringList parts;
-    for (int address : Unconfirmed())
+    for (int address : Unconfirmed()) {
         parts << QString::number(address);
+    }
     return parts.join(QStringLiteral(", "));
 }
 
 ModeChangeReport SetModeAndReadBack(TControls& controls, uint8_t mode) {
     std::vector<TCommonControl*> modules;
     for (int i = 0; i < controls.Count(); ++i) {
-        if (TCommonControl* module = controls.ModuleAt(i))
+        if (TCommonControl* module = controls.ModuleAt(i)) {
             modules.push_back(module);
+        }
     }
     return SetModeAndReadBack(modules, mode);
 }

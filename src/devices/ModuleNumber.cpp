@@ -14,18 +14,22 @@ int ParseModuleNumber(const QString& text) {
 }
 
 NumberChange ChangeModuleNumber(TControls& controls, TCommonControl& module, const QString& text) {
-    if (module.Version < fw::NumberChange)
+    if (module.Version < fw::NumberChange) {
         return NumberChange::Unsupported;
+    }
     const int number = ParseModuleNumber(text);
-    if (number < kFirstModuleAddress || number > 239)
+    if (number < kFirstModuleAddress || number > 239) {
         return NumberChange::Refused;
+    }
     const TCommonDevice* holder = controls.FindByAddress(number);
-    if (holder != nullptr && holder != &module)
+    if (holder != nullptr && holder != &module) {
         return NumberChange::Refused;
+    }
     const int result =
         module.Bus().ChangeNumber(module.Address, number, module.RelayId, module.PortIndex);
-    if (result != 0)
+    if (result != 0) {
         return NumberChange::Failed;
+    }
     module.Address = number;
     controls.SortByAddress();
     return NumberChange::Changed;

@@ -22,24 +22,27 @@ namespace kv::transfer {
 namespace {
 
 int Percent(double part, double whole) {
-    if (whole <= 0)
+    if (whole <= 0) {
         return 100;  // nothing to do counts as done, and the operation goes on
+    }
     return static_cast<int>(RoundHalfAway(part / whole * 100.0));
 }
 
 // Reports progress when someone listens; returns the cancel flag.
 bool Report(const TransferProgressEvent& event, bool& cancel, int percent, int index, int item,
             int address) {
-    if (event)
+    if (event) {
         event(percent, index, cancel, item, address);
+    }
     return cancel;
 }
 
 // The end shared by the module operations: a cancel or a failure ends without the final report,
 // a cancel with -101.
 int32_t Finish(const TransferProgressEvent& event, bool& cancel, int32_t result) {
-    if (cancel || result != 0)
+    if (cancel || result != 0) {
         return result == 0 ? ResultCancelled : result;
+    }
     Report(event, cancel, 100, -1, -1, -1);
     return 0;
 }
@@ -74,8 +77,9 @@ int32_t WriteModuleCues(TControls& controls, TCommonControl& m, const std::vecto
 int32_t WriteModule(TControls& controls, TCommonControl& m, const std::vector<TScriptCue>& cues,
                     int index, bool& cancel) {
     int32_t result = WriteModuleCues(controls, m, cues, index, cancel);
-    if (result == 0 && !cancel && m.Kind != KindMotorControl && m.Version < fw::CheckedCueWrite)
+    if (result == 0 && !cancel && m.Kind != KindMotorControl && m.Version < fw::CheckedCueWrite) {
         result = VerifyModule(controls, m, cues, index, cancel);
+    }
     return result;
 }
 
@@ -93,8 +97,9 @@ int32_t WriteModuleCues(TControls& controls, TCommonControl& m, const std::vecto
     if (m.Kind == KindMotorControl) {
         for (size_t i = 0; i < cues.size() && result == 0 && !cancel; ++i) {
             const TScriptCue& c = cues[i];
-            if (c.Module != m.Address)
+            if (c.Module != m.Address) {
                 continue;
+            }
             result = checked ? bus.WriteMotorCue(m.Address, c.Time, m.RelayId, m.PortIndex,
                                                  c.Param1, c.Param2, c.Kind)
                              : ResultUnsupported;
@@ -110,8 +115,9 @@ int32_t WriteModuleCues(TControls& controls, TCommonControl& m, const std::vecto
         int slot = 0;
         for (size_t i = 0; i < cues.size() && result == 0 && !cancel; ++i) {
             const TScriptCue& c = cues[i];
-            if (c.Module != m.Address)
+            if (c.Module != m.Address) {
                 continue;
+            }
             result = writeCue(c.Channel, c.Time);
             ++slot;
             Report(event, cancel, percent(i), index, c.Channel + 1, m.Address);
@@ -119,23 +125,26 @@ int32_t WriteModuleCues(TControls& controls, TCommonControl& m, const std::vecto
         if (result == 0 && !cancel) {
             // The slots after the last cue are emptied so that an older, longer script stored
             // there cannot fire; in this layout the channel field of a filler is its slot.
-            for (; slot < m.ChannelCount; ++slot)
+            for (; slot < m.ChannelCount; ++slot) {
                 writeCue(slot, TPortProto::kEmptyTime);
+            }
         }
         return result;
     }
     int highest = -1;
     for (size_t i = 0; i < cues.size() && result == 0 && !cancel; ++i) {
         const TScriptCue& c = cues[i];
-        if (c.Module != m.Address)
+        if (c.Module != m.Address) {
             continue;
+        }
         result = bus.WriteCue(m.Address, c.Channel, m.RelayId, m.PortIndex, c.Time);
         highest = std::max(highest, c.Channel);
         Report(event, cancel, percent(i), index, c.Channel + 1, m.Address);
     }
     if (result == 0 && !cancel) {
-        for (int ch = highest + 1; ch < m.ChannelCount; ++ch)
+        for (int ch = highest + 1; ch < m.ChannelCount; ++ch) {
             bus.WriteCue(m.Address, ch, m.RelayId, m.PortIndex, TPortProto::kEmptyTime);
+        }
     }
     return result;
 }
@@ -154,8 +163,9 @@ int32_t VerifyModule(TControls& controls, TCommonControl& m, const std::vector<T
     int slot = 0;
     for (size_t i = 0; i < cues.size() && result == 0 && !cancel; ++i) {
         const TScriptCue& c = cues[i];
-        if (c.Module != m.Address)
+        if (c.Module != m.Address) {
             continue;
+        }
         int item = c.Channel + 1;
         if (m.Kind == KindMotorControl) {
             item = 1;
@@ -165,20 +175,23 @@ int32_t VerifyModule(TControls& controls, TCommonControl& m, const std::vector<T
                 int t = 0, kind = 0, p1 = 0, p2 = 0;
                 result = bus.ReadMotorCue(m.Address, slot, m.RelayId, m.PortIndex, t, kind, p1, p2);
                 if (result == 0 && (t != StoredMotorTime(c.Time) || kind != c.Kind ||
-                                    p1 != c.Param1 || p2 != c.Param2))
+                                    p1 != c.Param1 || p2 != c.Param2)) {
                     result = ResultScriptMismatch;
+                }
             }
         } else if (m.Version >= fw::SlotMemory) {
             int t = 0, channel = -1;
             result = fine ? bus.ReadCueFine(m.Address, slot, m.RelayId, m.PortIndex, t, channel)
                           : bus.ReadCue(m.Address, slot, m.RelayId, m.PortIndex, t, channel);
-            if (result == 0 && (t != StoredFireTime(c.Time, fine) || channel != c.Channel))
+            if (result == 0 && (t != StoredFireTime(c.Time, fine) || channel != c.Channel)) {
                 result = ResultScriptMismatch;
+            }
         } else {
             int t = 0;
             result = bus.ReadChannelTime(m.Address, c.Channel, m.RelayId, m.PortIndex, t);
-            if (result == 0 && t != StoredFireTime(c.Time, false))
+            if (result == 0 && t != StoredFireTime(c.Time, false)) {
                 result = ResultScriptMismatch;
+            }
         }
         ++slot;
         Report(event, cancel, percent(i), index, item, m.Address);
@@ -209,15 +222,17 @@ using ModuleStep = int32_t (*)(TControls&, TCommonControl&, const std::vector<TS
                                bool&);
 
 static int32_t EachModule(TControls& controls, std::vector<TScriptCue>& cues, ModuleStep step) {
-    if (!CuesTheBusCannotCarry(cues, CueTarget::Modules).empty())
+    if (!CuesTheBusCannotCarry(cues, CueTarget::Modules).empty()) {
         return ResultCueNotCarried;
+    }
     SortCuesByTime(cues);
     bool cancel = false;
     int32_t result = 0;
     for (int i = 0; i < controls.Count() && result == 0 && !cancel; ++i) {
         TCommonControl* m = controls.ModuleAt(i);
-        if (m && m->IsModule())
+        if (m && m->IsModule()) {
             result = step(controls, *m, cues, i, cancel);
+        }
     }
     return Finish(controls.OnTransferProgress, cancel, result);
 }
@@ -236,19 +251,22 @@ int32_t EraseScripts(TControls& controls) {
     double total = 0;
     for (int i = 0; i < controls.Count(); ++i) {
         const TCommonControl* m = controls.ModuleAt(i);
-        if (m && m->IsModule())
+        if (m && m->IsModule()) {
             total += m->ChannelCount;
+        }
     }
     double done = 0;
     bool cancel = false;
     int32_t result = 0;
     for (int i = 0; i < controls.Count() && result == 0 && !cancel; ++i) {
         TCommonControl* m = controls.ModuleAt(i);
-        if (!m || !m->IsModule())
+        if (!m || !m->IsModule()) {
             continue;
+        }
         result = m->Ping();
-        if (result != 0)
+        if (result != 0) {
             break;
+        }
         if (m->Version >= fw::SlotMemory) {
             // The erase commands raise the answer window themselves (3 s and 5 s of device work).
             result = m->Version >= fw::FastErase
@@ -284,14 +302,16 @@ WordRead ReadWordWithRetries(TPortProto& bus, const TCommonControl& m, int w, ui
     for (;;) {
         const int32_t r =
             bus.ReadLogWord(m.Address, w, m.RelayId, m.PortIndex, b[0], b[1], b[2], b[3]);
-        if (r == 0)
+        if (r == 0) {
             return WordRead::Read;
+        }
         failure = r;
         if (r != BusNoAnswer) {
             // The frame did not go out right: the converter may be going away. A moment lets
             // the bus worker see it before the next try.
-            if (between())
+            if (between()) {
                 return WordRead::Cancelled;
+            }
             SleepMs(kBlackBoxBackOffMs);
         }
         if (r == BusPortError || !bus.IsOpen()) {
@@ -300,18 +320,21 @@ WordRead ReadWordWithRetries(TPortProto& bus, const TCommonControl& m, int w, ui
                 waitingSince = TickCount();
             }
             if (ElapsedSince(waitingSince) < kBlackBoxReopenWaitMs) {
-                if (between())
+                if (between()) {
                     return WordRead::Cancelled;
+                }
                 SleepMs(kBlackBoxReopenPollMs);
                 continue;
             }
         }
         waiting = false;
-        if (++tries >= kBlackBoxTries)
+        if (++tries >= kBlackBoxTries) {
             return WordRead::Dead;
+        }
         ++retries;
-        if (between())
+        if (between()) {
             return WordRead::Cancelled;
+        }
     }
 }
 
@@ -332,10 +355,12 @@ int32_t ReadBlackBox(TControls& controls, QByteArray& buffer, BlackBoxReadSummar
     qsizetype record = 0;
     for (int i = 0; i < controls.Count() && !cancel; ++i) {
         TCommonControl* m = controls.ModuleAt(i);
-        if (!m || !m->IsModule())
+        if (!m || !m->IsModule()) {
             continue;
-        if ((record + 1) * kBlackBoxRecordSize > buffer.size())
+        }
+        if ((record + 1) * kBlackBoxRecordSize > buffer.size()) {
             break;  // list changed under us
+        }
         const qsizetype at = record * kBlackBoxRecordSize;
         std::fill(buffer.begin() + at, buffer.begin() + at + kBlackBoxRecordSize, '\0');
         buffer[at] = static_cast<char>(m->Address & 0xFF);
@@ -345,8 +370,9 @@ int32_t ReadBlackBox(TControls& controls, QByteArray& buffer, BlackBoxReadSummar
         PutDouble(buffer, at + 17, RecordDateTime(QDateTime::currentDateTime()));
         int length = 0;
         for (int t = 0; t < kBlackBoxTries; ++t) {
-            if (bus.ReadLogLength(m->Address, m->RelayId, m->PortIndex, length) == 0)
+            if (bus.ReadLogLength(m->Address, m->RelayId, m->PortIndex, length) == 0) {
                 break;
+            }
         }
         PutInt32(buffer, at + 25, length);
         int w = 0;
@@ -356,19 +382,22 @@ int32_t ReadBlackBox(TControls& controls, QByteArray& buffer, BlackBoxReadSummar
         for (; w < kBlackBoxWords && !cancel; ++w) {
             uint8_t b[4] = {0, 0, 0, 0};
             const WordRead got = ReadWordWithRetries(bus, *m, w, b, retries, failure, between);
-            if (got != WordRead::Read)
+            if (got != WordRead::Read) {
                 break;
+            }
             std::memcpy(buffer.data() + at + kBlackBoxHeaderSize + 4 * w, b, sizeof b);
             lastPercent = Percent(static_cast<double>(i) * kBlackBoxWords + w, whole);
             Report(event, cancel, lastPercent, i, -1, m->Address);
         }
         sum.retries += retries;
-        if (retries > 0)
+        if (retries > 0) {
             WriteLog(BlackBoxModuleText(m->Address) + Message(Msg::RetriesSuffix) +
                          QLatin1Char(' ') + QString::number(retries),
                      1);
-        if (cancel)
+        }
+        if (cancel) {
             break;
+        }
         if (w < kBlackBoxWords) {
             // Given up: its record is left out rather than saved with a gap that reads as data.
             sum.skipped.push_back(m->Address);
@@ -381,16 +410,20 @@ int32_t ReadBlackBox(TControls& controls, QByteArray& buffer, BlackBoxReadSummar
     }
     buffer.truncate(record * kBlackBoxRecordSize);
     sum.read = static_cast<int>(record);
-    if (summary)
+    if (summary) {
         *summary = sum;
-    if (cancel)
+    }
+    if (cancel) {
         return ResultCancelled;
+    }
     if (!sum.skipped.empty()) {
-        if (record == 0)
+        if (record == 0) {
             return failure;
+        }
         QStringList addresses;
-        for (int a : sum.skipped)
+        for (int a : sum.skipped) {
             addresses << QString::number(a);
+        }
         WriteLog(Message(Msg::BlackBoxIncomplete) + QLatin1Char(' ') +
                      addresses.join(QStringLiteral(", ")),
                  1);
@@ -399,34 +432,39 @@ int32_t ReadBlackBox(TControls& controls, QByteArray& buffer, BlackBoxReadSummar
 }
 
 int32_t WriteRemoteScript(TRemoteControl& remote, const std::vector<TScriptCue>& cues) {
-    if (!CuesTheBusCannotCarry(cues, CueTarget::RemoteControl).empty())
+    if (!CuesTheBusCannotCarry(cues, CueTarget::RemoteControl).empty()) {
         return ResultCueNotCarried;
+    }
     TPortProto& bus = remote.Bus();
     bool cancel = false;
     for (size_t i = 0; i < cues.size() && !cancel; ++i) {
         const TScriptCue& c = cues[i];
         const int32_t result =
             bus.WriteRemoteCue(c.Module, c.Channel, remote.RelayId, remote.PortIndex, c.Time);
-        if (result != 0)
+        if (result != 0) {
             return result;
+        }
         Report(remote.OnTransferProgress, cancel,
                Percent(static_cast<double>(i), static_cast<double>(cues.size())),
                static_cast<int>(i), c.Channel + 1, c.Module);
     }
-    if (cancel)
+    if (cancel) {
         return ResultCancelled;
+    }
     Report(remote.OnTransferProgress, cancel, 100, -1, -1, -1);
     return 0;
 }
 
 int32_t VerifyRemoteScript(TRemoteControl& remote, const std::vector<TScriptCue>& cues) {
-    if (!CuesTheBusCannotCarry(cues, CueTarget::RemoteControl).empty())
+    if (!CuesTheBusCannotCarry(cues, CueTarget::RemoteControl).empty()) {
         return ResultCueNotCarried;
+    }
     TPortProto& bus = remote.Bus();
     if (remote.Version >= fw::RemoteErase) {
         const int32_t ping = remote.Ping();
-        if (ping != 0)
+        if (ping != 0) {
             return ping;
+        }
     }
     bool cancel = false;
     for (size_t i = 0; i < cues.size() && !cancel; ++i) {
@@ -435,16 +473,19 @@ int32_t VerifyRemoteScript(TRemoteControl& remote, const std::vector<TScriptCue>
         int32_t result = bus.ReadRemoteCue(static_cast<int>(i), remote.RelayId, remote.PortIndex,
                                            module, channel, t);
         if (result == 0 &&
-            (module != c.Module || channel != c.Channel || t != StoredFireTime(c.Time, false)))
+            (module != c.Module || channel != c.Channel || t != StoredFireTime(c.Time, false))) {
             result = ResultTransferError;
-        if (result != 0)
+        }
+        if (result != 0) {
             return result;
+        }
         Report(remote.OnTransferProgress, cancel,
                Percent(static_cast<double>(i), static_cast<double>(cues.size())),
                static_cast<int>(i), channel + 1, module);
     }
-    if (cancel)
+    if (cancel) {
         return ResultCancelled;
+    }
     Report(remote.OnTransferProgress, cancel, 100, -1, -1, -1);
     return 0;
 }

@@ -79,11 +79,13 @@ QString DefaultLanguageFilePath() {
 bool EnsureMessagesLoaded() {
     LocalizerState& s = State();
     std::lock_guard guard(s.lock);
-    if (!s.messages.isEmpty())
+    if (!s.messages.isEmpty()) {
         return true;
+    }
     const std::shared_ptr<const IniFile> ini = LanguageFileLocked(s);
-    if (!ini)
+    if (!ini) {
         return false;
+    }
     // Only the order of the entries counts, never their names: a repeated name is a message of
     // its own, or every later text would move up by one.
     const QStringList messages = ini->AllValues(QStringLiteral("strings"));
@@ -102,8 +104,9 @@ namespace {
 QString LookUp(int index, const QString& defaultText) {
     LocalizerState& s = State();
     std::lock_guard guard(s.lock);
-    if (index >= 0 && index < s.messages.size())
+    if (index >= 0 && index < s.messages.size()) {
         return s.messages.at(index);
+    }
     return defaultText;
 }
 

@@ -105,16 +105,21 @@ bool toBool(const std::string& s, bool& v) {
 bool faultKey(const std::string& k, const std::string& v, SimFaults& f, std::string& error,
               bool& ok) {
     SimFaultPattern* p = nullptr;
-    if (k == "lose")
+    if (k == "lose") {
         p = &f.loseAnswer;
-    if (k == "drop")
+    }
+    if (k == "drop") {
         p = &f.dropRequest;
-    if (k == "corrupt")
+    }
+    if (k == "corrupt") {
         p = &f.corrupt;
-    if (k == "late")
+    }
+    if (k == "late") {
         p = &f.late;
-    if (k == "noise")
+    }
+    if (k == "noise") {
         p = &f.noise;
+    }
     if (p) {
         ok = SimFaultPattern::Parse(v, *p, error);
         return true;
@@ -197,8 +202,9 @@ bool deviceKey(const std::string& k, const std::string& v, SimDeviceConfig& c, s
         }
         return real(0.0, 1e6, field);
     };
-    if (k == "address")
+    if (k == "address") {
         return intIn(0, 255, c.address);
+    }
     if (k == "version") {
         if (v.size() != 3 || !toInt(v, n, 16)) {
             error = "version must be three hex digits such as 46B";
@@ -207,8 +213,9 @@ bool deviceKey(const std::string& k, const std::string& v, SimDeviceConfig& c, s
         c.version = static_cast<int>(n);
         return true;
     }
-    if (k == "channels")
+    if (k == "channels") {
         return intIn(0, 512, c.channels);
+    }
     if (k == "type") {
         if (v.size() != 1) {
             error = "type must be one letter";
@@ -217,8 +224,9 @@ bool deviceKey(const std::string& k, const std::string& v, SimDeviceConfig& c, s
         c.typeLetter = v[0];
         return true;
     }
-    if (k == "ohms")
+    if (k == "ohms") {
         return ohmsValue(c.defaultOhms);
+    }
     if (k.rfind("ohm.", 0) == 0) {
         long long ch = 0;
         if (!toInt(k.substr(4), ch) || ch < 1 || ch > 512) {
@@ -235,12 +243,15 @@ bool deviceKey(const std::string& k, const std::string& v, SimDeviceConfig& c, s
         c.ohms[static_cast<std::size_t>(ch - 1)] = r;
         return true;
     }
-    if (k == "supply")
+    if (k == "supply") {
         return real(0, 65.5, c.supplyVolts);
-    if (k == "output")
+    }
+    if (k == "output") {
         return real(0, 32.7, c.outputVolts);
-    if (k == "temp")
+    }
+    if (k == "temp") {
         return intIn(-99, 99, c.temperature);
+    }
     if (k == "mode") {
         if (v != "launch" && v != "test") {
             error = "mode must be launch or test";
@@ -257,47 +268,64 @@ bool deviceKey(const std::string& k, const std::string& v, SimDeviceConfig& c, s
         c.forcing = v == "on" ? 0 : 1;
         return true;
     }
-    if (k == "relay")
+    if (k == "relay") {
         return intIn(-1, 255, c.relayTag);
-    if (k == "announce")
+    }
+    if (k == "announce") {
         return flag(c.announce);
-    if (k == "powered")
+    }
+    if (k == "powered") {
         return flag(c.powered);
-    if (k == "recording")
+    }
+    if (k == "recording") {
         return flag(c.recording);
-    if (k == "erase-ms")
+    }
+    if (k == "erase-ms") {
         return u32In(0, 600000, c.eraseMs);
-    if (k == "fast-erase-ms")
+    }
+    if (k == "fast-erase-ms") {
         return u32In(0, 600000, c.fastEraseMs);
-    if (k == "remote-erase-ms")
+    }
+    if (k == "remote-erase-ms") {
         return u32In(0, 600000, c.remoteEraseMs);
-    if (k == "measure-ms")
+    }
+    if (k == "measure-ms") {
         return u32In(0, 60000, c.measureMs);
-    if (k == "blackbox-length")
+    }
+    if (k == "blackbox-length") {
         return u32In(0, 0xFFFF, c.blackBoxLength);
-    if (k == "blackbox-seed")
+    }
+    if (k == "blackbox-seed") {
         return u32In(0, 0x7FFFFFFF, c.blackBoxSeed);
-    if (k == "slots")
+    }
+    if (k == "slots") {
         return intIn(0, 65535, c.slotCapacity);
-    if (k == "energy")
+    }
+    if (k == "energy") {
         return intIn(0, 255, c.energy);
-    if (k == "charge-rate")
+    }
+    if (k == "charge-rate") {
         return real(1, 1e6, c.chargeVoltsPerSecond);
-    if (k == "id")
+    }
+    if (k == "id") {
         return intIn(1, 255, c.consoleId);
-    if (k == "major")
+    }
+    if (k == "major") {
         return intIn(0, 255, c.consoleMajor);
+    }
     if (k == "state") {
         int s = 0;
-        if (!intIn(0, 255, s))
+        if (!intIn(0, 255, s)) {
             return false;
+        }
         c.consoleState = static_cast<uint8_t>(s);
         return true;
     }
     if (k == "play") {
         int s = 0;
-        if (!intIn(0, 255, s))
+        if (!intIn(0, 255, s)) {
             return false;
+        }
         c.consolePlayKind = static_cast<uint8_t>(s);
         return true;
     }

@@ -15,8 +15,9 @@ namespace {
 void Supply(const TempDir& root, const QString& name,
             const std::vector<std::pair<const char*, const char*>>& files) {
     QDir().mkpath(root.file(name));
-    for (const auto& [file, value] : files)
+    for (const auto& [file, value] : files) {
         root.write(name + QLatin1Char('/') + QString::fromLatin1(file), QByteArray(value) + '\n');
+    }
 }
 
 PowerLamps Lamps(const TempDir& root) {

@@ -51,8 +51,9 @@ TEST_F(EventLogTest, RepeatsCollapseIntoOneLineWithCounter) {
     EXPECT_EQ(Body(lines[2]), QStringLiteral("Поиск..."));
     static const QRegularExpression stamp(
         QStringLiteral("^\\d\\d\\.\\d\\d\\.\\d{4}( \\d{1,2}:\\d\\d:\\d\\d)?: "));
-    for (const QString& line : lines)
+    for (const QString& line : lines) {
         EXPECT_TRUE(stamp.match(line).hasMatch()) << line.toStdString();
+    }
 }
 
 TEST_F(EventLogTest, CaseMattersAndEmptyRepeatWritesNothing) {
@@ -169,12 +170,14 @@ TEST_F(EventLogTest, ConcurrentWritersLoseNoLine) {
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([t] {
-            for (int i = 0; i < 50; ++i)
+            for (int i = 0; i < 50; ++i) {
                 WriteLog(QStringLiteral("t%1 m%2").arg(t).arg(i), 1);
+            }
         });
     }
-    for (std::thread& t : threads)
+    for (std::thread& t : threads) {
         t.join();
+    }
     EXPECT_EQ(Lines().size(), 200);
 }
 

@@ -74,8 +74,9 @@ QString MakeNoise(const QString& dir, const QString& ext, double seconds, int ra
 QString WriteRampWav(const QString& path, int rate, int frames) {
     QByteArray data;
     auto put32 = [&](uint32_t v) {
-        for (int i = 0; i < 4; ++i)
+        for (int i = 0; i < 4; ++i) {
             data.append(static_cast<char>((v >> (8 * i)) & 0xFF));
+        }
     };
     auto put16 = [&](uint16_t v) {
         data.append(static_cast<char>(v & 0xFF));

@@ -30,7 +30,6 @@ public:
     void Bind(ConsoleSession& session);
     void Refresh();
 
-
 private:
     ConsoleSession* session_ = nullptr;
 };

@@ -4,10 +4,10 @@
 #include <QGridLayout>
 #include <QLabel>
 
-#include "console/windows/TShape.h"
 #include "console/ConsoleSession.h"
 #include "console/ShowControl.h"
 #include "console/ShowTexts.h"
+#include "console/windows/TShape.h"
 #include "shows/TProjectList.h"
 #include "shows/TProjects.h"
 

@@ -29,10 +29,24 @@ public:
 
     // The lamps by what they show; their object names are "WaitLed", "PowerLed", ...
     enum class Lamp {
-        Wait, Work, WorkAuto, WorkManual, Direct, Autonomous,         // the console's modes
-        Remote, Power, Link, Forcing, Radio,                          // the bus
-        SoundReady, SoundLoaded, SoundPlay, Sync,                     // the sound
-        Mains, Battery, Charging,                                     // the PC's power
+        Wait,
+        Work,
+        WorkAuto,
+        WorkManual,
+        Direct,
+        Autonomous,  // the console's modes
+        Remote,
+        Power,
+        Link,
+        Forcing,
+        Radio,  // the bus
+        SoundReady,
+        SoundLoaded,
+        SoundPlay,
+        Sync,  // the sound
+        Mains,
+        Battery,
+        Charging,  // the PC's power
         Count
     };
     TIndicator* Indicator(Lamp lamp) const;

@@ -6,14 +6,14 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "console/ConsoleSession.h"
+#include "console/CueOutcomes.h"
 #include "console/ShowControl.h"
+#include "console/ShowTexts.h"
+#include "console/SoundDeviceNotice.h"
 #include "console/windows/PointerGauge.h"
 #include "console/windows/TIndicator.h"
 #include "console/windows/WidgetParts.h"
-#include "console/ConsoleSession.h"
-#include "console/CueOutcomes.h"
-#include "console/ShowTexts.h"
-#include "console/SoundDeviceNotice.h"
 #include "shows/TExtPlayer.h"
 #include "shows/TProjectList.h"
 

@@ -43,12 +43,14 @@ void AnswerNextModal(std::function<void(QWidget*)> answer, QString* text = nullp
     QTimer::singleShot(10, [answer = std::move(answer), text, triesLeft]() mutable {
         QWidget* modal = QApplication::activeModalWidget();
         if (modal == nullptr) {
-            if (triesLeft > 0)
+            if (triesLeft > 0) {
                 AnswerNextModal(std::move(answer), text, triesLeft - 1);
+            }
             return;
         }
-        if (auto* box = qobject_cast<QMessageBox*>(modal); box != nullptr && text != nullptr)
+        if (auto* box = qobject_cast<QMessageBox*>(modal); box != nullptr && text != nullptr) {
             *text = box->text();
+        }
         answer(modal);
     });
 }
@@ -62,8 +64,9 @@ void PressEnter(QWidget* modal) {
 }
 
 void Click(QMessageBox::StandardButton which, QWidget* modal) {
-    if (auto* box = qobject_cast<QMessageBox*>(modal))
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
         box->button(which)->click();
+    }
 }
 
 class DeviceQuestionsTest : public WindowTestBase {
@@ -85,8 +88,9 @@ protected:
         options.backend = bus_;
         options.rig = QStringLiteral("test rig");
         form_ = std::make_unique<OwnedMainForm>(options);
-        for (const SimDeviceConfig& c : devices)
+        for (const SimDeviceConfig& c : devices) {
             EXPECT_NE(form_->Session().Wiring().Controls().RegisterDevice(c.address, 0), nullptr);
+        }
         form_->show();
         QApplication::setActiveWindow(form_.get());
         form_->RefreshButtons();
@@ -114,16 +118,18 @@ protected:
         int n = 0;
         for (const SimRecord& r : bus_->Records(0)) {
             if (r.direction == SimDirection::FromConsole && r.bytes.size() >= 6 &&
-                (code < 0 || r.bytes[0] == code) && (address < 0 || r.bytes[5] == address))
+                (code < 0 || r.bytes[0] == code) && (address < 0 || r.bytes[5] == address)) {
                 ++n;
+            }
         }
         return n;
     }
 
     QStringList LogLines(const QString& text) const {
         QFile f(form_->Session().LogFilePath());
-        if (!f.open(QIODevice::ReadOnly))
+        if (!f.open(QIODevice::ReadOnly)) {
             return {};
+        }
         return QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n")).filter(text);
     }
 
@@ -231,16 +237,18 @@ TEST_F(DeviceQuestionsTest, FileDialogFiltersAreTheirOwnTextsUnderALanguageFile)
 
     QStringList filters;
     AnswerNextModal([&](QWidget* m) {
-        if (auto* dialog = qobject_cast<QFileDialog*>(m))
+        if (auto* dialog = qobject_cast<QFileDialog*>(m)) {
             filters = dialog->nameFilters();
+        }
         PressEsc(m);
     });
     Owned(form).Dialogs().AskScriptFile();
     EXPECT_EQ(filters, QStringList{U("Текстовые файлы (*.txt)")});
 
     AnswerNextModal([&](QWidget* m) {
-        if (auto* dialog = qobject_cast<QFileDialog*>(m))
+        if (auto* dialog = qobject_cast<QFileDialog*>(m)) {
             filters = dialog->nameFilters();
+        }
         PressEsc(m);
     });
     Owned(form).Dialogs().AskSoundFile();
@@ -250,8 +258,9 @@ TEST_F(DeviceQuestionsTest, FileDialogFiltersAreTheirOwnTextsUnderALanguageFile)
 
 // Qt's own buttons read "Отмена", not "Cancel", in the questions of a Russian console.
 TEST(QtTranslationsTest, DialogButtonsReadInTheInterfaceLanguage) {
-    if (!InstallQtTranslations(*qApp, QString::fromLatin1(kInterfaceLanguage)))
+    if (!InstallQtTranslations(*qApp, QString::fromLatin1(kInterfaceLanguage))) {
         GTEST_SKIP() << "Qt's translations are not installed (qt6-translations-l10n)";
+    }
     QMessageBox box(QMessageBox::Warning, QStringLiteral("t"), QStringLiteral("x"),
                     QMessageBox::Ok | QMessageBox::Cancel);
     EXPECT_EQ(box.button(QMessageBox::Cancel)->text().remove(QLatin1Char('&')), U("Отмена"));

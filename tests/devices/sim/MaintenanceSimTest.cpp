@@ -32,11 +32,13 @@ QString U(const char* text) {
 // Converter 0 with these modules, found by a search, polling on.
 void OpenWith(ConsoleOnSim& c, const std::vector<SimDeviceConfig>& modules) {
     c.Bus().AddConverter();
-    for (const SimDeviceConfig& m : modules)
+    for (const SimDeviceConfig& m : modules) {
         c.Bus().AddDevice(0, m);
+    }
     ASSERT_TRUE(c.Open());
-    for (const SimDeviceConfig& m : modules)
+    for (const SimDeviceConfig& m : modules) {
         ASSERT_NE(c.Controls().RegisterDevice(m.address, 0), nullptr);
+    }
     c.Wiring().StartPolling();
     c.Bus().ClearRecords();
 }
@@ -44,8 +46,9 @@ void OpenWith(ConsoleOnSim& c, const std::vector<SimDeviceConfig>& modules) {
 // One status poll of every module, as the idle timer does over a round.
 void PollAll(ConsoleOnSim& c) {
     for (int i = 0; i < c.Controls().Count(); ++i) {
-        if (TCommonControl* module = c.Controls().ModuleAt(i))
+        if (TCommonControl* module = c.Controls().ModuleAt(i)) {
             module->PollStatus();
+        }
     }
 }
 
@@ -65,8 +68,9 @@ NumberChange Renumber(ConsoleOnSim& c, int address, const char* typed, NumberCha
     dialogs.Text = [&](const QString&, const QString&, QString& text) {
         ++run.asked;
         run.prompted = text;
-        if (typed == nullptr)
+        if (typed == nullptr) {
             return false;
+        }
         text = QString::fromUtf8(typed);
         return true;
     };

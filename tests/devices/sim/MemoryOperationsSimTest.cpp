@@ -39,8 +39,9 @@ protected:
             sim_.Bus().AddDevice(0, c);
         }
         ASSERT_TRUE(sim_.Open());
-        for (const SimDeviceConfig& c : devices)
+        for (const SimDeviceConfig& c : devices) {
             ASSERT_NE(sim_.Controls().RegisterDevice(c.address, 0), nullptr) << c.address;
+        }
         sim_.Wiring().StartPolling();
         ops_ = std::make_unique<MemoryOperations>(sim_.Wiring(), dialogs_);
         ops_->SetChecks(&checks_);
@@ -49,8 +50,9 @@ protected:
             statuses_ << status;
             percents_.push_back(percent);
             ASSERT_FALSE(sim_.Wiring().IdleTimer().isActive()) << "no poll inside an operation";
-            if (onProgress_)
+            if (onProgress_) {
                 onProgress_();
+            }
         };
         dialogs_.End = [this] { ++ends_; };
         dialogs_.Message = [this](const QString& caption, const QString& text) {
@@ -233,8 +235,9 @@ TEST_F(MemoryOnSim, CancelledBlackBoxOffersNoFile) {
     Start({SimModule(3, 0x46B, 8)});
     saveAs_ = QStringLiteral("/should/not/be/asked");
     onProgress_ = [this] {
-        if (percents_.size() == 3)
+        if (percents_.size() == 3) {
             ops_->Cancel();
+        }
     };
     EXPECT_EQ(ops_->ReadBlackBox().code, ResultCancelled);
     EXPECT_TRUE(offered_.isEmpty()) << "no save dialog after a cancel";
@@ -250,8 +253,9 @@ TEST_F(MemoryOnSim, NoSecondOperationSearchOrTestStartsInsideARunningOne) {
     std::vector<MemoryOperations::Status> inner;
     bool searchStarted = false, testRan = true;
     onProgress_ = [&] {
-        if (!inner.empty())
+        if (!inner.empty()) {
             return;
+        }
         // The operator presses Ctrl+F8, F8, F10 and the channel test while the write runs.
         inner.push_back(ops_->EraseModules().status);
         inner.push_back(ops_->WriteModules(project).status);

@@ -38,8 +38,9 @@ TEST(CueSort, StableByTime) {
     cues[3].Time = 100, cues[3].Channel = 4;
     transfer::SortCuesByTime(cues);
     std::vector<int> order;
-    for (const TScriptCue& c : cues)
+    for (const TScriptCue& c : cues) {
         order.push_back(c.Channel);
+    }
     EXPECT_EQ(order, (std::vector<int>{2, 4, 1, 3}));
 }
 

@@ -48,8 +48,9 @@ protected:
         controls_->OnTransferProgress = [this](int percent, int index, bool& cancel, int item,
                                                int address) {
             reports_.push_back({percent, index, item, address});
-            if (cancelWhen_ && cancelWhen_(address))
+            if (cancelWhen_ && cancelWhen_(address)) {
                 cancel = true;
+            }
         };
     }
     void TearDown() override {
@@ -83,8 +84,9 @@ protected:
         std::vector<std::vector<uint8_t>> out;
         for (const SimRecord& r : sim_->Records(0)) {
             if (r.direction == SimDirection::FromConsole && r.bytes.size() >= 6 &&
-                r.bytes[0] == code)
+                r.bytes[0] == code) {
                 out.emplace_back(r.bytes.begin() + 1, r.bytes.begin() + 6);
+            }
         }
         return out;
     }
@@ -180,8 +182,9 @@ TEST_F(TransferOnSimBus, AnsweredWritesKeepTwoMillisecondsAndVerifyAgainstWhatWa
     ASSERT_FALSE(writes.empty());
     EXPECT_EQ(writes[0], (std::vector<uint8_t>{0x00, 0x7B, 0x03, 0x44, 5}));
     size_t answers = 0;
-    for (const SimRecord& r : sim_->Records(0))
+    for (const SimRecord& r : sim_->Records(0)) {
         answers += r.direction == SimDirection::FromDevice && r.bytes[0] == 0x6E;
+    }
     EXPECT_EQ(answers, writes.size()) << "every cue write is answered from 0x165 on";
     // 12.345 s is stored as 12.344 s; that is a correct write, not a mismatch.
     EXPECT_EQ(transfer::VerifyScript(*controls_, cues), 0);
