@@ -36,7 +36,6 @@ QString ReportsDirForLog(const QString& logFile) {
 
 ShowRecorder::ShowRecorder(ShowControl& show) : show_(show) {
     TExtPlayer& player = show_.Player();
-    std::shared_ptr<bool> alive = alive_;
     conns_ += player.OnStateChange.Connect([this] { StateChanged(); });
     conns_ += player.OnCueDone.Connect(
         [this](int cue, int32_t result, int32_t showMs) { CueDone(cue, result, showMs); });
